@@ -1,0 +1,26 @@
+#pragma once
+// The services and window instances handed to every window. Built once, in main.cpp.
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "platform/external_browser.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/process_start.h"
+#include "platform/registry_read.h"
+
+namespace brisko {
+
+class WindowInstances;
+
+struct AppContext {
+    WindowInstances* windows = nullptr;
+    Clock* clock = nullptr;
+    EventPump* pump = nullptr;
+    MessageBoxService* messages = nullptr;
+    ProcessStarter* processes = nullptr;
+    PathMapper* paths = nullptr;
+    RegistryReader* registry = nullptr;
+    ExternalBrowser* externalBrowser = nullptr;
+};
+
+}  // namespace brisko

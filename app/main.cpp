@@ -1,0 +1,53 @@
+// Start-up: the one place that builds the platform back ends and the windows.
+#include <QApplication>
+#include <unistd.h>
+
+#include "app/app_context.h"
+#include "app/main_window.h"
+#include "app/secondary_windows.h"
+#include "app/window_instances.h"
+#include "platform/clock.h"
+#include "platform/posix/paths_posix.h"
+#include "platform/posix/process_start_posix.h"
+#include "platform/posix/registry_read_posix.h"
+#include "platform/posix/system_root.h"
+#include "platform/qt/event_pump_qt.h"
+#include "platform/qt/external_browser_qt.h"
+#include "platform/qt/message_box_qt.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Brisko");
+
+    const std::string systemRoot = brisko::SystemRootFolder();
+    brisko::ProvisionSystemRoot(systemRoot);
+    const std::string programFolder = brisko::RunningProgramFolder();
+
+    brisko::SystemClock clock;
+    brisko::EventPumpQt pump;
+    brisko::MessageBoxQt messages;
+    brisko::PathMapperPosix paths(systemRoot, programFolder);
+    brisko::ProcessStarterPosix processes(programFolder, &paths);
+    brisko::RegistryReaderPosix registry(systemRoot);
+    brisko::ExternalBrowserQt externalBrowser;
+    brisko::WindowInstances windows;
+
+    brisko::AppContext context;
+    context.windows = &windows;
+    context.clock = &clock;
+    context.pump = &pump;
+    context.messages = &messages;
+    context.processes = &processes;
+    context.paths = &paths;
+    context.registry = &registry;
+    context.externalBrowser = &externalBrowser;
+
+    brisko::main::Handlers mainHandlers;
+    windows.Register("main", [&] { return new brisko::main(context, mainHandlers); });
+    windows.Register("Help", [&] { return new brisko::Help(context); });
+    windows.Register("toptip", [] { return new brisko::toptip(); });
+    windows.Register("Formserial", [&] { return new brisko::Formserial(context); });
+
+    windows.Show("main");
+    return app.exec();
+}

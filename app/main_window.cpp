@@ -1,0 +1,240 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QShortcut>
+
+#include "app/artwork.h"
+#include "app/gradient_button.h"
+#include "app/open_external_page.h"
+#include "app/uncaught_error.h"
+#include "app/window_instances.h"
+
+namespace brisko {
+
+namespace {
+
+QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
+                 bool red = false) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(geometry);
+    if (red) label->setStyleSheet("color: rgb(200, 0, 0);");
+    return label;
+}
+
+QGroupBox* AddFrame(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                    bool redCaption = false) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(name);
+    frame->setGeometry(geometry);
+    if (redCaption) frame->setStyleSheet("QGroupBox { color: rgb(200, 0, 0); }");
+    return frame;
+}
+
+GradientButton* AddButton(QWidget* parent, const char* name, const QString& caption,
+                          const QString& tip, QRect geometry, bool red = false) {
+    auto* button = new GradientButton(name, caption, parent);
+    button->setToolTip(tip);
+    button->setGeometry(geometry);
+    button->SetRedText(red);
+    return button;
+}
+
+QAction* AddItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+QAction* AddSeparator(QMenu* menu, const char* name) {
+    QAction* action = menu->addSeparator();
+    action->setObjectName(name);
+    return action;
+}
+
+// The controls that stay disabled until a web test window has been launched,
+// in the order the launchers enable them.
+const char* const kBoostControls[] = {"btnProBoost", "Frame1",  "Frame4",  "Check1",  "Frame9",
+                                      "btnRestore",  "btnBoost", "Label12", "Label3",  "Label23",
+                                      "Label24",     "Label19",  "Label20"};
+
+const char* const kExitOrder[] = {"Formserial", "toptip", "restart", "Restart3", "frmbrowser",
+                                  "Help",       "data",   "main",    "firebrowser"};
+
+}  // namespace
+
+main::main(const AppContext& context, Handlers handlers)
+    : FormWindow("main"), m_context(context), m_handlers(std::move(handlers)) {
+    setWindowTitle("Brisko");
+    BuildControls();
+    BuildMenus();
+}
+
+void main::BuildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    client->setFixedSize(426, 499);
+    client->setAutoFillBackground(true);
+    QPalette pal = client->palette();
+    pal.setColor(QPalette::Window, kWindowColour);
+    client->setPalette(pal);
+    QFont font("MS Sans Serif");
+    font.setPointSizeF(8.25);
+    client->setFont(font);
+    setCentralWidget(client);
+
+    auto* picture1 = new QLabel(client);
+    picture1->setObjectName("Picture1");
+    picture1->setGeometry(6, 6, 121, 33);
+    picture1->setPixmap(DrawLogo({121, 33}, kWindowColour));
+    auto* image1 = new QLabel(client);
+    image1->setObjectName("Image1");
+    image1->setGeometry(6, 44, 121, 112);
+    image1->setPixmap(DrawSpeedometer({121, 112}, kWindowColour));
+
+    QGroupBox* frame3 = AddFrame(client, "Frame3", "Get Ready to Boost Your Speed ! ", {137, 2, 281, 160});
+    AddLabel(frame3, "Label17", "Before you can apply the boost....", {10, 20, 261, 16}, true);
+    AddLabel(frame3, "Label18", "... the Web Speed Test must be done.", {10, 38, 261, 16});
+    AddLabel(frame3, "Label21",
+             "Choose your button below and click the red 'Web Speed Test' button in next window.",
+             {10, 58, 261, 32});
+    const QString testTip =
+        "This button tests your real Web browsing speed experience when using %1 . The test times "
+        "how long it takes to open a Web page from the Internet. After applying the Brisko boost "
+        "you can run the test again and compare the time difference.";
+    GradientButton* command1 = AddButton(frame3, "Command1", "Internet Explorer Users",
+                                         testTip.arg("Internet Explorer"), {10, 102, 125, 44}, true);
+    command1->setDefault(true);
+    GradientButton* btnfire = AddButton(frame3, "btnfire", "Firefox Users", testTip.arg("Mozilla Firefox"),
+                                        {146, 102, 125, 44}, true);
+
+    QGroupBox* frame4 = AddFrame(client, "Frame4", "Optimize and Boost Your Internet Speed", {9, 168, 409, 145});
+    AddLabel(frame4, "Label12", "Go back to the original Windows and Browser settings.", {10, 20, 185, 30});
+    GradientButton* btnRestore =
+        AddButton(frame4, "btnRestore", "Original Windows Settings",
+                  "Undo the Brisko boost changes and go back to the original Windows settings.",
+                  {10, 54, 185, 34});
+    AddLabel(frame4, "Label3", "Boost Windows and your Browser for faster Internet performance.",
+             {214, 20, 185, 30});
+    GradientButton* btnBoost =
+        AddButton(frame4, "btnBoost", "Apply Brisko Boost",
+                  "Optimize and boost Windows to get faster performance from your Internet connection.",
+                  {214, 54, 185, 34});
+    QGroupBox* frame1 = AddFrame(frame4, "Frame1", "No Broadband?", {10, 94, 389, 44});
+    auto* check1 = new QCheckBox("I only have a standard Dial-Up modem", frame1);
+    check1->setObjectName("Check1");
+    check1->setGeometry(10, 18, 360, 20);
+
+    QGroupBox* frame9 = AddFrame(client, "Frame9", "Pro Boost", {9, 320, 409, 153}, true);
+    AddLabel(frame9, "Label20",
+             "Apply the Pro Boost and take that leap into the world beyond the 'Normal' Boost.",
+             {10, 20, 389, 30}, true);
+    AddLabel(frame9, "Label23",
+             "The Pro Boost button can deliver even better performance from your Broadband than the "
+             "standard Brisko boost, but it is really intended for Users and Gamers who have 1Mb or "
+             "faster Broadband connections.",
+             {10, 52, 389, 44});
+    GradientButton* btnProBoost =
+        AddButton(frame9, "btnProBoost", "Pro Boost",
+                  "The Pro Boost button can deliver even better performance from Broadband connections, "
+                  "but it is really intended for users and Gamers who have 1Mb or faster Broadband "
+                  "connections.",
+                  {10, 102, 150, 40}, true);
+    AddLabel(frame9, "Label19", "However, anyone with any speed can safely try it.", {172, 100, 227, 18});
+    AddLabel(frame9, "Label24", "See your Broadband go beyond the 'Normal' boost: go Pro.", {172, 120, 227, 28});
+
+    // Never shown: the boost engine's scratch list, kept in insertion order.
+    m_list1 = new QListWidget(client);
+    m_list1->setObjectName("List1");
+    m_list1->setSortingEnabled(false);
+    m_list1->setGeometry(-1000, -1000, 10, 10);
+    m_list1->hide();
+
+    for (const char* name : kBoostControls) client->findChild<QWidget*>(name)->setEnabled(false);
+
+    auto call = [](const std::function<void()>& f) {
+        return [f] {
+            if (f) f();
+        };
+    };
+    connect(btnBoost, &QPushButton::clicked, this, call(m_handlers.boost));
+    connect(btnProBoost, &QPushButton::clicked, this, call(m_handlers.proBoost));
+    connect(btnRestore, &QPushButton::clicked, this, call(m_handlers.restore));
+    connect(command1, &QPushButton::clicked, this, call(m_handlers.command1));
+    connect(btnfire, &QPushButton::clicked, this, call(m_handlers.btnfire));
+
+    // Return clicks the focused button, else the default button, as on Windows.
+    auto* enter = new QShortcut(QKeySequence(Qt::Key_Return), this);
+    auto* enterPad = new QShortcut(QKeySequence(Qt::Key_Enter), this);
+    for (QShortcut* s : {enter, enterPad}) {
+        connect(s, &QShortcut::activated, this, [this, command1] {
+            if (auto* focused = qobject_cast<QAbstractButton*>(focusWidget()); focused && focused->isEnabled())
+                focused->click();
+            else
+                command1->click();
+        });
+    }
+    adjustSize();
+}
+
+void main::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    QMenu* mnuMain = bar->addMenu("Main");
+    mnuMain->setObjectName("mnuMain");
+    QMenu* mnuMore = bar->addMenu("Data Speed Tests");
+    mnuMore->setObjectName("mnuMore");
+    QMenu* mnuHelp = bar->addMenu("Help");
+    mnuHelp->setObjectName("mnuHelp");
+    QMenu* mnuAbout = bar->addMenu("About");
+    mnuAbout->setObjectName("mnuAbout");
+
+    connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this, [this] {
+        RunExitSequence(*m_context.windows);
+        EndProgram(0);
+    });
+    connect(AddItem(mnuMore, "mnuData", "Data Speed Tests"), &QAction::triggered, this, [this] { Open("data"); });
+    connect(AddItem(mnuHelp, "mnuQuick", "Quick Help"), &QAction::triggered, this, [this] { Open("Help"); });
+    connect(AddItem(mnuHelp, "mnuLive", "Live Online Chat Help"), &QAction::triggered, this,
+            [this] { OpenPage(kProductSiteAddress); });
+    AddSeparator(mnuHelp, "mnuBlank");
+    connect(AddItem(mnuHelp, "mnuTip", "Top Tip"), &QAction::triggered, this, [this] { Open("toptip"); });
+    connect(AddItem(mnuAbout, "mnuFull", "About Brisko"), &QAction::triggered, this, [this] { Open("Formserial"); });
+    AddSeparator(mnuAbout, "mnuSpace");
+    connect(AddItem(mnuAbout, "mnuNorvane", "More about Norvane..."), &QAction::triggered, this,
+            [this] { OpenPage(kMakerSiteAddress); });
+}
+
+void main::Open(const char* windowName) { m_context.windows->Show(windowName); }
+
+void main::OpenPage(const char* address) {
+    // A page that cannot be opened is reported; the program goes on.
+    RunOrReport(*m_context.messages, [&] { OpenExternalPage(*m_context.externalBrowser, address); });
+}
+
+void main::EnableBoostControls() {
+    for (const char* name : kBoostControls) centralWidget()->findChild<QWidget*>(name)->setEnabled(true);
+}
+
+int main::Check1Value() const {
+    return centralWidget()->findChild<QCheckBox*>("Check1")->isChecked() ? 1 : 0;
+}
+
+void main::SetCaption(const QString& buttonName, const QString& caption) {
+    if (auto* button = centralWidget()->findChild<QPushButton*>(buttonName)) button->setText(caption);
+}
+
+void main::SetDefaultPointer() { unsetCursor(); }
+
+void main::RunExitSequence(WindowInstances& windows) {
+    for (const char* name : kExitOrder) windows.Unload(name);
+}
+
+}  // namespace brisko

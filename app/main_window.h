@@ -1,0 +1,49 @@
+#pragma once
+// The main window `main`: the start-up window and hub.
+#include <QListWidget>
+#include <functional>
+
+#include "app/app_context.h"
+#include "app/form_window.h"
+
+class QCheckBox;
+class QPushButton;
+
+namespace brisko {
+
+class GradientButton;
+
+class main : public FormWindow {
+    Q_OBJECT
+public:
+    // Click handlers that other subsystems supply (boost engine, web test launchers).
+    struct Handlers {
+        std::function<void()> boost, proBoost, restore;  // btnBoost, btnProBoost, btnRestore
+        std::function<void()> command1, btnfire;         // web test launchers
+    };
+
+    main(const AppContext& context, Handlers handlers);
+
+    // Enables the boost buttons, panels, check box and labels, in the launchers' order.
+    void EnableBoostControls();
+
+    int Check1Value() const;  // 0 unchecked, 1 checked
+    void SetCaption(const QString& buttonName, const QString& caption);
+    void SetDefaultPointer();
+    QListWidget* List1() const { return m_list1; }
+
+    // The exit sequence of the "Exit" menu item.
+    static void RunExitSequence(WindowInstances& windows);
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    void Open(const char* windowName);
+    void OpenPage(const char* address);
+
+    AppContext m_context;
+    Handlers m_handlers;
+    QListWidget* m_list1 = nullptr;
+};
+
+}  // namespace brisko

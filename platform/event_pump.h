@@ -1,0 +1,18 @@
+#pragma once
+// "Yield once to the event loop" inside a long step.
+// Back ends: EventPumpQt (qt/), NoEventPump (here, for logic without a loop).
+
+namespace brisko {
+
+class EventPump {
+public:
+    virtual ~EventPump() = default;
+    virtual void PumpOnce() = 0;
+};
+
+class NoEventPump final : public EventPump {
+public:
+    void PumpOnce() override {}
+};
+
+}  // namespace brisko

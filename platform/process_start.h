@@ -1,0 +1,22 @@
+#pragma once
+// Starting a program from a Windows command line, without waiting.
+// Back ends: ProcessStarterPosix (posix/: Windows-style splitting, posix_spawn,
+// search order program folder, current folder, PATH; never a shell), later win32.
+#include <string>
+
+#include "platform/error.h"
+
+namespace brisko {
+
+enum class WindowState {
+    NormalActive,     // SW_SHOWNORMAL: shown normally and activated
+    MinimizedActive,  // SW_SHOWMINIMIZED: minimized, with the focus
+};
+
+class ProcessStarter {
+public:
+    virtual ~ProcessStarter() = default;
+    virtual Status Start(const std::string& commandLine, WindowState state) = 0;
+};
+
+}  // namespace brisko

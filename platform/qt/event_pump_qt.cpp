@@ -1,0 +1,9 @@
+#include "platform/qt/event_pump_qt.h"
+
+#include <QCoreApplication>
+
+namespace brisko {
+
+void EventPumpQt::PumpOnce() { QCoreApplication::processEvents(); }
+
+}  // namespace brisko

@@ -1,0 +1,11 @@
+#pragma once
+#include "platform/event_pump.h"
+
+namespace brisko {
+
+class EventPumpQt final : public EventPump {
+public:
+    void PumpOnce() override;
+};
+
+}  // namespace brisko

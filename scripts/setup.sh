@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Brisko needs (only those missing), then configures and
+# builds. Used by ./run and ./test. BRISKO_BUILD_DIR chooses the build folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  googletest libgtest-dev libgmock-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  libqt6webenginecore6-bin libqt6opengl6-dev libgl-dev
+  qt6-qpa-plugins libqt6printsupport6 libqt6dbus6
+  dbus xvfb xauth fonts-dejavu-core curl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing missing packages: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build_dir="${BRISKO_BUILD_DIR:-build}"
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$build_dir"

@@ -1,0 +1,1 @@
+#include "tests/support/qt/wait.h"
