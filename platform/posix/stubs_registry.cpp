@@ -1,6 +1,4 @@
-// Placeholders until the real back ends land; each returns "not available".
-#include "platform/posix/paths_posix.h"
-#include "platform/posix/process_start_posix.h"
+// Placeholder until the registry store lands.
 #include "platform/posix/registry_read_posix.h"
 #include "platform/posix/system_root.h"
 
@@ -24,15 +22,5 @@ long RegistryReaderPosix::QueryValue(RegKeyHandle, const std::string&, std::uint
     return kErrorInvalidHandle;
 }
 long RegistryReaderPosix::CloseKey(RegKeyHandle) { return kErrorInvalidHandle; }
-
-ProcessStarterPosix::ProcessStarterPosix(std::string programFolder, const PathMapper* paths)
-    : m_programFolder(std::move(programFolder)), m_paths(paths) {}
-Status ProcessStarterPosix::Start(const std::string&, WindowState) { return Status::Fail(-1, "not available"); }
-
-PathMapperPosix::PathMapperPosix(std::string systemRoot, std::string programFolder)
-    : m_systemRoot(std::move(systemRoot)), m_programFolder(std::move(programFolder)) {}
-std::string PathMapperPosix::ToNative(const std::string& p) const { return p; }
-std::string PathMapperPosix::ToWindows(const std::string& p) const { return p; }
-std::string RunningProgramFolder() { return "."; }
 
 }  // namespace brisko
