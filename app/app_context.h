@@ -1,12 +1,15 @@
 #pragma once
 // The services and window instances handed to every window. Built once, in main.cpp.
+#include "platform/browser_engine.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
+#include "platform/event_wait.h"
 #include "platform/external_browser.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/process_start.h"
 #include "platform/registry_read.h"
+#include "platform/sync_http.h"
 
 namespace brisko {
 
@@ -21,6 +24,9 @@ struct AppContext {
     PathMapper* paths = nullptr;
     RegistryReader* registry = nullptr;
     ExternalBrowser* externalBrowser = nullptr;
+    BrowserEngines* browserEngines = nullptr;
+    SyncHttpClient* syncHttp = nullptr;
+    EventWaiter* waiter = nullptr;
 };
 
 }  // namespace brisko

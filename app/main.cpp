@@ -1,5 +1,6 @@
 // Start-up: the one place that builds the platform back ends and the windows.
 #include <QApplication>
+#include <QStandardPaths>
 #include <unistd.h>
 
 #include "app/app_context.h"
@@ -11,11 +12,17 @@
 #include "platform/posix/process_start_posix.h"
 #include "platform/posix/registry_read_posix.h"
 #include "platform/posix/system_root.h"
+#include "platform/qt/browser_engine_qt.h"
 #include "platform/qt/event_pump_qt.h"
+#include "platform/qt/event_wait_qt.h"
 #include "platform/qt/external_browser_qt.h"
 #include "platform/qt/message_box_qt.h"
+#include "platform/qt/sync_http_qt.h"
+#include "webtest/launch_web_test.h"
+#include "webtest/web_test_window.h"
 
 int main(int argc, char** argv) {
+    brisko::PrepareBrowserEngineProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brisko");
 
@@ -30,6 +37,10 @@ int main(int argc, char** argv) {
     brisko::ProcessStarterPosix processes(programFolder, &paths);
     brisko::RegistryReaderPosix registry(systemRoot);
     brisko::ExternalBrowserQt externalBrowser;
+    brisko::BrowserEnginesQt browserEngines(
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() + "/WebBrowser1");
+    brisko::SyncHttpQt syncHttp;
+    brisko::EventWaiterQt waiter;
     brisko::WindowInstances windows;
 
     brisko::AppContext context;
@@ -41,12 +52,19 @@ int main(int argc, char** argv) {
     context.paths = &paths;
     context.registry = &registry;
     context.externalBrowser = &externalBrowser;
+    context.browserEngines = &browserEngines;
+    context.syncHttp = &syncHttp;
+    context.waiter = &waiter;
 
     brisko::main::Handlers mainHandlers;
+    mainHandlers.command1 = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::InternetExplorer); };
+    mainHandlers.btnfire = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::Firefox); };
     windows.Register("main", [&] { return new brisko::main(context, mainHandlers); });
     windows.Register("Help", [&] { return new brisko::Help(context); });
     windows.Register("toptip", [] { return new brisko::toptip(); });
     windows.Register("Formserial", [&] { return new brisko::Formserial(context); });
+    windows.Register("frmbrowser", [&] { return new brisko::frmbrowser(context); });
+    windows.Register("firebrowser", [&] { return new brisko::firebrowser(context); });
 
     windows.Show("main");
     return app.exec();
