@@ -26,7 +26,7 @@ void PrepareBrowserEngineProcess() {
 namespace {
 
 // How the page tells the engine what it has: the page's own scripts cannot see this world.
-const char kTag[] = "\x01brisko:";
+const char kTag[] = "\x01" "brisko:";
 
 // Runs in every main-frame document before the page's own content: reports the document's
 // arrival, the end of parsing (every part in the HTML has been requested by then) and each
@@ -48,15 +48,22 @@ Status BadAddress(const std::string& address) {
     return Status::Fail(-2147221020, "Invalid syntax: the address \"" + address + "\" cannot be opened");
 }
 
-// The page parts, counted from the requests the page makes and the parts it reports done.
+// Sees every request a page makes: counts the parts, and for a load that must not be
+// served from the cache asks for a fresh copy of each.
 class PartCounter final : public QWebEngineUrlRequestInterceptor {
 public:
     std::function<void(bool mainFrame, const QUrl& url)> onRequest;
+    bool bypassCache = false;
+
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
         if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeFavicon) return;
+        if (bypassCache) {
+            info.setHttpHeader("Cache-Control", "no-cache");
+            info.setHttpHeader("Pragma", "no-cache");
+        }
         const bool mainFrame = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
         const QUrl url = info.requestUrl();
-        // Qt 6 calls this on the UI thread; queue it anyway so counting never races the page.
+        // Counted from the event loop, never from inside the engine's own call.
         QMetaObject::invokeMethod(this, [this, mainFrame, url] {
             if (onRequest) onRequest(mainFrame, url);
         }, Qt::QueuedConnection);
@@ -67,6 +74,7 @@ class WatchedPage final : public QWebEnginePage {
 public:
     using QWebEnginePage::QWebEnginePage;
     std::function<void(const QString& kind, const QString& arg)> onReport;
+    QPointer<PartCounter> counter;  // its interceptor, a child of the page
 
 protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
@@ -85,20 +93,49 @@ protected:
 // current document. Subclasses turn changes into their control's status texts.
 class EngineCore : public QtEngineView {
 public:
-    EngineCore(QWebEngineProfile* profile, std::vector<QPointer<QWidget>>& views) {
-        m_view = new QWebEngineView();
-        m_page = new WatchedPage(profile, m_view);
-        m_view->setPage(m_page);
-        views.push_back(m_view.data());
-        m_counter = new PartCounter();
-        m_counter->setParent(m_page);
-        m_page->setUrlRequestInterceptor(m_counter);
+    // spare: views of this profile that earlier engines left; one is taken if there is one.
+    EngineCore(QWebEngineProfile* profile, std::vector<QPointer<QWebEngineView>>& spare,
+               std::vector<QPointer<QWidget>>& views)
+        : m_profile(profile), m_spare(spare) {
+        while (!m_view && !spare.empty()) {
+            m_view = spare.back();
+            spare.pop_back();
+        }
+        if (m_view) {
+            m_page = dynamic_cast<WatchedPage*>(m_view->page());
+            m_counter = m_page ? m_page->counter : nullptr;
+        } else {
+            m_view = new QWebEngineView();
+            views.push_back(m_view.data());
+            m_page = new WatchedPage(profile, m_view);
+            m_counter = new PartCounter();
+            m_counter->setParent(m_page);
+            m_page->counter = m_counter;
+            m_page->setUrlRequestInterceptor(m_counter);
+            m_view->setPage(m_page);
+        }
         m_counter->onRequest = [this](bool mainFrame, const QUrl& url) { OnRequest(mainFrame, url); };
         m_page->onReport = [this](const QString& kind, const QString& arg) { OnReport(kind, arg); };
-        QObject::connect(m_page, &QWebEnginePage::loadingChanged, m_page,
-                         [this](const QWebEngineLoadingInfo& info) { OnLoadingChanged(info); });
+        m_loading = QObject::connect(m_page, &QWebEnginePage::loadingChanged, m_page,
+                                     [this](const QWebEngineLoadingInfo& info) { OnLoadingChanged(info); });
     }
-    ~EngineCore() override { delete m_view.data(); }
+    // The view and its page live on for the next engine of this kind: on Qt 6.4 a page
+    // that goes while its renderer still runs can leave the next page's first load to the
+    // same site stalled for good.
+    ~EngineCore() override {
+        if (!m_view || !m_page || !m_counter) {
+            delete m_view.data();
+            return;
+        }
+        QObject::disconnect(m_loading);
+        m_page->onReport = nullptr;
+        m_counter->onRequest = nullptr;
+        m_counter->bypassCache = false;
+        m_page->triggerAction(QWebEnginePage::Stop);
+        m_view->hide();
+        m_view->setParent(nullptr);
+        m_spare.push_back(m_view);
+    }
 
     QWidget* Widget() const override { return m_view; }
     QWebEnginePage* Page() const override { return m_page; }
@@ -114,7 +151,13 @@ protected:
         m_readyState = kReadyStateLoading;
     }
 
-    Status Load(const std::string& address) {
+    // Every request of the loads from now on asks the network for a fresh copy.
+    void SetBypassCache(bool bypass) {
+        if (m_counter) m_counter->bypassCache = bypass;
+    }
+
+    // bypassCache: the parts must not come from any cache.
+    Status Load(const std::string& address, bool bypassCache = false) {
         if (!m_page) return Status::Fail(-2147467259, "The browser engine is gone");
         const std::string lower = QString::fromStdString(address).toLower().toStdString();
         if (lower.rfind("about:", 0) == 0 && lower != "about:blank") {
@@ -128,7 +171,15 @@ protected:
             !(scheme == "http" || scheme == "https" || scheme == "file" || scheme == "about" || scheme == "data"))
             return BadAddress(address);
         Begin();
-        m_page->load(url);
+        if (bypassCache && url.adjusted(QUrl::RemoveFragment) == m_page->url().adjusted(QUrl::RemoveFragment)) {
+            // The renderer's memory cache would serve the parts of the page it shows; only
+            // a reload that bypasses the caches fetches them all again.
+            m_page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+        } else {
+            // Emptying the cache first would be surer, but on Qt 6.4 a load started while the
+            // cache is being emptied can stall for good.
+            m_page->load(url);
+        }
         return Status::Ok();
     }
 
@@ -191,9 +242,12 @@ private:
         Finished();
     }
 
+    QPointer<QWebEngineProfile> m_profile;
+    std::vector<QPointer<QWebEngineView>>& m_spare;
     QPointer<QWebEngineView> m_view;
     QPointer<WatchedPage> m_page;
-    PartCounter* m_counter = nullptr;
+    QPointer<PartCounter> m_counter;
+    QMetaObject::Connection m_loading;
     int m_readyState = kReadyStateUninitialized;
     bool m_busy = false;
     bool m_awaitingStart = false;
@@ -206,17 +260,18 @@ private:
 
 class IeEngineQt final : public IeBrowserEngine, public EngineCore {
 public:
-    IeEngineQt(QWebEngineProfile* profile, std::vector<QPointer<QWidget>>& views)
-        : EngineCore(profile, views), m_profile(profile) {}
+    using EngineCore::EngineCore;
 
     Status Navigate(const std::string& address, int flags) override {
-        // The profile never writes a cache (kNavNoWriteToCache always holds); emptying it
-        // also empties the renderer's memory cache, which would otherwise serve the parts.
-        if ((flags & kNavNoReadFromCache) && m_profile) m_profile->clearHttpCache();
+        const bool uncached = (flags & kNavNoReadFromCache) != 0;
+        SetBypassCache(uncached);
         m_noHistory = (flags & kNavNoHistory) != 0;
-        return Load(address);
+        return Load(address, uncached);
     }
-    Status Refresh() override { return Reload(true); }
+    Status Refresh() override {
+        SetBypassCache(true);
+        return Reload(true);
+    }
     int ReadyState() const override { return State(); }
     bool Busy() const override { return IsBusy(); }
 
@@ -238,7 +293,6 @@ private:
         FireDownloadComplete();
     }
 
-    QPointer<QWebEngineProfile> m_profile;
     bool m_noHistory = false;
     int m_lastReported = -1;
 };
@@ -294,7 +348,9 @@ QWebEngineProfile* BrowserEnginesQt::IeProfile() {
     if (!m_ieProfile) {
         m_ieProfile = new QWebEngineProfile("WebBrowser1");
         ConfigureProfile(m_ieProfile, QString::fromStdString(m_ieStorageFolder));
-        m_ieProfile->setHttpCacheType(QWebEngineProfile::NoCache);
+        // In memory only: nothing is kept on disk, and the uncached loads never read it.
+        // (Not NoCache: on Qt 6.4 that now and then stalls a navigation for good.)
+        m_ieProfile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     }
     return m_ieProfile;
 }
@@ -311,13 +367,15 @@ QWebEngineProfile* BrowserEnginesQt::MozillaProfile(const std::string& folder) {
 
 std::unique_ptr<IeBrowserEngine> BrowserEnginesQt::CreateIeEngine(Status* error) {
     if (error) *error = Status::Ok();
-    return std::make_unique<IeEngineQt>(IeProfile(), m_views);
+    QWebEngineProfile* profile = IeProfile();
+    return std::make_unique<IeEngineQt>(profile, m_spareViews[profile], m_views);
 }
 
 std::unique_ptr<MozillaBrowserEngine> BrowserEnginesQt::CreateMozillaEngine(const std::string& profileFolder,
                                                                            Status* error) {
     if (error) *error = Status::Ok();
-    return std::make_unique<MozillaEngineQt>(MozillaProfile(profileFolder), m_views);
+    QWebEngineProfile* profile = MozillaProfile(profileFolder);
+    return std::make_unique<MozillaEngineQt>(profile, m_spareViews[profile], m_views);
 }
 
 }  // namespace brisko

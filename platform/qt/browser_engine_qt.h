@@ -10,6 +10,7 @@
 
 class QWebEnginePage;
 class QWebEngineProfile;
+class QWebEngineView;
 class QWidget;
 
 namespace brisko {
@@ -44,6 +45,7 @@ private:
     QWebEngineProfile* m_ieProfile = nullptr;
     std::map<std::string, QWebEngineProfile*> m_mozillaProfiles;
     std::vector<QPointer<QWidget>> m_views;  // every view made, to end them before the profiles
+    std::map<QWebEngineProfile*, std::vector<QPointer<QWebEngineView>>> m_spareViews;
 };
 
 }  // namespace brisko
