@@ -3,10 +3,15 @@
 #include <unistd.h>
 
 #include "app/app_context.h"
+#include "app/boost_ui_qt.h"
 #include "app/main_window.h"
+#include "app/prompt_placeholder.h"
 #include "app/secondary_windows.h"
+#include "app/uncaught_error.h"
 #include "app/window_instances.h"
+#include "boost/boost_mode.h"
 #include "platform/clock.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/paths_posix.h"
 #include "platform/posix/process_start_posix.h"
 #include "platform/posix/registry_read_posix.h"
@@ -30,6 +35,7 @@ int main(int argc, char** argv) {
     brisko::ProcessStarterPosix processes(programFolder, &paths);
     brisko::RegistryReaderPosix registry(systemRoot);
     brisko::ExternalBrowserQt externalBrowser;
+    brisko::FileSystemPosix files;
     brisko::WindowInstances windows;
 
     brisko::AppContext context;
@@ -42,11 +48,22 @@ int main(int argc, char** argv) {
     context.registry = &registry;
     context.externalBrowser = &externalBrowser;
 
+    brisko::BoostUiQt boostUi(windows);
+    brisko::BoostEngine boostEngine({&processes, &registry, &paths, &pump, &files, &boostUi});
+    auto boostCommand = [&](brisko::BoostMode mode) {
+        return [&, mode] { brisko::RunOrEnd(messages, [&] { boostEngine.RunBoostMode(mode); }); };
+    };
+
     brisko::main::Handlers mainHandlers;
+    mainHandlers.boost = boostCommand(brisko::BoostMode::Normal);
+    mainHandlers.proBoost = boostCommand(brisko::BoostMode::Pro);
+    mainHandlers.restore = boostCommand(brisko::BoostMode::Restore);
     windows.Register("main", [&] { return new brisko::main(context, mainHandlers); });
     windows.Register("Help", [&] { return new brisko::Help(context); });
     windows.Register("toptip", [] { return new brisko::toptip(); });
     windows.Register("Formserial", [&] { return new brisko::Formserial(context); });
+    windows.Register("restart", [] { return new brisko::PromptPlaceholder("restart"); });
+    windows.Register("Restart3", [] { return new brisko::PromptPlaceholder("Restart3"); });
 
     windows.Show("main");
     return app.exec();
