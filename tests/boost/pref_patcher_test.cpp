@@ -115,6 +115,22 @@ TEST_F(PrefPatcherTest, FindControlProfileGivesTheLowerCaseNameOfTheOnlyFolder) 
     EXPECT_EQ(list1.entries[2], "\t\tprefs.js");
 }
 
+// Windows matches names without regard to case; the profile name comes out lower case.
+TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
+    ProfileFixture p({"Application Data", "AbC.Default"});
+    p.CreateAll(kUserPrefs, kUserPrefs);
+    auto mapper = MakePathMapper(p.root, p.programFolder);
+    FileSystemPosix files;
+    FakeEventPump pump;
+    FakeTextList list;
+    PrefPatcher patcher(*mapper, pump, list, files);
+    EXPECT_EQ(patcher.FindControlProfile(p.homePath), "abc.default");
+    patcher.PatchControlPrefs(p.homePath);
+    patcher.PatchFirefoxPrefs(p.homePath);
+    EXPECT_EQ(ReadBytes(p.controlPrefs), kUserPrefs + kNineLines);
+    EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines);
+}
+
 TEST_F(PrefPatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
     WriteBytes(f.profilesIni, ProfilesIni("first.default") +
                                   "\r\n[Profile1]\r\nName=other\r\nIsRelative=1\r\nPath=Profiles/second.x\r\n");

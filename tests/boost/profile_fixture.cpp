@@ -61,7 +61,7 @@ void ProfileFixture::CreateAll(const std::string& controlContent, const std::str
 
 }  // namespace brisko::test
 
-#include "tests/support/fake_path_mapper.h"
+#include "platform/posix/paths_posix.h"
 
 namespace brisko::test {
 
@@ -75,7 +75,7 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
 }
 
 std::unique_ptr<PathMapper> MakePathMapper(const fs::path& systemRoot, const fs::path& programFolder) {
-    return std::make_unique<FakePathMapper>(systemRoot.string(), programFolder.string());
+    return std::make_unique<PathMapperPosix>(systemRoot.string(), programFolder.string());
 }
 
 }  // namespace brisko::test
