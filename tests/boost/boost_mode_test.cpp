@@ -2,48 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <map>
-
 #include "platform/posix/file_system_posix.h"
 #include "tests/boost/profile_fixture.h"
 #include "tests/support/fake_boost_ui.h"
 #include "tests/support/fake_event_pump.h"
 #include "tests/support/fake_process_starter.h"
+#include "tests/support/fake_string_registry.h"
 
 namespace brisko::test {
 namespace {
 
-// Serves string values only, like the "Volatile Environment" key.
-class FakeRegistryReader final : public RegistryReader {
-public:
-    std::map<std::string, std::string> values;  // "root|key|name" -> text
-
-    long OpenKey(std::uint32_t root, const std::string& keyPath, RegKeyHandle* key) override {
-        m_keys[++m_next] = std::to_string(root) + "|" + keyPath;
-        *key = m_next;
-        return kErrorSuccess;
-    }
-    long QueryValue(RegKeyHandle key, const std::string& name, std::uint32_t* type, unsigned char* data,
-                    std::uint32_t* length) override {
-        auto found = values.find(m_keys[key] + "|" + name);
-        if (found == values.end()) return kErrorFileNotFound;
-        const std::string& text = found->second;
-        if (text.size() + 1 > *length) return kErrorMoreData;
-        std::memcpy(data, text.c_str(), text.size() + 1);
-        *length = static_cast<std::uint32_t>(text.size() + 1);
-        *type = kRegSz;
-        return kErrorSuccess;
-    }
-    long CloseKey(RegKeyHandle) override { return kErrorSuccess; }
-
-private:
-    std::map<RegKeyHandle, std::string> m_keys;
-    RegKeyHandle m_next = 0;
-};
-
 const std::string kPrefs = "user_pref(\"browser.startup.page\", 0);\r\n";
-const std::string kHomeKey = std::to_string(kHkeyCurrentUser) + "|Volatile Environment|HOMEPATH";
 
 std::vector<std::string> Commands(std::initializer_list<const char*> files) {
     std::vector<std::string> lines;
@@ -57,7 +26,7 @@ struct Rig {
         f.CreateAll(kPrefs, kPrefs);
         WriteBytes(f.programFolder / "control.js", "stock control\r\n");
         WriteBytes(f.programFolder / "fire.js", "stock fire\r\n");
-        registry.values[kHomeKey] = f.homePath;
+        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", f.homePath);
         processes.onStart = [this](const std::string& line) { ui.log.push_back("start " + line); };
     }
 
@@ -67,7 +36,7 @@ struct Rig {
     ProfileFixture f;
     std::unique_ptr<PathMapper> paths;
     FakeProcessStarter processes;
-    FakeRegistryReader registry;
+    FakeStringRegistry registry;
     FakeEventPump pump;
     FileSystemPosix files;
     FakeBoostUi ui;
