@@ -3,55 +3,16 @@
 // order), and the restore removing everything the web and TCP files set.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "tests/boost/import_file_reader.h"
 #include "tests/boost/profile_fixture.h"
 
 namespace brisko::test {
 namespace {
-
-struct ImportFile {
-    std::set<std::string> set;      // "key|value" (lower case) given data
-    std::set<std::string> removed;  // "key|value" deleted with =-
-    bool commented = false;
-};
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-ImportFile Load(const std::string& name) {
-    const std::string bytes = ReadBytes(fs::path(BRISKO_BIN_DIR) / name);
-    EXPECT_EQ(bytes.rfind("REGEDIT4\r\n", 0), 0u) << name;
-    EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1) << name << ": CR LF line ends";
-    ImportFile file;
-    std::string key;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find("\r\n", start);
-        const std::string line = bytes.substr(start, end - start);
-        start = end == std::string::npos ? bytes.size() : end + 2;
-        if (line.rfind(";", 0) == 0) file.commented = true;
-        if (line.rfind("[", 0) == 0) key = Lower(line.substr(1, line.rfind(']') - 1));
-        if (line.rfind("\"", 0) != 0) continue;
-        const std::size_t close = line.find("\"=", 1);
-        EXPECT_NE(close, std::string::npos) << name << ": " << line;
-        const std::string value = key + "|" + Lower(line.substr(1, close - 1));
-        const std::string data = line.substr(close + 2);
-        EXPECT_TRUE(data == "-" || data.rfind("dword:", 0) == 0) << name << ": " << line;
-        if (data.rfind("dword:", 0) == 0) {
-            EXPECT_EQ(data.size(), 14u) << name << ": " << line;
-        }
-        (data == "-" ? file.removed : file.set).insert(value);
-    }
-    EXPECT_TRUE(file.commented) << name;
-    return file;
-}
 
 TEST(ImportFiles, CommandsNeverRaceOnAValueAndTheRestoreUndoesWebAndTcp) {
     const std::vector<std::vector<std::string>> commands = {
@@ -61,21 +22,23 @@ TEST(ImportFiles, CommandsNeverRaceOnAValueAndTheRestoreUndoesWebAndTcp) {
     };
     std::map<std::string, ImportFile> files;
     for (const auto& command : commands)
-        for (const auto& name : command) files.emplace(name, Load(name));
+        for (const auto& name : command) files.emplace(name, LoadImportFile(name));
 
     for (const auto& command : commands) {
         std::map<std::string, std::string> owner;
         for (const auto& name : command)
-            for (const auto& value : files[name].set) {
-                auto [it, added] = owner.emplace(value, name);
-                EXPECT_TRUE(added) << value << " in " << it->second << " and " << name;
+            for (const auto& [value, data] : files[name].dwords) {
+                auto [it, added] = owner.emplace(value.Id(), name);
+                EXPECT_TRUE(added) << value.Id() << " in " << it->second << " and " << name;
             }
     }
-    std::set<std::string> restored = files["no-web.reg"].removed;
-    restored.insert(files["no-tcp.reg"].removed.begin(), files["no-tcp.reg"].removed.end());
+    std::set<std::string> restored;
+    for (const char* name : {"no-web.reg", "no-tcp.reg"})
+        for (const auto& value : files[name].removed) restored.insert(value.Id());
     for (const char* name : {"web.reg", "tcp.reg", "web-modem.reg", "tcp-modem.reg", "web-game.reg", "tcp-game.reg"}) {
-        EXPECT_FALSE(files[name].set.empty()) << name;
-        for (const auto& value : files[name].set) EXPECT_TRUE(restored.count(value)) << name << ": " << value;
+        EXPECT_FALSE(files[name].dwords.empty()) << name;
+        for (const auto& [value, data] : files[name].dwords)
+            EXPECT_TRUE(restored.count(value.Id())) << name << ": " << value.Id();
     }
 }
 
