@@ -19,6 +19,13 @@ namespace brisko {
 
 namespace {
 
+// Red while enabled; the disabled look stays the usual grey.
+void SetRedText(QWidget* widget) {
+    QPalette pal = widget->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive}) pal.setColor(group, QPalette::WindowText, QColor(200, 0, 0));
+    widget->setPalette(pal);
+}
+
 QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
                  bool red = false) {
     auto* label = new QLabel(text, parent);
@@ -26,7 +33,7 @@ QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect g
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setGeometry(geometry);
-    if (red) label->setStyleSheet("color: rgb(200, 0, 0);");
+    if (red) SetRedText(label);
     return label;
 }
 
@@ -35,7 +42,7 @@ QGroupBox* AddFrame(QWidget* parent, const char* name, const QString& caption, Q
     auto* frame = new QGroupBox(caption, parent);
     frame->setObjectName(name);
     frame->setGeometry(geometry);
-    if (redCaption) frame->setStyleSheet("QGroupBox { color: rgb(200, 0, 0); }");
+    if (redCaption) SetRedText(frame);
     return frame;
 }
 
@@ -85,9 +92,13 @@ void main::BuildControls() {
     client->setAutoFillBackground(true);
     QPalette pal = client->palette();
     pal.setColor(QPalette::Window, kWindowColour);
+    // Greyed texts must stay readable on the blue.
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(112, 112, 150));
+    pal.setColor(QPalette::Disabled, QPalette::Text, QColor(112, 112, 150));
     client->setPalette(pal);
+    // MS Sans Serif 8 pt is about 11 px high; substitutes are matched at that size.
     QFont font("MS Sans Serif");
-    font.setPointSizeF(8.25);
+    font.setPixelSize(11);
     client->setFont(font);
     setCentralWidget(client);
 
@@ -148,8 +159,8 @@ void main::BuildControls() {
                   "but it is really intended for users and Gamers who have 1Mb or faster Broadband "
                   "connections.",
                   {10, 102, 150, 40}, true);
-    AddLabel(frame9, "Label19", "However, anyone with any speed can safely try it.", {172, 100, 227, 18});
-    AddLabel(frame9, "Label24", "See your Broadband go beyond the 'Normal' boost: go Pro.", {172, 120, 227, 28});
+    AddLabel(frame9, "Label19", "However, anyone with any speed can safely try it.", {172, 96, 227, 28});
+    AddLabel(frame9, "Label24", "See your Broadband go beyond the 'Normal' boost: go Pro.", {172, 124, 227, 26});
 
     // Never shown: the boost engine's scratch list, kept in insertion order.
     m_list1 = new QListWidget(client);

@@ -5,7 +5,11 @@
 
 namespace brisko {
 
-// Drive C: is <systemRoot>/drive_c; existing names are matched without regard to case.
+// Drive C: is <systemRoot>/drive_c, any other drive X: is <systemRoot>/drive_x.
+// Existing names are matched without regard to case (an exact match first, else the
+// first in byte order); names that do not exist are kept as written. Both separators
+// are accepted, repeated ones collapse, "." and ".." are resolved by name and never
+// climb above the drive, and a trailing separator is kept.
 class PathMapperPosix final : public PathMapper {
 public:
     PathMapperPosix(std::string systemRoot, std::string programFolder);
@@ -15,11 +19,14 @@ public:
     char Separator() const override { return '/'; }
 
 private:
-    std::string m_systemRoot;
+    std::string DriveFolder(char driveLetter) const;
+
+    std::string m_systemRoot;  // no trailing separator unless it is "/"
     std::string m_programFolder;
 };
 
-// Folder of the running executable (from /proc/self/exe).
+// Folder of the running executable (from /proc/self/exe); the current folder when
+// that cannot be read.
 std::string RunningProgramFolder();
 
 }  // namespace brisko
