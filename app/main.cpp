@@ -14,6 +14,9 @@
 #include "platform/qt/event_pump_qt.h"
 #include "platform/qt/external_browser_qt.h"
 #include "platform/qt/message_box_qt.h"
+#include "platform/qt/shutdown_api_dbus.h"
+#include "restart/reboot.h"
+#include "restart/restart_windows.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -31,6 +34,8 @@ int main(int argc, char** argv) {
     brisko::RegistryReaderPosix registry(systemRoot);
     brisko::ExternalBrowserQt externalBrowser;
     brisko::WindowInstances windows;
+    brisko::ShutdownApiDbus shutdownApi;
+    brisko::reboot shutdown(shutdownApi, QCoreApplication::applicationFilePath().toStdString());
 
     brisko::AppContext context;
     context.windows = &windows;
@@ -41,12 +46,15 @@ int main(int argc, char** argv) {
     context.paths = &paths;
     context.registry = &registry;
     context.externalBrowser = &externalBrowser;
+    context.shutdown = &shutdown;
 
     brisko::main::Handlers mainHandlers;
     windows.Register("main", [&] { return new brisko::main(context, mainHandlers); });
     windows.Register("Help", [&] { return new brisko::Help(context); });
     windows.Register("toptip", [] { return new brisko::toptip(); });
     windows.Register("Formserial", [&] { return new brisko::Formserial(context); });
+    windows.Register("restart", [&] { return new brisko::restart(context); });
+    windows.Register("Restart3", [&] { return new brisko::Restart3(context); });
 
     windows.Show("main");
     return app.exec();
