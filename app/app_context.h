@@ -11,6 +11,7 @@
 namespace brisko {
 
 class WindowInstances;
+class reboot;
 
 struct AppContext {
     WindowInstances* windows = nullptr;
@@ -21,6 +22,7 @@ struct AppContext {
     PathMapper* paths = nullptr;
     RegistryReader* registry = nullptr;
     ExternalBrowser* externalBrowser = nullptr;
+    reboot* shutdown = nullptr;  // the shutdown service (restart/reboot.h)
 };
 
 }  // namespace brisko

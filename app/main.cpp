@@ -5,7 +5,6 @@
 #include "app/app_context.h"
 #include "app/boost_ui_qt.h"
 #include "app/main_window.h"
-#include "app/prompt_placeholder.h"
 #include "app/secondary_windows.h"
 #include "app/uncaught_error.h"
 #include "app/window_instances.h"
@@ -19,6 +18,9 @@
 #include "platform/qt/event_pump_qt.h"
 #include "platform/qt/external_browser_qt.h"
 #include "platform/qt/message_box_qt.h"
+#include "platform/qt/shutdown_api_dbus.h"
+#include "restart/reboot.h"
+#include "restart/restart_windows.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -37,6 +39,8 @@ int main(int argc, char** argv) {
     brisko::ExternalBrowserQt externalBrowser;
     brisko::FileSystemPosix files;
     brisko::WindowInstances windows;
+    brisko::ShutdownApiDbus shutdownApi;
+    brisko::reboot shutdown(shutdownApi, QCoreApplication::applicationFilePath().toStdString());
 
     brisko::AppContext context;
     context.windows = &windows;
@@ -47,6 +51,7 @@ int main(int argc, char** argv) {
     context.paths = &paths;
     context.registry = &registry;
     context.externalBrowser = &externalBrowser;
+    context.shutdown = &shutdown;
 
     brisko::BoostUiQt boostUi(windows);
     brisko::BoostEngine boostEngine({&processes, &registry, &paths, &pump, &files, &boostUi});
@@ -62,8 +67,8 @@ int main(int argc, char** argv) {
     windows.Register("Help", [&] { return new brisko::Help(context); });
     windows.Register("toptip", [] { return new brisko::toptip(); });
     windows.Register("Formserial", [&] { return new brisko::Formserial(context); });
-    windows.Register("restart", [] { return new brisko::PromptPlaceholder("restart"); });
-    windows.Register("Restart3", [] { return new brisko::PromptPlaceholder("Restart3"); });
+    windows.Register("restart", [&] { return new brisko::restart(context); });
+    windows.Register("Restart3", [&] { return new brisko::Restart3(context); });
 
     windows.Show("main");
     return app.exec();

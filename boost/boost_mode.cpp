@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "boost/pref_patcher.h"
-#include "boost/reg_access_pending.h"
+#include "boost/reg_access.h"
 #include "platform/error.h"
 
 namespace brisko {

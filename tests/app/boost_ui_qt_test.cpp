@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QListWidget>
 
-#include "app/prompt_placeholder.h"
 #include "boost/boost_mode.h"
 #include "platform/posix/file_system_posix.h"
 #include "tests/app/app_fixture.h"
@@ -19,8 +18,9 @@ class BoostUiQtTest : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        windows.Register("restart", [] { return new PromptPlaceholder("restart"); });
-        windows.Register("Restart3", [] { return new PromptPlaceholder("Restart3"); });
+        // Stand-ins: the prompts themselves are tested with the restart windows.
+        windows.Register("restart", [] { return new FormWindow("restart"); });
+        windows.Register("Restart3", [] { return new FormWindow("Restart3"); });
         registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", profiles.homePath);
         WriteBytes(profiles.programFolder / "control.js", "stock control\r\n");
         WriteBytes(profiles.programFolder / "fire.js", "stock fire\r\n");

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "platform/posix/paths_posix.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace brisko {
 namespace {

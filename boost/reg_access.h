@@ -1,5 +1,5 @@
 #pragma once
-// Placeholder until the registry module lands: the one call the boost commands make.
+// Reading one registry value as text. Never fails: every failure gives "Not Found".
 #include <cstdint>
 #include <string>
 
@@ -7,6 +7,8 @@
 
 namespace brisko::RegAccess {
 
+// DWORD: unsigned decimal, at least three digits ("005"); binary: upper-case hex pairs
+// ("01AB"); any other type: the data without its last byte (a string's terminating zero).
 std::string ReadRegValue(RegistryReader& registry, std::uint32_t rootKey, const std::string& keyPath,
                          const std::string& valueName);
 
