@@ -28,17 +28,6 @@ extern char** environ;
 namespace brisko::test {
 namespace {
 
-const std::string kNineLines =
-    "user_pref(\"network.http.max-connections\", 48);\r\n"
-    "user_pref(\"network.http.max-connections-per-server\", 16);\r\n"
-    "user_pref(\"network.http.max-persistent-connections-per-proxy\", 8);\r\n"
-    "user_pref(\"network.http.max-persistent-connections-per-server\", 4);\r\n"
-    "user_pref(\"network.http.pipelining\", true);\r\n"
-    "user_pref(\"network.http.proxy.pipelining\", true);\r\n"
-    "user_pref(\"network.http.pipelining.maxrequests\", 100);\r\n"
-    "user_pref(\"network.http.version\", \"1.1\");\r\n"
-    "user_pref(\"network.http.proxy.version\", \"1.0\");\r\n";
-const std::string kUserPrefs = "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.page\", 0);\r\n";
 
 const std::vector<std::string> kNormalFiles = {"web.reg",   "tcp.reg",     "zero1.reg",  "dns1.reg",
                                                "service.reg", "lanman.reg", "web-modem.reg", "tcp-modem.reg"};

@@ -17,19 +17,7 @@
 namespace brisko::test {
 namespace {
 
-// Written out by hand so that a slip in the program's table shows.
-const std::string kNineLines =
-    "user_pref(\"network.http.max-connections\", 48);\r\n"
-    "user_pref(\"network.http.max-connections-per-server\", 16);\r\n"
-    "user_pref(\"network.http.max-persistent-connections-per-proxy\", 8);\r\n"
-    "user_pref(\"network.http.max-persistent-connections-per-server\", 4);\r\n"
-    "user_pref(\"network.http.pipelining\", true);\r\n"
-    "user_pref(\"network.http.proxy.pipelining\", true);\r\n"
-    "user_pref(\"network.http.pipelining.maxrequests\", 100);\r\n"
-    "user_pref(\"network.http.version\", \"1.1\");\r\n"
-    "user_pref(\"network.http.proxy.version\", \"1.0\");\r\n";
 
-const std::string kUserPrefs = "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.page\", 0);\r\n";
 
 class PrefPatcherTest : public ::testing::Test {
 protected:
@@ -106,15 +94,6 @@ TEST_F(PrefPatcherTest, ListFolderTreeWalksDepthFirstFilesBeforeFolders) {
     EXPECT_EQ(list1.entries, expected);
 }
 
-TEST_F(PrefPatcherTest, FindControlProfileGivesTheLowerCaseNameOfTheOnlyFolder) {
-    WriteBytes(f.controlPrefs, kUserPrefs);
-    list1.entries = {"left over from an earlier walk"};
-    EXPECT_EQ(patcher.FindControlProfile(f.homePath), "abc123");
-    ASSERT_EQ(list1.entries.size(), 3u);
-    EXPECT_EQ(list1.entries[1], "\tC:\\Users\\ann\\application data\\mozillaControl\\profiles\\mozillaControl\\abc123.slt");
-    EXPECT_EQ(list1.entries[2], "\t\tprefs.js");
-}
-
 // Windows matches names without regard to case; the profile name comes out lower case.
 TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
     ProfileFixture p({"Application Data", "AbC.Default"});
@@ -124,7 +103,12 @@ TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
     FakeEventPump pump;
     FakeTextList list;
     PrefPatcher patcher(*mapper, pump, list, files);
+    list.Append("left over from an earlier walk");
     EXPECT_EQ(patcher.FindControlProfile(p.homePath), "abc.default");
+    EXPECT_EQ(list.entries, (std::vector<std::string>{
+                                "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl",
+                                "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl\\AbC.Default.slt",
+                                "\t\tprefs.js"}));
     patcher.PatchControlPrefs(p.homePath);
     patcher.PatchFirefoxPrefs(p.homePath);
     EXPECT_EQ(ReadBytes(p.controlPrefs), kUserPrefs + kNineLines);

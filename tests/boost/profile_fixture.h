@@ -7,6 +7,20 @@ namespace brisko::test {
 
 namespace fs = std::filesystem;
 
+// The nine lines a boost appends, written out by hand so that a slip in the program's
+// table shows; and a small user preference file.
+inline const std::string kNineLines =
+    "user_pref(\"network.http.max-connections\", 48);\r\n"
+    "user_pref(\"network.http.max-connections-per-server\", 16);\r\n"
+    "user_pref(\"network.http.max-persistent-connections-per-proxy\", 8);\r\n"
+    "user_pref(\"network.http.max-persistent-connections-per-server\", 4);\r\n"
+    "user_pref(\"network.http.pipelining\", true);\r\n"
+    "user_pref(\"network.http.proxy.pipelining\", true);\r\n"
+    "user_pref(\"network.http.pipelining.maxrequests\", 100);\r\n"
+    "user_pref(\"network.http.version\", \"1.1\");\r\n"
+    "user_pref(\"network.http.proxy.version\", \"1.0\");\r\n";
+inline const std::string kUserPrefs = "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.page\", 0);\r\n";
+
 std::string ReadBytes(const fs::path& file);
 void WriteBytes(const fs::path& file, const std::string& bytes);
 bool Exists(const fs::path& file);

@@ -62,17 +62,6 @@ TEST_F(FileSystemPosixTest, LinesEndAtCrOrCrLf) {
     EXPECT_EQ(Lines(longLine + "\r\nnext"), (V{longLine, "next"}));
 }
 
-TEST_F(FileSystemPosixTest, WriterEndsLinesWithCrLfOnlyWhenCommitted) {
-    Status error;
-    auto writer = files.CreateForWriting((dir / "out.txt").string(), &error);
-    ASSERT_TRUE(error.ok());
-    ASSERT_TRUE(writer->WriteLine("one").ok());
-    ASSERT_TRUE(writer->WriteLine("").ok());
-    ASSERT_TRUE(writer->Commit().ok());
-    EXPECT_EQ(Read(dir / "out.txt"), "one\r\n\r\n");
-    EXPECT_FALSE(writer->WriteLine("late").ok());
-}
-
 TEST_F(FileSystemPosixTest, FoldersAndMissingThingsFail) {
     fs::create_directories(dir / "sub");
     Status error;
@@ -100,18 +89,6 @@ TEST_F(FileSystemPosixTest, ListingIsSortedWithoutRegardToCaseAndLinksAreFiles) 
     EXPECT_EQ(listing.fileNames, (std::vector<std::string>{"A", "b", "loop"}));
     EXPECT_EQ(listing.subFolderPaths,
               (std::vector<std::string>{(dir / "top" / "alpha").string(), (dir / "top" / "Zed").string()}));
-}
-
-TEST_F(FileSystemPosixTest, ReplaceAndCopyAreWhole) {
-    Write(dir / "old", "old");
-    Write(dir / "new", "brand new");
-    ASSERT_TRUE(files.CopyFile((dir / "new").string(), (dir / "copy").string()).ok());
-    EXPECT_EQ(Read(dir / "copy"), "brand new");
-    ASSERT_TRUE(files.ReplaceFile((dir / "copy").string(), (dir / "old").string()).ok());
-    EXPECT_EQ(Read(dir / "old"), "brand new");
-    EXPECT_FALSE(fs::exists(dir / "copy"));
-    EXPECT_TRUE(files.FileExists((dir / "old").string()));
-    EXPECT_FALSE(files.FileExists(dir.string()));
 }
 
 }  // namespace
