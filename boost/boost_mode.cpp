@@ -59,7 +59,7 @@ void RunRegImport(ProcessStarter& processes, const std::string& fileName) {
 
 BoostEngine::BoostEngine(BoostServices services) : m_services(services) {}
 
-bool BoostEngine::RunBoostMode(BoostMode mode) {
+bool BoostEngine::RunBoostMode(BoostMode mode, BoostOutcome* outcome) {
     if (m_running) return false;
     struct Guard {
         bool& flag;
@@ -73,9 +73,18 @@ bool BoostEngine::RunBoostMode(BoostMode mode) {
 
     // The first failure skips the remaining steps; the completion always runs and
     // nothing is reported.
+    BoostOutcome local;
+    BoostOutcome& record = outcome ? *outcome : local;
+    record = {};
     try {
-        RunGuardedSteps(mode);
-    } catch (const std::exception&) {
+        RunGuardedSteps(mode, record);
+    } catch (const std::exception& e) {
+        record.failure = e.what();
+        for (auto& step : record.steps)
+            if (!step.done && step.failure.empty()) {
+                step.failure = e.what();
+                break;
+            }
     }
 
     for (const auto& [button, caption] : row.completionCaptions) ui.SetCaption(button, caption);
@@ -84,28 +93,39 @@ bool BoostEngine::RunBoostMode(BoostMode mode) {
     return true;
 }
 
-void BoostEngine::RunGuardedSteps(BoostMode mode) {
+void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome) {
     const ModeRow& row = Row(mode);
     BoostUi& ui = *m_services.ui;
+    outcome.steps = row.restore
+                        ? std::vector<BoostOutcome::Step>{{"RestoreControlPrefs"}, {"RestoreFirefoxPrefs"}}
+                        : std::vector<BoostOutcome::Step>{{"PatchControlPrefs"}, {"PatchFirefoxPrefs"}};
 
-    for (const char* file : row.imports) RunRegImport(*m_services.processes, file);
+    auto import = [&](const std::string& file) {
+        RunRegImport(*m_services.processes, file);
+        outcome.importsStarted.push_back("regedit /s " + file);
+    };
+    for (const char* file : row.imports) import(file);
     if (row.dialUpImports) {
         // The box is read again before each file.
-        if (ui.Check1Value() == 1) RunRegImport(*m_services.processes, "web-modem.reg");
-        if (ui.Check1Value() == 1) RunRegImport(*m_services.processes, "tcp-modem.reg");
+        if (ui.Check1Value() == 1) import("web-modem.reg");
+        if (ui.Check1Value() == 1) import("tcp-modem.reg");
     }
 
     const std::string homePath =
         RegAccess::ReadRegValue(*m_services.registry, kHkeyCurrentUser, "Volatile Environment", "HOMEPATH");
+    outcome.homePath = homePath;
 
     PrefPatcher prefs(*m_services.paths, *m_services.pump, ui.List1(), *m_services.files);
     if (row.restore) {
         prefs.RestoreControlPrefs(homePath);
+        outcome.steps[0].done = true;
         prefs.RestoreFirefoxPrefs(homePath);
     } else {
         prefs.PatchControlPrefs(homePath);
+        outcome.steps[0].done = true;
         prefs.PatchFirefoxPrefs(homePath);
     }
+    outcome.steps[1].done = true;
 }
 
 }  // namespace brisko

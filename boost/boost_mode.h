@@ -2,6 +2,7 @@
 // The three boost commands: registry imports through "regedit /s", the browser
 // preference step and the restart prompt.
 #include <string>
+#include <vector>
 
 #include "boost/boost_ui.h"
 #include "platform/event_pump.h"
@@ -26,6 +27,19 @@ struct BoostServices {
     BoostUi* ui = nullptr;
 };
 
+// What one command did, for callers that report it (the window shows nothing).
+struct BoostOutcome {
+    struct Step {
+        std::string name;     // "PatchControlPrefs", "RestoreFirefoxPrefs", ...
+        bool done = false;
+        std::string failure;  // why it failed; empty when done or never reached
+    };
+    std::vector<std::string> importsStarted;  // command lines, in order
+    std::string homePath;
+    std::vector<Step> steps;                  // both preference steps, reached or not
+    std::string failure;                      // the failure that ended the sequence
+};
+
 class BoostEngine {
 public:
     explicit BoostEngine(BoostServices services);
@@ -34,11 +48,11 @@ public:
     // already running: the commands yield to the event loop, so the boost buttons
     // can be clicked again in the middle of one, and two rewrites of the same
     // preference file must never overlap.
-    bool RunBoostMode(BoostMode mode);
+    bool RunBoostMode(BoostMode mode, BoostOutcome* outcome = nullptr);
     bool Running() const { return m_running; }
 
 private:
-    void RunGuardedSteps(BoostMode mode);
+    void RunGuardedSteps(BoostMode mode, BoostOutcome& outcome);
 
     BoostServices m_services;
     bool m_running = false;

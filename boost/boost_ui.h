@@ -4,6 +4,7 @@
 // the restart prompts. The window layer implements it.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace brisko {
 
@@ -15,6 +16,18 @@ public:
     virtual void Append(const std::string& entry) = 0;
     virtual std::size_t Count() const = 0;
     virtual std::string At(std::size_t index) const = 0;
+};
+
+// A TextList kept in memory, for front ends without a main window.
+class MemoryTextList final : public TextList {
+public:
+    void Clear() override { m_entries.clear(); }
+    void Append(const std::string& entry) override { m_entries.push_back(entry); }
+    std::size_t Count() const override { return m_entries.size(); }
+    std::string At(std::size_t index) const override { return index < m_entries.size() ? m_entries[index] : std::string(); }
+
+private:
+    std::vector<std::string> m_entries;
 };
 
 class BoostUi {
