@@ -13,7 +13,12 @@
 #include "platform/posix/system_root.h"
 #include "platform/qt/event_pump_qt.h"
 #include "platform/qt/external_browser_qt.h"
+#include "platform/qt/locale_qt.h"
 #include "platform/qt/message_box_qt.h"
+#include "platform/qt/printer_qt.h"
+#include "platform/qt/save_dialog_qt.h"
+#include "platform/qt/tcp_socket_qt.h"
+#include "speedtest/data_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -30,6 +35,10 @@ int main(int argc, char** argv) {
     brisko::ProcessStarterPosix processes(programFolder, &paths);
     brisko::RegistryReaderPosix registry(systemRoot);
     brisko::ExternalBrowserQt externalBrowser;
+    brisko::TcpSocketFactoryQt sockets;
+    brisko::LocaleQt locale;
+    brisko::SaveDialogQt saveDialog;
+    brisko::PrinterQt printer;
     brisko::WindowInstances windows;
 
     brisko::AppContext context;
@@ -41,12 +50,17 @@ int main(int argc, char** argv) {
     context.paths = &paths;
     context.registry = &registry;
     context.externalBrowser = &externalBrowser;
+    context.sockets = &sockets;
+    context.locale = &locale;
+    context.saveDialog = &saveDialog;
+    context.printer = &printer;
 
     brisko::main::Handlers mainHandlers;
     windows.Register("main", [&] { return new brisko::main(context, mainHandlers); });
     windows.Register("Help", [&] { return new brisko::Help(context); });
     windows.Register("toptip", [] { return new brisko::toptip(); });
     windows.Register("Formserial", [&] { return new brisko::Formserial(context); });
+    windows.Register("data", [&] { return new brisko::data(context); });
 
     windows.Show("main");
     return app.exec();
