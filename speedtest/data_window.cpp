@@ -64,6 +64,11 @@ QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QRec
         QFont f = label->font();
         f.setBold(true);
         label->setFont(f);
+        // The design font may be missing; a wider stand-in must not cut headings off.
+        while (f.pointSizeF() > 6 && label->fontMetrics().horizontalAdvance(text) > geometry.width()) {
+            f.setPointSizeF(f.pointSizeF() - 0.25);
+            label->setFont(f);
+        }
     }
     return label;
 }
@@ -218,26 +223,27 @@ void data::BuildControls() {
 
     // Progress panel.
     QFrame* picMain = AddPanel(m_client, "picMain", Twips(120, 2400, 6135, 2175));
-    const int col[] = {8, 142, 272};
-    const int colWidth = 128;
+    // Three columns; the right one is widest for its heading.
+    const int col[] = {8, 148, 268};
+    const int colWidth[] = {138, 118, 136};
     AddLabel(picMain, "", "File Details", {col[0], 4, 70, 16}, true);
-    AddRule(picMain, {col[0] + 72, 10, 50, 4});
+    AddRule(picMain, {col[0] + 72, 10, 60, 4});
     AddLabel(picMain, "", "Time", {col[1], 4, 40, 16}, true);
-    AddRule(picMain, {col[1] + 36, 10, 86, 4});
-    AddLabel(picMain, "", "Your Connection Quality", {col[2], 4, colWidth, 16}, true);
-    AddLabel(picMain, "lblTotalSize", "File Size - 0 KB", {col[0], 22, colWidth, 16});
-    AddLabel(picMain, "lblTime", "Total - N/A", {col[1], 22, colWidth, 16});
-    AddLabel(picMain, "lblMBEst", "Est - 0 MB/s", {col[2], 22, colWidth, 16});
+    AddRule(picMain, {col[1] + 36, 10, 76, 4});
+    AddLabel(picMain, "", "Your Connection Quality", {col[2], 4, colWidth[2], 16}, true);
+    AddLabel(picMain, "lblTotalSize", "File Size - 0 KB", {col[0], 22, colWidth[0], 16});
+    AddLabel(picMain, "lblTime", "Total - N/A", {col[1], 22, colWidth[1], 16});
+    AddLabel(picMain, "lblMBEst", "Est - 0 MB/s", {col[2], 22, colWidth[2], 16});
     AddLabel(picMain, "", "Progress", {col[0], 46, 60, 16}, true);
-    AddRule(picMain, {col[0] + 60, 52, 62, 4});
+    AddRule(picMain, {col[0] + 60, 52, 72, 4});
     AddLabel(picMain, "", "Speeds", {col[1], 46, 50, 16}, true);
-    AddRule(picMain, {col[1] + 48, 52, 74, 4});
-    AddLabel(picMain, "lblkbSoFar", "Downloaded - 0 KB", {col[0], 64, colWidth, 16});
-    AddLabel(picMain, "lblKBSpeed", "Current - 0 KB/s", {col[1], 64, colWidth, 16});
-    AddLabel(picMain, "lblKBMax", "Max - 0 KB/s", {col[2], 64, colWidth, 16});
-    AddLabel(picMain, "lblkbRemaining", "Complete - 0%", {col[0], 82, colWidth, 16});
-    AddLabel(picMain, "lblKBAvg", "Avg - 0 KB/s", {col[1], 82, colWidth, 16});
-    AddLabel(picMain, "lblKBMin", "Min - 0 KB/s", {col[2], 82, colWidth, 16});
+    AddRule(picMain, {col[1] + 48, 52, 64, 4});
+    AddLabel(picMain, "lblkbSoFar", "Downloaded - 0 KB", {col[0], 64, colWidth[0], 16});
+    AddLabel(picMain, "lblKBSpeed", "Current - 0 KB/s", {col[1], 64, colWidth[1], 16});
+    AddLabel(picMain, "lblKBMax", "Max - 0 KB/s", {col[2], 64, colWidth[2], 16});
+    AddLabel(picMain, "lblkbRemaining", "Complete - 0%", {col[0], 82, colWidth[0], 16});
+    AddLabel(picMain, "lblKBAvg", "Avg - 0 KB/s", {col[1], 82, colWidth[1], 16});
+    AddLabel(picMain, "lblKBMin", "Min - 0 KB/s", {col[2], 82, colWidth[2], 16});
     m_bar = new QProgressBar(picMain);
     m_bar->setObjectName("pBar");
     m_bar->setRange(0, 100);
@@ -250,16 +256,16 @@ void data::BuildControls() {
     m_results = results;
     QLabel* heading = AddLabel(results, "", "Data Speed Test Results", {8, 6, results->width() - 16, 20}, true);
     heading->setAlignment(Qt::AlignCenter);
-    AddLabel(results, "", "Avgerage Speed:", {10, 34, 110, 18});
-    AddLabel(results, "lblAverageSpeed", "1090 KB/s", {122, 34, 90, 18}, true);
-    AddLabel(results, "", "Max speed reached:", {10, 58, 110, 18});
-    AddLabel(results, "lblMaximumSpeed", "1176 KB/s", {122, 58, 80, 18});
-    AddLabel(results, "", "Data Size for this test:", {210, 58, 120, 18});
-    AddLabel(results, "lblFileSize", "35056 KB", {332, 58, 70, 18});
-    AddLabel(results, "", "Min speed reached:", {10, 80, 110, 18});
-    AddLabel(results, "lblMinimumSpeed", "681 KB/s", {122, 80, 80, 18});
-    AddLabel(results, "", "Total time taken to download selected test data:", {10, 106, 260, 18});
-    AddLabel(results, "lblTotalTime", "31.7 Seconds", {272, 106, 120, 18});
+    AddLabel(results, "", "Avgerage Speed:", {10, 34, 116, 18});
+    AddLabel(results, "lblAverageSpeed", "1090 KB/s", {128, 34, 100, 18}, true);
+    AddLabel(results, "", "Max speed reached:", {10, 58, 116, 18});
+    AddLabel(results, "lblMaximumSpeed", "1176 KB/s", {128, 58, 74, 18});
+    AddLabel(results, "", "Data Size for this test:", {204, 58, 138, 18});
+    AddLabel(results, "lblFileSize", "35056 KB", {342, 58, 62, 18});
+    AddLabel(results, "", "Min speed reached:", {10, 80, 116, 18});
+    AddLabel(results, "lblMinimumSpeed", "681 KB/s", {128, 80, 74, 18});
+    AddLabel(results, "", "Total time taken to download selected test data:", {10, 106, 300, 18});
+    AddLabel(results, "lblTotalTime", "31.7 Seconds", {312, 106, 92, 18});
     AddLabel(results, "", "Comments:", {10, 176, 100, 18});
     auto* comments = new QLineEdit(" - - Type your notes for each test in this box - -", results);
     comments->setObjectName("txtComments");
