@@ -6,6 +6,7 @@
 //   brisko-bench-download accuracy      paced servers: reported average vs true rate
 //   brisko-bench-download memory        peak memory for growing file sizes
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -45,7 +46,20 @@ public:
     std::function<void()> onShow;
 };
 
+// Resident set size now, from /proc.
+long ResidentKilobytes() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    long pages = 0, resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 struct Run {
+    long residentBeforeKB = 0;  // just before the button press
+    long residentPeakKB = 0;    // highest reading at a tick
     bool finished = false;
     double averageKBs = 0;     // the results panel's average
     double totalSeconds = 0;   // the results panel's time
@@ -80,10 +94,12 @@ Run RunWindow(const QString& server, int timeoutMs, int stopAfterMs = 0) {
     QObject::connect(window->findChild<QTimer*>("Timer1"), &QTimer::timeout, window, [&] {
         if (sinceTick.isValid()) run.tickGaps.push_back(sinceTick.nsecsElapsed() / 1e6);
         sinceTick.start();
+        run.residentPeakKB = std::max(run.residentPeakKB, ResidentKilobytes());
     });
     QEventLoop loop;
     messages.onShow = [&] { loop.quit(); };
     QTimer::singleShot(stopAfterMs ? stopAfterMs : timeoutMs, &loop, &QEventLoop::quit);
+    run.residentBeforeKB = ResidentKilobytes();
     window->findChild<QPushButton*>("btnStartTest")->click();
     loop.exec();
     if (stopAfterMs) {
@@ -190,7 +206,7 @@ long PeakKilobytes() {
 }
 
 void Memory(const char* self) {
-    std::printf("Memory: peak resident size of a whole test run, per file size\n");
+    std::printf("Memory: resident size while downloading, per file size (full loopback speed)\n");
     for (const char* size : {"64M", "1G", "4G"}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -202,9 +218,9 @@ void Memory(const char* self) {
 
 int Child(const QString& size) {
     TestServerProcess server({"--stream", size, "--quiet"});
-    const long before = PeakKilobytes();
     const Run run = RunWindow(server.Address(), 900000);
-    std::printf("peak %ld KB (%ld KB before the test), %s\n", PeakKilobytes(), before,
+    std::printf("resident %ld KB before, at most %ld KB during the download (%+ld KB); process peak %ld KB; %s\n",
+                run.residentBeforeKB, run.residentPeakKB, run.residentPeakKB - run.residentBeforeKB, PeakKilobytes(),
                 run.finished ? "finished" : run.problem.c_str());
     return run.finished ? 0 : 1;
 }
