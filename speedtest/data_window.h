@@ -21,8 +21,6 @@ public:
     explicit data(const AppContext& context);
     ~data() override;
 
-    const DataSpeedTest& Test() const { return *m_test; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -86,7 +86,7 @@ void DataSpeedTest::Tick() {
     const std::int64_t interval = std::max(1, m_view.TimerInterval());
     const std::int64_t delta = c.ReceivedBytes - m_lastReceivedBytes;
     m_currentSpeed = delta <= kMaxExact ? WholeDiv(delta * 1000, interval * 1024)
-                                               : Whole(1000.0 / interval * (delta / 1024.0));
+                                        : Whole(1000.0 / interval * (delta / 1024.0));
     m_view.SetText("lblKBSpeed", "Speed - " + FormatGeneral(m_currentSpeed) + " KB/s");
     if (m_currentSpeed > m_maxSpeed) m_maxSpeed = m_currentSpeed;
     if (m_currentSpeed < m_minSpeed) m_minSpeed = m_currentSpeed;
