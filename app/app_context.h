@@ -3,10 +3,14 @@
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/external_browser.h"
+#include "platform/locale.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "platform/printer.h"
 #include "platform/process_start.h"
 #include "platform/registry_read.h"
+#include "platform/save_dialog.h"
+#include "platform/tcp_socket.h"
 
 namespace brisko {
 
@@ -23,6 +27,10 @@ struct AppContext {
     RegistryReader* registry = nullptr;
     ExternalBrowser* externalBrowser = nullptr;
     reboot* shutdown = nullptr;  // the shutdown service (restart/reboot.h)
+    TcpSocketFactory* sockets = nullptr;
+    LocaleService* locale = nullptr;
+    SaveDialog* saveDialog = nullptr;
+    Printer* printer = nullptr;
 };
 
 }  // namespace brisko

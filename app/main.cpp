@@ -17,10 +17,15 @@
 #include "platform/posix/system_root.h"
 #include "platform/qt/event_pump_qt.h"
 #include "platform/qt/external_browser_qt.h"
+#include "platform/qt/locale_qt.h"
 #include "platform/qt/message_box_qt.h"
 #include "platform/qt/shutdown_api_dbus.h"
 #include "restart/reboot.h"
 #include "restart/restart_windows.h"
+#include "platform/qt/printer_qt.h"
+#include "platform/qt/save_dialog_qt.h"
+#include "platform/qt/tcp_socket_qt.h"
+#include "speedtest/data_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -38,6 +43,10 @@ int main(int argc, char** argv) {
     brisko::RegistryReaderPosix registry(systemRoot);
     brisko::ExternalBrowserQt externalBrowser;
     brisko::FileSystemPosix files;
+    brisko::TcpSocketFactoryQt sockets;
+    brisko::LocaleQt locale;
+    brisko::SaveDialogQt saveDialog;
+    brisko::PrinterQt printer;
     brisko::WindowInstances windows;
     brisko::ShutdownApiDbus shutdownApi;
     brisko::reboot shutdown(shutdownApi, QCoreApplication::applicationFilePath().toStdString());
@@ -52,6 +61,10 @@ int main(int argc, char** argv) {
     context.registry = &registry;
     context.externalBrowser = &externalBrowser;
     context.shutdown = &shutdown;
+    context.sockets = &sockets;
+    context.locale = &locale;
+    context.saveDialog = &saveDialog;
+    context.printer = &printer;
 
     brisko::BoostUiQt boostUi(windows);
     brisko::BoostEngine boostEngine({&processes, &registry, &paths, &pump, &files, &boostUi});
@@ -69,6 +82,7 @@ int main(int argc, char** argv) {
     windows.Register("Formserial", [&] { return new brisko::Formserial(context); });
     windows.Register("restart", [&] { return new brisko::restart(context); });
     windows.Register("Restart3", [&] { return new brisko::Restart3(context); });
+    windows.Register("data", [&] { return new brisko::data(context); });
 
     windows.Show("main");
     return app.exec();
