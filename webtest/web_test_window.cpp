@@ -176,7 +176,8 @@ WebTestServices WebTestWindow::Services() const {
     services.waiter = m_context.waiter;
     services.pump = m_context.pump;
     services.messages = m_context.messages;
-    services.decimalPoint = QLocale().decimalPoint().toStdString();
+    services.decimalPoint =
+        m_context.locale ? m_context.locale->DecimalSeparator() : QLocale().decimalPoint().toStdString();
     return services;
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/posix/registry_store.h"
 #include "platform/registry_read.h"
 
 namespace brisko {
 
-// Reads the emulated registry store under <systemRoot>/registry.
+// Reads the emulated registry store under <systemRoot>/registry. Data is read live
+// from the hive files; a parsed hive is reused while its file stays the same one.
 class RegistryReaderPosix final : public RegistryReader {
 public:
     explicit RegistryReaderPosix(std::string systemRoot);
@@ -17,11 +21,21 @@ public:
 
 private:
     struct OpenKeyInfo {
-        std::uint32_t root;
-        std::string path;
+        RegRoot root;
+        std::vector<std::string> path;
     };
-    std::string m_systemRoot;
+    struct CachedHive {
+        bool present = false;
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long mtimeSec = 0, mtimeNsec = 0;
+        std::unique_ptr<RegKey> hive;
+    };
+    // The current content of a hive, or nullptr when it cannot be read.
+    const RegKey* Hive(RegRoot root);
+
+    RegistryStore m_store;
     std::map<RegKeyHandle, OpenKeyInfo> m_open;
+    std::map<RegRoot, CachedHive> m_cache;
     RegKeyHandle m_next = 1;
 };
 

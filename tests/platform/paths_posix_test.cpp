@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace brisko {
 namespace {

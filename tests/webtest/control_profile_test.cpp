@@ -6,33 +6,17 @@
 #include <sstream>
 
 #include "platform/posix/paths_posix.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/fake_process_starter.h"
+#include "tests/support/fake_message_box.h"
+#include "tests/support/fake_string_registry.h"
+#include "tests/support/temp_folder.h"
+#include "webtest/firefox_command.h"
 #include "webtest/control_profile.h"
 
 namespace brisko::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A registry holding one string value: HKCU "Volatile Environment" HOMEPATH.
-class HomePathRegistry final : public RegistryReader {
-public:
-    std::string home;
-    long OpenKey(std::uint32_t root, const std::string& path, RegKeyHandle* key) override {
-        *key = (root == kHkeyCurrentUser && path == "Volatile Environment" && !home.empty()) ? 1 : 0;
-        return *key ? kErrorSuccess : kErrorFileNotFound;
-    }
-    long QueryValue(RegKeyHandle key, const std::string& name, std::uint32_t* type, unsigned char* data,
-                    std::uint32_t* length) override {
-        if (key != 1 || name != "HOMEPATH") return kErrorFileNotFound;
-        *type = kRegSz;
-        std::copy(home.begin(), home.end(), data);
-        data[home.size()] = 0;
-        *length = static_cast<std::uint32_t>(home.size() + 1);
-        return kErrorSuccess;
-    }
-    long CloseKey(RegKeyHandle) override { return kErrorSuccess; }
-};
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -47,8 +31,8 @@ TEST(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReus
     fs::create_directories(root.Path() / "system/drive_c/Users/Ann");
     std::ofstream(root.Path() / "program/control.js", std::ios::binary) << "user_pref(\"a\", 1);\r\n";
     PathMapperPosix paths((root.Path() / "system").string(), (root.Path() / "program").string());
-    HomePathRegistry registry;
-    registry.home = "\\users\\ann";  // letter case differs from the folder on disk
+    FakeStringRegistry registry;
+    registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\users\\ann");  // case differs on disk
 
     Status error;
     const std::string folder = EnsureControlProfile(registry, paths, &error);
@@ -70,15 +54,39 @@ TEST(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReus
 TEST(ControlProfileTest, WithoutStockFileAMinimalPrefsFileAndWithoutHomeAnError) {
     TempFolder root;
     PathMapperPosix paths((root.Path() / "system").string(), (root.Path() / "program").string());
-    HomePathRegistry registry;
+    FakeStringRegistry registry;
     Status error;
     EXPECT_EQ(EnsureControlProfile(registry, paths, &error), "");
     EXPECT_FALSE(error.ok());
 
-    registry.home = "\\Users\\bob";
+    registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\bob");
     const std::string folder = EnsureControlProfile(registry, paths, &error);
     ASSERT_TRUE(error.ok()) << error.text;
     EXPECT_EQ(ReadAll(fs::path(folder) / "prefs.js"), "# Mozilla User Preferences\r\n\r\n");
+}
+
+TEST(FirefoxCommandTest, RegisteredCommandGetsTheAddressUnquotedAndAMissingOneAMessage) {
+    FakeStringRegistry registry;
+    FakeProcessStarter processes;
+    FakeMessageBox messages;
+    const std::string address = "http://127.0.0.1/a b;touch x";
+    OpenInFirefox(registry, processes, messages, address);
+    EXPECT_TRUE(processes.started.empty());  // "Not Found" is never started as a program
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{
+                                    "Firefox could not be started: no Firefox start command is registered on this "
+                                    "computer."}));
+
+    registry.Set(kHkeyLocalMachine, "SOFTWARE\\Clients\\StartMenuInternet\\FIREFOX.EXE\\shell\\open\\command\\", "",
+                 "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\"");
+    OpenInFirefox(registry, processes, messages, address);
+    ASSERT_EQ(processes.started.size(), 1u);
+    EXPECT_EQ(processes.started[0].commandLine,
+              "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\" http://127.0.0.1/a b;touch x");
+    EXPECT_EQ(processes.started[0].state, WindowState::MinimizedActive);
+
+    processes.failOn = [](const std::string&) { return true; };
+    OpenInFirefox(registry, processes, messages, address);
+    EXPECT_EQ(messages.Texts().back(), "Firefox could not be started: The system cannot find the file specified.");
 }
 
 }  // namespace

@@ -1,0 +1,241 @@
+// Download test benchmarks: the Data Speed Tests window's own code (window, test run,
+// client, QTcpSocket) against brisko-testserver on loopback. Prints figures.
+//
+//   brisko-bench-download               every section
+//   brisko-bench-download throughput    1 GiB stream, the client against curl
+//   brisko-bench-download accuracy      paced servers: reported average vs true rate
+//   brisko-bench-download memory        peak memory for growing file sizes
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "platform/clock.h"
+#include "platform/qt/locale_qt.h"
+#include "platform/qt/printer_qt.h"
+#include "platform/qt/save_dialog_qt.h"
+#include "platform/qt/tcp_socket_qt.h"
+#include "speedtest/data_window.h"
+#include "tests/support/qt/test_server.h"
+
+namespace {
+
+using brisko::test::TestServerProcess;
+
+class RecordingMessages final : public brisko::MessageBoxService {
+public:
+    void Show(const std::string& text, const std::string&, bool) override {
+        texts.push_back(text);
+        if (onShow) onShow();
+    }
+    std::vector<std::string> texts;
+    std::function<void()> onShow;
+};
+
+// Resident set size now, from /proc.
+long ResidentKilobytes() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    long pages = 0, resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+struct Run {
+    long residentBeforeKB = 0;  // just before the button press
+    long residentPeakKB = 0;    // highest reading at a tick
+    bool finished = false;
+    double averageKBs = 0;     // the results panel's average
+    double totalSeconds = 0;   // the results panel's time
+    std::vector<double> tickGaps;  // ms between ticks
+    std::string problem;
+};
+
+double LeadingNumber(const QString& text) { return text.section(' ', 0, 0).toDouble(); }
+
+// One quick test through the window, as a user would run it. With stopAfterMs the
+// test is stopped then (an endless stream) instead of awaited.
+Run RunWindow(const QString& server, int timeoutMs, int stopAfterMs = 0) {
+    qputenv("BRISKO_TEST_SERVER", server.toUtf8());
+    brisko::SystemClock clock;
+    RecordingMessages messages;
+    brisko::TcpSocketFactoryQt sockets;
+    brisko::LocaleQt locale;
+    brisko::SaveDialogQt dialog;
+    brisko::PrinterQt printer;
+    brisko::AppContext context;
+    context.clock = &clock;
+    context.messages = &messages;
+    context.sockets = &sockets;
+    context.locale = &locale;
+    context.saveDialog = &dialog;
+    context.printer = &printer;
+
+    auto* window = new brisko::data(context);
+    window->show();
+    Run run;
+    QElapsedTimer sinceTick;
+    QObject::connect(window->findChild<QTimer*>("Timer1"), &QTimer::timeout, window, [&] {
+        if (sinceTick.isValid()) run.tickGaps.push_back(sinceTick.nsecsElapsed() / 1e6);
+        sinceTick.start();
+        run.residentPeakKB = std::max(run.residentPeakKB, ResidentKilobytes());
+    });
+    QEventLoop loop;
+    messages.onShow = [&] { loop.quit(); };
+    QTimer::singleShot(stopAfterMs ? stopAfterMs : timeoutMs, &loop, &QEventLoop::quit);
+    run.residentBeforeKB = ResidentKilobytes();
+    window->findChild<QPushButton*>("btnStartTest")->click();
+    loop.exec();
+    if (stopAfterMs) {
+        run.averageKBs = LeadingNumber(window->findChild<QLabel*>("lblKBAvg")->text().section(" - ", 1));
+        window->findChild<QPushButton*>("btnStartTest")->click();
+    }
+    if (!messages.texts.empty() && messages.texts.back() == brisko::kDoneText) {
+        run.finished = true;
+        run.averageKBs = LeadingNumber(window->findChild<QLabel*>("lblAverageSpeed")->text());
+        run.totalSeconds = LeadingNumber(window->findChild<QLabel*>("lblTotalTime")->text());
+    } else {
+        run.problem = messages.texts.empty() ? "timed out" : messages.texts.back();
+    }
+    delete window;
+    return run;
+}
+
+// curl on the same server and file: bytes per second.
+double RunCurl(const QString& server) {
+    QProcess curl;
+    curl.start("curl", {"-s", "-o", "/dev/null", "-w", "%{speed_download}", "http://" + server + "/5MB.zip"});
+    if (!curl.waitForFinished(600000) || curl.exitCode() != 0) return 0;
+    return curl.readAllStandardOutput().toDouble();
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+void PrintTicks(const std::vector<double>& gaps) {
+    if (gaps.empty()) {
+        std::printf("    ticks: too few to measure\n");
+        return;
+    }
+    const double mean = std::accumulate(gaps.begin(), gaps.end(), 0.0) / gaps.size();
+    double var = 0;
+    for (double g : gaps) var += (g - mean) * (g - mean);
+    std::printf("    tick gaps over %zu ticks: mean %.1f ms, min %.1f, max %.1f, std dev %.1f ms\n", gaps.size(), mean,
+                *std::min_element(gaps.begin(), gaps.end()), *std::max_element(gaps.begin(), gaps.end()),
+                std::sqrt(var / gaps.size()));
+}
+
+void Throughput() {
+    std::printf("Throughput: 1 GiB stream on loopback, 3 rounds each, median\n");
+    TestServerProcess server({"--stream", "1G", "--quiet"});
+    if (!server.Started()) {
+        std::printf("    brisko-testserver did not start\n");
+        return;
+    }
+    std::vector<double> ours, theirs;
+    std::vector<double> gaps;
+    for (int round = 0; round < 3; ++round) {
+        const Run run = RunWindow(server.Address(), 600000);
+        if (!run.finished) {
+            std::printf("    window run failed: %s\n", run.problem.c_str());
+            return;
+        }
+        ours.push_back(run.averageKBs * 1024);
+        gaps.insert(gaps.end(), run.tickGaps.begin(), run.tickGaps.end());
+        theirs.push_back(RunCurl(server.Address()));
+        std::printf("    round %d: window %.0f MB/s (%.1f s), curl %.0f MB/s\n", round + 1, ours.back() / 1e6,
+                    run.totalSeconds, theirs.back() / 1e6);
+    }
+    const double a = Median(ours), b = Median(theirs);
+    std::printf("    median: window %.0f MB/s, curl -o /dev/null %.0f MB/s, ratio %.0f%%\n", a / 1e6, b / 1e6,
+                b > 0 ? 100 * a / b : 0);
+    PrintTicks(gaps);
+
+    std::printf("Tick rhythm: a 1 TiB file at full speed, stopped after 10 s\n");
+    TestServerProcess endless({"--stream", "1024G", "--quiet"});
+    const Run run = RunWindow(endless.Address(), 0, 10000);
+    std::printf("    average shown: %.0f MB/s\n", run.averageKBs * 1024 / 1e6);
+    PrintTicks(run.tickGaps);
+}
+
+void Accuracy() {
+    std::printf("Accuracy: paced servers, average on the results panel vs the true rate\n");
+    struct Pace {
+        const char* rate;
+        double bytesPerSecond;
+        const char* stream;
+    };
+    const Pace paces[] = {{"2M", 2097152.0, "10M"}, {"50M", 52428800.0, "256M"}};
+    for (const Pace& p : paces) {
+        TestServerProcess server({"--rate", p.rate, "--stream", p.stream, "--quiet"});
+        const Run run = RunWindow(server.Address(), 120000);
+        if (!run.finished) {
+            std::printf("    %s/s: failed: %s\n", p.rate, run.problem.c_str());
+            continue;
+        }
+        const double trueKBs = p.bytesPerSecond / 1024;
+        std::printf("    paced at %.0f KB/s (%s of %s): reported %.0f KB/s over %.1f s, error %+.2f%%\n", trueKBs,
+                    p.rate, p.stream, run.averageKBs, run.totalSeconds, 100 * (run.averageKBs - trueKBs) / trueKBs);
+        PrintTicks(run.tickGaps);
+    }
+}
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void Memory(const char* self) {
+    std::printf("Memory: resident size while downloading, per file size (full loopback speed)\n");
+    for (const char* size : {"64M", "1G", "4G"}) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(self, {"--child", size});
+        child.waitForFinished(900000);
+        std::printf("    %4s: %s\n", size, child.readAllStandardOutput().trimmed().constData());
+    }
+}
+
+int Child(const QString& size) {
+    TestServerProcess server({"--stream", size, "--quiet"});
+    const Run run = RunWindow(server.Address(), 900000);
+    std::printf("resident %ld KB before, at most %ld KB during the download (%+ld KB); process peak %ld KB; %s\n",
+                run.residentBeforeKB, run.residentPeakKB, run.residentPeakKB - run.residentBeforeKB, PeakKilobytes(),
+                run.finished ? "finished" : run.problem.c_str());
+    return run.finished ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 2 && args[0] == "--child") return Child(args[1]);
+    const QString only = args.value(0);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (only.isEmpty() || only == "throughput") Throughput();
+    if (only.isEmpty() || only == "accuracy") Accuracy();
+    if (only.isEmpty() || only == "memory") Memory(argv[0]);
+    return 0;
+}

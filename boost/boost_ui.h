@@ -1,0 +1,45 @@
+#pragma once
+// What the boost commands need of the main window, without Qt: the three boost
+// buttons' captions, the dial-up box, the mouse pointer, the hidden list List1 and
+// the restart prompts. The window layer implements it.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace brisko {
+
+// An ordered list of text entries (insertion order, never sorted).
+class TextList {
+public:
+    virtual ~TextList() = default;
+    virtual void Clear() = 0;
+    virtual void Append(const std::string& entry) = 0;
+    virtual std::size_t Count() const = 0;
+    virtual std::string At(std::size_t index) const = 0;
+};
+
+// A TextList kept in memory, for front ends without a main window.
+class MemoryTextList final : public TextList {
+public:
+    void Clear() override { m_entries.clear(); }
+    void Append(const std::string& entry) override { m_entries.push_back(entry); }
+    std::size_t Count() const override { return m_entries.size(); }
+    std::string At(std::size_t index) const override { return index < m_entries.size() ? m_entries[index] : std::string(); }
+
+private:
+    std::vector<std::string> m_entries;
+};
+
+class BoostUi {
+public:
+    virtual ~BoostUi() = default;
+    // buttonName: "btnBoost", "btnProBoost" or "btnRestore".
+    virtual void SetCaption(const std::string& buttonName, const std::string& caption) = 0;
+    virtual int Check1Value() const = 0;  // 0 unchecked, 1 checked
+    virtual void SetDefaultPointer() = 0;
+    virtual TextList& List1() = 0;
+    // Loads and shows the prompt window ("restart" or "Restart3") modeless, to the front.
+    virtual void ShowPrompt(const std::string& windowName) = 0;
+};
+
+}  // namespace brisko

@@ -1,0 +1,51 @@
+#pragma once
+// Files and folders as the preference patcher needs them: line-wise text files,
+// folder listings, copies and an atomic replace. Paths are native.
+// Back ends: FileSystemPosix (posix/), later win32.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace brisko {
+
+struct FolderListing {
+    std::string path;                         // full path, no trailing separator
+    std::vector<std::string> fileNames;       // names only, in listing order
+    std::vector<std::string> subFolderPaths;  // full paths, in listing order
+};
+
+class TextLineReader {
+public:
+    virtual ~TextLineReader() = default;
+    virtual bool AtEndOfStream() = 0;
+    // One line, ended by CR or CR LF (the terminator is dropped). Fails past the end.
+    virtual Status ReadLine(std::string* line) = 0;
+};
+
+class TextLineWriter {
+public:
+    virtual ~TextLineWriter() = default;
+    virtual Status WriteLine(const std::string& line) = 0;  // line + CR LF
+    // Flushes to disk and closes. A writer dropped without Commit is closed as it is.
+    virtual Status Commit() = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Fails if path is not an existing folder. Names come in the order the platform's
+    // own file manager would list them.
+    virtual Status GetFolder(const std::string& path, FolderListing* listing) = 0;
+    virtual std::unique_ptr<TextLineReader> OpenForReading(const std::string& path, Status* error) = 0;
+    // Creates or truncates path.
+    virtual std::unique_ptr<TextLineWriter> CreateForWriting(const std::string& path, Status* error) = 0;
+    // Copies the bytes of from into to (created or truncated) and flushes them to disk.
+    virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
+    // Puts from in the place of to in one step: readers see the old or the new file.
+    virtual Status ReplaceFile(const std::string& from, const std::string& to) = 0;
+    virtual bool FileExists(const std::string& path) = 0;
+};
+
+}  // namespace brisko

@@ -1,0 +1,17 @@
+#pragma once
+// The user's regional settings. Back ends: LocaleQt (qt/, QLocale), later win32.
+#include <string>
+
+namespace brisko {
+
+class LocaleService {
+public:
+    virtual ~LocaleService() = default;
+    virtual std::string DecimalSeparator() const = 0;
+    // Today in the user's short date format.
+    virtual std::string ShortDateToday() const = 0;
+    // The time now in the user's long time format (with seconds).
+    virtual std::string LongTimeNow() const = 0;
+};
+
+}  // namespace brisko

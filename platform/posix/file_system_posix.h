@@ -1,0 +1,18 @@
+#pragma once
+#include "platform/file_system.h"
+
+namespace brisko {
+
+// Plain POSIX files. Listings are sorted by name without regard to case, as
+// Windows lists folders; symbolic links count as files, so a walk cannot loop.
+class FileSystemPosix final : public FileSystem {
+public:
+    Status GetFolder(const std::string& path, FolderListing* listing) override;
+    std::unique_ptr<TextLineReader> OpenForReading(const std::string& path, Status* error) override;
+    std::unique_ptr<TextLineWriter> CreateForWriting(const std::string& path, Status* error) override;
+    Status CopyFile(const std::string& from, const std::string& to) override;
+    Status ReplaceFile(const std::string& from, const std::string& to) override;
+    bool FileExists(const std::string& path) override;
+};
+
+}  // namespace brisko

@@ -1,0 +1,128 @@
+#include "platform/posix/system_root.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/posix/file_replace.h"
+#include "platform/posix/registry_store.h"
+
+namespace brisko {
+namespace {
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string HomeFolder() {
+    std::string home = Env("HOME");
+    if (home.empty()) {
+        if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_dir) home = entry->pw_dir;
+    }
+    return home;
+}
+
+std::string LoginName() {
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name && *entry->pw_name) {
+        return entry->pw_name;
+    }
+    std::string name = Env("USER");
+    if (name.empty()) name = Env("LOGNAME");
+    return name.empty() ? "user" : name;
+}
+
+// Full path of an executable regular file called name in a PATH folder, or "".
+std::string FindOnPath(const std::string& name) {
+    const std::string path = Env("PATH");
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(':', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string folder = path.substr(start, end - start);
+        start = end + 1;
+        if (folder.empty() || folder[0] != '/') continue;  // a relative entry depends on where we run
+        const std::string candidate = folder + "/" + name;
+        struct stat info {};
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return "";
+}
+
+// Name of an entry in folder that matches name without regard to case, or name.
+std::string ExistingSpelling(const std::string& folder, const std::string& name) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return name;
+    std::string found = name;
+    const std::string folded = FoldName(name);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (FoldName(entry->d_name) == folded) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+// Creates folder/a/b/..., reusing names that exist in another case, as Windows would.
+Status MakeWindowsFolders(std::string folder, const std::vector<std::string>& parts) {
+    for (const std::string& part : parts) {
+        folder += "/" + ExistingSpelling(folder, part);
+        if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+            Status status = Status::FromErrno(errno);
+            status.text = "cannot create folder " + folder + ": " + status.text;
+            return status;
+        }
+    }
+    return Status::Ok();
+}
+
+void SetWhenMissing(RegKey& key, const std::string& name, const std::string& text) {
+    if (!key.Value(name)) key.SetValue(name, MakeStringValue(text));
+}
+
+}  // namespace
+
+std::string SystemRootFolder() {
+    if (std::string root = Env("BRISKO_SYSTEM_ROOT"); !root.empty()) return root;
+    std::string data = Env("XDG_DATA_HOME");
+    if (data.empty() || data[0] != '/') data = HomeFolder() + "/.local/share";
+    return data + "/brisko/system";
+}
+
+Status ProvisionSystemRoot(const std::string& systemRoot) {
+    const std::string driveC = systemRoot + "/drive_c";
+    Status status = MakeFolders(driveC);
+    if (status.ok()) status = MakeFolders(systemRoot + "/registry");
+    if (!status.ok()) return status;
+
+    const std::string login = LoginName();
+    status = MakeWindowsFolders(driveC, {"Users", login});
+    if (!status.ok()) return status;
+
+    const std::string firefox = FindOnPath("firefox");
+    RegistryStore store(systemRoot);
+    return store.Modify([&](RegistryTransaction& registry) {
+        if (RegKey* user = registry.Hive(RegRoot::CurrentUser)) {
+            RegKey& environment = user->Create({"Volatile Environment"});
+            SetWhenMissing(environment, "HOMEPATH", "\\Users\\" + login);
+            SetWhenMissing(environment, "HOMEDRIVE", "C:");
+        }
+        if (!firefox.empty()) {
+            if (RegKey* machine = registry.Hive(RegRoot::LocalMachine)) {
+                RegKey& command =
+                    machine->Create({"SOFTWARE", "Clients", "StartMenuInternet", "FIREFOX.EXE", "shell", "open", "command"});
+                SetWhenMissing(command, "", "\"" + firefox + "\"");
+            }
+        }
+        return Status::Ok();
+    });
+}
+
+}  // namespace brisko

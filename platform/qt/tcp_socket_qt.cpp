@@ -1,0 +1,109 @@
+#include "platform/qt/tcp_socket_qt.h"
+
+#include <QTcpSocket>
+
+namespace brisko {
+
+namespace {
+
+// Winsock's numbers for the failures a download meets, so that a later Windows
+// back end and this one report alike.
+long WinsockNumber(QAbstractSocket::SocketError error) {
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return 10061;
+    case QAbstractSocket::RemoteHostClosedError: return 10054;
+    case QAbstractSocket::HostNotFoundError: return 11001;
+    case QAbstractSocket::SocketTimeoutError: return 10060;
+    case QAbstractSocket::NetworkError: return 10050;
+    case QAbstractSocket::SocketAccessError: return 10013;
+    case QAbstractSocket::SocketResourceError: return 10055;
+    default: return 10000 + static_cast<long>(error);
+    }
+}
+
+// At most this much is taken from the system per data event: memory stays the same
+// whatever the link delivers, and the bytes are still warm in the cache when dropped.
+constexpr qint64 kReadBufferBytes = 1 << 20;
+
+}  // namespace
+
+TcpSocketQt::TcpSocketQt() : m_socket(std::make_unique<QTcpSocket>()) {
+    QTcpSocket* s = m_socket.get();
+    s->setReadBufferSize(kReadBufferBytes);
+    // Connect and error are posted, so that they never run inside Connect().
+    QObject::connect(s, &QTcpSocket::connected, s, [this] {
+        Post([this] {
+            if (m_events.connected) m_events.connected();
+        });
+    });
+    QObject::connect(s, &QTcpSocket::readyRead, s, [this] {
+        if (m_events.dataArrival) m_events.dataArrival();
+    });
+    QObject::connect(s, &QTcpSocket::errorOccurred, s, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError) {
+            // Winsock reports this as a close event, not as an error.
+            Post([this] {
+                if (m_events.closed) m_events.closed();
+            });
+            return;
+        }
+        const long number = WinsockNumber(error);
+        const std::string description = m_socket->errorString().toStdString();
+        Post([this, number, description] {
+            if (m_events.error) m_events.error(number, description);
+        });
+    });
+}
+
+TcpSocketQt::~TcpSocketQt() {
+    m_socket->disconnect();
+    m_socket->abort();
+}
+
+void TcpSocketQt::SetEvents(TcpSocketEvents events) { m_events = std::move(events); }
+
+void TcpSocketQt::Post(std::function<void()> event) {
+    const unsigned generation = m_generation;
+    QMetaObject::invokeMethod(
+        m_socket.get(),
+        [this, generation, event = std::move(event)] {
+            if (generation == m_generation) event();
+        },
+        Qt::QueuedConnection);
+}
+
+void TcpSocketQt::Connect(const std::string& host, std::uint16_t port) {
+    Close();
+    m_remoteHost = host;
+    m_socket->connectToHost(QString::fromStdString(host), port);
+}
+
+Status TcpSocketQt::SendData(const std::string& data) {
+    const qint64 written = m_socket->write(data.data(), static_cast<qint64>(data.size()));
+    if (written != static_cast<qint64>(data.size()))
+        return Status::Fail(WinsockNumber(m_socket->error()), m_socket->errorString().toStdString());
+    return Status::Ok();
+}
+
+std::string TcpSocketQt::GetData() {
+    const QByteArray bytes = m_socket->readAll();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::uint64_t TcpSocketQt::DiscardData() {
+    // skip() frees the socket's buffer without copying the bytes anywhere.
+    qint64 total = 0;
+    for (qint64 pending = m_socket->bytesAvailable(); pending > 0; pending = m_socket->bytesAvailable()) {
+        const qint64 skipped = m_socket->skip(pending);
+        if (skipped <= 0) break;
+        total += skipped;
+    }
+    return static_cast<std::uint64_t>(total);
+}
+
+void TcpSocketQt::Close() {
+    ++m_generation;
+    m_socket->abort();
+}
+
+}  // namespace brisko

@@ -1,0 +1,47 @@
+#pragma once
+// TCP client socket with the surface of the Winsock control: connect to a host and
+// port, the remote host, send, take pending data, close; connect, data-arrival,
+// error and close events. Back ends: TcpSocketQt (qt/, QTcpSocket), later win32.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/error.h"
+
+namespace brisko {
+
+// Events run on the thread that owns the socket, between other events, never
+// nested inside a call the program made on the socket.
+struct TcpSocketEvents {
+    std::function<void()> connected;
+    std::function<void()> dataArrival;  // pending data can be taken now
+    std::function<void(long number, const std::string& description)> error;
+    std::function<void()> closed;       // the peer ended the connection
+};
+
+class TcpSocket {
+public:
+    virtual ~TcpSocket() = default;
+    virtual void SetEvents(TcpSocketEvents events) = 0;
+    // Starts connecting; the outcome arrives as a connected or error event.
+    virtual void Connect(const std::string& host, std::uint16_t port) = 0;
+    // The host text given to the last Connect.
+    virtual std::string RemoteHost() const = 0;
+    virtual Status SendData(const std::string& data) = 0;
+    // Takes every pending byte, one char per byte.
+    virtual std::string GetData() = 0;
+    // Takes every pending byte and throws it away; returns how many there were.
+    virtual std::uint64_t DiscardData() = 0;
+    // Closes at once, dropping whatever is pending; harmless when not connected.
+    virtual void Close() = 0;
+};
+
+// Each window that talks to a server owns its own socket.
+class TcpSocketFactory {
+public:
+    virtual ~TcpSocketFactory() = default;
+    virtual std::unique_ptr<TcpSocket> Create() = 0;
+};
+
+}  // namespace brisko

@@ -1,0 +1,25 @@
+#include "restart/prompt_actions.h"
+
+#ifndef BRISKO_EXE_SUFFIX
+#define BRISKO_EXE_SUFFIX ""
+#endif
+
+namespace brisko {
+
+const std::vector<std::string>& ShowImprovementsCloseOrder() {
+    static const std::vector<std::string> order = {"Formserial", "toptip", "restart", "Restart3", "frmbrowser",
+                                                   "Help",       "data",   "main",    "firebrowser"};
+    return order;
+}
+
+const std::vector<std::string>& RestartNowCloseOrder() {
+    static const std::vector<std::string> order = {"Formserial", "toptip", "restart", "Restart3",
+                                                   "frmbrowser", "Help",   "data",    "firebrowser"};
+    return order;
+}
+
+std::string ReopenerCommand(const PathMapper& paths) {
+    return paths.ProgramFolder() + paths.Separator() + "reopener" + BRISKO_EXE_SUFFIX;
+}
+
+}  // namespace brisko

@@ -1,0 +1,19 @@
+#pragma once
+// What the restart prompts do, apart from their widgets.
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+
+namespace brisko {
+
+// Windows closed by "Show My Speed Improvements Now!", in this order.
+const std::vector<std::string>& ShowImprovementsCloseOrder();
+// Windows closed once a restart has been accepted; the main window stays.
+const std::vector<std::string>& RestartNowCloseOrder();
+
+// The sibling that re-opens Brisko: program folder + separator + "reopener"
+// (+ ".exe" where programs carry it), unquoted.
+std::string ReopenerCommand(const PathMapper& paths);
+
+}  // namespace brisko

@@ -1,0 +1,139 @@
+#include "restart/restart_windows.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/gradient_button.h"
+#include "app/uncaught_error.h"
+#include "app/window_instances.h"
+#include "restart/prompt_actions.h"
+#include "restart/reboot.h"
+
+namespace brisko {
+
+namespace {
+
+constexpr const char* kFace = "MS Sans Serif";
+constexpr double kTextPoints = 8.25;
+constexpr double kHeadingPoints = 13.5;
+constexpr double kEmphasisPoints = 9.75;
+
+constexpr const char* kLaterTip = "Restart your machine later in your own time.";
+constexpr const char* kNowTip = "Restart your machine immediately.";
+
+QFont Face(double points, bool bold = false) {
+    QFont font(kFace);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QWidget* Client(FormWindow* window) {
+    window->setWindowTitle("Restart");
+    auto* client = new QWidget(window);
+    client->setFont(Face(kTextPoints));
+    client->setFixedWidth(470);
+    window->setCentralWidget(client);
+    return client;
+}
+
+QLabel* AddText(QVBoxLayout* layout, QWidget* parent, const char* name, const QString& text,
+                double points = kTextPoints, bool bold = false) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setWordWrap(true);
+    label->setFont(Face(points, bold));
+    layout->addWidget(label);
+    return label;
+}
+
+GradientButton* AddButton(QHBoxLayout* row, QWidget* parent, const char* name, const QString& caption,
+                          const QString& tip, bool bold = false) {
+    auto* button = new GradientButton(name, caption, parent);
+    button->setToolTip(tip);
+    // Set explicitly, so the group box's bold title font does not carry over.
+    button->setFont(Face(kTextPoints, bold));
+    button->setMinimumHeight(40);
+    row->addWidget(button);
+    return button;
+}
+
+QGroupBox* AddGroup(QVBoxLayout* layout, QWidget* parent, const QFont& font, QHBoxLayout** row) {
+    auto* box = new QGroupBox("Restart?", parent);
+    box->setObjectName("Frame1");
+    box->setFont(font);
+    *row = new QHBoxLayout(box);
+    layout->addWidget(box);
+    return box;
+}
+
+// "Restart PC Right Now" of either prompt. Errors of the shutdown service are not
+// caught here: they end the program after showing their description.
+void RestartNow(AppContext context) {
+    RunOrEnd(*context.messages, [&] {
+        context.shutdown->ShutdownSystem(kEwxReboot);
+        context.windows->UnloadInOrder(RestartNowCloseOrder());
+    });
+}
+
+}  // namespace
+
+restart::restart(const AppContext& context) : FormWindow("restart"), m_context(context) {
+    QWidget* client = Client(this);
+    auto* layout = new QVBoxLayout(client);
+    AddText(layout, client, "Label1", "Done!", kHeadingPoints);
+    AddText(layout, client, "Label2", "Your machine is now optimized for the fastest possible Internet speed.",
+            kEmphasisPoints, true);
+    AddText(layout, client, "Label3",
+            "*  See your Web speed gains right now!   Simply follow these 3 steps: *", kEmphasisPoints, true);
+    AddText(layout, client, "Label4", "1. Click the 'Show My Speed Improvements Now!' button below");
+    AddText(layout, client, "Label5", "2. When Brisko re-opens click the button to choose your Browser");
+    AddText(layout, client, "Label6",
+            "3. Do the Web speed test again by clicking the 'Web Speed Test' button on the Browser window");
+    AddText(layout, client, "Label7",
+            "NOTE - You will have to restart your machine to invoke all the other speed improvement changes.");
+    QHBoxLayout* row = nullptr;
+    QGroupBox* box = AddGroup(layout, client, Face(kEmphasisPoints, true), &row);
+    GradientButton* show = AddButton(row, box, "btnshow", "Show My Speed Improvements Now!",
+                                     "See your Web speed improvements. No restart is required for this test.", true);
+    GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC Later", kLaterTip);
+    GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
+
+    connect(show, &QPushButton::clicked, this, [this] { ShowImprovements(); });
+    connect(later, &QPushButton::clicked, this, [this] { m_context.windows->Unload("restart"); });
+    connect(now, &QPushButton::clicked, this, [this] { RestartNow(m_context); });
+}
+
+void restart::ShowImprovements() {
+    // This prompt is among the windows closed, so work from copies only.
+    const AppContext context = m_context;
+    context.windows->UnloadInOrder(ShowImprovementsCloseOrder());
+    const std::string command = ReopenerCommand(*context.paths);
+    RunOrEnd(*context.messages, [&] {
+        const Status started = context.processes->Start(command, WindowState::MinimizedActive);
+        if (!started.ok())
+            throw AppError(started.code, "brisko", "Can't start " + command + ": " + started.text);
+        EndProgram(0);
+    });
+}
+
+Restart3::Restart3(const AppContext& context) : FormWindow("Restart3"), m_context(context) {
+    QWidget* client = Client(this);
+    auto* layout = new QVBoxLayout(client);
+    AddText(layout, client, "Label1", "Done!", kHeadingPoints);
+    AddText(layout, client, "Label2", "Your machine has been set back to it's original settings.", kTextPoints,
+            true);
+    AddText(layout, client, "Label3",
+            "NOTE - You will have to restart your machine to invoke the all the changes.");
+    QHBoxLayout* row = nullptr;
+    QGroupBox* box = AddGroup(layout, client, Face(kTextPoints), &row);
+    GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
+    GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC Later", kLaterTip);
+
+    connect(now, &QPushButton::clicked, this, [this] { RestartNow(m_context); });
+    connect(later, &QPushButton::clicked, this, [this] { m_context.windows->Unload("Restart3"); });
+}
+
+}  // namespace brisko

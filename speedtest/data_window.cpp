@@ -1,0 +1,374 @@
+#include "speedtest/data_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTimer>
+#include <QAbstractButton>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/gradient_button.h"
+#include "app/open_external_page.h"
+#include "app/uncaught_error.h"
+#include "speedtest/report.h"
+#include "speedtest/test_files.h"
+
+namespace brisko {
+
+namespace {
+
+// The layout is kept in twips, as designed; 15 twips make a pixel at 96 dpi.
+constexpr int Px(int twips) { return twips / 15; }
+QRect Twips(int x, int y, int w, int h) { return {Px(x), Px(y), Px(w), Px(h)}; }
+
+constexpr int kClientWidthTwips = 6390;
+constexpr int kDesignHeightTwips = 4725;
+// Caption, borders and menu bar: the outer heights the test run sets include them.
+constexpr int kNonClientTwips = 775;
+
+const QColor kPanelColour(192, 192, 255);
+const QColor kFrameColour(224, 224, 255);
+
+// The tags of the three options, in screen order, with captions and tool tips.
+struct OptionText {
+    const char* name;
+    const char* caption;
+    const char* tip;
+};
+constexpr OptionText kOptions[] = {
+    {"Option2", "Quick (4Mb)",
+     "A good sized amount of data to enable accurate speed test results. This size of download is equivalent "
+     "to a high quality MP3 song."},
+    {"Option3", "Medium (12Mb)",
+     "A good sized data download to even more accurate speed test results than the quick test option."},
+    {"Option1", "Long (35Mb)",
+     "The largest data download test to enable even more accurate speed test results then the other two "
+     "options."},
+};
+
+QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry, bool bold = false) {
+    auto* label = new QLabel(text, parent);
+    if (!name.isEmpty()) label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    if (bold) {
+        QFont f = label->font();
+        f.setBold(true);
+        label->setFont(f);
+        // The design font may be missing; a wider stand-in must not cut headings off.
+        while (f.pointSizeF() > 6 && label->fontMetrics().horizontalAdvance(text) > geometry.width()) {
+            f.setPointSizeF(f.pointSizeF() - 0.25);
+            label->setFont(f);
+        }
+    }
+    return label;
+}
+
+QFrame* AddRule(QWidget* parent, QRect geometry) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(geometry);
+    return line;
+}
+
+QFrame* AddPanel(QWidget* parent, const char* name, QRect geometry) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, kFrameColour);
+    panel->setPalette(pal);
+    panel->setGeometry(geometry);
+    return panel;
+}
+
+QAction* AddItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+// A data carrier going down into a disc: the picture of the top band.
+QPixmap DrawDownloadPicture(QSize size) {
+    QPixmap pix(size);
+    pix.fill(kPanelColour);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF disc(size.width() * 0.1, size.height() * 0.55, size.width() * 0.8, size.height() * 0.38);
+    QLinearGradient g(disc.topLeft(), disc.bottomLeft());
+    g.setColorAt(0, QColor(250, 250, 255));
+    g.setColorAt(1, QColor(120, 130, 200));
+    p.setBrush(g);
+    p.setPen(QPen(QColor(60, 60, 120), 1.5));
+    p.drawEllipse(disc);
+    QPainterPath arrow;
+    const qreal cx = size.width() / 2.0, w = size.width() * 0.18;
+    arrow.moveTo(cx - w / 2, size.height() * 0.06);
+    arrow.lineTo(cx + w / 2, size.height() * 0.06);
+    arrow.lineTo(cx + w / 2, size.height() * 0.42);
+    arrow.lineTo(cx + w * 1.2, size.height() * 0.42);
+    arrow.lineTo(cx, size.height() * 0.72);
+    arrow.lineTo(cx - w * 1.2, size.height() * 0.42);
+    arrow.lineTo(cx - w / 2, size.height() * 0.42);
+    arrow.closeSubpath();
+    p.setBrush(QColor(210, 0, 0));
+    p.setPen(QPen(QColor(120, 0, 0), 1.5));
+    p.drawPath(arrow);
+    return pix;
+}
+
+// The test button carries a small picture above its caption.
+class PictureButton final : public GradientButton {
+public:
+    using GradientButton::GradientButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        GradientButton::paintEvent(event);
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal cx = width() / 2.0;
+        QPainterPath bolt;
+        bolt.moveTo(cx + 2, 4);
+        bolt.lineTo(cx - 5, 13);
+        bolt.lineTo(cx, 13);
+        bolt.lineTo(cx - 3, 21);
+        bolt.lineTo(cx + 6, 10);
+        bolt.lineTo(cx + 1, 10);
+        bolt.closeSubpath();
+        p.setBrush(isEnabled() ? QColor(230, 170, 0) : QColor(190, 190, 190));
+        p.setPen(QPen(QColor(120, 80, 0), 1));
+        p.drawPath(bolt);
+    }
+};
+
+}  // namespace
+
+data::data(const AppContext& context) : FormWindow("data"), m_context(context) {
+    setWindowTitle("Data Speed Tests");
+    m_socket = m_context.sockets->Create();
+    DataTestView& view = *this;
+    m_test = std::make_unique<DataSpeedTest>(*m_socket, *m_context.clock, *m_context.locale, *m_context.messages,
+                                             view);
+    BuildControls();
+    BuildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+}
+
+data::~data() = default;
+
+void data::BuildControls() {
+    m_client = new QWidget(this);
+    m_client->setObjectName("client");
+    m_client->setFixedSize(Px(kClientWidthTwips), Px(kDesignHeightTwips));
+    m_client->setAutoFillBackground(true);
+    QPalette pal = m_client->palette();
+    pal.setColor(QPalette::Window, kPanelColour);
+    m_client->setPalette(pal);
+    QFont font("MS Sans Serif");
+    font.setPointSizeF(8.25);
+    m_client->setFont(font);
+    setCentralWidget(m_client);
+
+    auto* image1 = new QLabel(m_client);
+    image1->setObjectName("Image1");
+    image1->setGeometry(Twips(120, 360, 1785, 1650));
+    image1->setPixmap(DrawDownloadPicture(image1->size()));
+
+    auto* frame1 = new QGroupBox("Test Data Speeds", m_client);
+    frame1->setObjectName("Frame1");
+    frame1->setGeometry(Twips(2040, 120, 4215, 2055));
+    QLabel* label3 = AddLabel(frame1, "Label3", "(Run tests 2 or 3 times to ensure accurate results.)",
+                              {8, 16, 265, 28});
+    label3->setWordWrap(true);
+
+    // Each option's tag is the address of its test file.
+    const TestFileTags files = MakeTestFileTags(std::getenv(kTestServerVariable));
+    int y = 50;
+    for (const OptionText& option : kOptions) {
+        auto* button = new QRadioButton(option.caption, frame1);
+        button->setObjectName(option.name);
+        button->setToolTip(option.tip);
+        button->setGeometry(10, y, 128, 22);
+        for (std::size_t i = 0; i < kTestFiles.size(); ++i)
+            if (QString(kTestFiles[i].option) == option.name)
+                button->setProperty("Tag", QString::fromStdString(files.tags[i]));
+        y += 26;
+    }
+    frame1->findChild<QRadioButton*>("Option2")->setChecked(true);
+    if (!files.problem.empty()) {
+        QTimer::singleShot(0, this, [this, problem = files.problem] { m_context.messages->Show(problem); });
+    }
+
+    auto* start = new PictureButton("btnStartTest", kStartCaption, frame1);
+    start->setToolTip(
+        "This tests the speed that your computer can download any type of data: eg. MP3 files, movies, images, "
+        "emails and attachments etc. so that you can compare the results before and after applying the Brisko "
+        "boost.");
+    start->setGeometry(150, 52, 120, 70);
+    connect(start, &QPushButton::clicked, this, [this] { m_test->OnStartButton(); });
+
+    // Progress panel.
+    QFrame* picMain = AddPanel(m_client, "picMain", Twips(120, 2400, 6135, 2175));
+    // Three columns; the right one is widest for its heading.
+    const int col[] = {8, 148, 268};
+    const int colWidth[] = {138, 118, 136};
+    AddLabel(picMain, "", "File Details", {col[0], 4, 70, 16}, true);
+    AddRule(picMain, {col[0] + 72, 10, 60, 4});
+    AddLabel(picMain, "", "Time", {col[1], 4, 40, 16}, true);
+    AddRule(picMain, {col[1] + 36, 10, 76, 4});
+    AddLabel(picMain, "", "Your Connection Quality", {col[2], 4, colWidth[2], 16}, true);
+    AddLabel(picMain, "lblTotalSize", "File Size - 0 KB", {col[0], 22, colWidth[0], 16});
+    AddLabel(picMain, "lblTime", "Total - N/A", {col[1], 22, colWidth[1], 16});
+    AddLabel(picMain, "lblMBEst", "Est - 0 MB/s", {col[2], 22, colWidth[2], 16});
+    AddLabel(picMain, "", "Progress", {col[0], 46, 60, 16}, true);
+    AddRule(picMain, {col[0] + 60, 52, 72, 4});
+    AddLabel(picMain, "", "Speeds", {col[1], 46, 50, 16}, true);
+    AddRule(picMain, {col[1] + 48, 52, 64, 4});
+    AddLabel(picMain, "lblkbSoFar", "Downloaded - 0 KB", {col[0], 64, colWidth[0], 16});
+    AddLabel(picMain, "lblKBSpeed", "Current - 0 KB/s", {col[1], 64, colWidth[1], 16});
+    AddLabel(picMain, "lblKBMax", "Max - 0 KB/s", {col[2], 64, colWidth[2], 16});
+    AddLabel(picMain, "lblkbRemaining", "Complete - 0%", {col[0], 82, colWidth[0], 16});
+    AddLabel(picMain, "lblKBAvg", "Avg - 0 KB/s", {col[1], 82, colWidth[1], 16});
+    AddLabel(picMain, "lblKBMin", "Min - 0 KB/s", {col[2], 82, colWidth[2], 16});
+    m_bar = new QProgressBar(picMain);
+    m_bar->setObjectName("pBar");
+    m_bar->setRange(0, 100);
+    m_bar->setValue(0);
+    m_bar->setTextVisible(false);
+    m_bar->setGeometry(8, 110, picMain->width() - 16, 22);
+
+    // Results panel, over the progress panel once a test has finished.
+    QFrame* results = AddPanel(m_client, "picTestResults", Twips(120, 2400, 6135, 3495));
+    m_results = results;
+    QLabel* heading = AddLabel(results, "", "Data Speed Test Results", {8, 6, results->width() - 16, 20}, true);
+    heading->setAlignment(Qt::AlignCenter);
+    AddLabel(results, "", "Avgerage Speed:", {10, 34, 116, 18});
+    AddLabel(results, "lblAverageSpeed", "1090 KB/s", {128, 34, 100, 18}, true);
+    AddLabel(results, "", "Max speed reached:", {10, 58, 116, 18});
+    AddLabel(results, "lblMaximumSpeed", "1176 KB/s", {128, 58, 74, 18});
+    AddLabel(results, "", "Data Size for this test:", {204, 58, 138, 18});
+    AddLabel(results, "lblFileSize", "35056 KB", {342, 58, 62, 18});
+    AddLabel(results, "", "Min speed reached:", {10, 80, 116, 18});
+    AddLabel(results, "lblMinimumSpeed", "681 KB/s", {128, 80, 74, 18});
+    AddLabel(results, "", "Total time taken to download selected test data:", {10, 106, 300, 18});
+    AddLabel(results, "lblTotalTime", "31.7 Seconds", {312, 106, 92, 18});
+    AddLabel(results, "", "Comments:", {10, 176, 100, 18});
+    auto* comments = new QLineEdit(" - - Type your notes for each test in this box - -", results);
+    comments->setObjectName("txtComments");
+    comments->setGeometry(10, 196, results->width() - 20, 24);
+    results->hide();
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName("Timer1");
+    m_timer->setInterval(kTimerIntervalMs);
+    m_timer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer, &QTimer::timeout, this, [this] { m_test->Tick(); });
+}
+
+void data::BuildMenus() {
+    QMenu* mainMenu = menuBar()->addMenu("Main");
+    mainMenu->setObjectName("mnuMain");
+    m_save = AddItem(mainMenu, "mnuSave", "Save As");
+    m_save->setEnabled(false);
+    connect(m_save, &QAction::triggered, this, [this] { SaveAs(); });
+    connect(AddItem(mainMenu, "mnuPrint", "Print"), &QAction::triggered, this, [this] { Print(); });
+    mainMenu->addSeparator()->setObjectName("mnuSpacer1");
+    connect(AddItem(mainMenu, "mnuExit", "Close"), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* more = menuBar()->addMenu("More Speed Tests");
+    more->setObjectName("mnuMore");
+    connect(AddItem(more, "mnuThird", "Third Party Online Speed Tests"), &QAction::triggered, this, [this] {
+        // A page that cannot be opened is reported; the program goes on.
+        RunOrReport(*m_context.messages,
+                    [this] { OpenExternalPage(*m_context.externalBrowser, kProductSiteAddress); });
+    });
+}
+
+void data::closeEvent(QCloseEvent* event) {
+    m_test->Shutdown();
+    FormWindow::closeEvent(event);
+}
+
+QString data::LabelText(const char* name) const {
+    const auto* label = m_client->findChild<QLabel*>(name);
+    return label ? label->text() : QString();
+}
+
+void data::SaveAs() {
+    ReportFields fields;
+    fields.fileSize = LabelText("lblFileSize").toStdString();
+    fields.totalTime = LabelText("lblTotalTime").toStdString();
+    fields.averageSpeed = LabelText("lblAverageSpeed").toStdString();
+    fields.maximumSpeed = LabelText("lblMaximumSpeed").toStdString();
+    fields.minimumSpeed = LabelText("lblMinimumSpeed").toStdString();
+    fields.comments = m_client->findChild<QLineEdit*>("txtComments")->text().toStdString();
+    SaveReport(*m_context.saveDialog, *m_context.locale, *m_context.messages, fields);
+}
+
+void data::Print() {
+    const QImage shot = m_client->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    WindowImage image;
+    image.width = shot.width();
+    image.height = shot.height();
+    image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+    for (int row = 0; row < image.height; ++row)
+        std::memcpy(image.pixels.data() + static_cast<std::size_t>(row) * image.width, shot.constScanLine(row),
+                    static_cast<std::size_t>(image.width) * 4);
+    PrintTestWindow(*m_context.printer, *m_context.messages, image);
+}
+
+void data::SetText(const std::string& control, const std::string& text) {
+    const QString name = QString::fromStdString(control);
+    const QString value = QString::fromStdString(text);
+    if (auto* label = m_client->findChild<QLabel*>(name))
+        label->setText(value);
+    else if (auto* button = m_client->findChild<QAbstractButton*>(name))
+        button->setText(value);
+}
+
+void data::SetProgressBar(int value) { m_bar->setValue(value); }
+
+void data::SetTimerEnabled(bool enabled) {
+    if (!enabled)
+        m_timer->stop();
+    else if (!m_timer->isActive())
+        m_timer->start();
+}
+
+int data::TimerInterval() const { return m_timer->interval(); }
+
+void data::SetSaveEnabled(bool enabled) { m_save->setEnabled(enabled); }
+
+void data::SetResultsVisible(bool visible) {
+    m_results->setVisible(visible);
+    if (visible) m_results->raise();
+}
+
+void data::SetWindowHeight(int twips) {
+    m_client->setFixedHeight(Px(twips - kNonClientTwips));
+    adjustSize();
+}
+
+std::string data::SelectedTestUrl() const {
+    for (const char* name : {"Option1", "Option2", "Option3"}) {
+        const auto* option = m_client->findChild<QRadioButton*>(name);
+        if (option && option->isChecked()) return option->property("Tag").toString().toStdString();
+    }
+    return {};
+}
+
+}  // namespace brisko

@@ -1,0 +1,81 @@
+#pragma once
+// The download test run: start, stop, the progress tick and the final figures. It
+// drives a view (the Data Speed Tests window, or a terminal) through the names of
+// the controls it would set.
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/locale.h"
+#include "platform/message_box.h"
+#include "platform/tcp_socket.h"
+#include "speedtest/download_client.h"
+
+namespace brisko {
+
+inline constexpr int kTimerIntervalMs = 500;
+inline constexpr int kStartedHeightTwips = 5500;
+inline constexpr int kFinishedHeightTwips = 6820;
+inline constexpr std::int64_t kInitialMinSpeed = 10240;
+
+inline constexpr const char* kStartCaption = "Test Data Speed";
+inline constexpr const char* kStopCaption = "Stop";
+inline constexpr const char* kDoneText = "Done! You can Save and/or Print the results by going to the Main menu.";
+
+class DataTestView {
+public:
+    virtual ~DataTestView() = default;
+    // Caption of a label or of the button btnStartTest, by control name.
+    virtual void SetText(const std::string& control, const std::string& text) = 0;
+    virtual void SetProgressBar(int value) = 0;
+    virtual void SetTimerEnabled(bool enabled) = 0;
+    virtual int TimerInterval() const = 0;  // milliseconds
+    virtual void SetSaveEnabled(bool enabled) = 0;
+    virtual void SetResultsVisible(bool visible) = 0;
+    virtual void SetWindowHeight(int twips) = 0;
+    // The tag of the selected test option: "host/path".
+    virtual std::string SelectedTestUrl() const = 0;
+};
+
+class DataSpeedTest {
+public:
+    DataSpeedTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale, MessageBoxService& messages,
+                  DataTestView& view);
+
+    // Click of btnStartTest: starts when its caption says so, otherwise stops.
+    void OnStartButton();
+    void StartTest();
+    void StopTest();
+    void Tick();  // the progress timer
+    // The window is going away: the download ends with it.
+    void Shutdown();
+
+    const DownloadClient& Client() const { return m_client; }
+    const std::string& ButtonCaption() const { return m_caption; }
+    std::int64_t MaxSpeed() const { return m_maxSpeed; }
+    std::int64_t MinSpeed() const { return m_minSpeed; }
+    std::int64_t CurrentSpeed() const { return m_currentSpeed; }
+    bool Finished() const { return m_finished; }
+
+private:
+    void FinishTest();
+    void SetCaption(const char* caption);
+    std::string Number(double value) const;
+
+    const Clock& m_clock;
+    const LocaleService& m_locale;
+    MessageBoxService& m_messages;
+    DataTestView& m_view;
+    DownloadClient m_client;
+
+    std::string m_caption = kStartCaption;
+    double m_startTime = 0;  // monotonic seconds
+    // Interval speeds in KB/s: a fast link passes 32,767 easily.
+    std::int64_t m_maxSpeed = 0;
+    std::int64_t m_minSpeed = kInitialMinSpeed;
+    std::int64_t m_currentSpeed = 0;
+    std::int64_t m_lastReceivedBytes = 0;
+    bool m_finished = false;
+};
+
+}  // namespace brisko

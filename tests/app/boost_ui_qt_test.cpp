@@ -1,0 +1,117 @@
+#include "app/boost_ui_qt.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+
+#include "boost/boost_mode.h"
+#include "platform/posix/file_system_posix.h"
+#include "tests/app/app_fixture.h"
+#include "tests/boost/profile_fixture.h"
+#include "tests/support/fake_event_pump.h"
+#include "tests/support/fake_process_starter.h"
+#include "tests/support/fake_string_registry.h"
+
+namespace brisko::test {
+namespace {
+
+class BoostUiQtTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        // Stand-ins: the prompts themselves are tested with the restart windows.
+        windows.Register("restart", [] { return new FormWindow("restart"); });
+        windows.Register("Restart3", [] { return new FormWindow("Restart3"); });
+        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", profiles.homePath);
+        WriteBytes(profiles.programFolder / "control.js", "stock control\r\n");
+        WriteBytes(profiles.programFolder / "fire.js", "stock fire\r\n");
+        auto command = [this](BoostMode mode) { return [this, mode] { engine.RunBoostMode(mode); }; };
+        handlers.boost = command(BoostMode::Normal);
+        handlers.proBoost = command(BoostMode::Pro);
+        handlers.restore = command(BoostMode::Restore);
+    }
+    void TearDown() override {
+        for (const char* name : {"restart", "Restart3"}) windows.Unload(name);
+        AppFixture::TearDown();
+    }
+    QPushButton* Button(const char* name) { return Child<QPushButton>(Main(), name); }
+
+    ProfileFixture profiles;
+    std::unique_ptr<PathMapper> paths = MakePathMapper(profiles.root, profiles.programFolder);
+    FakeProcessStarter processes;
+    FakeStringRegistry registry;
+    FakeEventPump yields;
+    FileSystemPosix files;
+    BoostUiQt ui{windows};
+    BoostEngine engine{{&processes, &registry, paths.get(), &yields, &files, &ui}};
+};
+
+TEST_F(BoostUiQtTest, ReachesTheMainWindowsControls) {
+    brisko::main* w = Main();
+    ui.SetCaption("btnRestore", "Working..");
+    EXPECT_EQ(Button("btnRestore")->text(), "Working..");
+    EXPECT_EQ(ui.Check1Value(), 0);
+    Child<QCheckBox>(w, "Check1")->setChecked(true);
+    EXPECT_EQ(ui.Check1Value(), 1);
+
+    // Entries keep their bytes, even ones that are not UTF-8, and their order.
+    TextList& list = ui.List1();
+    list.Append("\tC:\\Users\\Z\xE9ro");
+    list.Append("\t\ta.txt");
+    EXPECT_EQ(list.Count(), 2u);
+    EXPECT_EQ(w->List1()->count(), 2);
+    EXPECT_EQ(list.At(0), "\tC:\\Users\\Z\xE9ro");
+    EXPECT_EQ(list.At(1), "\t\ta.txt");
+    EXPECT_EQ(list.At(2), "");
+    list.Clear();
+    EXPECT_EQ(list.Count(), 0u);
+
+    ui.ShowPrompt("Restart3");
+    ASSERT_TRUE(windows.IsLoaded("Restart3"));
+    EXPECT_TRUE(windows.Find("Restart3")->isVisible());
+
+    // With the main window closed the calls do nothing.
+    windows.Unload("main");
+    ui.SetCaption("btnBoost", "x");
+    ui.SetDefaultPointer();
+    list.Append("lost");
+    EXPECT_EQ(list.Count(), 0u);
+    EXPECT_EQ(ui.Check1Value(), 0);
+}
+
+// Clicks on the real buttons: the busy caption shows while the command yields, a
+// second click then starts nothing, and the prompt of the mode opens at the end.
+TEST_F(BoostUiQtTest, ButtonClicksRunTheCommandsOnce) {
+    const std::string prefs = "user_pref(\"a\", 1);\r\nuser_pref(\"b\", 2);\r\n";
+    profiles.CreateAll(prefs, prefs);
+    brisko::main* w = Main();
+    w->EnableBoostControls();
+    Child<QCheckBox>(w, "Check1")->setChecked(true);
+
+    std::vector<QString> busyCaptions;
+    yields.onPump = [&] {
+        busyCaptions.push_back(Button("btnBoost")->text());
+        Button("btnProBoost")->click();
+        Button("btnRestore")->click();
+        Button("btnBoost")->click();
+    };
+    Button("btnBoost")->click();
+    EXPECT_EQ(processes.started.size(), 8u);
+    // Two lines in each profile plus seven of profiles.ini: each a yield, each time busy.
+    EXPECT_EQ(busyCaptions, std::vector<QString>(11, "Working.."));
+    EXPECT_EQ(ReadBytes(profiles.controlPrefs).size(), ReadBytes(profiles.firefoxPrefs).size());
+    EXPECT_EQ(ReadBytes(profiles.controlPrefs).find("\r\nuser_pref(\"a\", 1);", 10), std::string::npos);
+    EXPECT_EQ(Button("btnBoost")->text(), "Apply Brisko Boost");
+    EXPECT_EQ(Button("btnProBoost")->text(), "Pro Boost");
+    EXPECT_TRUE(windows.IsLoaded("restart"));
+    EXPECT_FALSE(windows.IsLoaded("Restart3"));
+
+    yields.onPump = nullptr;
+    Button("btnRestore")->click();
+    EXPECT_EQ(processes.started.size(), 10u);
+    EXPECT_EQ(Button("btnRestore")->text(), "Original Settings");
+    EXPECT_TRUE(windows.IsLoaded("Restart3"));
+    EXPECT_EQ(ReadBytes(profiles.firefoxPrefs), "stock fire\r\n");
+}
+
+}  // namespace
+}  // namespace brisko::test

@@ -1,0 +1,25 @@
+#pragma once
+// Reads the delivered import files just far enough to know what each one sets or removes.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brisko::test {
+
+struct RegValueName {
+    std::uint32_t root = 0;
+    std::string keyPath;  // below the root
+    std::string name;
+    std::string Id() const;  // lower case "root|key|name", for comparisons
+};
+
+struct ImportFile {
+    std::vector<std::pair<RegValueName, std::uint32_t>> dwords;  // values set, all DWORDs
+    std::vector<RegValueName> removed;                           // values deleted with =-
+    bool commented = false;
+};
+
+// Reads name from the folder Brisko runs in; records test failures for anything malformed.
+ImportFile LoadImportFile(const std::string& name);
+
+}  // namespace brisko::test

@@ -1,0 +1,274 @@
+#include "boost/pref_patcher.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <set>
+
+#include "platform/error.h"
+#include "platform/posix/file_system_posix.h"
+#include "tests/boost/profile_fixture.h"
+#include "tests/support/fake_boost_ui.h"
+#include "tests/support/fake_event_pump.h"
+#include "tests/support/fake_file_system.h"
+
+namespace brisko::test {
+namespace {
+
+
+
+class PrefPatcherTest : public ::testing::Test {
+protected:
+    PrefPatcherTest() : paths(MakePathMapper(f.root, f.programFolder)), patcher(*paths, pump, list1, files) {}
+
+    std::string ControlPrefsPath() const { return ControlRoot(f.homePath) + "abc123.slt\\prefs.js"; }
+
+    ProfileFixture f;
+    FileSystemPosix real;
+    FakeFileSystem files{real};
+    std::unique_ptr<PathMapper> paths;
+    FakeEventPump pump;
+    FakeTextList list1;
+    PrefPatcher patcher;
+};
+
+TEST_F(PrefPatcherTest, CopiesEveryLineWithCrLfThenAppendsTheNineLines) {
+    struct Case {
+        std::string before, after;
+        int yields;
+    };
+    const Case cases[] = {
+        {"", kNineLines, 0},
+        {"a\r\nb\r\nc\r\n", "a\r\nb\r\nc\r\n" + kNineLines, 3},
+        {"a\rb", "a\r\nb\r\n" + kNineLines, 2},                  // CR alone ends a line; so does the end
+        {"a\nb\n", "a\nb\n\r\n" + kNineLines, 1},                // LF alone does not
+        {"x\r\n\r\n\r\ny", "x\r\n\r\n\r\ny\r\n" + kNineLines, 4},  // blank lines stay
+        {kNineLines, kNineLines + kNineLines, 9},                // never de-duplicated
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        WriteBytes(f.controlPrefs, c.before);
+        pump.count = 0;
+        patcher.AppendPrefLines(ControlPrefsPath());
+        EXPECT_EQ(ReadBytes(f.controlPrefs), c.after);
+        EXPECT_EQ(pump.count, c.yields);
+        EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
+    }
+}
+
+TEST_F(PrefPatcherTest, TwoBoostsAppendTheLinesTwiceToBothProfiles) {
+    f.CreateAll(kUserPrefs, kUserPrefs);
+    for (int run = 0; run < 2; ++run) {
+        patcher.PatchControlPrefs(f.homePath);
+        patcher.PatchFirefoxPrefs(f.homePath);
+    }
+    EXPECT_EQ(ReadBytes(f.controlPrefs), kUserPrefs + kNineLines + kNineLines);
+    EXPECT_EQ(ReadBytes(f.firefoxPrefs), kUserPrefs + kNineLines + kNineLines);
+}
+
+TEST_F(PrefPatcherTest, LeftOverTemporaryFileIsOverwrittenAndPermissionsKept) {
+    f.CreateAll(kUserPrefs, kUserPrefs);
+    WriteBytes(f.controlFolder / "prefs.js.tmp", "half a file from an earlier run");
+    ASSERT_EQ(::chmod(f.controlPrefs.c_str(), 0600), 0);
+    patcher.PatchControlPrefs(f.homePath);
+    EXPECT_EQ(ReadBytes(f.controlPrefs), kUserPrefs + kNineLines);
+    EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
+    struct stat st {};
+    ASSERT_EQ(::stat(f.controlPrefs.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(PrefPatcherTest, ListFolderTreeWalksDepthFirstFilesBeforeFolders) {
+    const fs::path top = f.root / "drive_c" / "walk";
+    WriteBytes(top / "b.txt", "");
+    WriteBytes(top / "A.txt", "");
+    WriteBytes(top / "m" / "inner" / "deep.txt", "");
+    WriteBytes(top / "m" / "x.txt", "");
+    fs::create_directories(top / "Z");
+    patcher.ListFolderTree("C:\\walk");
+    const std::vector<std::string> expected = {
+        "\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m", "\t\tx.txt",
+        "\tC:\\walk\\m\\inner", "\t\tdeep.txt", "\tC:\\walk\\Z"};
+    EXPECT_EQ(list1.entries, expected);
+}
+
+// Windows matches names without regard to case; the profile name comes out lower case.
+TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
+    ProfileFixture p({"Application Data", "AbC.Default"});
+    p.CreateAll(kUserPrefs, kUserPrefs);
+    auto mapper = MakePathMapper(p.root, p.programFolder);
+    FileSystemPosix files;
+    FakeEventPump pump;
+    FakeTextList list;
+    PrefPatcher patcher(*mapper, pump, list, files);
+    list.Append("left over from an earlier walk");
+    EXPECT_EQ(patcher.FindControlProfile(p.homePath), "abc.default");
+    EXPECT_EQ(list.entries, (std::vector<std::string>{
+                                "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl",
+                                "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl\\AbC.Default.slt",
+                                "\t\tprefs.js"}));
+    patcher.PatchControlPrefs(p.homePath);
+    patcher.PatchFirefoxPrefs(p.homePath);
+    EXPECT_EQ(ReadBytes(p.controlPrefs), kUserPrefs + kNineLines);
+    EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines);
+}
+
+TEST_F(PrefPatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
+    WriteBytes(f.profilesIni, ProfilesIni("first.default") +
+                                  "\r\n[Profile1]\r\nName=other\r\nIsRelative=1\r\nPath=Profiles/second.x\r\n");
+    EXPECT_EQ(patcher.FindFirefoxProfile(f.homePath),
+              "c:\\Users\\ann\\application data\\mozilla\\firefox\\Profiles\\first.default");
+    EXPECT_EQ(pump.count, 7);
+}
+
+// Each failure raises and leaves the profile as listed: prefs.js is never missing
+// nor half written; only the files named may appear.
+TEST_F(PrefPatcherTest, FailuresLeaveOnlyWhatTheyShould) {
+    enum Step { PatchControl, PatchFirefox, RestoreControl, RestoreFirefox };
+    struct Row {
+        const char* name;
+        std::function<void(ProfileFixture&, FakeFileSystem&)> arrange;
+        Step step;
+        std::set<std::string> added;  // files that may appear (relative to the profile folder)
+        std::string homePath = "\\Users\\ann";
+    };
+    auto none = [](ProfileFixture&, FakeFileSystem&) {};
+    const Row rows[] = {
+        {"control root missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove_all(p.controlRoot); },
+         PatchControl, {}},
+        {"home path not found", none, PatchControl, {}, "Not Found"},
+        {"home path not found (restore)", none, RestoreFirefox, {}, "Not Found"},
+        {"root without a profile folder",
+         [](ProfileFixture& p, FakeFileSystem&) { fs::remove_all(p.controlFolder); }, PatchControl, {}},
+        {"a file before the profile folder",
+         [](ProfileFixture& p, FakeFileSystem&) { WriteBytes(p.controlRoot / "Readme.txt", "x"); }, PatchControl, {}},
+        {"a file before the profile folder (restore)",
+         [](ProfileFixture& p, FakeFileSystem&) { WriteBytes(p.controlRoot / "Readme.txt", "x"); }, RestoreControl, {}},
+        {"profiles.ini missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.profilesIni); }, PatchFirefox,
+         {}},
+        {"profiles.ini of six lines",
+         [](ProfileFixture& p, FakeFileSystem&) {
+             WriteBytes(p.profilesIni, "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\nIsRelative=1\r\n");
+         },
+         PatchFirefox, {}},
+        {"profiles.ini with LF line ends",
+         [](ProfileFixture& p, FakeFileSystem&) { WriteBytes(p.profilesIni, ProfilesIni("xyz789.default", "\n")); },
+         PatchFirefox, {}},
+        {"absolute profile path",
+         [](ProfileFixture& p, FakeFileSystem&) {
+             std::string ini = ProfilesIni("x", "\r\n");
+             ini.replace(ini.find("Path=Profiles/x"), 15, "Path=C:\\Users\\ann\\ff");
+             ini.replace(ini.find("IsRelative=1"), 12, "IsRelative=0");
+             WriteBytes(p.profilesIni, ini);
+         },
+         PatchFirefox, {}},
+        {"prefs.js missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.controlPrefs); }, PatchControl, {}},
+        {"prefs.js is a folder",
+         [](ProfileFixture& p, FakeFileSystem&) {
+             fs::remove(p.firefoxPrefs);
+             fs::create_directory(p.firefoxPrefs);
+         },
+         PatchFirefox, {}},
+        {"write fails while copying", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failWriteLine = 2; },
+         PatchControl, {"prefs.js.tmp"}},
+        {"write fails in the nine lines", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failWriteLine = 7; },
+         PatchFirefox, {"prefs.js.tmp"}},
+        {"flush to disk fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCommit = true; }, PatchControl,
+         {"prefs.js.tmp"}},
+        {"replace fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failReplace = true; }, PatchFirefox,
+         {"prefs.js.tmp"}},
+        {"temporary name taken by a folder",
+         [](ProfileFixture& p, FakeFileSystem&) { fs::create_directory(p.controlFolder / "prefs.js.tmp"); },
+         PatchControl, {"prefs.js.tmp"}},
+        {"stock file missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.programFolder / "fire.js"); },
+         RestoreFirefox, {}},
+        {"stock copy fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCopyTo = "prefs.js.tmp"; },
+         RestoreControl, {"prefs.js.tmp"}},
+        {"saving the old prefs fails",
+         [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCopyTo = "prefs.js.before-restore.tmp"; },
+         RestoreFirefox, {"prefs.js.tmp", "prefs.js.before-restore.tmp"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ProfileFixture p;
+        p.CreateAll(kUserPrefs, kUserPrefs);
+        WriteBytes(p.programFolder / "control.js", "stock control\r\n");
+        WriteBytes(p.programFolder / "fire.js", "stock fire\r\n");
+        FileSystemPosix realFiles;
+        FakeFileSystem fsys(realFiles);
+        row.arrange(p, fsys);
+        const auto before = Snapshot(p.root);
+        auto mapper = MakePathMapper(p.root, p.programFolder);
+        FakeTextList list;
+        FakeEventPump yields;
+        PrefPatcher subject(*mapper, yields, list, fsys);
+
+        const std::function<void()> steps[] = {
+            [&] { subject.PatchControlPrefs(row.homePath); }, [&] { subject.PatchFirefoxPrefs(row.homePath); },
+            [&] { subject.RestoreControlPrefs(row.homePath); }, [&] { subject.RestoreFirefoxPrefs(row.homePath); }};
+        EXPECT_THROW(steps[row.step](), AppError);
+
+        const auto after = Snapshot(p.root);
+        std::set<std::string> added;
+        for (const auto& [path, bytes] : after) {
+            auto old = before.find(path);
+            if (old == before.end()) {
+                added.insert(fs::path(path).filename().string());
+            } else {
+                EXPECT_EQ(bytes, old->second) << path << " changed";
+            }
+        }
+        for (const auto& [path, bytes] : before) EXPECT_TRUE(after.count(path)) << path << " went missing";
+        for (const auto& name : added) EXPECT_TRUE(row.added.count(name)) << name << " appeared";
+        if (row.homePath == "Not Found" || row.name == std::string("control root missing")) {
+            EXPECT_TRUE(list.entries.empty());
+        }
+    }
+}
+
+TEST_F(PrefPatcherTest, ReplaceFailureLeavesTheCompleteNewFileBesideTheOldOne) {
+    f.CreateAll(kUserPrefs, kUserPrefs);
+    files.failReplace = true;
+    EXPECT_THROW(patcher.PatchControlPrefs(f.homePath), AppError);
+    EXPECT_EQ(ReadBytes(f.controlPrefs), kUserPrefs);
+    EXPECT_EQ(ReadBytes(f.controlFolder / "prefs.js.tmp"), kUserPrefs + kNineLines);
+}
+
+TEST_F(PrefPatcherTest, RestoreCopiesStockFilesFromTheProgramFolderAndKeepsTheReplacedOnes) {
+    f.CreateAll(kUserPrefs + kNineLines, "user_pref(\"mine\", 1);\r\n");
+    WriteBytes(f.programFolder / "control.js", "stock control\r\n");
+    WriteBytes(f.programFolder / "fire.js", "stock fire\n");  // copied byte for byte
+    const fs::path cwd = fs::current_path();
+    fs::current_path(f.root);  // the working folder holds no stock files
+
+    patcher.RestoreControlPrefs(f.homePath);
+    patcher.RestoreFirefoxPrefs(f.homePath);
+    EXPECT_EQ(ReadBytes(f.controlPrefs), "stock control\r\n");
+    EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\n");
+    EXPECT_EQ(ReadBytes(f.controlFolder / "prefs.js.before-restore"), kUserPrefs + kNineLines);
+    EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "user_pref(\"mine\", 1);\r\n");
+
+    // The next restore keeps what it replaces in the same place.
+    WriteBytes(f.firefoxPrefs, "changed since\r\n");
+    patcher.RestoreFirefoxPrefs(f.homePath);
+    EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "changed since\r\n");
+    for (const auto& folder : {f.controlFolder, f.firefoxFolder}) {
+        EXPECT_FALSE(Exists(folder / "prefs.js.tmp"));
+        EXPECT_FALSE(Exists(folder / "prefs.js.before-restore.tmp"));
+    }
+    fs::current_path(cwd);
+}
+
+TEST_F(PrefPatcherTest, RestoreIntoAProfileWithoutPrefsCreatesItAndSavesNothing) {
+    f.CreateAll(kUserPrefs, kUserPrefs);
+    fs::remove(f.firefoxPrefs);
+    WriteBytes(f.programFolder / "fire.js", "stock fire\r\n");
+    patcher.RestoreFirefoxPrefs(f.homePath);
+    EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\r\n");
+    EXPECT_FALSE(Exists(f.firefoxFolder / "prefs.js.before-restore"));
+}
+
+}  // namespace
+}  // namespace brisko::test

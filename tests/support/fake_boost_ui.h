@@ -1,0 +1,44 @@
+#pragma once
+// The boost commands' window side, recorded: every call is one line of `log`.
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "boost/boost_ui.h"
+
+namespace brisko::test {
+
+class FakeTextList final : public TextList {
+public:
+    void Clear() override { entries.clear(); }
+    void Append(const std::string& entry) override { entries.push_back(entry); }
+    std::size_t Count() const override { return entries.size(); }
+    std::string At(std::size_t index) const override { return index < entries.size() ? entries[index] : ""; }
+
+    std::vector<std::string> entries;
+};
+
+class FakeBoostUi final : public BoostUi {
+public:
+    FakeBoostUi() {
+        captions = {{"btnBoost", "Apply Brisko Boost"},
+                    {"btnProBoost", "Pro Boost"},
+                    {"btnRestore", "Original Windows Settings"}};
+    }
+    void SetCaption(const std::string& buttonName, const std::string& caption) override {
+        captions[buttonName] = caption;
+        log.push_back("caption " + buttonName + " " + caption);
+    }
+    int Check1Value() const override { return check1 ? check1() : 0; }
+    void SetDefaultPointer() override { log.push_back("pointer default"); }
+    TextList& List1() override { return list1; }
+    void ShowPrompt(const std::string& windowName) override { log.push_back("prompt " + windowName); }
+
+    std::map<std::string, std::string> captions;
+    std::function<int()> check1;
+    FakeTextList list1;
+    std::vector<std::string> log;
+};
+
+}  // namespace brisko::test

@@ -1,0 +1,301 @@
+// The .reg format as the registry editor reads it, and the exporter's round trip.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/posix/ansi_text.h"
+#include "platform/posix/reg_file.h"
+
+namespace brisko {
+namespace {
+
+std::string Hex(const std::vector<std::uint8_t>& data) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (std::uint8_t b : data) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0xF];
+    }
+    return out;
+}
+
+std::string Describe(const RegCommand& c) {
+    std::string key = RootName(c.root);
+    for (const std::string& part : c.path) key += "\\" + part;
+    switch (c.kind) {
+    case RegCommand::Kind::CreateKey: return "key " + key;
+    case RegCommand::Kind::DeleteKey: return "-key " + key;
+    case RegCommand::Kind::SetValue:
+        return "set " + key + " [" + c.valueName + "] " + std::to_string(c.value.type) + ":" + Hex(c.value.data);
+    case RegCommand::Kind::DeleteValue: return "-value " + key + " [" + c.valueName + "]";
+    }
+    return "";
+}
+
+std::vector<std::string> DescribeAll(const RegFileContent& content) {
+    std::vector<std::string> out;
+    for (const RegCommand& c : content.commands) out.push_back(Describe(c));
+    return out;
+}
+
+const std::string kV5 = "Windows Registry Editor Version 5.00\r\n";
+const std::string kKey = "key HKEY_CURRENT_USER\\K";
+const std::string kSet = "set HKEY_CURRENT_USER\\K ";
+
+struct LineCase {
+    const char* lines;  // below [HKCU\K]
+    std::vector<std::string> expected;  // after "key HKEY_CURRENT_USER\K"
+    std::size_t messages;
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << testing::PrintToString(std::string(c.lines)); }
+
+class RegValueLines : public testing::TestWithParam<LineCase> {};
+
+TEST_P(RegValueLines, ParseAsTheRegistryEditorDoes) {
+    const LineCase& c = GetParam();
+    const RegFileContent content = ParseRegFile(kV5 + "[HKCU\\K]\r\n" + c.lines, "t.reg");
+    ASSERT_TRUE(content.headerOk);
+    std::vector<std::string> expected{kKey};
+    expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+    EXPECT_EQ(DescribeAll(content), expected) << c.lines;
+    EXPECT_EQ(content.messages.size(), c.messages) << c.lines;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, RegValueLines,
+    testing::Values(
+        // strings and names
+        LineCase{"\"foo\"=\"bar\"", {kSet + "[foo] 1:6200610072000000"}, 0},
+        LineCase{"  \"foo\" =  \"bar\"  ; note", {kSet + "[foo] 1:6200610072000000"}, 0},
+        LineCase{R"("a\\b\"c"="x\\y\"z")", {kSet + "[a\\b\"c] 1:78005c0079002200" "7a000000"}, 0},
+        LineCase{R"("p"="C:\temp")", {kSet + "[p] 1:43003a005c00740065006d0070000000"}, 0},
+        LineCase{"@=\"d\"\r\n\"\"=\"e\"", {kSet + "[] 1:64000000", kSet + "[] 1:65000000"}, 0},
+        LineCase{"\"e\"=\"\"", {kSet + "[e] 1:0000"}, 0},
+        LineCase{"\"foo\"=-\r\n@=-", {"-value HKEY_CURRENT_USER\\K [foo]", "-value HKEY_CURRENT_USER\\K []"}, 0},
+        LineCase{"\"a\"=\"foo", {}, 1},
+        LineCase{"\"a\"=foo\"", {}, 1},
+        LineCase{"\"a\"=\"foo\"bar\"", {}, 1},
+        LineCase{"\"a\"=\"x\\\"", {}, 1},
+        LineCase{"\"a=\"x\"", {}, 1},
+        LineCase{"\"a\" \"x\"", {}, 1},
+        LineCase{"\"a\"=-x", {}, 1},
+        // dwords
+        LineCase{"\"d\"=dword:1", {kSet + "[d] 4:01000000"}, 0},
+        LineCase{"\"d\"=dword:FFFFffff", {kSet + "[d] 4:ffffffff"}, 0},
+        LineCase{"\"d\"=dword:  0000abcd  ; c", {kSet + "[d] 4:cdab0000"}, 0},
+        LineCase{"\"d\"=dword:", {}, 1},
+        LineCase{"\"d\"=dword:hello", {}, 1},
+        LineCase{"\"d\"=dword:123456789", {}, 1},
+        LineCase{"\"d\"=dword:0x123", {}, 1},
+        LineCase{"\"d\"=dword:1234 5678", {}, 1},
+        LineCase{"\"d\"=DWORD:1", {}, 1},
+        // hex lists
+        LineCase{"\"b\"=hex:", {kSet + "[b] 3:"}, 0},
+        LineCase{"\"b\"=hex:1,AB , ff,", {kSet + "[b] 3:01abff"}, 0},
+        LineCase{"\"b\"=hex:01,zz", {}, 1},
+        LineCase{"\"b\"=hex:01,,02", {}, 1},
+        LineCase{"\"b\"=hex:123", {}, 1},
+        LineCase{"\"x\"=hex(2):41,00,00,00", {kSet + "[x] 2:41000000"}, 0},
+        LineCase{"\"x\"=hex(b):01", {kSet + "[x] 11:01"}, 0},
+        LineCase{"\"x\"=hex(0x2):41,00", {}, 1},
+        LineCase{"\"x\"=hex(100000000):41", {}, 1},
+        LineCase{"\"x\"=hex(2)41", {}, 1},
+        LineCase{"\"x\"=text", {}, 1},
+        // continuation lines
+        LineCase{"\"b\"=hex:01,\\\r\n  02,\\\r\n\r\n; note\r\n 03", {kSet + "[b] 3:010203"}, 0},
+        LineCase{"\"b\"=hex:\\\r\n02", {kSet + "[b] 3:02"}, 0},
+        LineCase{"\"b\"=hex:01,0\\\r\n2", {}, 2},
+        LineCase{"\"b\"=hex:01,\\\r\n\"c\"=\"x\"", {kSet + "[c] 1:78000000"}, 1},
+        LineCase{"\"b\"=hex:01,\\", {kSet + "[b] 3:01"}, 0},
+        LineCase{"\"s\"=\"a\\\r\nb\"", {}, 2},
+        // comments and junk
+        LineCase{"; c\r\n# c\r\n\r\n   \t", {}, 0},
+        LineCase{"junk", {}, 1}));
+
+struct KeyCase {
+    const char* lines;
+    std::vector<std::string> expected;
+    std::size_t messages;
+};
+
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << testing::PrintToString(std::string(c.lines)); }
+
+class RegKeyLines : public testing::TestWithParam<KeyCase> {};
+
+TEST_P(RegKeyLines, ParseAsTheRegistryEditorDoes) {
+    const KeyCase& c = GetParam();
+    const RegFileContent content = ParseRegFile(kV5 + c.lines, "t.reg");
+    EXPECT_EQ(DescribeAll(content), c.expected) << c.lines;
+    EXPECT_EQ(content.messages.size(), c.messages) << c.lines;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, RegKeyLines,
+    testing::Values(
+        KeyCase{"[HKEY_LOCAL_MACHINE\\Software\\X]", {"key HKEY_LOCAL_MACHINE\\Software\\X"}, 0},
+        KeyCase{"[hkey_current_user\\a]", {"key HKEY_CURRENT_USER\\a"}, 0},
+        KeyCase{"  [HKCR\\a\\] trailing", {"key HKEY_CLASSES_ROOT\\a"}, 0},
+        KeyCase{"[HKU]", {"key HKEY_USERS"}, 0},
+        KeyCase{"[HKCC\\Subkey ]", {"key HKEY_CURRENT_CONFIG\\Subkey "}, 0},
+        KeyCase{"[HKCU\\a]b]", {"key HKEY_CURRENT_USER\\a]b"}, 0},
+        KeyCase{"[-HKCU\\a]", {"-key HKEY_CURRENT_USER\\a"}, 0},
+        KeyCase{"[-HKCU]", {}, 1},
+        KeyCase{"[HKCU\\a\\\\b]", {}, 1},
+        KeyCase{"[HKCU\\a", {}, 1},
+        // A key that fails takes its values with it, quietly after its own message.
+        KeyCase{"[ HKEY_CURRENT_USER\\a]\r\n\"v\"=\"x\"", {}, 1},
+        KeyCase{"[FOO\\a]\r\n\"v\"=\"x\"\r\n[HKCU\\b]\r\n\"v\"=dword:2",
+                {"key HKEY_CURRENT_USER\\b", "set HKEY_CURRENT_USER\\b [v] 4:02000000"}, 1},
+        KeyCase{"[FOO\\a]\r\n\"v\"=hex:01,\\\r\n  02,\\\r\n  03", {}, 1},
+        KeyCase{"\"v\"=\"x\"", {}, 1},
+        KeyCase{"[-HKCU\\a]\r\n\"v\"=\"x\"", {"-key HKEY_CURRENT_USER\\a"}, 1}));
+
+TEST(RegFileHeader, OnlyTheTwoExactHeadersImport) {
+    const std::string body = "\r\n[HKCU\\K]\r\n\"v\"=\"x\"\r\n";
+    for (const char* header : {"REGEDIT4", "Windows Registry Editor Version 5.00", "  REGEDIT4"}) {
+        const RegFileContent content = ParseRegFile(header + body, "t.reg");
+        EXPECT_TRUE(content.headerOk) << header;
+        EXPECT_EQ(content.commands.size(), 2u) << header;
+    }
+    for (const char* header : {"regedit4", "REGEDIT 4", "REGEDIT5", "Windows Registry Editor Version 5",
+                               "REGEDIT4 x", "", "[HKCU\\K]"}) {
+        const RegFileContent content = ParseRegFile(header + body, "bad.reg");
+        EXPECT_FALSE(content.headerOk) << header;
+        EXPECT_TRUE(content.commands.empty()) << header;
+        ASSERT_EQ(content.messages.size(), 1u) << header;
+        EXPECT_EQ(content.messages[0].rfind("bad.reg:1: ", 0), 0u) << content.messages[0];
+    }
+}
+
+TEST(RegFileEncoding, LineEndsAndUtf16GiveTheSameCommands) {
+    const std::string lf = "REGEDIT4\n[HKCU\\K]\n\"v\"=\"\xC3\xA9t\xC3\xA9\"\n\"w\"=dword:7";
+    std::string cr = lf, crlf;
+    for (char& c : cr) c = c == '\n' ? '\r' : c;
+    for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::vector<std::uint8_t> wide = Utf16ToBytes(AnsiToUtf16(crlf));
+    const std::string utf16 = "\xFF\xFE" + std::string(wide.begin(), wide.end());
+
+    const std::vector<std::string> expected = DescribeAll(ParseRegFile(lf, "lf"));
+    ASSERT_EQ(expected.size(), 3u);
+    EXPECT_EQ(expected[1], kSet + "[v] 1:e9007400e9000000");
+    for (const std::string& file : {cr, crlf, utf16, "\xEF\xBB\xBF" + crlf}) {
+        EXPECT_EQ(DescribeAll(ParseRegFile(file, "f")), expected);
+    }
+    // Latin-1 bytes that are not UTF-8 keep their letters.
+    EXPECT_EQ(DescribeAll(ParseRegFile("REGEDIT4\n[HKCU\\K]\n\"v\"=\"\xE9t\xE9\"\n\"w\"=dword:7", "l1")), expected);
+}
+
+TEST(RegFileEncoding, Version4MultiAndExpandStringsAreAnsiBytes) {
+    const std::string body = "\r\n[HKCU\\K]\r\n\"x\"=hex(2):41,00\r\n\"b\"=hex:41,00\r\n";
+    EXPECT_EQ(DescribeAll(ParseRegFile("REGEDIT4" + body, "4"))[1], kSet + "[x] 2:41000000");
+    EXPECT_EQ(DescribeAll(ParseRegFile("REGEDIT4" + body, "4"))[2], kSet + "[b] 3:4100");
+    EXPECT_EQ(DescribeAll(ParseRegFile(kV5 + body, "5"))[1], kSet + "[x] 2:4100");
+}
+
+TEST(RegFileMessages, NameTheFileAndLine) {
+    const RegFileContent content = ParseRegFile(kV5 + "[HKCU\\K]\r\n\r\n\"d\"=dword:zz\r\n", "web.reg");
+    ASSERT_EQ(content.messages.size(), 1u);
+    EXPECT_EQ(content.messages[0].rfind("web.reg:4: ", 0), 0u) << content.messages[0];
+}
+
+TEST(RegFileHostile, JunkBytesGiveMessagesNeverACrash) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 200; ++round) {
+        std::string junk(static_cast<std::size_t>(random() % 4000), '\0');
+        for (char& c : junk) c = static_cast<char>(random());
+        if (round % 3 == 1) junk = kV5 + junk;  // junk after a good header
+        if (round % 3 == 2) junk = "\xFF\xFE" + junk;
+        const RegFileContent content = ParseRegFile(junk, "junk.reg");
+        if (!content.headerOk) {
+            EXPECT_TRUE(content.commands.empty());
+        }
+        EXPECT_FALSE(content.messages.empty() && !content.headerOk);
+    }
+}
+
+TEST(RegFileHostile, MegabyteValueOverManyLines) {
+    std::string file = kV5 + "[HKCU\\K]\r\n\"big\"=hex:";
+    const std::size_t size = 1 << 20;
+    for (std::size_t i = 0; i < size; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x,", static_cast<unsigned>(i % 251));
+        file += byte;
+        if (i % 25 == 24) file += "\\\r\n  ";
+    }
+    const RegFileContent content = ParseRegFile(file, "big.reg");
+    ASSERT_EQ(content.commands.size(), 2u);
+    EXPECT_TRUE(content.messages.empty());
+    const std::vector<std::uint8_t>& data = content.commands[1].value.data;
+    ASSERT_EQ(data.size(), size);
+    EXPECT_EQ(data[size - 1], (size - 1) % 251);
+}
+
+TEST(RegExport, RoundTripKeepsEveryByteAndSpelling) {
+    RegKey root("HKEY_CURRENT_USER");
+    RegKey& key = root.Create({"Software", "Mixed Case"});
+    key.SetValue("", MakeStringValue("default"));
+    key.SetValue("quote\"back\\slash", MakeStringValue("C:\\a \"b\" \xE2\x82\xAC"));
+    key.SetValue("dword", MakeDwordValue(0xDEADBEEF));
+    key.SetValue("short dword", {4, {1, 2}});
+    key.SetValue("empty binary", {3, {}});
+    key.SetValue("no terminator", {1, {'a', 0}});
+    key.SetValue("zero inside", {1, {'a', 0, 0, 0, 'b', 0, 0, 0}});
+    key.SetValue("line end", {1, {'a', 0, '\n', 0, 0, 0}});
+    key.SetValue("lone surrogate", {1, {0x00, 0xD8, 0, 0}});
+    key.SetValue("odd", {1, {'a', 0, 0}});
+    key.SetValue("\xC3\x89t\xC3\xA9", {0xFFFF, {}});
+    std::vector<std::uint8_t> big(300);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i);
+    key.SetValue("a rather long value name that pushes the first line", {7, big});
+    root.Create({"Software", "Mixed Case", "Empty Subkey"});
+
+    const std::string exported = ExportRegFile({{"HKEY_CURRENT_USER", &root}});
+    ASSERT_EQ(exported.substr(0, 2), "\xFF\xFE");
+    const std::string text = Utf16ToAnsi(BytesToUtf16(
+        reinterpret_cast<const std::uint8_t*>(exported.data()) + 2, exported.size() - 2));
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+    }
+
+    const RegFileContent content = ParseRegFile(exported, "export.reg");
+    EXPECT_TRUE(content.messages.empty()) << content.messages.front();
+    RegKey again("HKEY_CURRENT_USER");
+    for (const RegCommand& c : content.commands) ApplyRegCommand(again, c);
+    EXPECT_EQ(ExportRegFile({{"HKEY_CURRENT_USER", &again}}), exported);
+    const RegKey* copy = again.Find({"software", "MIXED CASE"});
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->Name(), "Mixed Case");
+    ASSERT_EQ(copy->Values().size(), key.Values().size());
+    for (std::size_t i = 0; i < key.Values().size(); ++i) {
+        EXPECT_EQ(copy->Values()[i].name, key.Values()[i].name);
+        EXPECT_EQ(copy->Values()[i].value, key.Values()[i].value) << key.Values()[i].name;
+    }
+    EXPECT_NE(copy->Subkey("empty subkey"), nullptr);
+}
+
+TEST(RegTree, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
+    RegKey root;
+    root.Create({"Software", "Brisko"});
+    root.Create({"SOFTWARE", "brisko", "\xC3\xA9t\xC3\xA9"});
+    ASSERT_EQ(root.Subkeys().size(), 1u);
+    EXPECT_EQ(root.Subkeys()[0]->Name(), "Software");
+    EXPECT_NE(root.Find({"software", "BRISKO", "\xC3\x89T\xC3\x89"}), nullptr);
+
+    RegKey& key = *root.Find({"Software", "Brisko"});
+    key.SetValue("HomePath", MakeStringValue("a"));
+    key.SetValue("Other", MakeStringValue("b"));
+    key.SetValue("HOMEPATH", MakeStringValue("c"));
+    ASSERT_EQ(key.Values().size(), 2u);
+    EXPECT_EQ(key.Values()[0].name, "HomePath");
+    EXPECT_EQ(*key.Value("homepath"), MakeStringValue("c"));
+    EXPECT_TRUE(key.RemoveValue("homePATH"));
+    EXPECT_EQ(key.Value("HomePath"), nullptr);
+    EXPECT_EQ(*key.Value("other"), MakeStringValue("b"));
+    EXPECT_TRUE(root.Remove({"software"}));
+    EXPECT_TRUE(root.Subkeys().empty());
+}
+
+}  // namespace
+}  // namespace brisko

@@ -1,0 +1,410 @@
+// brisko-testserver: serves Brisko's three download test files over HTTP on a LAN or
+// on this machine, and imitates the broken servers a download client must survive.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "speedtest/test_files.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: brisko-testserver [options]
+
+Serves Brisko's download test files over HTTP, so that the Data Speed Tests
+window can measure a LAN or be tested on this machine. Point Brisko at it with
+  BRISKO_TEST_SERVER=ADDRESS:PORT
+The files (any content, the sizes of the public ones):
+  /5MB.zip   5242880 bytes   (Quick)
+  /10MB.zip  10485760 bytes  (Medium)
+  /50MB.zip  52428800 bytes  (Long)
+
+Options:
+  --listen ADDRESS     IPv4 address to listen on (default 127.0.0.1;
+                       0.0.0.0 listens on every interface, for LAN use)
+  --port N             TCP port (default 8080; 0 picks a free one)
+  --rate BYTES         send the body at this many bytes per second
+  --stream N           serve N bytes at every path instead of the files;
+                       "endless" sends until the client goes (no length)
+  --quiet              print only the listening line
+
+Failure modes (for testing clients):
+  --status CODE        answer every request with 404 Not Found or 302 Found
+  --no-length          send no Content-Length header
+  --no-type            send no Content-Type header
+  --length TEXT        send TEXT as the Content-Length value (-1, abc, ...)
+  --lf-only            end the header lines with LF alone
+  --split-at N[,N...]  write the header in pieces cut at these byte offsets
+  --split-pause MS     pause between those pieces (default 100)
+  --short N            send only N body bytes, then close the connection
+  --silent             accept and read requests but never answer
+  --not-http           answer with a line that is not HTTP, then close
+
+Sizes and rates take the suffixes k, M and G (1024, 1048576, 1073741824).
+The first line printed is "listening on ADDRESS:PORT"; then one line per
+request and one when it ends. Stop the server with Ctrl+C.
+)";
+
+struct Options {
+    std::string listen = "127.0.0.1";
+    int port = 8080;
+    int status = 200;
+    bool noLength = false;
+    bool noType = false;
+    std::optional<std::string> lengthText;
+    bool lfOnly = false;
+    std::vector<std::size_t> splitAt;
+    int splitPauseMs = 100;
+    std::optional<std::uint64_t> shortBody;
+    bool silent = false;
+    bool notHttp = false;
+    std::uint64_t rate = 0;  // 0: as fast as the connection takes it
+    std::optional<std::uint64_t> stream;
+    bool endless = false;
+    bool quiet = false;
+};
+
+std::mutex g_logLock;
+
+void Log(const std::string& line) {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+[[noreturn]] void UsageError(const std::string& message) {
+    std::fprintf(stderr, "brisko-testserver: %s\nTry brisko-testserver --help.\n", message.c_str());
+    std::exit(2);
+}
+
+std::optional<std::uint64_t> ParseSize(const std::string& text) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
+    std::size_t used = 0;
+    unsigned long long value = 0;
+    try {
+        value = std::stoull(text, &used);
+    } catch (...) {
+        return std::nullopt;
+    }
+    std::string suffix = text.substr(used);
+    std::uint64_t unit = 1;
+    if (suffix == "k" || suffix == "K")
+        unit = 1024;
+    else if (suffix == "m" || suffix == "M")
+        unit = 1024 * 1024;
+    else if (suffix == "g" || suffix == "G")
+        unit = 1024ull * 1024 * 1024;
+    else if (!suffix.empty())
+        return std::nullopt;
+    if (value > UINT64_MAX / unit) return std::nullopt;
+    return value * unit;
+}
+
+Options ParseOptions(int argc, char** argv) {
+    Options o;
+    auto value = [&](int& i, const std::string& name) -> std::string {
+        if (i + 1 >= argc) UsageError(name + " needs a value");
+        return argv[++i];
+    };
+    auto size = [&](int& i, const std::string& name) {
+        const std::string text = value(i, name);
+        const auto parsed = ParseSize(text);
+        if (!parsed) UsageError(name + " takes a number of bytes, not \"" + text + "\"");
+        return *parsed;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--listen") {
+            o.listen = value(i, arg);
+            in_addr probe{};
+            if (inet_pton(AF_INET, o.listen.c_str(), &probe) != 1)
+                UsageError("--listen takes an IPv4 address such as 127.0.0.1, not \"" + o.listen + "\"");
+        } else if (arg == "--port") {
+            const auto port = ParseSize(value(i, arg));
+            if (!port || *port > 65535) UsageError("--port takes a number from 0 to 65535");
+            o.port = static_cast<int>(*port);
+        } else if (arg == "--status") {
+            const std::string code = value(i, arg);
+            if (code != "404" && code != "302") UsageError("--status takes 404 or 302");
+            o.status = std::stoi(code);
+        } else if (arg == "--no-length") {
+            o.noLength = true;
+        } else if (arg == "--no-type") {
+            o.noType = true;
+        } else if (arg == "--length") {
+            o.lengthText = value(i, arg);
+        } else if (arg == "--lf-only") {
+            o.lfOnly = true;
+        } else if (arg == "--split-at") {
+            std::stringstream list(value(i, arg));
+            for (std::string item; std::getline(list, item, ',');) {
+                const auto at = ParseSize(item);
+                if (!at || *at == 0) UsageError("--split-at takes byte offsets above 0, such as 5,20");
+                o.splitAt.push_back(*at);
+            }
+            std::sort(o.splitAt.begin(), o.splitAt.end());
+        } else if (arg == "--split-pause") {
+            o.splitPauseMs = static_cast<int>(size(i, arg));
+        } else if (arg == "--short") {
+            o.shortBody = size(i, arg);
+        } else if (arg == "--silent") {
+            o.silent = true;
+        } else if (arg == "--not-http") {
+            o.notHttp = true;
+        } else if (arg == "--rate") {
+            o.rate = size(i, arg);
+            if (o.rate == 0) UsageError("--rate must be above 0");
+        } else if (arg == "--stream") {
+            const std::string text = value(i, arg);
+            if (text == "endless") {
+                o.endless = true;
+                o.noLength = true;
+            } else {
+                const auto parsed = ParseSize(text);
+                if (!parsed) UsageError("--stream takes a number of bytes or \"endless\"");
+                o.stream = *parsed;
+            }
+        } else if (arg == "--quiet") {
+            o.quiet = true;
+        } else {
+            UsageError("unknown option \"" + arg + "\"");
+        }
+    }
+    return o;
+}
+
+bool SendAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Reads the request up to its empty line (or 64 KB, or the client's end).
+std::string ReadRequest(int fd) {
+    std::string request;
+    char buffer[4096];
+    while (request.size() < 64 * 1024 && request.find("\r\n\r\n") == std::string::npos &&
+           request.find("\n\n") == std::string::npos) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        request.append(buffer, static_cast<std::size_t>(n));
+    }
+    return request;
+}
+
+// Waits until the client goes away, discarding whatever it sends.
+void WaitForClose(int fd) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+    }
+}
+
+const std::vector<char>& BodyPattern() {
+    static const std::vector<char> pattern = [] {
+        std::vector<char> p(1 << 20);
+        std::uint32_t x = 2463534242u;
+        for (char& c : p) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            c = static_cast<char>(x);
+        }
+        return p;
+    }();
+    return pattern;
+}
+
+class Connection {
+public:
+    Connection(int fd, const Options& options, unsigned id) : m_fd(fd), m_o(options), m_id(id) {}
+    ~Connection() { close(m_fd); }
+
+    void Serve() {
+        const std::string request = ReadRequest(m_fd);
+        const std::string line = request.substr(0, request.find_first_of("\r\n"));
+        Say(line.empty() ? "(no request)" : line);
+        if (m_o.silent) {
+            Say("not answering");
+            WaitForClose(m_fd);
+            Say("closed by client");
+            return;
+        }
+        if (m_o.notHttp) {
+            SendAll(m_fd, "220 Welcome to the file store\r\n", 31);
+            Say("answered with a line that is not HTTP");
+            return;
+        }
+        std::istringstream words(line);
+        std::string method, path;
+        words >> method >> path;
+        if (method != "GET" && method != "HEAD") {
+            Answer(405, "Method Not Allowed");
+            return;
+        }
+        std::optional<std::uint64_t> size;
+        if (m_o.stream || m_o.endless) {
+            size = m_o.stream.value_or(0);
+        } else {
+            for (const auto& file : brisko::kTestFiles)
+                if (path == file.path) size = static_cast<std::uint64_t>(file.size);
+        }
+        if (m_o.status != 200) {
+            Answer(m_o.status, m_o.status == 404 ? "Not Found" : "Found");
+        } else if (!size) {
+            Answer(404, "Not Found");
+        } else {
+            SendFile(*size, method == "HEAD");
+        }
+    }
+
+private:
+    void Say(const std::string& text) {
+        if (!m_o.quiet) Log("request " + std::to_string(m_id) + ": " + text);
+    }
+
+    std::string Eol() const { return m_o.lfOnly ? "\n" : "\r\n"; }
+
+    void Answer(int code, const std::string& reason) {
+        const std::string body = std::to_string(code) + " " + reason + "\r\n";
+        std::string header = "HTTP/1.1 " + std::to_string(code) + " " + reason + Eol();
+        header += "Server: brisko-testserver" + Eol();
+        if (code == 302) header += "Location: http://" + m_o.listen + "/moved" + Eol();
+        header += "Content-Type: text/plain" + Eol();
+        header += "Content-Length: " + std::to_string(body.size()) + Eol();
+        header += "Connection: close" + Eol() + Eol();
+        SendHeader(header);
+        SendAll(m_fd, body.data(), body.size());
+        Say("answered " + std::to_string(code));
+        shutdown(m_fd, SHUT_WR);
+        WaitForClose(m_fd);
+    }
+
+    // Writes the header, cut at the chosen offsets with a pause between pieces.
+    bool SendHeader(const std::string& header) {
+        std::size_t from = 0;
+        for (std::size_t at : m_o.splitAt) {
+            if (at >= header.size()) break;
+            if (!SendAll(m_fd, header.data() + from, at - from)) return false;
+            from = at;
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_o.splitPauseMs));
+        }
+        return SendAll(m_fd, header.data() + from, header.size() - from);
+    }
+
+    void SendFile(std::uint64_t size, bool headOnly) {
+        std::string header = "HTTP/1.1 200 OK" + Eol();
+        header += "Server: brisko-testserver" + Eol();
+        if (!m_o.noType) header += "Content-Type: application/zip" + Eol();
+        if (!m_o.noLength) header += "Content-Length: " + m_o.lengthText.value_or(std::to_string(size)) + Eol();
+        header += "Connection: close" + Eol() + Eol();
+        if (!SendHeader(header)) {
+            Say("closed by client during the header");
+            return;
+        }
+        if (headOnly) return;
+        std::uint64_t limit = m_o.endless ? UINT64_MAX : size;
+        if (m_o.shortBody) limit = std::min(limit, *m_o.shortBody);
+        Say("sending " + (m_o.endless ? std::string("an endless body") : std::to_string(limit) + " body bytes") +
+            (m_o.rate ? " at " + std::to_string(m_o.rate) + " bytes/s" : std::string()));
+
+        const std::vector<char>& pattern = BodyPattern();
+        // Paced bodies go out in small slices on a fixed schedule, so the rate holds
+        // over any stretch longer than a few milliseconds.
+        const std::uint64_t slice =
+            m_o.rate ? std::clamp<std::uint64_t>(m_o.rate / 200, 1, 256 * 1024) : pattern.size();
+        const auto start = std::chrono::steady_clock::now();
+        std::uint64_t sent = 0;
+        while (sent < limit) {
+            if (m_o.rate) {
+                const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                             std::chrono::duration<double>(double(sent) / double(m_o.rate)));
+                std::this_thread::sleep_until(due);
+            }
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(slice, limit - sent));
+            if (!SendAll(m_fd, pattern.data(), n)) {
+                Say("closed by client after " + std::to_string(sent) + " body bytes");
+                return;
+            }
+            sent += n;
+        }
+        if (m_o.shortBody && sent < size)
+            Say("cut short after " + std::to_string(sent) + " body bytes");
+        else
+            Say("finished, " + std::to_string(sent) + " body bytes sent");
+        shutdown(m_fd, SHUT_WR);
+        WaitForClose(m_fd);
+    }
+
+    int m_fd;
+    const Options& m_o;
+    unsigned m_id;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = ParseOptions(argc, argv);
+    signal(SIGPIPE, SIG_IGN);
+
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    if (listener < 0) {
+        std::perror("brisko-testserver: socket");
+        return 1;
+    }
+    const int yes = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(options.port));
+    inet_pton(AF_INET, options.listen.c_str(), &address.sin_addr);
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 64) != 0) {
+        std::fprintf(stderr, "brisko-testserver: cannot listen on %s:%d: %s\n", options.listen.c_str(), options.port,
+                     std::strerror(errno));
+        return 1;
+    }
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    Log("listening on " + options.listen + ":" + std::to_string(ntohs(address.sin_port)));
+
+    BodyPattern();
+    for (unsigned id = 1;; ++id) {
+        const int fd = accept(listener, nullptr, nullptr);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            std::perror("brisko-testserver: accept");
+            return 1;
+        }
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        std::thread([fd, &options, id] { Connection(fd, options, id).Serve(); }).detach();
+    }
+}
