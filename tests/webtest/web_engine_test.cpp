@@ -3,7 +3,7 @@
 
 #include <QDir>
 #include <QWidget>
-#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <cstdlib>
@@ -22,28 +22,32 @@
 namespace brisko::test {
 namespace {
 
-// One set of engine profiles for the whole program, ended before the application.
+// One set of engine profiles for the whole program, in a folder of its own (test
+// programs run side by side), ended before the application.
 BrowserEnginesQt* g_engines = nullptr;
+QTemporaryDir* g_storage = nullptr;
 class EnginesEnvironment : public ::testing::Environment {
 public:
     void TearDown() override {
         delete g_engines;
         g_engines = nullptr;
+        delete g_storage;
+        g_storage = nullptr;
     }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new EnginesEnvironment);
 
 BrowserEnginesQt& Engines() {
     if (!g_engines) {
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        QDir(data).removeRecursively();
-        g_engines = new BrowserEnginesQt((data + "/WebBrowser1").toStdString());
+        g_storage = new QTemporaryDir();
+        g_engines = new BrowserEnginesQt((g_storage->path() + "/WebBrowser1").toStdString());
     }
     return *g_engines;
 }
 
 std::string MozillaFolder() {
-    return (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/control/x.slt").toStdString();
+    Engines();
+    return (g_storage->path() + "/control/x.slt").toStdString();
 }
 
 bool Idle(const BrowserEngine& engine) { return engine.ReadyState() == kReadyStateComplete && !engine.Busy(); }
