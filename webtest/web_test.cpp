@@ -62,7 +62,7 @@ void IeWebTest::Refresh() {
 }
 
 void IeWebTest::OpenExternal() {
-    if (m_load.Running() || m_closed || !m_external) return;
+    if (m_closed || !m_external) return;
     Status error;
     std::unique_ptr<ExternalBrowserWindow> window = m_external->Create(&error);
     if (!window && error.ok()) error = Status::Fail(-1, "The web browser could not be started.");
@@ -74,7 +74,9 @@ void IeWebTest::OpenExternal() {
                                   error.text);
         return;
     }
-    m_load.WaitUntil([&] { return !window->Busy() && window->ReadyState() == kReadyStateComplete; });
+    // While a load is being timed the window opens all the same, without waiting for it.
+    if (!m_load.Running())
+        m_load.WaitUntil([&] { return !window->Busy() && window->ReadyState() == kReadyStateComplete; });
 }  // the external window stays open on its own
 
 void IeWebTest::OnStatusText(const std::string& text) {
