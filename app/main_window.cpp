@@ -19,12 +19,14 @@ namespace brisko {
 
 namespace {
 
-// Red while enabled; the disabled look stays the usual grey.
-void SetRedText(QWidget* widget) {
+// Sets the text colour while enabled; the disabled look stays the usual grey.
+void SetTextColour(QWidget* widget, const QColor& colour) {
     QPalette pal = widget->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive}) pal.setColor(group, QPalette::WindowText, QColor(200, 0, 0));
+    for (auto group : {QPalette::Active, QPalette::Inactive}) pal.setColor(group, QPalette::WindowText, colour);
     widget->setPalette(pal);
 }
+
+void SetRedText(QWidget* widget) { SetTextColour(widget, QColor(200, 0, 0)); }
 
 QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
                  bool red = false) {
@@ -33,7 +35,8 @@ QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect g
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setGeometry(geometry);
-    if (red) SetRedText(label);
+    // Black unless red: a red frame caption must not colour the labels inside.
+    SetTextColour(label, red ? QColor(200, 0, 0) : QColor(Qt::black));
     return label;
 }
 
