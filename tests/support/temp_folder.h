@@ -34,7 +34,7 @@ private:
     std::optional<std::string> m_old;
 };
 
-// Whole-file helpers for tests.
+// Whole files as bytes: one that cannot be read reads as empty; writing creates its folders.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
