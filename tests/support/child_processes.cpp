@@ -71,7 +71,7 @@ pid_t StartProgram(const std::string& program, const std::vector<std::string>& a
 
 int WaitForExit(pid_t pid) {
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
 
