@@ -242,27 +242,5 @@ TEST(RegExport, RoundTripKeepsEveryByteAndSpelling) {
     EXPECT_NE(copy->Subkey("empty subkey"), nullptr);
 }
 
-TEST(RegTree, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
-    RegKey root;
-    root.Create({"Software", "Brisko"});
-    root.Create({"SOFTWARE", "brisko", "\xC3\xA9t\xC3\xA9"});
-    ASSERT_EQ(root.Subkeys().size(), 1u);
-    EXPECT_EQ(root.Subkeys()[0]->Name(), "Software");
-    EXPECT_NE(root.Find({"software", "BRISKO", "\xC3\x89T\xC3\x89"}), nullptr);
-
-    RegKey& key = *root.Find({"Software", "Brisko"});
-    key.SetValue("HomePath", MakeStringValue("a"));
-    key.SetValue("Other", MakeStringValue("b"));
-    key.SetValue("HOMEPATH", MakeStringValue("c"));
-    ASSERT_EQ(key.Values().size(), 2u);
-    EXPECT_EQ(key.Values()[0].name, "HomePath");
-    EXPECT_EQ(*key.Value("homepath"), MakeStringValue("c"));
-    EXPECT_TRUE(key.RemoveValue("homePATH"));
-    EXPECT_EQ(key.Value("HomePath"), nullptr);
-    EXPECT_EQ(*key.Value("other"), MakeStringValue("b"));
-    EXPECT_TRUE(root.Remove({"software"}));
-    EXPECT_TRUE(root.Subkeys().empty());
-}
-
 }  // namespace
 }  // namespace brisko

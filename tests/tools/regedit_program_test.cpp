@@ -51,11 +51,19 @@ protected:
 TEST_F(RegeditProgram, ImportsAFileNamedRelativeToItsWorkingFolder) {
     Write("web.reg", kV5 + "[HKEY_CURRENT_USER\\Software\\Web]\r\n\"Name\"=\"value\"\r\n\"Count\"=dword:00000010\r\n");
     for (const char* option : {"/s", "-s", "/S", "-S"}) EXPECT_EQ(Run({option, "web.reg"}), "0 ") << option;
+    // Names match without regard to case and keep their first spelling.
+    Write("case.reg", kV5 + "[hkcu\\SOFTWARE\\WEB\\Sub]\r\n[HKCU\\software\\web]\r\n\"NAME\"=-\r\n"
+                            "\"count\"=dword:2\r\n[HKCU\\Gone\\Deep]\r\n[-HKCU\\GONE]\r\n");
+    EXPECT_EQ(Run({"/s", "case.reg"}), "0 ");
     const auto hive = Hive(RegRoot::CurrentUser);
+    ASSERT_EQ(hive->Subkeys().size(), 1u);
     const RegKey* key = hive->Find({"software", "web"});
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(*key->Value("name"), MakeStringValue("value"));
-    EXPECT_EQ(*key->Value("COUNT"), MakeDwordValue(16));
+    EXPECT_EQ(key->Name(), "Web");
+    ASSERT_EQ(key->Values().size(), 1u);
+    EXPECT_EQ(key->Values()[0].name, "Count");
+    EXPECT_EQ(*key->Value("COUNT"), MakeDwordValue(2));
+    EXPECT_NE(key->Subkey("SUB"), nullptr);
     for (const auto& entry : fs::directory_iterator(m_root + "/registry")) {
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(name == "registry.lock" || name == "HKEY_CURRENT_USER.reg") << "left behind: " << name;
