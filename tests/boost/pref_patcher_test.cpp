@@ -112,9 +112,10 @@ TEST_F(PatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
 // nor half written; only the files named may appear.
 TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
     enum Step { PatchControl, PatchFirefox, RestoreControl, RestoreFirefox };
-    using Arrange = std::function<void(ProfileFixture&, FakeFileSystem&)>;
-    const Arrange none = [](ProfileFixture&, FakeFileSystem&) {};
-    const Arrange readmeFirst = [](ProfileFixture& p, FakeFileSystem&) { WriteBytes(p.controlRoot / "Readme.txt", "x"); };
+    using P = ProfileFixture;
+    using F = FakeFileSystem;
+    using Arrange = std::function<void(P&, F&)>;
+    const Arrange none = [](P&, F&) {};
     const struct {
         const char* name;
         Arrange arrange;
@@ -122,61 +123,38 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
         std::set<std::string> added;  // files that may appear (in the profile folder)
         std::string homePath = "\\Users\\ann";
     } rows[] = {
-        {"control root missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove_all(p.controlRoot); },
-         PatchControl, {}},
-        {"control root is a file",
-         [](ProfileFixture& p, FakeFileSystem&) {
-             fs::remove_all(p.controlRoot);
-             WriteBytes(p.controlRoot, "x");
-         },
+        {"control root missing", [](P& p, F&) { fs::remove_all(p.controlRoot); }, PatchControl, {}},
+        {"control root is a file", [](P& p, F&) { fs::remove_all(p.controlRoot); WriteBytes(p.controlRoot, "x"); },
          RestoreControl, {}},
         {"home path not found", none, PatchControl, {}, "Not Found"},
         {"home path not found (restore)", none, RestoreFirefox, {}, "Not Found"},
-        {"root without a profile folder",
-         [](ProfileFixture& p, FakeFileSystem&) { fs::remove_all(p.controlFolder); }, PatchControl, {}},
-        {"a file before the profile folder", readmeFirst, PatchControl, {}},
-        {"a file before the profile folder (restore)", readmeFirst, RestoreControl, {}},
-        {"profiles.ini missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.profilesIni); }, PatchFirefox,
-         {}},
+        {"root without a profile folder", [](P& p, F&) { fs::remove_all(p.controlFolder); }, PatchControl, {}},
+        {"a file before the profile folder", [](P& p, F&) { WriteBytes(p.controlRoot / "Readme.txt", "x"); },
+         RestoreControl, {}},
+        {"profiles.ini missing", [](P& p, F&) { fs::remove(p.profilesIni); }, PatchFirefox, {}},
         {"profiles.ini of six lines",
-         [](ProfileFixture& p, FakeFileSystem&) {
-             const std::string ini = ProfilesIni("x");
-             WriteBytes(p.profilesIni, ini.substr(0, ini.find("Path=")));
-         },
+         [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni("x").substr(0, ProfilesIni("x").find("Path="))); },
          PatchFirefox, {}},
         {"profiles.ini with LF line ends",
-         [](ProfileFixture& p, FakeFileSystem&) { WriteBytes(p.profilesIni, ProfilesIni("xyz789.default", "\n")); },
-         PatchFirefox, {}},
+         [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni("xyz789.default", "\n")); }, PatchFirefox, {}},
         {"absolute profile path",
-         [](ProfileFixture& p, FakeFileSystem&) {
+         [](P& p, F&) {
              WriteBytes(p.profilesIni, "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
                                        "IsRelative=0\r\nPath=C:\\Users\\ann\\ff\r\n");
          },
          PatchFirefox, {}},
-        {"prefs.js missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.controlPrefs); }, PatchControl, {}},
-        {"prefs.js is a folder",
-         [](ProfileFixture& p, FakeFileSystem&) {
-             fs::remove(p.firefoxPrefs);
-             fs::create_directory(p.firefoxPrefs);
-         },
+        {"prefs.js missing", [](P& p, F&) { fs::remove(p.controlPrefs); }, PatchControl, {}},
+        {"prefs.js is a folder", [](P& p, F&) { fs::remove(p.firefoxPrefs); fs::create_directory(p.firefoxPrefs); },
          PatchFirefox, {}},
-        {"write fails while copying", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failWriteLine = 2; },
-         PatchControl, {"prefs.js.tmp"}},
-        {"write fails in the nine lines", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failWriteLine = 7; },
-         PatchFirefox, {"prefs.js.tmp"}},
-        {"flush to disk fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCommit = true; }, PatchControl,
-         {"prefs.js.tmp"}},
-        {"replace fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failReplace = true; }, PatchFirefox,
-         {"prefs.js.tmp"}},
+        {"write fails while copying", [](P&, F& fsys) { fsys.failWriteLine = 2; }, PatchControl, {"prefs.js.tmp"}},
+        {"write fails in the nine lines", [](P&, F& fsys) { fsys.failWriteLine = 7; }, PatchFirefox, {"prefs.js.tmp"}},
+        {"flush to disk fails", [](P&, F& fsys) { fsys.failCommit = true; }, PatchControl, {"prefs.js.tmp"}},
+        {"replace fails", [](P&, F& fsys) { fsys.failReplace = true; }, PatchFirefox, {"prefs.js.tmp"}},
         {"temporary name taken by a folder",
-         [](ProfileFixture& p, FakeFileSystem&) { fs::create_directory(p.controlFolder / "prefs.js.tmp"); },
-         PatchControl, {"prefs.js.tmp"}},
-        {"stock file missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.programFolder / "fire.js"); },
-         RestoreFirefox, {}},
-        {"stock copy fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCopyTo = "prefs.js.tmp"; },
-         RestoreControl, {"prefs.js.tmp"}},
-        {"saving the old prefs fails",
-         [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCopyTo = "prefs.js.before-restore.tmp"; },
+         [](P& p, F&) { fs::create_directory(p.controlFolder / "prefs.js.tmp"); }, PatchControl, {"prefs.js.tmp"}},
+        {"stock file missing", [](P& p, F&) { fs::remove(p.programFolder / "fire.js"); }, RestoreFirefox, {}},
+        {"stock copy fails", [](P&, F& fsys) { fsys.failCopyTo = "prefs.js.tmp"; }, RestoreControl, {"prefs.js.tmp"}},
+        {"saving the old prefs fails", [](P&, F& fsys) { fsys.failCopyTo = "prefs.js.before-restore.tmp"; },
          RestoreFirefox, {"prefs.js.tmp", "prefs.js.before-restore.tmp"}},
     };
     for (const auto& row : rows) {

@@ -71,7 +71,8 @@ TEST_F(Reopener, StartsBriskoFromItsFolderOnceItsParentHasEnded) {
     ASSERT_TRUE(PollUntil([&] { return fs::exists(m_root / "started"); }));
     std::map<std::string, std::string> fields;
     std::ifstream in(m_root / "started");
-    for (std::string line; std::getline(in, line);) fields[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    for (std::string line; std::getline(in, line);)
+        fields[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
     EXPECT_EQ(fields["parent"], "ended");
     EXPECT_EQ(fields["cwd"], (m_root / "work").string());
     EXPECT_EQ(fields["session"], fields["pid"]) << "the new instance leads a session of its own";

@@ -85,7 +85,8 @@ std::vector<std::string> Layout(QWidget* window) {
     QList<GradientButton*> buttons = box->findChildren<GradientButton*>();
     std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
     for (const GradientButton* b : buttons)
-        lines.push_back(b->objectName().toStdString() + " " + describe(b, b->text()) + " / " + b->toolTip().toStdString());
+        lines.push_back(b->objectName().toStdString() + " " + describe(b, b->text()) + " / " +
+                        b->toolTip().toStdString());
     return lines;
 }
 

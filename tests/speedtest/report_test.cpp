@@ -73,7 +73,8 @@ TEST(SaveReportTest, AppendsToTheNameWithTxtAddedAndReportsWhatWentWrong) {
 
     save(dir / "missing-folder/report");
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_NE(messages.shown[0].text.find("could not be saved in " + dir / "missing-folder/report.txt"), std::string::npos)
+    EXPECT_NE(messages.shown[0].text.find("could not be saved in " + dir / "missing-folder/report.txt"),
+              std::string::npos)
         << messages.shown[0].text;
 }
 

@@ -66,7 +66,8 @@ TEST(DataSpeedTest, TicksShowTheProgressTexts) {
         {"estimate 127", 1'000'000'000, {127 * 512}, {{"lblMBEst", "Est - 0.5 MB/s"}}},
         {"estimate 63", 1'000'000'000, {63 * 512}, {{"lblMBEst", "Est - 0 MB/s"}}},
         // The minimum starts at 10240 and falls to zero on an empty interval.
-        {"minimum", 100'000'000, {6 << 20, 6 << 20}, {{"lblKBMin", "Min - 10240 KB/s"}, {"lblKBMax", "Max - 12288 KB/s"}}},
+        {"minimum", 100'000'000, {6 << 20, 6 << 20},
+         {{"lblKBMin", "Min - 10240 KB/s"}, {"lblKBMax", "Max - 12288 KB/s"}}},
         {"empty interval", 100'000'000, {6 << 20, 6 << 20, 0},
          {{"lblKBSpeed", "Speed - 0 KB/s"}, {"lblKBMin", "Min - 0 KB/s"}, {"lblKBMax", "Max - 12288 KB/s"}}},
         {"gigabit", 10'000'000'000, {60 << 20},

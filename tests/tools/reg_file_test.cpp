@@ -38,7 +38,8 @@ struct LineCase {
     std::size_t messages;
 };
 
-void ExpectParsed(const std::string& before, const std::vector<std::string>& first, const std::vector<LineCase>& cases) {
+void ExpectParsed(const std::string& before, const std::vector<std::string>& first,
+                  const std::vector<LineCase>& cases) {
     for (const LineCase& c : cases) {
         const RegFileContent content = ParseRegFile(before + c.lines, "t.reg");
         std::vector<std::string> expected = first;
