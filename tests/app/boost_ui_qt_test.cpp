@@ -71,8 +71,7 @@ TEST_F(BoostUiQtTest, ReachesTheMainWindowsControlsWhileItIsOpen) {
 // Clicks on the real buttons: the busy caption shows while the command yields, a
 // second click then starts nothing, and the prompt of the mode opens at the end.
 TEST_F(BoostUiQtTest, ButtonClicksRunTheCommandsOnce) {
-    const std::string prefs = "user_pref(\"a\", 1);\r\nuser_pref(\"b\", 2);\r\n";
-    profiles.CreateAll(prefs, prefs);
+    profiles.CreateAll(kUserPrefs, kUserPrefs);
     brisko::main* w = Main();
     w->EnableBoostControls();
     Child<QCheckBox>(w, "Check1")->setChecked(true);
@@ -86,10 +85,10 @@ TEST_F(BoostUiQtTest, ButtonClicksRunTheCommandsOnce) {
     };
     Button("btnBoost")->click();
     EXPECT_EQ(processes.started.size(), 8u);
-    // Two lines in each profile plus seven of profiles.ini: each a yield, each time busy.
-    EXPECT_EQ(busyCaptions, std::vector<QString>(11, "Working.."));
-    EXPECT_EQ(ReadBytes(profiles.controlPrefs).size(), ReadBytes(profiles.firefoxPrefs).size());
-    EXPECT_EQ(ReadBytes(profiles.controlPrefs).find("\r\nuser_pref(\"a\", 1);", 10), std::string::npos);
+    // Three lines in each profile plus seven of profiles.ini: each a yield, each time busy.
+    EXPECT_EQ(busyCaptions, std::vector<QString>(13, "Working.."));
+    EXPECT_EQ(ReadBytes(profiles.controlPrefs), kUserPrefs + kNineLines);
+    EXPECT_EQ(ReadBytes(profiles.firefoxPrefs), kUserPrefs + kNineLines);
     EXPECT_EQ(Button("btnBoost")->text(), "Apply Brisko Boost");
     EXPECT_EQ(Button("btnProBoost")->text(), "Pro Boost");
     EXPECT_TRUE(windows.IsLoaded("restart"));
