@@ -34,13 +34,6 @@ void ProfileFixture::CreateAll(const std::string& controlContent, const std::str
     WriteBytes(firefoxPrefs, firefoxContent);
 }
 
-std::map<std::string, std::string> Snapshot(const fs::path& root) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        files[fs::relative(entry.path(), root).string()] = entry.is_directory() ? "<folder>" : ReadBytes(entry.path());
-    return files;
-}
-
 std::unique_ptr<PathMapper> MakePathMapper(const fs::path& systemRoot, const fs::path& programFolder) {
     return std::make_unique<PathMapperPosix>(systemRoot.string(), programFolder.string());
 }

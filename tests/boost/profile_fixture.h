@@ -1,7 +1,6 @@
 #pragma once
 // A temporary system root holding a user's browser profiles, and byte-level file helpers.
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -55,9 +54,6 @@ public:
     // Control profile folder with prefs.js, Firefox profile with profiles.ini and prefs.js.
     void CreateAll(const std::string& controlContent, const std::string& firefoxContent);
 };
-
-// Every folder and file below root with its bytes ("<folder>" for folders).
-std::map<std::string, std::string> Snapshot(const fs::path& root);
 
 // The path mapping the boost tests run with.
 std::unique_ptr<PathMapper> MakePathMapper(const fs::path& systemRoot, const fs::path& programFolder);

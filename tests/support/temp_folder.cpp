@@ -40,4 +40,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        files[std::filesystem::relative(entry.path(), root).string()] =
+            entry.is_directory() ? "<folder>" : ReadFileBytes(entry.path());
+    return files;
+}
+
 }  // namespace brisko::test
