@@ -232,7 +232,7 @@ TEST_F(DataWindowTest, PrintsAnImageOfTheWindowOrSaysWhyNot) {
     EXPECT_NE(messages.shown[0].text.find("could not be printed"), std::string::npos);
 }
 
-TEST_F(DataWindowTest, AFailedThirdPartyPageOrServerOverrideIsExplainedAndTheWindowStays) {
+TEST_F(DataWindowTest, FailedThirdPartyPageAndBadServerAreExplained) {
     browser.failCreate = true;
     Open("127.0.0.1:9");
     Action("mnuThird")->trigger();
