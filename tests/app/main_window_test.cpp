@@ -120,23 +120,16 @@ TEST_F(MainWindowTest, WebLinksOpenExternalWindowsAndFailuresAreReported) {
     EXPECT_TRUE(windows.IsLoaded("main"));
 }
 
-TEST_F(MainWindowTest, ExitUnloadsEveryWindowThenEnds) {
-    brisko::main* w = Main();
-    Trigger(w, "mnuQuick");
-    Trigger(w, "mnuTip");
-    Trigger(w, "mnuFull");
-    Trigger(w, "mnuExit");
-    for (const char* name : {"main", "Help", "toptip", "Formserial"}) EXPECT_FALSE(windows.IsLoaded(name)) << name;
-    EXPECT_EQ(endedWith, 0);
-}
-
-TEST_F(MainWindowTest, ClosingMainLeavesOtherWindowsOpen) {
-    brisko::main* w = Main();
-    Trigger(w, "mnuTip");
-    w->close();
+TEST_F(MainWindowTest, ClosingMainLeavesOtherWindowsOpenWhileExitUnloadsEveryWindowThenEnds) {
+    Trigger(Main(), "mnuTip");
+    Main()->close();
     EXPECT_FALSE(windows.IsLoaded("main"));
     EXPECT_TRUE(windows.IsLoaded("toptip"));
     EXPECT_EQ(endedWith, -1);
+
+    for (const char* item : {"mnuQuick", "mnuFull", "mnuExit"}) Trigger(Main(), item);
+    for (const char* name : {"main", "Help", "toptip", "Formserial"}) EXPECT_FALSE(windows.IsLoaded(name)) << name;
+    EXPECT_EQ(endedWith, 0);
 }
 
 }  // namespace

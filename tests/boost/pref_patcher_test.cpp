@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <functional>
 #include <set>
@@ -17,58 +16,49 @@
 namespace brisko::test {
 namespace {
 
-
-
-class PrefPatcherTest : public ::testing::Test {
-protected:
-    PrefPatcherTest() : paths(MakePathMapper(f.root, f.programFolder)), patcher(*paths, pump, list1, files) {}
-
-    std::string ControlPrefsPath() const { return ControlRoot(f.homePath) + "abc123.slt\\prefs.js"; }
+// A user's profiles, the stock files beside the program, and a patcher over real files
+// that can be told to fail.
+struct PatcherTest : ::testing::Test {
+    PatcherTest() {
+        WriteBytes(f.programFolder / "control.js", "stock control\r\n");
+        WriteBytes(f.programFolder / "fire.js", "stock fire\n");  // copied byte for byte
+    }
 
     ProfileFixture f;
     FileSystemPosix real;
     FakeFileSystem files{real};
-    std::unique_ptr<PathMapper> paths;
+    std::unique_ptr<PathMapper> paths = MakePathMapper(f.root, f.programFolder);
     FakeEventPump pump;
     FakeTextList list1;
-    PrefPatcher patcher;
+    PrefPatcher patcher{*paths, pump, list1, files};
 };
 
-TEST_F(PrefPatcherTest, CopiesEveryLineWithCrLfThenAppendsTheNineLines) {
-    struct Case {
+TEST_F(PatcherTest, CopiesEveryLineWithCrLfThenAppendsTheNineLines) {
+    const std::string longLine(64 * 1024 - 1, 'x');  // its CR LF split across two reads
+    const struct {
         std::string before, after;
         int yields;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"", kNineLines, 0},
         {"a\r\nb\r\nc\r\n", "a\r\nb\r\nc\r\n" + kNineLines, 3},
         {"a\rb", "a\r\nb\r\n" + kNineLines, 2},                  // CR alone ends a line; so does the end
         {"a\nb\n", "a\nb\n\r\n" + kNineLines, 1},                // LF alone does not
-        {"x\r\n\r\n\r\ny", "x\r\n\r\n\r\ny\r\n" + kNineLines, 4},  // blank lines stay
+        {"x\r\r\n\r\n\r\ny", "x\r\n\r\n\r\n\r\ny\r\n" + kNineLines, 5},  // blank lines stay
+        {longLine + "\r\nnext", longLine + "\r\nnext\r\n" + kNineLines, 2},
         {kNineLines, kNineLines + kNineLines, 9},                // never de-duplicated
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.before);
+        SCOPED_TRACE(c.before.substr(0, 20));
         WriteBytes(f.controlPrefs, c.before);
         pump.count = 0;
-        patcher.AppendPrefLines(ControlPrefsPath());
+        patcher.AppendPrefLines(ControlRoot(f.homePath) + "abc123.slt\\prefs.js");
         EXPECT_EQ(ReadBytes(f.controlPrefs), c.after);
         EXPECT_EQ(pump.count, c.yields);
         EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
     }
 }
 
-TEST_F(PrefPatcherTest, TwoBoostsAppendTheLinesTwiceToBothProfiles) {
-    f.CreateAll(kUserPrefs, kUserPrefs);
-    for (int run = 0; run < 2; ++run) {
-        patcher.PatchControlPrefs(f.homePath);
-        patcher.PatchFirefoxPrefs(f.homePath);
-    }
-    EXPECT_EQ(ReadBytes(f.controlPrefs), kUserPrefs + kNineLines + kNineLines);
-    EXPECT_EQ(ReadBytes(f.firefoxPrefs), kUserPrefs + kNineLines + kNineLines);
-}
-
-TEST_F(PrefPatcherTest, LeftOverTemporaryFileIsOverwrittenAndPermissionsKept) {
+TEST_F(PatcherTest, LeftOverTemporaryFileIsOverwrittenAndPermissionsKept) {
     f.CreateAll(kUserPrefs, kUserPrefs);
     WriteBytes(f.controlFolder / "prefs.js.tmp", "half a file from an earlier run");
     ASSERT_EQ(::chmod(f.controlPrefs.c_str(), 0600), 0);
@@ -80,18 +70,15 @@ TEST_F(PrefPatcherTest, LeftOverTemporaryFileIsOverwrittenAndPermissionsKept) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST_F(PrefPatcherTest, ListFolderTreeWalksDepthFirstFilesBeforeFolders) {
-    const fs::path top = f.root / "drive_c" / "walk";
-    WriteBytes(top / "b.txt", "");
-    WriteBytes(top / "A.txt", "");
-    WriteBytes(top / "m" / "inner" / "deep.txt", "");
-    WriteBytes(top / "m" / "x.txt", "");
+TEST_F(PatcherTest, ListFolderTreeWalksDepthFirstFilesBeforeFoldersWithoutRegardToCase) {
+    const fs::path top = f.root / "drive_c/walk";
+    for (const char* file : {"b.txt", "A.txt", "m/inner/deep.txt", "m/x.txt"}) WriteBytes(top / file, "");
     fs::create_directories(top / "Z");
+    fs::create_directory_symlink(top, top / "m/loop");  // listed as a file, never followed
     patcher.ListFolderTree("C:\\walk");
-    const std::vector<std::string> expected = {
-        "\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m", "\t\tx.txt",
-        "\tC:\\walk\\m\\inner", "\t\tdeep.txt", "\tC:\\walk\\Z"};
-    EXPECT_EQ(list1.entries, expected);
+    EXPECT_EQ(list1.entries, (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
+                                                       "\t\tloop", "\t\tx.txt", "\tC:\\walk\\m\\inner",
+                                                       "\t\tdeep.txt", "\tC:\\walk\\Z"}));
 }
 
 // Windows matches names without regard to case; the profile name comes out lower case.
@@ -105,17 +92,15 @@ TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
     PrefPatcher patcher(*mapper, pump, list, files);
     list.Append("left over from an earlier walk");
     EXPECT_EQ(patcher.FindControlProfile(p.homePath), "abc.default");
-    EXPECT_EQ(list.entries, (std::vector<std::string>{
-                                "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl",
-                                "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl\\AbC.Default.slt",
-                                "\t\tprefs.js"}));
+    const std::string root = "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl";
+    EXPECT_EQ(list.entries, (std::vector<std::string>{root, root + "\\AbC.Default.slt", "\t\tprefs.js"}));
     patcher.PatchControlPrefs(p.homePath);
     patcher.PatchFirefoxPrefs(p.homePath);
     EXPECT_EQ(ReadBytes(p.controlPrefs), kUserPrefs + kNineLines);
     EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines);
 }
 
-TEST_F(PrefPatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
+TEST_F(PatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
     WriteBytes(f.profilesIni, ProfilesIni("first.default") +
                                   "\r\n[Profile1]\r\nName=other\r\nIsRelative=1\r\nPath=Profiles/second.x\r\n");
     EXPECT_EQ(patcher.FindFirefoxProfile(f.homePath),
@@ -125,72 +110,54 @@ TEST_F(PrefPatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
 
 // Each failure raises and leaves the profile as listed: prefs.js is never missing
 // nor half written; only the files named may appear.
-TEST_F(PrefPatcherTest, FailuresLeaveOnlyWhatTheyShould) {
+TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
     enum Step { PatchControl, PatchFirefox, RestoreControl, RestoreFirefox };
-    struct Row {
+    using P = ProfileFixture;
+    using F = FakeFileSystem;
+    using Arrange = std::function<void(P&, F&)>;
+    const Arrange none = [](P&, F&) {};
+    const struct {
         const char* name;
-        std::function<void(ProfileFixture&, FakeFileSystem&)> arrange;
+        Arrange arrange;
         Step step;
-        std::set<std::string> added;  // files that may appear (relative to the profile folder)
+        std::set<std::string> added;  // files that may appear (in the profile folder)
         std::string homePath = "\\Users\\ann";
-    };
-    auto none = [](ProfileFixture&, FakeFileSystem&) {};
-    const Row rows[] = {
-        {"control root missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove_all(p.controlRoot); },
-         PatchControl, {}},
+    } rows[] = {
+        {"control root missing", [](P& p, F&) { fs::remove_all(p.controlRoot); }, PatchControl, {}},
+        {"control root is a file", [](P& p, F&) { fs::remove_all(p.controlRoot); WriteBytes(p.controlRoot, "x"); },
+         RestoreControl, {}},
         {"home path not found", none, PatchControl, {}, "Not Found"},
         {"home path not found (restore)", none, RestoreFirefox, {}, "Not Found"},
-        {"root without a profile folder",
-         [](ProfileFixture& p, FakeFileSystem&) { fs::remove_all(p.controlFolder); }, PatchControl, {}},
-        {"a file before the profile folder",
-         [](ProfileFixture& p, FakeFileSystem&) { WriteBytes(p.controlRoot / "Readme.txt", "x"); }, PatchControl, {}},
-        {"a file before the profile folder (restore)",
-         [](ProfileFixture& p, FakeFileSystem&) { WriteBytes(p.controlRoot / "Readme.txt", "x"); }, RestoreControl, {}},
-        {"profiles.ini missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.profilesIni); }, PatchFirefox,
-         {}},
+        {"root without a profile folder", [](P& p, F&) { fs::remove_all(p.controlFolder); }, PatchControl, {}},
+        {"a file before the profile folder", [](P& p, F&) { WriteBytes(p.controlRoot / "Readme.txt", "x"); },
+         RestoreControl, {}},
+        {"profiles.ini missing", [](P& p, F&) { fs::remove(p.profilesIni); }, PatchFirefox, {}},
         {"profiles.ini of six lines",
-         [](ProfileFixture& p, FakeFileSystem&) {
-             WriteBytes(p.profilesIni, "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\nIsRelative=1\r\n");
-         },
+         [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni("x").substr(0, ProfilesIni("x").find("Path="))); },
          PatchFirefox, {}},
         {"profiles.ini with LF line ends",
-         [](ProfileFixture& p, FakeFileSystem&) { WriteBytes(p.profilesIni, ProfilesIni("xyz789.default", "\n")); },
-         PatchFirefox, {}},
+         [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni("xyz789.default", "\n")); }, PatchFirefox, {}},
         {"absolute profile path",
-         [](ProfileFixture& p, FakeFileSystem&) {
-             std::string ini = ProfilesIni("x", "\r\n");
-             ini.replace(ini.find("Path=Profiles/x"), 15, "Path=C:\\Users\\ann\\ff");
-             ini.replace(ini.find("IsRelative=1"), 12, "IsRelative=0");
-             WriteBytes(p.profilesIni, ini);
+         [](P& p, F&) {
+             WriteBytes(p.profilesIni, "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
+                                       "IsRelative=0\r\nPath=C:\\Users\\ann\\ff\r\n");
          },
          PatchFirefox, {}},
-        {"prefs.js missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.controlPrefs); }, PatchControl, {}},
-        {"prefs.js is a folder",
-         [](ProfileFixture& p, FakeFileSystem&) {
-             fs::remove(p.firefoxPrefs);
-             fs::create_directory(p.firefoxPrefs);
-         },
+        {"prefs.js missing", [](P& p, F&) { fs::remove(p.controlPrefs); }, PatchControl, {}},
+        {"prefs.js is a folder", [](P& p, F&) { fs::remove(p.firefoxPrefs); fs::create_directory(p.firefoxPrefs); },
          PatchFirefox, {}},
-        {"write fails while copying", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failWriteLine = 2; },
-         PatchControl, {"prefs.js.tmp"}},
-        {"write fails in the nine lines", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failWriteLine = 7; },
-         PatchFirefox, {"prefs.js.tmp"}},
-        {"flush to disk fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCommit = true; }, PatchControl,
-         {"prefs.js.tmp"}},
-        {"replace fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failReplace = true; }, PatchFirefox,
-         {"prefs.js.tmp"}},
+        {"write fails while copying", [](P&, F& fsys) { fsys.failWriteLine = 2; }, PatchControl, {"prefs.js.tmp"}},
+        {"write fails in the nine lines", [](P&, F& fsys) { fsys.failWriteLine = 7; }, PatchFirefox, {"prefs.js.tmp"}},
+        {"flush to disk fails", [](P&, F& fsys) { fsys.failCommit = true; }, PatchControl, {"prefs.js.tmp"}},
+        {"replace fails", [](P&, F& fsys) { fsys.failReplace = true; }, PatchFirefox, {"prefs.js.tmp"}},
         {"temporary name taken by a folder",
-         [](ProfileFixture& p, FakeFileSystem&) { fs::create_directory(p.controlFolder / "prefs.js.tmp"); },
-         PatchControl, {"prefs.js.tmp"}},
-        {"stock file missing", [](ProfileFixture& p, FakeFileSystem&) { fs::remove(p.programFolder / "fire.js"); },
-         RestoreFirefox, {}},
-        {"stock copy fails", [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCopyTo = "prefs.js.tmp"; },
-         RestoreControl, {"prefs.js.tmp"}},
-        {"saving the old prefs fails",
-         [](ProfileFixture&, FakeFileSystem& fsys) { fsys.failCopyTo = "prefs.js.before-restore.tmp"; },
+         [](P& p, F&) { fs::create_directory(p.controlFolder / "prefs.js.tmp"); }, PatchControl, {"prefs.js.tmp"}},
+        {"stock file missing", [](P& p, F&) { fs::remove(p.programFolder / "fire.js"); }, RestoreFirefox, {}},
+        {"stock copy fails", [](P&, F& fsys) { fsys.failCopyTo = "prefs.js.tmp"; }, RestoreControl, {"prefs.js.tmp"}},
+        {"saving the old prefs fails", [](P&, F& fsys) { fsys.failCopyTo = "prefs.js.before-restore.tmp"; },
          RestoreFirefox, {"prefs.js.tmp", "prefs.js.before-restore.tmp"}},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ProfileFixture p;
         p.CreateAll(kUserPrefs, kUserPrefs);
@@ -211,63 +178,37 @@ TEST_F(PrefPatcherTest, FailuresLeaveOnlyWhatTheyShould) {
         EXPECT_THROW(steps[row.step](), AppError);
 
         const auto after = Snapshot(p.root);
-        std::set<std::string> added;
-        for (const auto& [path, bytes] : after) {
-            auto old = before.find(path);
-            if (old == before.end()) {
-                added.insert(fs::path(path).filename().string());
-            } else {
-                EXPECT_EQ(bytes, old->second) << path << " changed";
-            }
+        for (const auto& [path, bytes] : before) {
+            const auto now = after.find(path);
+            EXPECT_TRUE(now != after.end() && now->second == bytes) << path << " changed or went missing";
         }
-        for (const auto& [path, bytes] : before) EXPECT_TRUE(after.count(path)) << path << " went missing";
-        for (const auto& name : added) EXPECT_TRUE(row.added.count(name)) << name << " appeared";
-        if (row.homePath == "Not Found" || row.name == std::string("control root missing")) {
-            EXPECT_TRUE(list.entries.empty());
-        }
+        for (const auto& [path, bytes] : after)
+            EXPECT_TRUE(before.count(path) || row.added.count(fs::path(path).filename().string()))
+                << path << " appeared";
     }
 }
 
-TEST_F(PrefPatcherTest, ReplaceFailureLeavesTheCompleteNewFileBesideTheOldOne) {
-    f.CreateAll(kUserPrefs, kUserPrefs);
-    files.failReplace = true;
-    EXPECT_THROW(patcher.PatchControlPrefs(f.homePath), AppError);
-    EXPECT_EQ(ReadBytes(f.controlPrefs), kUserPrefs);
-    EXPECT_EQ(ReadBytes(f.controlFolder / "prefs.js.tmp"), kUserPrefs + kNineLines);
-}
-
-TEST_F(PrefPatcherTest, RestoreCopiesStockFilesFromTheProgramFolderAndKeepsTheReplacedOnes) {
+TEST_F(PatcherTest, RestorePutsTheStockFilesBackAndKeepsTheReplacedOnes) {
     f.CreateAll(kUserPrefs + kNineLines, "user_pref(\"mine\", 1);\r\n");
-    WriteBytes(f.programFolder / "control.js", "stock control\r\n");
-    WriteBytes(f.programFolder / "fire.js", "stock fire\n");  // copied byte for byte
+    fs::remove(f.controlPrefs);  // a profile without prefs.js gets one, and nothing is saved
     const fs::path cwd = fs::current_path();
-    fs::current_path(f.root);  // the working folder holds no stock files
-
+    fs::current_path(f.root);  // the stock files come from the program folder, not the working folder
     patcher.RestoreControlPrefs(f.homePath);
     patcher.RestoreFirefoxPrefs(f.homePath);
     EXPECT_EQ(ReadBytes(f.controlPrefs), "stock control\r\n");
     EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\n");
-    EXPECT_EQ(ReadBytes(f.controlFolder / "prefs.js.before-restore"), kUserPrefs + kNineLines);
+    EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.before-restore"));
     EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "user_pref(\"mine\", 1);\r\n");
 
     // The next restore keeps what it replaces in the same place.
     WriteBytes(f.firefoxPrefs, "changed since\r\n");
     patcher.RestoreFirefoxPrefs(f.homePath);
     EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "changed since\r\n");
-    for (const auto& folder : {f.controlFolder, f.firefoxFolder}) {
+    for (const fs::path& folder : {f.controlFolder, f.firefoxFolder}) {
         EXPECT_FALSE(Exists(folder / "prefs.js.tmp"));
         EXPECT_FALSE(Exists(folder / "prefs.js.before-restore.tmp"));
     }
     fs::current_path(cwd);
-}
-
-TEST_F(PrefPatcherTest, RestoreIntoAProfileWithoutPrefsCreatesItAndSavesNothing) {
-    f.CreateAll(kUserPrefs, kUserPrefs);
-    fs::remove(f.firefoxPrefs);
-    WriteBytes(f.programFolder / "fire.js", "stock fire\r\n");
-    patcher.RestoreFirefoxPrefs(f.homePath);
-    EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\r\n");
-    EXPECT_FALSE(Exists(f.firefoxFolder / "prefs.js.before-restore"));
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #pragma once
 // A temporary system root holding a user's browser profiles, and byte-level file helpers.
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "platform/paths.h"
+#include "tests/support/temp_folder.h"
 
 namespace brisko::test {
 
@@ -21,49 +25,35 @@ inline const std::string kNineLines =
     "user_pref(\"network.http.proxy.version\", \"1.0\");\r\n";
 inline const std::string kUserPrefs = "# Mozilla User Preferences\r\n\r\nuser_pref(\"browser.startup.page\", 0);\r\n";
 
-std::string ReadBytes(const fs::path& file);
-void WriteBytes(const fs::path& file, const std::string& bytes);
-bool Exists(const fs::path& file);
+inline std::string ReadBytes(const fs::path& file) { return ReadFileBytes(file); }
+inline void WriteBytes(const fs::path& file, const std::string& bytes) { WriteFileBytes(file, bytes); }
+bool Exists(const fs::path& file);  // links count, even broken ones
 
-// The usual profiles.ini: [General] section, blank line, first profile with its
-// path on line 7.
+// The usual profiles.ini: [General] section, blank line, first profile with its path on line 7.
 std::string ProfilesIni(const std::string& folderName, const std::string& eol = "\r\n");
 
 class ProfileFixture {
+    TempFolder m_temp;
+
 public:
-    // Spelling of the folders as created on disk; the program builds its paths in
-    // lower case ("application data"), which only a case-folding mapping finds when
-    // these differ.
+    // Spelling of the folders on disk; the program builds its paths in lower case
+    // ("application data"), which only a case-folding mapping finds when these differ.
     struct Spelling {
         std::string applicationData = "application data";
         std::string controlProfile = "abc123";  // + ".slt"
     };
-
     ProfileFixture();
     explicit ProfileFixture(const Spelling& spelling);
-    ~ProfileFixture();
 
     const std::string homePath = "\\Users\\ann";
-    fs::path root;          // the system root
-    fs::path programFolder; // holds the stock control.js and fire.js
+    fs::path root = m_temp.Path();             // the system root
+    fs::path programFolder = root / "program";  // holds the stock control.js and fire.js
     fs::path controlRoot, controlFolder, controlPrefs;
     fs::path firefoxRoot, profilesIni, firefoxFolder, firefoxPrefs;
 
     // Control profile folder with prefs.js, Firefox profile with profiles.ini and prefs.js.
     void CreateAll(const std::string& controlContent, const std::string& firefoxContent);
 };
-
-}  // namespace brisko::test
-
-#include <map>
-#include <memory>
-
-#include "platform/paths.h"
-
-namespace brisko::test {
-
-// Every folder and file below root with its bytes ("<folder>" for folders).
-std::map<std::string, std::string> Snapshot(const fs::path& root);
 
 // The path mapping the boost tests run with.
 std::unique_ptr<PathMapper> MakePathMapper(const fs::path& systemRoot, const fs::path& programFolder);

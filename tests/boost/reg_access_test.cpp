@@ -7,7 +7,7 @@
 #include "platform/posix/registry_read_posix.h"
 #include "tests/support/temp_folder.h"
 
-namespace brisko {
+namespace brisko::test {
 namespace {
 
 // Forwards to the real reader and remembers which keys are still open.
@@ -16,7 +16,7 @@ public:
     explicit KeyCountingReader(RegistryReader& inner) : m_inner(inner) {}
     long OpenKey(std::uint32_t root, const std::string& path, RegKeyHandle* key) override {
         const long result = m_inner.OpenKey(root, path, key);
-        if (result == kErrorSuccess) m_open.insert(*key);
+        if (result == kErrorSuccess) open.insert(*key);
         return result;
     }
     long QueryValue(RegKeyHandle key, const std::string& name, std::uint32_t* type, unsigned char* data,
@@ -24,99 +24,77 @@ public:
         return m_inner.QueryValue(key, name, type, data, length);
     }
     long CloseKey(RegKeyHandle key) override {
-        m_open.erase(key);
+        open.erase(key);
         return m_inner.CloseKey(key);
     }
-    const std::set<RegKeyHandle>& Open() const { return m_open; }
+    std::set<RegKeyHandle> open;
 
 private:
     RegistryReader& m_inner;
-    std::set<RegKeyHandle> m_open;
 };
 
-const std::vector<std::string> kFirefoxKey = {"SOFTWARE", "Clients", "StartMenuInternet", "FIREFOX.EXE",
-                                              "shell", "open", "command"};
+TEST(ReadRegValue, GivesTextOrNotFound) {
+    const std::vector<std::pair<const char*, RegValue>> values = {
+        {"five", MakeDwordValue(5)},
+        {"fifteen hundred", MakeDwordValue(1500)},
+        {"max", MakeDwordValue(4294967295u)},
+        {"short dword", {kRegDword, {0x05, 0x01}}},
+        {"binary", {kRegBinary, {0x0A, 0xFF, 0x00}}},
+        {"empty", MakeStringValue("")},
+        {"zero length", {kRegSz, {}}},
+        {"accented", MakeStringValue("d\xC3\xA9")},
+        {"fits", MakeStringValue(std::string(2047, 'y'))},
+        {"long", MakeStringValue(std::string(2048, 'x'))},
+        {"expand", {kRegExpandSz, {'%', 0, 'P', 0, '%', 0, 0, 0}}},
+        {"multi", {kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}}},
+    };
+    TempFolder folder;
+    ASSERT_TRUE(RegistryStore(folder.path()).Modify([&](RegistryTransaction& registry) {
+        RegKey& types = registry.Hive(RegRoot::CurrentUser)->Create({"Software", "Types"});
+        for (const auto& [name, value] : values) types.SetValue(name, value);
+        registry.Hive(RegRoot::LocalMachine)
+            ->Create({"SOFTWARE", "Clients", "StartMenuInternet", "FIREFOX.EXE", "shell", "open", "command"})
+            .SetValue("", MakeStringValue("\"/usr/bin/firefox\""));
+        return Status::Ok();
+    }).ok());
 
-struct ReadCase {
-    std::uint32_t root;
-    const char* keyPath;
-    const char* valueName;
-    std::string expected;
-};
-
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.keyPath << " [" << c.valueName << "]"; }
-
-class ReadRegValueTest : public testing::TestWithParam<ReadCase> {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(RegistryStore(m_folder.path())
-                        .Modify([](RegistryTransaction& registry) {
-                            RegKey& env = registry.Hive(RegRoot::CurrentUser)->Create({"Volatile Environment"});
-                            env.SetValue("HOMEPATH", MakeStringValue("\\Users\\ann"));
-                            RegKey& k = registry.Hive(RegRoot::CurrentUser)->Create({"Software", "Types"});
-                            k.SetValue("five", MakeDwordValue(5));
-                            k.SetValue("eighty", MakeDwordValue(80));
-                            k.SetValue("fifteen hundred", MakeDwordValue(1500));
-                            k.SetValue("max", MakeDwordValue(4294967295u));
-                            k.SetValue("short dword", {kRegDword, {0x05, 0x01}});
-                            k.SetValue("binary", {kRegBinary, {0x01, 0xAB}});
-                            k.SetValue("binary3", {kRegBinary, {0x0A, 0xFF, 0x00}});
-                            k.SetValue("empty", MakeStringValue(""));
-                            k.SetValue("zero length", {kRegSz, {}});
-                            k.SetValue("long", MakeStringValue(std::string(3000, 'x')));
-                            k.SetValue("fits", MakeStringValue(std::string(2047, 'y')));
-                            k.SetValue("expand", {kRegExpandSz, {'%', 0, 'P', 0, '%', 0, 0, 0}});
-                            k.SetValue("multi", {kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}});
-                            registry.Hive(RegRoot::LocalMachine)
-                                ->Create(kFirefoxKey)
-                                .SetValue("", MakeStringValue("\"/usr/bin/firefox\""));
-                            return Status::Ok();
-                        })
-                        .ok());
-    }
-
-    test::TempFolder m_folder;
-};
-
-TEST_P(ReadRegValueTest, GivesTextOrNotFound) {
-    const ReadCase& c = GetParam();
-    RegistryReaderPosix real(m_folder.path());
+    const struct {
+        std::uint32_t root;
+        const char* keyPath;
+        const char* valueName;
+        std::string expected;
+    } cases[] = {
+        {kHkeyLocalMachine, "SOFTWARE\\Clients\\StartMenuInternet\\FIREFOX.EXE\\shell\\open\\command\\", "",
+         "\"/usr/bin/firefox\""},
+        {kHkeyCurrentUser, "Software\\Types", "five", "005"},
+        {kHkeyCurrentUser, "software\\TYPES", "FIFTEEN HUNDRED", "1500"},
+        {kHkeyCurrentUser, "Software\\Types", "max", "4294967295"},
+        {kHkeyCurrentUser, "Software\\Types", "short dword", "261"},
+        {kHkeyCurrentUser, "Software\\Types", "binary", "0AFF00"},
+        {kHkeyCurrentUser, "Software\\Types", "empty", ""},
+        {kHkeyCurrentUser, "Software\\Types", "zero length", ""},
+        {kHkeyCurrentUser, "Software\\Types", "accented", "d\xC3\xA9"},
+        {kHkeyCurrentUser, "Software\\Types", "fits", std::string(2047, 'y')},
+        {kHkeyCurrentUser, "Software\\Types", "long", "Not Found"},  // 2049 bytes with its zero
+        {kHkeyCurrentUser, "Software\\Types", "expand", "%P%"},
+        {kHkeyCurrentUser, "Software\\Types", "multi", std::string("a\0b", 3) + '\0'},
+        {kHkeyCurrentUser, "Software\\Types", "absent", "Not Found"},
+        {kHkeyCurrentUser, "Software\\Types", "", "Not Found"},
+        {kHkeyCurrentUser, "Software\\Missing", "five", "Not Found"},
+        {kHkeyCurrentUser, "\\Software\\Types", "five", "Not Found"},
+        {kHkeyLocalMachine, "Software\\Types", "five", "Not Found"},
+        {0x12345678u, "Software\\Types", "five", "Not Found"},
+    };
+    RegistryReaderPosix real(folder.path());
     KeyCountingReader reader(real);
-    EXPECT_EQ(RegAccess::ReadRegValue(reader, c.root, c.keyPath, c.valueName), c.expected)
-        << c.keyPath << " / " << c.valueName;
-    EXPECT_TRUE(reader.Open().empty()) << "key left open";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ReadRegValueTest,
-    testing::Values(
-        ReadCase{kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\ann"},
-        ReadCase{kHkeyLocalMachine, "SOFTWARE\\Clients\\StartMenuInternet\\FIREFOX.EXE\\shell\\open\\command\\", "",
-                 "\"/usr/bin/firefox\""},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "five", "005"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "eighty", "080"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "fifteen hundred", "1500"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "max", "4294967295"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "short dword", "261"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "binary", "01AB"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "binary3", "0AFF00"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "empty", ""},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "zero length", ""},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "fits", std::string(2047, 'y')},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "expand", "%P%"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "multi", std::string("a\0b", 3) + '\0'},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "long", "Not Found"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "absent", "Not Found"},
-        ReadCase{kHkeyCurrentUser, "Software\\Types", "", "Not Found"},
-        ReadCase{kHkeyCurrentUser, "Software\\Missing", "five", "Not Found"},
-        ReadCase{kHkeyLocalMachine, "Volatile Environment", "HOMEPATH", "Not Found"},
-        ReadCase{0x12345678u, "Volatile Environment", "HOMEPATH", "Not Found"}));
-
-TEST(ReadRegValue, AnEmptyStoreFindsNothing) {
-    test::TempFolder folder;
-    RegistryReaderPosix reader(folder / "never created");
-    EXPECT_EQ(RegAccess::ReadRegValue(reader, kHkeyCurrentUser, "Volatile Environment", "HOMEPATH"), "Not Found");
+    for (const auto& c : cases) {
+        EXPECT_EQ(RegAccess::ReadRegValue(reader, c.root, c.keyPath, c.valueName), c.expected)
+            << c.keyPath << " [" << c.valueName << "]";
+        EXPECT_TRUE(reader.open.empty()) << "key left open";
+    }
+    RegistryReaderPosix never(folder / "never created");
+    EXPECT_EQ(RegAccess::ReadRegValue(never, kHkeyCurrentUser, "Software\\Types", "five"), "Not Found");
 }
 
 }  // namespace
-}  // namespace brisko
+}  // namespace brisko::test

@@ -43,17 +43,5 @@ TEST(SplitWindowsCommandLineTest, SplitsLikeWindows) {
         EXPECT_EQ(SplitWindowsCommandLine(c.line), c.expected) << "line: [" << c.line << "]";
 }
 
-TEST(ProgramNameTest, TellsWhereTheArgumentsStart) {
-    const ProgramName quoted = ReadProgramName(R"("a b" c)");
-    EXPECT_EQ(quoted.name, "a b");
-    EXPECT_TRUE(quoted.quoted);
-    EXPECT_EQ(quoted.end, 5u);
-
-    const ProgramName plain = ReadProgramName("  ab c");
-    EXPECT_EQ(plain.name, "ab");
-    EXPECT_FALSE(plain.quoted);
-    EXPECT_EQ(plain.end, 4u);
-}
-
 }  // namespace
 }  // namespace brisko

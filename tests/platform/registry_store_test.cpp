@@ -1,125 +1,90 @@
-// The registry store on disk: transactions, safe replacement, the lock.
+// The registry store on disk: transactions, safe replacement, damaged hives.
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <filesystem>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <thread>
 
 #include "platform/posix/registry_store.h"
 #include "tests/support/temp_folder.h"
 
-namespace brisko {
+namespace brisko::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-std::set<std::string> FilesIn(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-    return names;
-}
-
-Status AddValue(RegistryStore& store, RegRoot root, const std::string& key, const std::string& name, RegValue value) {
-    return store.Modify([&](RegistryTransaction& registry) {
-        RegKey* hive = registry.Hive(root);
-        if (hive) hive->Create({key}).SetValue(name, std::move(value));
-        return Status::Ok();
-    });
-}
 
 class RegistryStoreTest : public testing::Test {
 protected:
-    test::TempFolder m_folder;
-    RegistryStore m_store{m_folder.path()};
+    Status Set(const std::string& name, RegValue value, RegRoot root = RegRoot::CurrentUser) {
+        return m_store.Modify([&](RegistryTransaction& registry) {
+            if (RegKey* hive = registry.Hive(root)) hive->Create({"K"}).SetValue(name, std::move(value));
+            return Status::Ok();
+        });
+    }
+    std::set<std::string> Files() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_store.Folder()))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
     std::string Hkcu() const { return m_store.HiveFile(RegRoot::CurrentUser); }
+
+    TempFolder m_folder;
+    RegistryStore m_store{m_folder.path()};
+    const std::set<std::string> m_onlyHkcu{"HKEY_CURRENT_USER.reg", "registry.lock"};
 };
 
 TEST_F(RegistryStoreTest, WritesOnlyTheHivesThatChangeAndLeavesNoTemporaryFile) {
-    ASSERT_TRUE(AddValue(m_store, RegRoot::CurrentUser, "K", "v", MakeDwordValue(1)).ok());
-    EXPECT_EQ(FilesIn(m_store.Folder()), (std::set<std::string>{"HKEY_CURRENT_USER.reg", "registry.lock"}));
-
+    ASSERT_TRUE(Set("v", MakeDwordValue(1)).ok());
+    EXPECT_EQ(Files(), m_onlyHkcu);
     struct stat before {}, after {};
     ::stat(Hkcu().c_str(), &before);
     // Reading every hive and changing nothing writes nothing.
-    ASSERT_TRUE(m_store
-                    .Modify([](RegistryTransaction& registry) {
-                        for (RegRoot root : kAllRegRoots) registry.Hive(root);
-                        return Status::Ok();
-                    })
-                    .ok());
+    ASSERT_TRUE(m_store.Modify([](RegistryTransaction& registry) {
+        for (RegRoot root : kAllRegRoots) registry.Hive(root);
+        return Status::Ok();
+    }).ok());
     ::stat(Hkcu().c_str(), &after);
     EXPECT_EQ(before.st_ino, after.st_ino);
-    EXPECT_EQ(FilesIn(m_store.Folder()), (std::set<std::string>{"HKEY_CURRENT_USER.reg", "registry.lock"}));
-
+    EXPECT_EQ(Files(), m_onlyHkcu);
     std::unique_ptr<RegKey> hive;
     ASSERT_TRUE(m_store.Load(RegRoot::CurrentUser, &hive).ok());
     EXPECT_EQ(*hive->Find({"k"})->Value("V"), MakeDwordValue(1));
 }
 
-TEST_F(RegistryStoreTest, AFailedChangeWritesNothing) {
-    ASSERT_TRUE(AddValue(m_store, RegRoot::CurrentUser, "K", "v", MakeDwordValue(1)).ok());
-    const std::string original = test::ReadFileBytes(Hkcu());
-    const Status status = m_store.Modify([](RegistryTransaction& registry) {
+TEST_F(RegistryStoreTest, FailuresLeaveTheHiveByteForByte) {
+    ASSERT_TRUE(Set("v", MakeStringValue("original")).ok());
+    const std::string original = ReadFileBytes(Hkcu());
+    // A change that fails half way.
+    EXPECT_FALSE(m_store.Modify([](RegistryTransaction& registry) {
         registry.Hive(RegRoot::CurrentUser)->Create({"K"}).SetValue("v", MakeDwordValue(2));
         return Status::Fail(1, "changed my mind");
-    });
-    EXPECT_FALSE(status.ok());
-    EXPECT_EQ(test::ReadFileBytes(Hkcu()), original);
-}
+    }).ok());
+    EXPECT_EQ(ReadFileBytes(Hkcu()), original);
 
-TEST_F(RegistryStoreTest, AFailedWriteLeavesTheHiveByteForByte) {
-    ASSERT_TRUE(AddValue(m_store, RegRoot::CurrentUser, "K", "v", MakeStringValue("original")).ok());
-    const std::string original = test::ReadFileBytes(Hkcu());
-
-    // A file size limit makes the write fail even for root, who ignores permissions.
+    // A write that fails: a file size limit stops even root, who ignores permissions.
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved {};
+    rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     rlimit limited = saved;
     limited.rlim_cur = 4096;
     ::setrlimit(RLIMIT_FSIZE, &limited);
-    const Status status =
-        AddValue(m_store, RegRoot::CurrentUser, "K", "big", {3, std::vector<std::uint8_t>(100000, 0xAB)});
+    const Status status = Set("big", {3, std::vector<std::uint8_t>(100000, 0xAB)});
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
-
     EXPECT_FALSE(status.ok());
     EXPECT_FALSE(status.text.empty());
-    EXPECT_EQ(test::ReadFileBytes(Hkcu()), original);
-    EXPECT_EQ(FilesIn(m_store.Folder()), (std::set<std::string>{"HKEY_CURRENT_USER.reg", "registry.lock"}));
+    EXPECT_EQ(ReadFileBytes(Hkcu()), original);
+    EXPECT_EQ(Files(), m_onlyHkcu);
 }
 
 TEST_F(RegistryStoreTest, ADamagedHiveIsNeitherReadNorOverwritten) {
-    fs::create_directories(m_store.Folder());
-    test::WriteFileBytes(Hkcu(), "precious text that is not a registry file");
-    EXPECT_FALSE(AddValue(m_store, RegRoot::CurrentUser, "K", "v", MakeDwordValue(1)).ok());
-    EXPECT_EQ(test::ReadFileBytes(Hkcu()), "precious text that is not a registry file");
+    WriteFileBytes(Hkcu(), "precious text that is not a registry file");
+    EXPECT_FALSE(Set("v", MakeDwordValue(1)).ok());
+    EXPECT_EQ(ReadFileBytes(Hkcu()), "precious text that is not a registry file");
     std::unique_ptr<RegKey> hive;
     EXPECT_FALSE(m_store.Load(RegRoot::CurrentUser, &hive).ok());
-    // Other hives stay usable.
-    EXPECT_TRUE(AddValue(m_store, RegRoot::LocalMachine, "K", "v", MakeDwordValue(1)).ok());
-}
-
-TEST_F(RegistryStoreTest, ParallelWritersLoseNoValue) {
-    constexpr int kWriters = 4, kValues = 30;
-    std::vector<std::thread> writers;
-    for (int w = 0; w < kWriters; ++w) {
-        writers.emplace_back([this, w] {
-            RegistryStore store(m_folder.path());  // each writer its own store and lock descriptor
-            for (int v = 0; v < kValues; ++v) {
-                AddValue(store, RegRoot::LocalMachine, "Shared", std::to_string(w) + "." + std::to_string(v),
-                         MakeDwordValue(static_cast<std::uint32_t>(v)));
-            }
-        });
-    }
-    for (std::thread& t : writers) t.join();
-    std::unique_ptr<RegKey> hive;
-    ASSERT_TRUE(m_store.Load(RegRoot::LocalMachine, &hive).ok());
-    EXPECT_EQ(hive->Find({"shared"})->Values().size(), std::size_t{kWriters * kValues});
+    EXPECT_TRUE(Set("v", MakeDwordValue(1), RegRoot::LocalMachine).ok());  // other hives stay usable
 }
 
 }  // namespace
-}  // namespace brisko
+}  // namespace brisko::test

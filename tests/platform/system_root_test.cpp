@@ -1,25 +1,20 @@
 // Where the emulated machine lives and what its first use provides.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/posix/registry_store.h"
 #include "platform/posix/system_root.h"
 #include "tests/support/temp_folder.h"
 
-namespace brisko {
+namespace brisko::test {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScopedEnv;
 
 const std::vector<std::string> kFirefoxKey = {"SOFTWARE", "Clients", "StartMenuInternet", "FIREFOX.EXE",
                                               "shell", "open", "command"};
-
-std::string Login() { return ::getpwuid(::geteuid())->pw_name; }
 
 TEST(SystemRootFolder, EnvironmentDecides) {
     ScopedEnv root("BRISKO_SYSTEM_ROOT", std::nullopt);
@@ -36,88 +31,75 @@ TEST(SystemRootFolder, EnvironmentDecides) {
 
 class Provisioning : public testing::Test {
 protected:
-    std::string Root() const { return m_folder / "system"; }
+    // PATH holds a folder with an executable firefox, with relative and missing folders around it.
+    Provisioning() {
+        WriteFileBytes(m_firefox, "#!/bin/sh\n");
+        fs::permissions(m_firefox, fs::perms::owner_all);
+    }
+
     std::unique_ptr<RegKey> Hive(RegRoot root) {
         std::unique_ptr<RegKey> hive;
-        EXPECT_TRUE(RegistryStore(Root()).Load(root, &hive).ok());
+        EXPECT_TRUE(RegistryStore(m_root).Load(root, &hive).ok());
         return hive;
     }
-    // A PATH that holds an executable firefox (or none).
-    std::string FakePath(bool withFirefox) {
-        const std::string bin = m_folder / "bin";
-        fs::create_directories(bin);
-        if (withFirefox) {
-            test::WriteFileBytes(bin + "/firefox", "#!/bin/sh\n");
-            ::chmod((bin + "/firefox").c_str(), 0755);
-        }
-        return "relative/bin:" + bin + ":/nonexistent";
+    std::string Hives() {
+        return ReadFileBytes(m_root + "/registry/HKEY_CURRENT_USER.reg") +
+               ReadFileBytes(m_root + "/registry/HKEY_LOCAL_MACHINE.reg");
     }
 
-    test::TempFolder m_folder;
+    TempFolder m_folder;
+    const std::string m_root = m_folder / "system";
+    const std::string m_firefox = m_folder / "bin/firefox";
+    ScopedEnv m_path{"PATH", "relative/bin:" + (m_folder / "bin") + ":/nonexistent"};
+    const std::string m_login = ::getpwuid(::geteuid())->pw_name;
 };
 
-TEST_F(Provisioning, CreatesWhatWindowsWouldHave) {
-    ScopedEnv path("PATH", FakePath(true));
-    ASSERT_TRUE(ProvisionSystemRoot(Root()).ok());
-    EXPECT_TRUE(fs::is_directory(Root() + "/drive_c/Users/" + Login()));
-    EXPECT_TRUE(fs::is_directory(Root() + "/registry"));
-
+TEST_F(Provisioning, CreatesWhatWindowsWouldHaveOnceOnly) {
+    ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
+    EXPECT_TRUE(fs::is_directory(m_root + "/drive_c/Users/" + m_login));
     const auto user = Hive(RegRoot::CurrentUser);
     const RegKey* environment = user->Find({"Volatile Environment"});
     ASSERT_NE(environment, nullptr);
-    EXPECT_EQ(*environment->Value("HOMEPATH"), MakeStringValue("\\Users\\" + Login()));
+    EXPECT_EQ(*environment->Value("HOMEPATH"), MakeStringValue("\\Users\\" + m_login));
     EXPECT_EQ(*environment->Value("HOMEDRIVE"), MakeStringValue("C:"));
     const auto machine = Hive(RegRoot::LocalMachine);
     const RegKey* command = machine->Find(kFirefoxKey);
     ASSERT_NE(command, nullptr);
-    EXPECT_EQ(*command->Value(""), MakeStringValue("\"" + (m_folder / "bin/firefox") + "\""));
-}
+    EXPECT_EQ(*command->Value(""), MakeStringValue("\"" + m_firefox + "\""));
 
-TEST_F(Provisioning, RunsAgainWithoutChangingAnything) {
-    ScopedEnv path("PATH", FakePath(true));
-    ASSERT_TRUE(ProvisionSystemRoot(Root()).ok());
-    const std::string user = test::ReadFileBytes(Root() + "/registry/HKEY_CURRENT_USER.reg");
-    const std::string machine = test::ReadFileBytes(Root() + "/registry/HKEY_LOCAL_MACHINE.reg");
-    ASSERT_TRUE(ProvisionSystemRoot(Root()).ok());
-    EXPECT_EQ(test::ReadFileBytes(Root() + "/registry/HKEY_CURRENT_USER.reg"), user);
-    EXPECT_EQ(test::ReadFileBytes(Root() + "/registry/HKEY_LOCAL_MACHINE.reg"), machine);
+    const std::string hives = Hives();
+    ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
+    EXPECT_EQ(Hives(), hives);
 }
 
 TEST_F(Provisioning, KeepsValuesAndFoldersThatExist) {
-    fs::create_directories(Root() + "/drive_c/USERS");
-    ASSERT_TRUE(RegistryStore(Root())
-                    .Modify([](RegistryTransaction& registry) {
-                        RegKey& env = registry.Hive(RegRoot::CurrentUser)->Create({"volatile environment"});
-                        env.SetValue("homepath", MakeStringValue("\\Users\\someone"));
-                        registry.Hive(RegRoot::LocalMachine)
-                            ->Create(kFirefoxKey)
-                            .SetValue("", MakeStringValue("C:\\firefox.exe"));
-                        return Status::Ok();
-                    })
-                    .ok());
-    ScopedEnv path("PATH", FakePath(true));
-    ASSERT_TRUE(ProvisionSystemRoot(Root()).ok());
+    fs::create_directories(m_root + "/drive_c/USERS");
+    ASSERT_TRUE(RegistryStore(m_root).Modify([](RegistryTransaction& registry) {
+        registry.Hive(RegRoot::CurrentUser)
+            ->Create({"volatile environment"})
+            .SetValue("homepath", MakeStringValue("\\Users\\someone"));
+        registry.Hive(RegRoot::LocalMachine)->Create(kFirefoxKey).SetValue("", MakeStringValue("C:\\firefox.exe"));
+        return Status::Ok();
+    }).ok());
+    ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
 
-    EXPECT_TRUE(fs::is_directory(Root() + "/drive_c/USERS/" + Login()));
-    EXPECT_FALSE(fs::exists(Root() + "/drive_c/Users"));
+    EXPECT_TRUE(fs::is_directory(m_root + "/drive_c/USERS/" + m_login));
+    EXPECT_FALSE(fs::exists(m_root + "/drive_c/Users"));
     const auto user = Hive(RegRoot::CurrentUser);
     const RegKey* environment = user->Find({"Volatile Environment"});
     EXPECT_EQ(environment->Name(), "volatile environment");
+    EXPECT_EQ(environment->Values().size(), 2u);
     EXPECT_EQ(*environment->Value("HOMEPATH"), MakeStringValue("\\Users\\someone"));
     EXPECT_EQ(*environment->Value("HOMEDRIVE"), MakeStringValue("C:"));
     EXPECT_EQ(*Hive(RegRoot::LocalMachine)->Find(kFirefoxKey)->Value(""), MakeStringValue("C:\\firefox.exe"));
 }
 
-TEST_F(Provisioning, NoFirefoxMeansNoStartCommand) {
-    ScopedEnv path("PATH", FakePath(false));
-    ASSERT_TRUE(ProvisionSystemRoot(Root()).ok());
+TEST_F(Provisioning, NoFirefoxMeansNoStartCommandAndABadRootIsReported) {
+    EXPECT_FALSE(ProvisionSystemRoot(m_firefox + "/system").ok());  // below a file
+    fs::remove(m_firefox);
+    ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
     EXPECT_EQ(Hive(RegRoot::LocalMachine)->Find(kFirefoxKey), nullptr);
 }
 
-TEST_F(Provisioning, ReportsARootItCannotCreate) {
-    test::WriteFileBytes(m_folder / "file", "x");
-    EXPECT_FALSE(ProvisionSystemRoot(m_folder / "file/system").ok());
-}
-
 }  // namespace
-}  // namespace brisko
+}  // namespace brisko::test

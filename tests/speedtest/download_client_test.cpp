@@ -12,54 +12,25 @@ namespace {
 const std::string kOkHeader =
     "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: 4194304\r\nConnection: close\r\n\r\n";
 
-TEST(BuildRequestTest, WritesTheSevenLinesAndAnEmptyOne) {
-    EXPECT_EQ(BuildRequest("/a/b.exe", "H"),
-              "GET /a/b.exe HTTP/1.0\r\nReferer: http://H\r\nConnection: Keep-Alive\r\nUser-Agent: Default\r\n"
-              "Host: H\r\nAccept: */*\r\nAccept-Language: en\r\n\r\n");
-}
-
 TEST(SplitTestUrlTest, SplitsHostPortAndPath) {
-    struct Case {
-        std::string url;
-        bool valid;
-        std::string host;
-        int port;
-        std::string path;
+    const std::pair<const char*, const char*> cases[] = {
+        {"H/a/b.exe", "H 80 /a/b.exe"}, {"127.0.0.1:8080/5MB.zip", "127.0.0.1 8080 /5MB.zip"}, {"host/", "host 80 /"},
+        {"host", ""}, {"/5MB.zip", ""}, {":80/x", ""}, {"h:/x", ""}, {"h:0/x", ""}, {"h:65536/x", ""}, {"h:8o/x", ""},
     };
-    const Case cases[] = {
-        {"H/a/b.exe", true, "H", 80, "/a/b.exe"},
-        {"speedtest.tele2.net/5MB.zip", true, "speedtest.tele2.net", 80, "/5MB.zip"},
-        {"127.0.0.1:8080/5MB.zip", true, "127.0.0.1", 8080, "/5MB.zip"},
-        {"host/", true, "host", 80, "/"},
-        {"host", false, "", 0, ""},
-        {"/5MB.zip", false, "", 0, ""},
-        {":80/x", false, "", 0, ""},
-        {"h:/x", false, "", 0, ""},
-        {"h:0/x", false, "", 0, ""},
-        {"h:65536/x", false, "", 0, ""},
-        {"h:8o/x", false, "", 0, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.url);
-        const auto address = SplitTestUrl(c.url);
-        ASSERT_EQ(address.has_value(), c.valid);
-        if (!c.valid) continue;
-        EXPECT_EQ(address->host, c.host);
-        EXPECT_EQ(address->port, c.port);
-        EXPECT_EQ(address->path, c.path);
+    for (const auto& [url, expected] : cases) {
+        const auto a = SplitTestUrl(url);
+        EXPECT_EQ(a ? a->host + " " + std::to_string(a->port) + " " + a->path : "", expected) << url;
     }
 }
 
 TEST(FirstChunkTest, FollowsTheRulesTable) {
     const std::string body(1000, 'x');
-    struct Case {
+    const struct {
         const char* what;
         std::string chunk;
         bool refused;
-        std::int64_t total;
-        std::int64_t bodyBytes;
-    };
-    const Case cases[] = {
+        std::int64_t total, bodyBytes;
+    } cases[] = {
         {"size and body", kOkHeader + body, false, 4194304, 1000},
         {"not found", "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", true, 0, 0},
         {"redirect", "HTTP/1.1 302 Found\r\nLocation: http://x/\r\n\r\n", true, 0, 0},
@@ -89,7 +60,7 @@ TEST(FirstChunkTest, FollowsTheRulesTable) {
              "\r\nContent-Length: 10\r\n\r\n",
          false, AssumedSize, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const FirstChunkVerdict v = JudgeFirstChunk(c.chunk);
         EXPECT_EQ(v.refused, c.refused);
@@ -117,10 +88,9 @@ protected:
 
 TEST_F(DownloadClientTest, ConnectsOnPort80AndSendsTheRequest) {
     Connect();
-    ASSERT_EQ(socket.connects.size(), 1u);
-    EXPECT_EQ(socket.connects[0].first, "files.example");
-    EXPECT_EQ(socket.connects[0].second, 80);
-    EXPECT_EQ(socket.sent, BuildRequest("/dir/4MB.bin", "files.example"));
+    EXPECT_EQ(socket.connects, (std::vector<std::pair<std::string, std::uint16_t>>{{"files.example", 80}}));
+    EXPECT_EQ(socket.sent, "GET /dir/4MB.bin HTTP/1.0\r\nReferer: http://files.example\r\nConnection: Keep-Alive\r\n"
+                           "User-Agent: Default\r\nHost: files.example\r\nAccept: */*\r\nAccept-Language: en\r\n\r\n");
 }
 
 TEST_F(DownloadClientTest, HeaderSplitAtAnyByteIsJudgedWhole) {
@@ -139,17 +109,6 @@ TEST_F(DownloadClientTest, HeaderSplitAtAnyByteIsJudgedWhole) {
         EXPECT_EQ(client.Counters().ReceivedBytes, 500);
     }
     EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(DownloadClientTest, HeaderInThreeReadsAndThenBody) {
-    Connect();
-    socket.Arrive("HTTP/1.1 200 OK\r\nContent-Ty");
-    socket.Arrive("pe: a\r\nContent-Length: 3000\r\n\r");
-    socket.Arrive("\n12");
-    EXPECT_EQ(client.Counters().ReceivedBytes, 2);
-    socket.Arrive(std::string(1000, 'x'));
-    EXPECT_EQ(client.Counters().ReceivedBytes, 1002);
-    EXPECT_TRUE(socket.open);
 }
 
 TEST_F(DownloadClientTest, EndlessHeaderIsJudgedAtTheLimit) {
@@ -211,20 +170,16 @@ TEST_F(DownloadClientTest, CompletesWhenTheCountReachesTheSize) {
     EXPECT_EQ(client.EndTime(), end);
 }
 
-TEST_F(DownloadClientTest, SocketErrorOnlyShowsTheMessage) {
+TEST_F(DownloadClientTest, SocketErrorsAndBadAddressesOnlyShowAMessage) {
     client.ConnectToTestServer();
     socket.Fail(10061, "Connection refused");
-    EXPECT_EQ(messages.Texts(),
-              std::vector<std::string>{"Error! Your Internet connection may be down. Connection refused"});
     EXPECT_TRUE(socket.open);
-}
-
-TEST_F(DownloadClientTest, InvalidAddressIsReportedNotConnected) {
     client.SetTestUrl("no-path-here");
     client.ConnectToTestServer();
-    EXPECT_TRUE(socket.connects.empty());
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_NE(messages.shown[0].text.find("no-path-here"), std::string::npos);
+    EXPECT_EQ(socket.connects.size(), 1u);
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].text, "Error! Your Internet connection may be down. Connection refused");
+    EXPECT_NE(messages.shown[1].text.find("no-path-here"), std::string::npos);
 }
 
 }  // namespace

@@ -3,18 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "tests/support/fake_locale.h"
 #include "tests/support/fake_message_box.h"
 #include "tests/support/fake_printer.h"
 #include "tests/support/fake_save_dialog.h"
+#include "tests/support/temp_folder.h"
 
-namespace brisko {
+namespace brisko::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 ReportFields Figures() {
     return {"4096 KB", "4 seconds", "1024 KB/s", "1239 KB/s", "681 KB/s", ""};
@@ -45,65 +42,45 @@ const std::string kExpected =
     "          End Of Test Details\r\n"
     "---------------------------------------\r\n";
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-TEST(ReportTest, LinesAreExact) { EXPECT_EQ(BuildReport(Figures(), "24/06/2008", "14:05:09"), kExpected); }
-
-TEST(ReportTest, DefaultCommentKeepsItsBlanks) {
+TEST(ReportTest, LinesAreExactAndTheDefaultCommentKeepsItsBlanks) {
+    EXPECT_EQ(BuildReport(Figures(), "24/06/2008", "14:05:09"), kExpected);
     ReportFields f = Figures();
     f.comments = " - - Type your notes for each test in this box - -";
     EXPECT_NE(BuildReport(f, "d", "t").find("\r\n Comments:  - - Type your notes for each test in this box - -\r\n\r\n"),
               std::string::npos);
 }
 
-class SaveReportTest : public ::testing::Test {
-protected:
-    SaveReportTest() : dir(fs::temp_directory_path() / ("brisko-report-" + std::to_string(::getpid()))) {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    ~SaveReportTest() override { fs::remove_all(dir); }
-    void Save() { SaveReport(dialog, locale, messages, Figures()); }
-
-    fs::path dir;
-    test::FakeSaveDialog dialog;
-    test::FakeLocale locale;
-    test::FakeMessageBox messages;
-};
-
-TEST_F(SaveReportTest, AppendsToTheNameWithTxtAdded) {
-    dialog.answer = (dir / "report.txt").string();
-    Save();
-    Save();
-    EXPECT_FALSE(fs::exists(dir / "report.txt"));
-    EXPECT_EQ(ReadAll(dir / "report.txt.txt"), kExpected + kExpected);
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>(2, "File was saved successfully as a text file!"));
-}
-
-TEST_F(SaveReportTest, CancelWritesNothing) {
-    Save();
+TEST(SaveReportTest, AppendsToTheNameWithTxtAddedAndReportsWhatWentWrong) {
+    TempFolder dir;
+    FakeSaveDialog dialog;
+    FakeLocale locale;
+    FakeMessageBox messages;
+    const auto save = [&](std::optional<std::string> answer) {
+        dialog.answer = std::move(answer);
+        messages.shown.clear();
+        SaveReport(dialog, locale, messages, Figures());
+    };
+    save(std::nullopt);  // cancelled: writes nothing, says nothing
     EXPECT_EQ(dialog.asked, 1);
-    EXPECT_TRUE(fs::is_empty(dir));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
     EXPECT_TRUE(messages.shown.empty());
-}
 
-TEST_F(SaveReportTest, FailedWriteIsReportedNotCelebrated) {
-    dialog.answer = (dir / "missing-folder" / "report").string();
-    Save();
+    save(dir / "report.txt");
+    save(dir / "report.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir / "report.txt"));
+    EXPECT_EQ(ReadFileBytes(dir / "report.txt.txt"), kExpected + kExpected);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{kSavedText});
+
+    save(dir / "missing-folder/report");
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_NE(messages.shown[0].text, kSavedText);
-    EXPECT_NE(messages.shown[0].text.find("report.txt"), std::string::npos);
-    EXPECT_NE(messages.shown[0].text.find("could not be saved"), std::string::npos);
+    EXPECT_NE(messages.shown[0].text.find("could not be saved in " + dir / "missing-folder/report.txt"),
+              std::string::npos)
+        << messages.shown[0].text;
 }
 
 TEST(PrintTest, SetsThePageThenPrintsOrSaysWhyNot) {
-    test::FakePrinter printer;
-    test::FakeMessageBox messages;
+    FakePrinter printer;
+    FakeMessageBox messages;
     WindowImage image{2, 1, {0xff000000u, 0xffffffffu}};
     PrintTestWindow(printer, messages, image);
     ASSERT_EQ(printer.printed.size(), 1u);
@@ -121,4 +98,4 @@ TEST(PrintTest, SetsThePageThenPrintsOrSaysWhyNot) {
 }
 
 }  // namespace
-}  // namespace brisko
+}  // namespace brisko::test

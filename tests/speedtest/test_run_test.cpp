@@ -9,18 +9,19 @@
 #include "tests/support/fake_message_box.h"
 #include "tests/support/fake_tcp_socket.h"
 
-namespace brisko {
+namespace brisko::test {
 namespace {
+
+using Texts = std::map<std::string, std::string>;
 
 std::string Header(std::int64_t size) {
     return "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: " + std::to_string(size) +
            "\r\n\r\n";
 }
 
-class DataSpeedTestTest : public ::testing::Test {
-protected:
+struct DataSpeedTestRig {
     // Presses the button; the server answers with the header only.
-    void Begin(const std::string& header = Header(4194304)) {
+    void Begin(const std::string& header) {
         test.OnStartButton();
         socket.Accept();
         socket.Arrive(header);
@@ -31,167 +32,111 @@ protected:
         if (bytes) socket.ArriveCounted(static_cast<std::uint64_t>(bytes));
         test.Tick();
     }
-    std::string Text(const char* control) const { return view.Text(control); }
+    void ExpectTexts(const Texts& expected) const {
+        for (const auto& [control, text] : expected) EXPECT_EQ(view.Text(control), text) << control;
+    }
 
-    test::FakeTcpSocket socket;
-    test::FakeClock clock;
-    test::FakeLocale locale;
-    test::FakeMessageBox messages;
-    test::FakeDataTestView view;
+    FakeTcpSocket socket;
+    FakeClock clock;
+    FakeLocale locale;
+    FakeMessageBox messages;
+    FakeDataTestView view;
     DataSpeedTest test{socket, clock, locale, messages, view};
 };
 
-TEST_F(DataSpeedTestTest, StartShowsTheRunningStateAndConnects) {
-    view.saveEnabled = true;
-    view.resultsVisible = true;
-    test.OnStartButton();
-    EXPECT_EQ(Text("btnStartTest"), "Stop");
-    EXPECT_FALSE(view.saveEnabled);
-    EXPECT_FALSE(view.resultsVisible);
-    EXPECT_EQ(view.heightTwips, 5500);
-    EXPECT_EQ(view.bar, 0);
-    ASSERT_EQ(socket.connects.size(), 1u);
-    EXPECT_EQ(socket.connects[0].first, "files.example");
-    EXPECT_FALSE(view.timer);  // only the accepted header starts it
-    socket.Accept();
-    socket.Arrive(Header(4194304));
-    EXPECT_TRUE(view.timer);
-}
-
-TEST_F(DataSpeedTestTest, TickShowsTheProgressTexts) {
-    Begin();
-    Interval(600000);
-    EXPECT_EQ(Text("lblKBSpeed"), "Speed - 1171 KB/s");
-    EXPECT_EQ(Text("lblTime"), "Total - 0 seconds");
-    Interval(1234567 - 600000);
-    EXPECT_EQ(Text("lblTotalSize"), "File Size - 4096 KB");
-    EXPECT_EQ(Text("lblkbSoFar"), "Downloaded - 1205 KB");
-    EXPECT_EQ(Text("lblkbRemaining"), "Completed - 29.4%");
-    EXPECT_EQ(view.bar, 29);
-    EXPECT_EQ(Text("lblTime"), "Total - 1 seconds");
-    EXPECT_EQ(Text("lblKBAvg"), "Avg - 1205 KB/s");  // 1,234,567 bytes in 1 s
-    EXPECT_EQ(Text("lblKBMax"), "Max - 1239 KB/s");
-    EXPECT_EQ(Text("lblKBMin"), "Min - 1171 KB/s");
-    EXPECT_EQ(Text("lblMBEst"), "Est - 9.5 MB/s");
-}
-
-TEST_F(DataSpeedTestTest, UsesTheUsersDecimalSeparator) {
-    locale.decimalSeparator = ",";
-    Begin();
-    Interval(1234567);
-    EXPECT_EQ(Text("lblkbRemaining"), "Completed - 29,4%");
-    EXPECT_EQ(Text("lblMBEst"), "Est - 18,5 MB/s");
-}
-
-TEST_F(DataSpeedTestTest, EstimateIsMaxSpeedInHalfMegabits) {
+// Bytes arriving in each half second, and what the labels then say.
+TEST(DataSpeedTest, TicksShowTheProgressTexts) {
     const struct {
-        std::int64_t maxSpeed;
-        const char* text;
-    } cases[] = {{1176, "Est - 9 MB/s"},  {1250, "Est - 9.5 MB/s"}, {64, "Est - 0.5 MB/s"},
-                 {127, "Est - 0.5 MB/s"}, {63, "Est - 0 MB/s"},    {0, "Est - 0 MB/s"}};
+        const char* what;
+        std::int64_t size;  // announced; 0: none
+        std::vector<std::int64_t> intervals;
+        Texts texts;
+        const char* separator = ".";
+    } cases[] = {
+        {"first tick", 4194304, {600000}, {{"lblKBSpeed", "Speed - 1171 KB/s"}, {"lblTime", "Total - 0 seconds"}}},
+        {"second tick", 4194304, {600000, 634567},
+         {{"lblTotalSize", "File Size - 4096 KB"}, {"lblkbSoFar", "Downloaded - 1205 KB"},
+          {"lblkbRemaining", "Completed - 29.4%"}, {"lblTime", "Total - 1 seconds"}, {"lblKBAvg", "Avg - 1205 KB/s"},
+          {"lblKBMax", "Max - 1239 KB/s"}, {"lblKBMin", "Min - 1171 KB/s"}, {"lblMBEst", "Est - 9.5 MB/s"}}},
+        {"the user's decimal separator", 4194304, {1234567},
+         {{"lblkbRemaining", "Completed - 29,4%"}, {"lblMBEst", "Est - 18,5 MB/s"}}, ","},
+        // The estimate is the maximum in half megabits.
+        {"estimate 1176", 1'000'000'000, {1176 * 512}, {{"lblMBEst", "Est - 9 MB/s"}}},
+        {"estimate 64", 1'000'000'000, {64 * 512}, {{"lblMBEst", "Est - 0.5 MB/s"}}},
+        {"estimate 127", 1'000'000'000, {127 * 512}, {{"lblMBEst", "Est - 0.5 MB/s"}}},
+        {"estimate 63", 1'000'000'000, {63 * 512}, {{"lblMBEst", "Est - 0 MB/s"}}},
+        // The minimum starts at 10240 and falls to zero on an empty interval.
+        {"minimum", 100'000'000, {6 << 20, 6 << 20},
+         {{"lblKBMin", "Min - 10240 KB/s"}, {"lblKBMax", "Max - 12288 KB/s"}}},
+        {"empty interval", 100'000'000, {6 << 20, 6 << 20, 0},
+         {{"lblKBSpeed", "Speed - 0 KB/s"}, {"lblKBMin", "Min - 0 KB/s"}, {"lblKBMax", "Max - 12288 KB/s"}}},
+        {"gigabit", 10'000'000'000, {60 << 20},
+         {{"lblKBSpeed", "Speed - 122880 KB/s"}, {"lblKBMax", "Max - 122880 KB/s"}, {"lblMBEst", "Est - 960 MB/s"}}},
+        {"no usable size counts to ten million", 0, {5'000'000},
+         {{"lblTotalSize", "File Size - N/A KB"}, {"lblkbRemaining", "Completed - 50%"}}},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.maxSpeed);
-        Begin(Header(1'000'000'000));
-        Interval(c.maxSpeed * 512);  // bytes per half second for that many KB/s
-        EXPECT_EQ(test.MaxSpeed(), c.maxSpeed);
-        EXPECT_EQ(Text("lblMBEst"), c.text);
-        test.OnStartButton();  // stop
+        SCOPED_TRACE(c.what);
+        DataSpeedTestRig t;
+        t.locale.decimalSeparator = c.separator;
+        t.Begin(c.size ? Header(c.size) : "HTTP/1.1 200 OK\r\nContent-Type: a\r\n\r\n");
+        for (std::int64_t bytes : c.intervals) t.Interval(bytes);
+        t.ExpectTexts(c.texts);
     }
 }
 
-TEST_F(DataSpeedTestTest, MinimumStartsAt10240AndFallsToZeroOnAnEmptyInterval) {
-    Begin(Header(100'000'000));
-    Interval(6 * 1024 * 1024);
-    Interval(6 * 1024 * 1024);
-    EXPECT_EQ(Text("lblKBMin"), "Min - 10240 KB/s");
-    EXPECT_EQ(Text("lblKBMax"), "Max - 12288 KB/s");
-    Interval(0);
-    EXPECT_EQ(Text("lblKBSpeed"), "Speed - 0 KB/s");
-    EXPECT_EQ(Text("lblKBMin"), "Min - 0 KB/s");
+TEST(DataSpeedTest, FinishShowsTheFiguresOfTheWholeFile) {
+    DataSpeedTestRig t;
+    t.clock.SetMidnightSeconds(86398);  // runs across midnight: durations must not care
+    t.Begin(Header(4194304));
+    t.clock.Advance(4);
+    t.socket.ArriveCounted(4194304 + 100);  // more than announced
+    EXPECT_FALSE(t.socket.open);
+    t.test.Tick();
+    t.ExpectTexts({{"lblFileSize", "4096 KB"}, {"lblTotalTime", "4 seconds"}, {"lblAverageSpeed", "1024 KB/s"},
+                   {"lblMaximumSpeed", "0 KB/s"}, {"lblMinimumSpeed", "10240 KB/s"}, {"lblTime", "Total - 4 seconds"},
+                   {"lblKBSpeed", "Speed - 0 KB/s"}, {"lblkbRemaining", "Completed - 100%"},
+                   {"lblkbSoFar", "Downloaded - 4096 KB"}, {"lblKBAvg", "Avg - 1024 KB/s"},
+                   {"btnStartTest", "Test Data Speed"}});
+    EXPECT_EQ(t.view.bar, 100);
+    EXPECT_FALSE(t.view.timer);
+    EXPECT_TRUE(t.view.saveEnabled);
+    EXPECT_TRUE(t.view.resultsVisible);
+    EXPECT_EQ(t.view.heightTwips, 6820);
+    EXPECT_EQ(t.messages.Texts(),
+              std::vector<std::string>{"Done! You can Save and/or Print the results by going to the Main menu."});
+
+    // A new test hides the results and waits for the next header to start the timer.
+    t.test.OnStartButton();
+    EXPECT_EQ(t.view.Text("btnStartTest"), "Stop");
+    EXPECT_FALSE(t.view.saveEnabled);
+    EXPECT_FALSE(t.view.resultsVisible);
+    EXPECT_EQ(t.view.heightTwips, 5500);
+    EXPECT_EQ(t.view.bar, 0);
+    EXPECT_EQ(t.socket.connects.size(), 2u);
+    EXPECT_FALSE(t.view.timer);
+    t.socket.Accept();
+    t.socket.Arrive(Header(4194304));
+    EXPECT_TRUE(t.view.timer);
 }
 
-TEST_F(DataSpeedTestTest, GigabitSpeedsAreKeptWhole) {
-    Begin(Header(10'000'000'000));
-    Interval(60 * 1024 * 1024);  // 120,000 KB/s
-    EXPECT_EQ(Text("lblKBSpeed"), "Speed - 122880 KB/s");
-    EXPECT_EQ(Text("lblKBMax"), "Max - 122880 KB/s");
-    EXPECT_EQ(Text("lblKBMin"), "Min - 10240 KB/s");
-    EXPECT_EQ(Text("lblMBEst"), "Est - 960 MB/s");
-}
-
-TEST_F(DataSpeedTestTest, FinishShowsTheFiguresOfTheWholeFile) {
-    clock.SetMidnightSeconds(86398);  // runs across midnight: durations must not care
-    Begin();
-    clock.Advance(4);
-    socket.ArriveCounted(4194304 + 100);  // more than announced
-    EXPECT_FALSE(socket.open);
-    test.Tick();
-    EXPECT_EQ(Text("lblFileSize"), "4096 KB");
-    EXPECT_EQ(Text("lblTotalTime"), "4 seconds");
-    EXPECT_EQ(Text("lblAverageSpeed"), "1024 KB/s");
-    EXPECT_EQ(Text("lblMaximumSpeed"), "0 KB/s");
-    EXPECT_EQ(Text("lblMinimumSpeed"), "10240 KB/s");
-    EXPECT_EQ(Text("lblTime"), "Total - 4 seconds");
-    EXPECT_EQ(Text("lblKBSpeed"), "Speed - 0 KB/s");
-    EXPECT_EQ(Text("lblkbRemaining"), "Completed - 100%");
-    EXPECT_EQ(Text("lblkbSoFar"), "Downloaded - 4096 KB");
-    EXPECT_EQ(Text("lblKBAvg"), "Avg - 1024 KB/s");
-    EXPECT_EQ(view.bar, 100);
-    EXPECT_EQ(Text("btnStartTest"), "Test Data Speed");
-    EXPECT_FALSE(view.timer);
-    EXPECT_TRUE(view.saveEnabled);
-    EXPECT_TRUE(view.resultsVisible);
-    EXPECT_EQ(view.heightTwips, 6820);
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{
-                                    "Done! You can Save and/or Print the results by going to the Main menu."});
-}
-
-TEST_F(DataSpeedTestTest, TotalTimeIsCutToTenths) {
-    Begin();
-    clock.Advance(31.75);
-    socket.ArriveCounted(4194304);
-    test.Tick();
-    EXPECT_EQ(Text("lblTotalTime"), "31.7 seconds");
-}
-
-TEST_F(DataSpeedTestTest, NoUsableSizeCountsToTenMillion) {
-    Begin("HTTP/1.1 200 OK\r\nContent-Type: a\r\n\r\n");
-    Interval(5'000'000);
-    EXPECT_EQ(Text("lblTotalSize"), "File Size - N/A KB");
-    EXPECT_EQ(Text("lblkbRemaining"), "Completed - 50%");
-    Interval(5'000'000);
-    EXPECT_TRUE(view.resultsVisible);
-    EXPECT_EQ(Text("lblFileSize"), "9765 KB");
-}
-
-TEST_F(DataSpeedTestTest, StopLeavesTheProgressAsItWas) {
-    Begin();
-    Interval(600000);
-    const auto before = view.texts;
-    test.OnStartButton();
-    EXPECT_EQ(Text("btnStartTest"), "Test Data Speed");
-    EXPECT_EQ(Text("lblKBSpeed"), "Speed - 0 KB/s");
-    EXPECT_FALSE(view.timer);
-    EXPECT_FALSE(socket.open);
-    EXPECT_FALSE(view.saveEnabled);
-    EXPECT_EQ(view.heightTwips, 5500);
-    for (const auto& [control, text] : before) {
-        if (control == "lblKBSpeed" || control == "btnStartTest") continue;
-        EXPECT_EQ(Text(control.c_str()), text) << control;
+TEST(DataSpeedTest, OtherEndsOfATest) {
+    {
+        DataSpeedTestRig t;  // total time is cut to tenths
+        t.Begin(Header(4194304));
+        t.clock.Advance(31.75);
+        t.socket.ArriveCounted(4194304);
+        t.test.Tick();
+        t.ExpectTexts({{"lblTotalTime", "31.7 seconds"}});
     }
-}
-
-TEST_F(DataSpeedTestTest, NewTestAfterAFinishedOneHidesTheResults) {
-    Begin();
-    clock.Advance(1);
-    socket.ArriveCounted(4194304);
-    test.Tick();
-    ASSERT_TRUE(view.resultsVisible);
-    test.OnStartButton();
-    EXPECT_FALSE(view.resultsVisible);
-    EXPECT_FALSE(view.saveEnabled);
-    EXPECT_EQ(view.heightTwips, 5500);
-    EXPECT_EQ(socket.connects.size(), 2u);
+    {
+        DataSpeedTestRig t;  // no usable size: done at ten million bytes
+        t.Begin("HTTP/1.1 200 OK\r\nContent-Type: a\r\n\r\n");
+        t.Interval(5'000'000);
+        t.Interval(5'000'000);
+        EXPECT_TRUE(t.view.resultsVisible);
+        t.ExpectTexts({{"lblFileSize", "9765 KB"}});
+    }
 }
 
 TEST(NumberFormatTest, GeneralForm) {
@@ -199,10 +144,10 @@ TEST(NumberFormatTest, GeneralForm) {
         double value;
         const char* separator;
         const char* text;
-    } cases[] = {{29.4, ".", "29.4"}, {29.4, ",", "29,4"}, {4, ".", "4"},          {0.5, ".", "0.5"},
-                 {31.7, ".", "31.7"}, {0, ",", "0"},        {1e15, ".", "1E+15"}, {123456789, ".", "123456789"}};
+    } cases[] = {{29.4, ",", "29,4"}, {4, ".", "4"},         {0.5, ".", "0.5"},
+                 {0, ",", "0"},       {1e15, ".", "1E+15"}, {123456789, ".", "123456789"}};
     for (const auto& c : cases) EXPECT_EQ(FormatGeneral(c.value, c.separator), c.text);
 }
 
 }  // namespace
-}  // namespace brisko
+}  // namespace brisko::test

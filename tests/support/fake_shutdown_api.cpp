@@ -5,51 +5,42 @@
 
 namespace brisko::test {
 
-bool FakeShutdownApi::Result(const Outcome& outcome) {
-    if (!outcome.ok) lastError = outcome.error;
-    return outcome.ok;
+bool FakeShutdownApi::Call(const std::string& name, const std::string& arguments) {
+    calls.push_back(arguments.empty() ? name : name + " " + arguments);
+    const auto failure = failures.find(name);
+    if (failure == failures.end()) return true;
+    lastError = failure->second;
+    return false;
 }
 
-bool FakeShutdownApi::LookupPrivilegeValueA(const char* systemName, const std::string& name, Luid* out) {
-    calls.push_back("LookupPrivilegeValueA");
-    lookedUpName = name;
-    lookedUpLocal = systemName == nullptr;
-    if (!lookup.ok) return Result(lookup);
-    *out = luid;
+bool FakeShutdownApi::LookupPrivilegeValueA(const char* systemName, const std::string& name, Luid* luid) {
+    if (!Call("LookupPrivilegeValueA", (systemName ? "remote " : "local ") + name)) return false;
+    *luid = Luid{0x13, 0x7};
     return true;
 }
 
-ApiHandle FakeShutdownApi::GetCurrentProcess() {
-    calls.push_back("GetCurrentProcess");
-    if (processFails) {
-        lastError = processError;
-        return 0;
-    }
-    return kProcess;
-}
+ApiHandle FakeShutdownApi::GetCurrentProcess() { return Call("GetCurrentProcess") ? kProcess : 0; }
 
 bool FakeShutdownApi::OpenProcessToken(ApiHandle process, std::uint32_t access, ApiHandle* token) {
-    calls.push_back("OpenProcessToken");
-    desiredAccess = access;
+    if (!Call("OpenProcessToken", std::to_string(access))) return false;
     if (process != kProcess) {
         lastError = kWinErrorInvalidHandle;
         return false;
     }
-    if (!openToken.ok) return Result(openToken);
-    *token = kToken;
-    openTokens.insert(kToken);
+    openTokens.insert(*token = kToken);
     return true;
 }
 
-bool FakeShutdownApi::AdjustTokenPrivileges(ApiHandle token, bool disable, const TokenPrivileges* newState,
+bool FakeShutdownApi::AdjustTokenPrivileges(ApiHandle token, bool disable, const TokenPrivileges* s,
                                             std::uint32_t bufferLength, TokenPrivileges* previousState,
                                             std::uint32_t* returnLength) {
-    calls.push_back("AdjustTokenPrivileges");
-    adjustedToken = token;
-    disableAll = disable;
-    if (newState) request = *newState;
-    requestLength = bufferLength;
-    if (!adjust.ok) return Result(adjust);
+    std::string request = std::to_string(token) + (disable ? " disable" : " enable");
+    if (s) {
+        const LuidAndAttributes& p = s->privileges[0];
+        request += " " + std::to_string(s->privilegeCount) + " " + std::to_string(p.luid.lowPart) + ":" +
+                   std::to_string(p.luid.highPart) + " " + std::to_string(p.attributes);
+    }
+    if (!Call("AdjustTokenPrivileges", request + " " + std::to_string(bufferLength))) return false;
     if (previousState) *previousState = TokenPrivileges{};
     if (returnLength) *returnLength = sizeof(TokenPrivileges);
     return true;
@@ -57,45 +48,39 @@ bool FakeShutdownApi::AdjustTokenPrivileges(ApiHandle token, bool disable, const
 
 bool FakeShutdownApi::CloseHandle(ApiHandle handle) {
     calls.push_back("CloseHandle " + std::to_string(handle));
-    if (openTokens.erase(handle) == 0) {
-        lastError = kWinErrorInvalidHandle;
-        return false;
-    }
-    return true;
+    // Clears the last error, so a caller that reads it only after closing reads nothing.
+    lastError = openTokens.erase(handle) == 1 ? 0 : kWinErrorInvalidHandle;
+    return lastError == 0;
 }
 
 bool FakeShutdownApi::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
-    calls.push_back("ExitWindowsEx " + std::to_string(flags) + " " + std::to_string(reason));
-    return Result(exitWindows);
+    return Call("ExitWindowsEx", std::to_string(flags) + " " + std::to_string(reason));
 }
 
 bool FakeShutdownApi::GetVersionExA(OsVersionInfo* info) {
-    calls.push_back("GetVersionExA");
+    if (!Call("GetVersionExA")) return false;
     if (info->osVersionInfoSize != sizeof(OsVersionInfo)) {
         lastError = kWinErrorInsufficientBuffer;
         return false;
     }
-    if (!version.ok) return Result(version);
     info->platformId = platformId;
     return true;
 }
 
 std::uint32_t FakeShutdownApi::FormatMessageA(std::uint32_t flags, const void*, std::uint32_t messageId,
                                              std::uint32_t, char* buffer, std::uint32_t size, void*) {
-    calls.push_back("FormatMessageA");
-    formatFlags = flags;
-    formatSize = size;
+    calls.push_back("FormatMessageA " + std::to_string(flags) + " " + std::to_string(messageId) + " " +
+                    std::to_string(size));
     const auto found = texts.find(messageId);
     // Like the system: no text, or one that leaves no room for the ending zero, stores nothing.
     if (found == texts.end() || found->second.size() + 1 > size) return 0;
-    std::memcpy(buffer, found->second.data(), found->second.size());
-    buffer[found->second.size()] = '\0';
+    std::memcpy(buffer, found->second.c_str(), found->second.size() + 1);
     return static_cast<std::uint32_t>(found->second.size());
 }
 
-int FakeShutdownApi::Count(const std::string& callName) const {
+int FakeShutdownApi::Count(const std::string& callPrefix) const {
     return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) {
-        return c.compare(0, callName.size(), callName) == 0;
+        return c.compare(0, callPrefix.size(), callPrefix) == 0;
     }));
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// A scripted ShutdownApi: each call succeeds or fails as set, and is recorded.
+// A scripted ShutdownApi: every call is recorded with its arguments, and fails when told.
 #include <cstdint>
 #include <map>
 #include <set>
@@ -12,10 +12,6 @@ namespace brisko::test {
 
 class FakeShutdownApi final : public ShutdownApi {
 public:
-    struct Outcome {
-        bool ok = true;
-        std::uint32_t error = 0;  // last error left on failure
-    };
     static constexpr ApiHandle kProcess = ~ApiHandle{0};
     static constexpr ApiHandle kToken = 0x1234;
 
@@ -33,32 +29,20 @@ public:
                                 void* arguments) override;
     std::uint32_t GetLastError() override { return lastError; }
 
-    // Script.
-    Outcome lookup, openToken, adjust, exitWindows, version;
-    bool processFails = false;
-    std::uint32_t processError = 0;
+    // Script: the call named fails, leaving that last error ("GetCurrentProcess" gives 0).
+    std::map<std::string, std::uint32_t> failures;
     std::uint32_t platformId = kVerPlatformWin32Nt;
-    Luid luid{0x13, 0x7};
     std::map<std::uint32_t, std::string> texts;  // FormatMessageA's texts by code
 
-    // Record.
-    std::vector<std::string> calls;  // call names, "ExitWindowsEx 2 4294967295", "CloseHandle 4660"
+    // Record: "OpenProcessToken 40", "AdjustTokenPrivileges 4660 enable 1 19:7 2 16", ...
+    std::vector<std::string> calls;
     std::set<ApiHandle> openTokens;
-    std::string lookedUpName;
-    bool lookedUpLocal = false;
-    TokenPrivileges request{};
-    std::uint32_t requestLength = 0;
-    bool disableAll = true;
-    ApiHandle adjustedToken = 0;
-    std::uint32_t desiredAccess = 0;
-    std::uint32_t formatFlags = 0;
-    std::uint32_t formatSize = 0;
     std::uint32_t lastError = 0;
 
-    int Count(const std::string& callName) const;
+    int Count(const std::string& callPrefix) const;
 
 private:
-    bool Result(const Outcome& outcome);
+    bool Call(const std::string& name, const std::string& arguments = "");
 };
 
 }  // namespace brisko::test

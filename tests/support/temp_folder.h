@@ -2,6 +2,7 @@
 // A fresh folder under the system's temporary folder, removed with all it holds,
 // and an environment variable set for the lifetime of a scope.
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -34,8 +35,11 @@ private:
     std::optional<std::string> m_old;
 };
 
-// Whole-file helpers for tests.
+// Whole files as bytes: one that cannot be read reads as empty; writing creates its folders.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Every folder and file below root by relative path, with its bytes ("<folder>" for folders).
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& root);
 
 }  // namespace brisko::test

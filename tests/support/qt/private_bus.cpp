@@ -16,19 +16,9 @@ PrivateBus::PrivateBus() {
         m_error = "cannot write " + config;
         return;
     }
-    file.write(QStringLiteral(
-                   "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n"
-                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                   "<busconfig>\n"
-                   "  <type>session</type>\n"
-                   "  <listen>unix:dir=%1</listen>\n"
-                   "  <auth>EXTERNAL</auth>\n"
-                   "  <policy context=\"default\">\n"
-                   "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                   "    <allow eavesdrop=\"true\"/>\n"
-                   "    <allow own=\"*\"/>\n"
-                   "  </policy>\n"
-                   "</busconfig>\n")
+    file.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
+                              "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
                    .arg(m_dir.path())
                    .toUtf8());
     file.close();
