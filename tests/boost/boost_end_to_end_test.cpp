@@ -21,6 +21,7 @@
 #include "tests/boost/import_file_reader.h"
 #include "tests/boost/profile_fixture.h"
 #include "tests/support/fake_boost_ui.h"
+#include "tests/support/child_processes.h"
 #include "tests/support/fake_event_pump.h"
 
 extern char** environ;
@@ -33,33 +34,6 @@ const std::vector<std::string> kNormalFiles = {"web.reg",   "tcp.reg",     "zero
                                                "service.reg", "lanman.reg", "web-modem.reg", "tcp-modem.reg"};
 const std::vector<std::string> kProFiles = {"web-game.reg", "tcp-game.reg", "zero1.reg",
                                             "dns1.reg",     "service.reg",  "lanman.reg"};
-
-bool WaitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
-// Children of this test that have not ended yet (the imports run on their own).
-int LiveChildren() {
-    int live = 0;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        const auto close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        char state = 0;
-        int parent = 0;
-        if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == ::getpid() &&
-            state != 'Z')
-            ++live;
-    }
-    return live;
-}
 
 class BoostEndToEndTest : public ::testing::Test {
 protected:
@@ -76,7 +50,7 @@ protected:
         fs::current_path(BRISKO_BIN_DIR);
     }
     ~BoostEndToEndTest() override {
-        WaitUntil([] { return LiveChildren() == 0; });
+        PollUntil([] { return ChildProcesses(false) == 0; });
         fs::current_path(m_cwd);
         ::unsetenv("BRISKO_SYSTEM_ROOT");
     }
@@ -95,7 +69,7 @@ protected:
     // Runs a command and waits for the imports it started to end.
     void RunAndSettle(BoostMode mode) {
         EXPECT_TRUE(engine.RunBoostMode(mode));
-        ASSERT_TRUE(WaitUntil([] { return LiveChildren() == 0; }));
+        ASSERT_TRUE(PollUntil([] { return ChildProcesses(false) == 0; }));
     }
 
     std::string Read(const RegValueName& value) {

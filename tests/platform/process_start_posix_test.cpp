@@ -13,39 +13,13 @@
 #include <thread>
 
 #include "platform/posix/paths_posix.h"
+#include "tests/support/child_processes.h"
 #include "tests/support/temp_folder.h"
 
 namespace brisko {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool WaitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-// Processes whose parent is this test program, running or not yet reaped.
-int ChildCount() {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        const auto close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream fields(line.substr(close + 1));
-        char state = 0;
-        long parent = 0;
-        fields >> state >> parent;
-        if (parent == getpid()) ++count;
-    }
-    return count;
-}
 
 // A program that writes its tag, the path it was started by and its arguments,
 // each ended by a NUL byte, to `out`, completing the file in one rename.
@@ -86,7 +60,7 @@ protected:
         const Status status = m_starter.Start(line, WindowState::MinimizedActive);
         EXPECT_TRUE(status.ok()) << line << ": " << status.text;
         if (!status.ok()) return {};
-        EXPECT_TRUE(WaitUntil([&] { return fs::exists(out); })) << line;
+        EXPECT_TRUE(test::PollUntil([&] { return fs::exists(out); })) << line;
         std::vector<std::string> record = ReadRecord(out);
         fs::remove(out);
         return record;
@@ -179,7 +153,7 @@ TEST_F(ProcessStarterPosixTest, ReportsWhatCannotBeStarted) {
 TEST_F(ProcessStarterPosixTest, EndedChildrenAreReaped) {
     WriteProbe(m_program / "brisko-probe", "program", m_out / "rec");
     for (int i = 0; i < 3; ++i) ASSERT_FALSE(Run("brisko-probe " + std::to_string(i), "rec").empty());
-    EXPECT_TRUE(WaitUntil([] { return ChildCount() == 0; })) << ChildCount() << " children left";
+    EXPECT_TRUE(test::PollUntil([] { return test::ChildProcesses(true) == 0; })) << test::ChildProcesses(true) << " children left";
 }
 
 }  // namespace
