@@ -17,6 +17,7 @@ public:
         : m_inner(inner), m_onClosed(std::move(onClosed)) {}
 
     void SetEvents(TcpSocketEvents events) override {
+        // The client clears its events as it goes; nothing may call back after that.
         if (events.closed || events.connected || events.dataArrival || events.error) {
             events.closed = [closed = std::move(events.closed), this] {
                 if (closed) closed();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -30,6 +31,19 @@ namespace {
 
 using namespace brisko;
 
+// Where a progress line is being redrawn on a terminal; -1 when none is.
+volatile std::sig_atomic_t g_progressTerminal = -1;
+
+// Ctrl+C in the middle of a redrawn line: end the line, so the shell's prompt starts
+// on one of its own, and end as interrupted programs do.
+extern "C" void EndOnInterrupt(int) {
+    if (g_progressTerminal >= 0) {
+        const ssize_t written = ::write(g_progressTerminal, "\n", 1);
+        (void)written;
+    }
+    ::_exit(128 + SIGINT);
+}
+
 int RunDataTest(int argc, char** argv, const cli::Request& request) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Brisko");
@@ -42,6 +56,10 @@ int RunDataTest(int argc, char** argv, const cli::Request& request) {
     const StandardStream stream = request.json ? StandardStream::Error : StandardStream::Output;
     std::ostream& progressOut = request.json ? std::cerr : std::cout;
     cli::ProgressLine progress(progressOut, IsTerminal(stream), TerminalColumns(stream));
+    if (IsTerminal(stream)) {
+        g_progressTerminal = request.json ? STDERR_FILENO : STDOUT_FILENO;
+        std::signal(SIGINT, EndOnInterrupt);
+    }
     progressOut << "Test file: " << url << std::endl;
 
     SystemClock clock;
