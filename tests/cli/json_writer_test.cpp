@@ -7,9 +7,8 @@
 namespace brisko::cli {
 namespace {
 
-TEST(JsonWriterTest, StringsAreEscaped) {
+TEST(JsonWriterTest, StringsAreEscapedIntoValidJson) {
     const std::pair<std::string, std::string> cases[] = {
-        {"plain", "\"plain\""},
         {"a \"quoted\" \\ path\\", R"("a \"quoted\" \\ path\\")"},
         {"tab\tnew\nline\rfeed\fback\b", R"("tab\tnew\nline\rfeed\fback\b")"},
         {std::string("nul\0one\x01\x1f\x7f", 10), R"("nul\u0000one\u0001\u001f\u007f")"},
@@ -18,30 +17,21 @@ TEST(JsonWriterTest, StringsAreEscaped) {
         {"\xc3", "\"\xc3\x83\""},                         // a cut sequence
         {"\xc0\xaf", "\"\xc3\x80\xc2\xaf\""},             // an overlong '/'
         {"\xed\xa0\x80", "\"\xc3\xad\xc2\xa0\xc2\x80\""},  // a surrogate
-        {"/<script>", "\"/<script>\""},
     };
     for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json) << ::testing::PrintToString(text);
 }
 
-TEST(JsonWriterTest, NumbersReadBackTheSameAndNonFiniteIsNull) {
-    EXPECT_EQ(JsonNumber(4.3), "4.3");
-    EXPECT_EQ(JsonNumber(0.1 + 0.2), "0.30000000000000004");
-    EXPECT_EQ(JsonNumber(-0.0), "0");
-    EXPECT_EQ(JsonNumber(31), "31");
-    EXPECT_EQ(JsonNumber(1e300), "1e+300");
-    EXPECT_EQ(JsonNumber(std::numeric_limits<double>::infinity()), "null");
-    EXPECT_EQ(JsonNumber(std::numeric_limits<double>::quiet_NaN()), "null");
-}
-
-TEST(JsonWriterTest, CommasBetweenMembersAndElementsOnly) {
+TEST(JsonWriterTest, CommasNumbersAndNull) {
     JsonWriter json;
     json.BeginObject()
         .Key("a").Int(-1)
         .Key("empty").BeginArray().EndArray()
-        .Key("list").BeginArray().Int(1).Number(2.5).BeginObject().EndObject().String("x").EndArray()
+        .Key("list").BeginArray().Number(4.3).Number(0.1 + 0.2).BeginObject().EndObject().String("x").EndArray()
+        .Key("odd").BeginArray().Number(-0.0).Number(1e300).Number(std::numeric_limits<double>::infinity()).EndArray()
         .Key("nested").BeginObject().Key("ok").Bool(true).Key("no").Bool(false).EndObject()
         .EndObject();
-    EXPECT_EQ(json.Text(), R"({"a":-1,"empty":[],"list":[1,2.5,{},"x"],"nested":{"ok":true,"no":false}})");
+    EXPECT_EQ(json.Text(), R"({"a":-1,"empty":[],"list":[4.3,0.30000000000000004,{},"x"],"odd":[0,1e+300,null],)"
+                           R"("nested":{"ok":true,"no":false}})");
 }
 
 }  // namespace
