@@ -44,8 +44,11 @@ extern "C" void EndOnInterrupt(int) {
     ::_exit(128 + SIGINT);
 }
 
-int RunDataTest(int argc, char** argv, const cli::Request& request) {
-    QCoreApplication app(argc, argv);
+int RunDataTest(char* program, const cli::Request& request) {
+    // Qt sees the program's name only: the command line is ours, already read.
+    int qtArgc = 1;
+    char* qtArgv[] = {program, nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName("Brisko");
 
     const TestFileTags files = MakeTestFileTags(std::getenv(kTestServerVariable));
@@ -89,7 +92,7 @@ int RunDataTest(int argc, char** argv, const cli::Request& request) {
     return cli::FinishDataTest(test, request.reportFile, request.json, locale, std::cout, std::cerr);
 }
 
-int RunWebTest(int, char**, const cli::Request&) {
+int RunWebTest(char*, const cli::Request&) {
     std::cerr << cli::kProgramName << " web-test: page load tests are not available in this build.\n";
     return cli::kExitFailed;
 }
@@ -138,8 +141,8 @@ int main(int argc, char** argv) {
         return cli::kExitOk;
     }
     switch (request.command) {
-        case cli::Command::DataTest: return RunDataTest(argc, argv, request);
-        case cli::Command::WebTest: return RunWebTest(argc, argv, request);
+        case cli::Command::DataTest: return RunDataTest(argv[0], request);
+        case cli::Command::WebTest: return RunWebTest(argv[0], request);
         case cli::Command::Boost:
         case cli::Command::ProBoost:
         case cli::Command::Restore: return RunBoost(request);
