@@ -1,7 +1,9 @@
 #pragma once
 // The services and window instances handed to every window. Built once, in main.cpp.
+#include "platform/browser_engine.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
+#include "platform/event_wait.h"
 #include "platform/external_browser.h"
 #include "platform/locale.h"
 #include "platform/message_box.h"
@@ -10,6 +12,7 @@
 #include "platform/process_start.h"
 #include "platform/registry_read.h"
 #include "platform/save_dialog.h"
+#include "platform/sync_http.h"
 #include "platform/tcp_socket.h"
 
 namespace brisko {
@@ -31,6 +34,9 @@ struct AppContext {
     LocaleService* locale = nullptr;
     SaveDialog* saveDialog = nullptr;
     Printer* printer = nullptr;
+    BrowserEngines* browserEngines = nullptr;
+    SyncHttpClient* syncHttp = nullptr;
+    EventWaiter* waiter = nullptr;
 };
 
 }  // namespace brisko

@@ -1,5 +1,6 @@
 // Start-up: the one place that builds the platform back ends and the windows.
 #include <QApplication>
+#include <QStandardPaths>
 #include <unistd.h>
 
 #include "app/app_context.h"
@@ -15,7 +16,9 @@
 #include "platform/posix/process_start_posix.h"
 #include "platform/posix/registry_read_posix.h"
 #include "platform/posix/system_root.h"
+#include "platform/qt/browser_engine_qt.h"
 #include "platform/qt/event_pump_qt.h"
+#include "platform/qt/event_wait_qt.h"
 #include "platform/qt/external_browser_qt.h"
 #include "platform/qt/locale_qt.h"
 #include "platform/qt/message_box_qt.h"
@@ -26,8 +29,12 @@
 #include "platform/qt/save_dialog_qt.h"
 #include "platform/qt/tcp_socket_qt.h"
 #include "speedtest/data_window.h"
+#include "platform/qt/sync_http_qt.h"
+#include "webtest/launch_web_test.h"
+#include "webtest/web_test_window.h"
 
 int main(int argc, char** argv) {
+    brisko::PrepareBrowserEngineProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brisko");
 
@@ -47,6 +54,10 @@ int main(int argc, char** argv) {
     brisko::LocaleQt locale;
     brisko::SaveDialogQt saveDialog;
     brisko::PrinterQt printer;
+    brisko::BrowserEnginesQt browserEngines(
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() + "/WebBrowser1");
+    brisko::SyncHttpQt syncHttp;
+    brisko::EventWaiterQt waiter;
     brisko::WindowInstances windows;
     brisko::ShutdownApiDbus shutdownApi;
     brisko::reboot shutdown(shutdownApi, QCoreApplication::applicationFilePath().toStdString());
@@ -72,7 +83,13 @@ int main(int argc, char** argv) {
         return [&, mode] { brisko::RunOrEnd(messages, [&] { boostEngine.RunBoostMode(mode); }); };
     };
 
+    context.browserEngines = &browserEngines;
+    context.syncHttp = &syncHttp;
+    context.waiter = &waiter;
+
     brisko::main::Handlers mainHandlers;
+    mainHandlers.command1 = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::InternetExplorer); };
+    mainHandlers.btnfire = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::Firefox); };
     mainHandlers.boost = boostCommand(brisko::BoostMode::Normal);
     mainHandlers.proBoost = boostCommand(brisko::BoostMode::Pro);
     mainHandlers.restore = boostCommand(brisko::BoostMode::Restore);
@@ -83,6 +100,8 @@ int main(int argc, char** argv) {
     windows.Register("restart", [&] { return new brisko::restart(context); });
     windows.Register("Restart3", [&] { return new brisko::Restart3(context); });
     windows.Register("data", [&] { return new brisko::data(context); });
+    windows.Register("frmbrowser", [&] { return new brisko::frmbrowser(context); });
+    windows.Register("firebrowser", [&] { return new brisko::firebrowser(context); });
 
     windows.Show("main");
     return app.exec();

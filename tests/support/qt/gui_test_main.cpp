@@ -3,9 +3,12 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
+#include "platform/qt/browser_engine_qt.h"
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
+    brisko::PrepareBrowserEngineProcess();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,93 @@
+// The Mozilla control's profile is made where the boost looks for it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/posix/paths_posix.h"
+#include "tests/support/fake_process_starter.h"
+#include "tests/support/fake_message_box.h"
+#include "tests/support/fake_string_registry.h"
+#include "tests/support/temp_folder.h"
+#include "webtest/firefox_command.h"
+#include "webtest/control_profile.h"
+
+namespace brisko::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReuseIt) {
+    TempFolder root;
+    fs::create_directories(root.Path() / "program");
+    fs::create_directories(root.Path() / "system/drive_c/Users/Ann");
+    std::ofstream(root.Path() / "program/control.js", std::ios::binary) << "user_pref(\"a\", 1);\r\n";
+    PathMapperPosix paths((root.Path() / "system").string(), (root.Path() / "program").string());
+    FakeStringRegistry registry;
+    registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\users\\ann");  // case differs on disk
+
+    Status error;
+    const std::string folder = EnsureControlProfile(registry, paths, &error);
+    ASSERT_TRUE(error.ok()) << error.text;
+    const fs::path profileRoot = root.Path() / "system/drive_c/Users/Ann/application data/mozillaControl/profiles/mozillaControl";
+    ASSERT_EQ(fs::path(folder).parent_path(), profileRoot);
+    EXPECT_EQ(fs::path(folder).extension(), ".slt");
+    EXPECT_EQ(ReadAll(fs::path(folder) / "prefs.js"), "user_pref(\"a\", 1);\r\n");
+
+    // A boost may have changed prefs.js since: the second use keeps it and the folder.
+    std::ofstream(fs::path(folder) / "prefs.js", std::ios::app) << "boosted\r\n";
+    EXPECT_EQ(EnsureControlProfile(registry, paths, &error), folder);
+    EXPECT_NE(ReadAll(fs::path(folder) / "prefs.js").find("boosted"), std::string::npos);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(profileRoot)) ++entries;
+    EXPECT_EQ(entries, 1);  // the only thing in the root, as the boost expects
+}
+
+TEST(ControlProfileTest, WithoutStockFileAMinimalPrefsFileAndWithoutHomeAnError) {
+    TempFolder root;
+    PathMapperPosix paths((root.Path() / "system").string(), (root.Path() / "program").string());
+    FakeStringRegistry registry;
+    Status error;
+    EXPECT_EQ(EnsureControlProfile(registry, paths, &error), "");
+    EXPECT_FALSE(error.ok());
+
+    registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\bob");
+    const std::string folder = EnsureControlProfile(registry, paths, &error);
+    ASSERT_TRUE(error.ok()) << error.text;
+    EXPECT_EQ(ReadAll(fs::path(folder) / "prefs.js"), "# Mozilla User Preferences\r\n\r\n");
+}
+
+TEST(FirefoxCommandTest, RegisteredCommandGetsTheAddressUnquotedAndAMissingOneAMessage) {
+    FakeStringRegistry registry;
+    FakeProcessStarter processes;
+    FakeMessageBox messages;
+    const std::string address = "http://127.0.0.1/a b;touch x";
+    OpenInFirefox(registry, processes, messages, address);
+    EXPECT_TRUE(processes.started.empty());  // "Not Found" is never started as a program
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{
+                                    "Firefox could not be started: no Firefox start command is registered on this "
+                                    "computer."}));
+
+    registry.Set(kHkeyLocalMachine, "SOFTWARE\\Clients\\StartMenuInternet\\FIREFOX.EXE\\shell\\open\\command\\", "",
+                 "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\"");
+    OpenInFirefox(registry, processes, messages, address);
+    ASSERT_EQ(processes.started.size(), 1u);
+    EXPECT_EQ(processes.started[0].commandLine,
+              "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\" http://127.0.0.1/a b;touch x");
+    EXPECT_EQ(processes.started[0].state, WindowState::MinimizedActive);
+
+    processes.failOn = [](const std::string&) { return true; };
+    OpenInFirefox(registry, processes, messages, address);
+    EXPECT_EQ(messages.Texts().back(), "Firefox could not be started: The system cannot find the file specified.");
+}
+
+}  // namespace
+}  // namespace brisko::test

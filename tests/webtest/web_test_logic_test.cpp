@@ -1,0 +1,164 @@
+// The test windows' handlers on scripted engines: messages, timing, guards and errors.
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_browser_engine.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_message_box.h"
+#include "webtest/web_test.h"
+#include "webtest/web_test_texts.h"
+
+namespace brisko::test {
+namespace {
+
+class WebTestLogic : public ::testing::Test {
+protected:
+    WebTestServices Services() {
+        WebTestServices s;
+        s.clock = &clock;
+        s.waiter = &waiter;
+        s.pump = &pump;
+        s.messages = &messages;
+        return s;
+    }
+    WebTestView View() {
+        WebTestView v;
+        v.address = [this] { return address; };
+        v.showBar = [this](const ProgressBarModel& bar) { shownValues.push_back(bar.value); };
+        v.setTiming = [this](bool timing) { timingChanges.push_back(timing); };
+        v.showMain = [this] { ++mainShown; };
+        v.setWaitCursor = [this](bool wait) { cursor.push_back(wait); };
+        return v;
+    }
+
+    FakeClock clock;
+    FakeEventWaiter waiter;
+    NoEventPump pump;
+    FakeMessageBox messages;
+    std::string address = "http://127.0.0.1:1/page";
+    std::vector<int> shownValues;
+    std::vector<bool> timingChanges;
+    std::vector<bool> cursor;
+    int mainShown = 0;
+};
+
+TEST_F(WebTestLogic, TimedTestReportsTheLoadAndBringsTheMainWindowForward) {
+    FakeIeEngine engine;
+    IeWebTest test(engine, nullptr, Services(), View());
+    test.Load();
+    ASSERT_EQ(engine.requests.size(), 1u);
+    EXPECT_EQ(engine.requests[0], std::string("navigate ") + webtext::kReadyPage + " 0");
+    engine.Complete();
+
+    // The load spans midnight on the time-of-day clock; the monotonic one keeps it positive.
+    clock.SetMidnightSeconds(86399.9);
+    waiter.steps = {[&] { clock.Advance(0.25); engine.ShowStatus("(3 items remaining) Downloading"); },
+                    [&] { clock.Advance(0.203125); engine.ShowStatus("(1 items remaining)"); },
+                    [&] { engine.Complete(); }};
+    test.Test();
+
+    EXPECT_EQ(engine.requests.back(), "navigate " + address + " 14");
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"This page took 0.453125 seconds to load.",
+                                                          webtext::kApplyBoostMessage}));
+    EXPECT_TRUE(messages.shown[0].foreground);
+    EXPECT_EQ(messages.shown[0].title, "Brisko");
+    EXPECT_EQ(mainShown, 1);
+    EXPECT_EQ(timingChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(shownValues, (std::vector<int>{1, 3}));
+    EXPECT_EQ(waiter.lastTimeoutMs, TimedLoad::kBackstopMs);
+    EXPECT_GE(waiter.wakes, 3);  // every engine event re-checks at once
+
+    // The refresh starts a new count and its message has no final period.
+    waiter.steps.clear();
+    waiter.waits = 0;
+    waiter.steps = {[&] { clock.Advance(2.5); engine.ShowStatus("(2 items remaining)"); }, [&] { engine.Complete(); }};
+    test.Refresh();
+    EXPECT_EQ(engine.requests.back(), "refresh");
+    EXPECT_EQ(test.Bar().max, 2);
+    EXPECT_EQ(messages.Texts()[2], "This page took 2.5 seconds to load");
+}
+
+TEST_F(WebTestLogic, ASecondClickDuringAWaitStartsNothing) {
+    FakeIeEngine engine;
+    IeWebTest test(engine, nullptr, Services(), View());
+    waiter.steps = {[&] {
+                        EXPECT_TRUE(test.Timing());
+                        test.Test();
+                        test.Refresh();
+                    },
+                    [&] { engine.Complete(); }};
+    test.Test();
+    EXPECT_EQ(engine.requests.size(), 1u);
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_FALSE(test.Timing());
+}
+
+TEST_F(WebTestLogic, ClosingTheWindowEndsTheWaitSilently) {
+    FakeIeEngine engine;
+    IeWebTest test(engine, nullptr, Services(), View());
+    waiter.onEveryWait = [&] { test.Close(); };  // the engine never completes
+    test.Test();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(mainShown, 0);
+    EXPECT_EQ(waiter.waits, 1);
+}
+
+TEST_F(WebTestLogic, EngineFailureTakesTheErrorPath) {
+    FakeIeEngine engine;
+    IeWebTest test(engine, nullptr, Services(), View());
+    engine.failNext = Status::Fail(-2147221020, "Invalid syntax");
+    test.Test();
+    EXPECT_EQ(messages.Texts(),
+              (std::vector<std::string>{"Error. Your Internet connection may be down. -2147221020 Invalid syntax"}));
+    EXPECT_EQ(mainShown, 0);
+    EXPECT_EQ(timingChanges, (std::vector<bool>{true, false}));  // usable again
+}
+
+TEST_F(WebTestLogic, MozillaTestCountsImagesBeforeTimingAndFailsBeforeAnyLoad) {
+    FakeMozillaEngine engine;
+    FakeSyncHttp http;
+    MozillaWebTest test(engine, http, Services(), View());
+    test.Load();
+    EXPECT_EQ(engine.requests, (std::vector<std::string>{"navigate about:blank"}));
+    engine.Complete();
+
+    http.result = WinHttpFailure(kWinHttpCannotConnect);
+    test.Test();
+    EXPECT_EQ(http.fetched, (std::vector<std::string>{address}));
+    EXPECT_EQ(engine.requests.size(), 1u);  // nothing navigated, nothing timed
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{
+                                    "Error. Your Internet connection may be down. -2147012867 A connection with the "
+                                    "server could not be established"}));
+    EXPECT_EQ(cursor, (std::vector<bool>{true, false}));  // the pointer is back after the failure
+
+    http.result = Status::Ok();
+    http.body = "<IMG src=a><img src=b><Img src=c>";
+    waiter.steps = {[&] {
+                        engine.Committed(address);
+                        for (int i = 0; i < 5; ++i) engine.ShowStatus("Transferring data from 127.0.0.1...");
+                    },
+                    [&] {
+                        clock.Advance(1.5);
+                        engine.Complete();
+                    }};
+    test.Test();
+    EXPECT_EQ(engine.requests.back(), "navigate " + address);
+    EXPECT_EQ(test.Bar().max, 3);
+    EXPECT_EQ(test.Bar().value, 2);  // one short of Max
+    EXPECT_EQ(test.TransferCount(), 5);
+    EXPECT_EQ(messages.Texts().back(), webtext::kApplyBoostMessage);
+    EXPECT_EQ(messages.Texts()[1], "This page took 1.5 seconds to load.");
+
+    // The refresh goes blank first, resets the count and reloads completely.
+    waiter.steps.clear();
+    waiter.waits = 0;
+    waiter.steps = {[&] { engine.ShowStatus("Transferring data"); }, [&] { engine.Complete(); }};
+    test.Refresh();
+    EXPECT_EQ(engine.requests[engine.requests.size() - 2], "navigate about:blank");
+    EXPECT_EQ(engine.requests.back(), "refresh2 3");
+    EXPECT_EQ(test.TransferCount(), 1);
+    EXPECT_EQ(http.fetched.size(), 2u);  // no count for a refresh
+    EXPECT_EQ(messages.Texts()[3], "This page took 0 seconds to load");
+}
+
+}  // namespace
+}  // namespace brisko::test

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "webtest/web_test_rules.h"
+
+namespace brisko {
+namespace {
+
+TEST(LeadingNumberTest, ReadsTheNumberAtTheStartAsValDoes) {
+    const struct {
+        const char* text;
+        double expected;
+    } cases[] = {
+        {"12 ", 12},      {"1 2x", 12},  {"  7", 7},     {"2.5 ", 2.5},  {"-3 ", -3},   {"x12", 0},
+        {"", 0},          {"1e2 ", 100}, {"1D2", 100},   {"1e", 1},      {".5", 0.5},   {"+4", 4},
+        {"12)", 12},      {"0x10", 0},   {"\t9\n", 9},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.expected) << c.text;
+}
+
+TEST(RoundToIntTest, HalvesGoToEvenAndHugeValuesClamp) {
+    EXPECT_EQ(RoundToInt(2.5), 2);
+    EXPECT_EQ(RoundToInt(3.5), 4);
+    EXPECT_EQ(RoundToInt(-0.5), 0);
+    EXPECT_EQ(RoundToInt(1e20), 2147483647);
+    EXPECT_EQ(RoundToInt(-1e20), -2147483647 - 1);
+}
+
+// Each row: a status text, then the counter and the bar after it.
+struct Step {
+    const char* text;
+    int items, max, value;
+};
+
+void RunItems(const std::vector<Step>& steps, ItemsRemainingRule& rule, ProgressBarModel& bar) {
+    for (const Step& s : steps) {
+        rule.Apply(s.text, bar);
+        EXPECT_EQ(rule.ItemsRemaining(), s.items) << s.text;
+        EXPECT_EQ(bar.max, s.max) << s.text;
+        EXPECT_EQ(bar.value, s.value) << s.text;
+    }
+}
+
+TEST(ItemsRemainingRuleTest, FirstCountFixesTheRangeAndTheBarClimbs) {
+    ItemsRemainingRule rule;
+    ProgressBarModel bar;
+    RunItems({{"Connecting to site 1.2.3.4", 0, 100, 0},
+              {"(12 items remaining) Downloading picture http://x/a.gif...", 12, 12, 1},
+              {"(5 items remaining) Downloading picture", 5, 12, 8},
+              {"(1 items remaining)", 1, 12, 12},
+              {"Done", 1, 12, 12}},
+             rule, bar);
+}
+
+TEST(ItemsRemainingRuleTest, CountsOutsideTheRangeAreClamped) {
+    ItemsRemainingRule rule;
+    ProgressBarModel bar;
+    RunItems({{"(3 items remaining)", 3, 3, 1},
+              {"(9 items remaining)", 9, 3, 0},   // above the first count: 3 - 9 + 1 clamps to 0
+              {"(0 items remaining)", 0, 3, 3}},  // 3 - 0 + 1 clamps to Max
+             rule, bar);
+    // A first count of 0 cannot set Max (not above Min), and 1 - 0 clamps too.
+    ItemsRemainingRule fresh;
+    ProgressBarModel other;
+    RunItems({{"(0 items remaining)", 0, 100, 100}}, fresh, other);
+}
+
+TEST(ItemsRemainingRuleTest, ANewLoadFixesTheRangeAgainAndOddNumbersAreRead) {
+    ItemsRemainingRule rule;
+    ProgressBarModel bar;
+    RunItems({{"(1 items remaining)", 1, 1, 1}}, rule, bar);
+    rule.Reset();
+    RunItems({{"(4 items remaining)", 4, 4, 1}, {"(2.5 items remaining)", 2, 4, 3}}, rule, bar);
+    rule.Reset();
+    RunItems({{"(x items remaining)", 0, 4, 4}, {"(99999999999 items remaining)", 2147483647, 2147483647, 1}}, rule,
+             bar);
+    // Case matters, and the text must carry the closing parenthesis.
+    RunItems({{"(3 Items Remaining)", 2147483647, 2147483647, 1}, {"(3 items remaining", 2147483647, 2147483647, 1}},
+             rule, bar);
+}
+
+TEST(TransferRuleTest, StepsUpToOneShortOfMaxAndCountsOnAcrossTests) {
+    ProgressBarModel bar;
+    TransferRule rule;
+    ApplyImageCount(CountImageTags("<IMG><IMG><img><Img><iMg>"), bar);
+    EXPECT_EQ(bar.max, 5);
+    std::vector<int> values;
+    for (int i = 0; i < 7; ++i) {
+        rule.Apply("Transferring data from host...", bar);
+        values.push_back(bar.value);
+    }
+    EXPECT_EQ(values, (std::vector<int>{1, 2, 3, 4, 4, 4, 4}));
+    EXPECT_FALSE(rule.Apply("transferring", bar));  // case matters
+    EXPECT_EQ(rule.TransferCount(), 7);
+
+    // A second test keeps counting: already past the new Max, the bar stays at 0.
+    ApplyImageCount(3, bar);
+    rule.Apply("Transferring", bar);
+    EXPECT_EQ(bar.value, 0);
+    // A refresh starts again from 0.
+    rule.Reset();
+    rule.Apply("Transferring", bar);
+    EXPECT_EQ(bar.value, 1);
+    ApplyNavigateComplete(bar);
+    EXPECT_EQ(bar.value, 0);
+}
+
+TEST(ImageCountTest, CountsTagOpenersInAnyCase) {
+    EXPECT_EQ(CountImageTags(""), 0);
+    EXPECT_EQ(CountImageTags("<p>no pictures</p><im g>"), 0);
+    EXPECT_EQ(CountImageTags("<img<IMG<iMg src=x>"), 3);
+    EXPECT_EQ(CountImageTags("<imgur>"), 1);  // any opener counts, as the split does
+    ProgressBarModel bar;
+    bar.SetMax(7);
+    bar.SetValue(5);
+    ApplyImageCount(0, bar);
+    EXPECT_EQ(bar.max, 7);
+    EXPECT_EQ(bar.value, 0);
+}
+
+TEST(FormatSingleTest, WritesUpToSevenSignificantDigits) {
+    const struct {
+        float value;
+        const char* point;
+        const char* expected;
+    } cases[] = {
+        {2.5f, ".", "2.5"},        {0.453125f, ".", "0.453125"},  {0.453125f, ",", "0,453125"},
+        {3.0f, ".", "3"},          {12.3456789f, ".", "12.34568"}, {1234.5f, ".", "1234.5"},
+        {0.1f, ".", "0.1"},        {12345678.0f, ".", "1.234568E+07"}, {0.00001f, ".", "1E-05"},
+        {-0.25f, ".", "-0.25"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatSingle(c.value, c.point), c.expected) << c.expected;
+}
+
+TEST(MessagesTest, LoadTimeAndErrorTexts) {
+    EXPECT_EQ(LoadTimeMessage(2.5f, true, "."), "This page took 2.5 seconds to load.");
+    EXPECT_EQ(LoadTimeMessage(0.453125f, false, "."), "This page took 0.453125 seconds to load");
+    EXPECT_EQ(ConnectionErrorMessage(Status::Fail(-2147012867, "A connection with the server could not be established")),
+              "Error. Your Internet connection may be down. -2147012867 A connection with the server could not be "
+              "established");
+}
+
+}  // namespace
+}  // namespace brisko

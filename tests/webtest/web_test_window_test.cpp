@@ -1,0 +1,170 @@
+// The two test windows and their launchers, on scripted engines.
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QTimer>
+
+#include "platform/posix/paths_posix.h"
+#include "tests/app/app_fixture.h"
+#include "tests/support/fake_browser_engine.h"
+#include "tests/support/fake_locale.h"
+#include "tests/support/fake_process_starter.h"
+#include "tests/support/fake_string_registry.h"
+#include "tests/support/temp_folder.h"
+#include "webtest/launch_web_test.h"
+#include "webtest/web_test_texts.h"
+#include "webtest/web_test_window.h"
+
+namespace brisko::test {
+namespace {
+
+const char* const kBoostControls[] = {"btnProBoost", "Frame1",  "Frame4",  "Check1",  "Frame9",
+                                      "btnRestore",  "btnBoost", "Label12", "Label3",  "Label23",
+                                      "Label24",     "Label19",  "Label20"};
+
+class WebTestWindowTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        paths = std::make_unique<PathMapperPosix>(root.Path().string() + "/system", root.Path().string() + "/bin");
+        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\ann");
+        context.paths = paths.get();
+        context.registry = &registry;
+        context.processes = &processes;
+        context.browserEngines = &engines;
+        context.syncHttp = &http;
+        context.waiter = &waiter;
+        context.locale = &locale;
+        handlers.command1 = [this] { LaunchWebTest(context, WebTestKind::InternetExplorer); };
+        handlers.btnfire = [this] { LaunchWebTest(context, WebTestKind::Firefox); };
+        windows.Register("frmbrowser", [this] { return new frmbrowser(context); });
+        windows.Register("firebrowser", [this] { return new firebrowser(context); });
+    }
+    void TearDown() override {
+        windows.Unload("frmbrowser");
+        windows.Unload("firebrowser");
+        AppFixture::TearDown();
+    }
+
+    TempFolder root;
+    std::unique_ptr<PathMapperPosix> paths;
+    FakeStringRegistry registry;
+    FakeProcessStarter processes;
+    FakeBrowserEngines engines;
+    FakeSyncHttp http;
+    FakeEventWaiter waiter;
+    FakeLocale locale;
+};
+
+TEST_F(WebTestWindowTest, EitherLauncherEnablesExactlyTheThirteenControlsAndOpensOneTestWindow) {
+    for (const char* launcher : {"Command1", "btnfire"}) {
+        brisko::main* w = Main();
+        windows.Unload("main");
+        w = Main();
+        QWidget* client = w->centralWidget();
+        std::vector<QWidget*> others;
+        for (QWidget* child : client->findChildren<QWidget*>())
+            if (!child->objectName().isEmpty() && child->isEnabled()) others.push_back(child);
+        Child<QPushButton>(w, launcher)->click();
+        for (const char* name : kBoostControls) EXPECT_TRUE(Child(w, name)->isEnabled()) << name;
+        int newlyEnabled = 0;
+        for (QWidget* child : client->findChildren<QWidget*>())
+            if (!child->objectName().isEmpty() && child->isEnabled() &&
+                std::find(others.begin(), others.end(), child) == others.end())
+                ++newlyEnabled;
+        EXPECT_EQ(newlyEnabled, 13) << launcher;
+    }
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{webtext::kCommand1Message, webtext::kBtnfireMessage}));
+    EXPECT_TRUE(windows.IsLoaded("firebrowser"));
+    EXPECT_FALSE(windows.IsLoaded("frmbrowser"));  // the other one went
+}
+
+TEST_F(WebTestWindowTest, InternetExplorerWindowHasItsControlsAndShowsTheReadyPage) {
+    auto* w = static_cast<frmbrowser*>(windows.Show("frmbrowser"));
+    EXPECT_EQ(w->windowTitle(), "Internet Explorer Browser");
+    EXPECT_EQ(Child<QLineEdit>(w, "txtURL")->text(), "https://www.brisko.example/default.html");
+    EXPECT_EQ(Child<QPushButton>(w, "btnOpenURLInWebbrowserControl")->text(), "Web Speed Test");
+    EXPECT_TRUE(Child<QPushButton>(w, "btnOpenURLInWebbrowserControl")->isDefault());
+    EXPECT_EQ(Child<QPushButton>(w, "btnrefresh")->text(), "Refresh From Web Site");
+    EXPECT_EQ(Child<QPushButton>(w, "btnExternal")->text(), "Open in External Window");
+    EXPECT_EQ(Child<QGroupBox>(w, "Frame1")->title(), "Show Current Web Browsing Speed");
+    EXPECT_EQ(Child<QGroupBox>(w, "Frame5")->title(), "Status");
+    EXPECT_EQ(Child<QLabel>(w, "Label6")->text(), "Using Genuine Microsoft Internet Explorer Browser Engine");
+    EXPECT_FALSE(Child<QLabel>(w, "picani")->isVisible());
+    EXPECT_FALSE(Child<QLabel>(w, "Label3")->isVisible());
+    EXPECT_FALSE(Child<QTimer>(w, "Timer3")->isActive());
+    EXPECT_EQ(Child<QTimer>(w, "Timer3")->interval(), 300);
+    EXPECT_NE(w->findChild<QWidget*>("WebBrowser1"), nullptr);
+    EXPECT_TRUE(Child<QPushButton>(w, "btnExternal")->toolTip().contains("Internet Explorer Browser"));
+    ASSERT_NE(engines.ie, nullptr);
+    EXPECT_EQ(engines.ie->requests, (std::vector<std::string>{std::string("navigate ") + webtext::kReadyPage + " 0"}));
+}
+
+TEST_F(WebTestWindowTest, ButtonsAreOffWhileALoadIsTimedAndClosingEndsTheWait) {
+    auto* w = static_cast<frmbrowser*>(windows.Show("frmbrowser"));
+    FakeIeEngine* engine = engines.ie;
+    auto* test = Child<QPushButton>(w, "btnOpenURLInWebbrowserControl");
+    auto* refresh = Child<QPushButton>(w, "btnrefresh");
+    auto* bar = Child<QProgressBar>(w, "ProgressBar1");
+    Child<QLineEdit>(w, "txtURL")->setText("http://127.0.0.1:9/x");
+    waiter.steps = {[&] {
+                        EXPECT_FALSE(test->isEnabled());
+                        EXPECT_FALSE(refresh->isEnabled());
+                        test->click();  // ignored: it is off
+                        engine->ShowStatus("(4 items remaining)");
+                        engine->ShowStatus("(1 items remaining)");
+                    },
+                    [&] { engine->Complete(); }};
+    test->click();
+    EXPECT_EQ(engine->requests.back(), "navigate http://127.0.0.1:9/x 14");
+    EXPECT_EQ(engine->requests.size(), 2u);
+    EXPECT_EQ(bar->maximum(), 4);
+    EXPECT_EQ(bar->value(), 4);
+    EXPECT_TRUE(test->isEnabled());
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].text, "This page took 0 seconds to load.");
+
+    // A window closed mid-wait ends the wait and shows nothing more.
+    QPointer<frmbrowser> window = w;
+    waiter.steps.clear();
+    waiter.waits = 0;
+    waiter.onEveryWait = [&] { windows.Unload("frmbrowser"); };
+    refresh->click();
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_FALSE(windows.IsLoaded("frmbrowser"));
+    EXPECT_EQ(waiter.waits, 1);
+}
+
+TEST_F(WebTestWindowTest, FirefoxWindowSwitchesBackAndReportsAMissingFirefox) {
+    windows.Show("frmbrowser");
+    Trigger(windows.Find("frmbrowser"), "firefoxspeed");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(windows.IsLoaded("firebrowser"));
+    EXPECT_FALSE(windows.IsLoaded("frmbrowser"));
+    auto* w = windows.Find("firebrowser");
+    EXPECT_EQ(w->windowTitle(), "Firefox Browser");
+    EXPECT_EQ(Child<QLabel>(w, "Label6")->text(), "Using Genuine Mozilla Firefox Browser Engine");
+    EXPECT_EQ(Child<QMenu>(w, "IEusers")->title(), "Internet Explorer Users");
+    EXPECT_EQ(engines.mozilla->requests, (std::vector<std::string>{"navigate about:blank"}));
+    // The engine's profile is where the boost looks for it.
+    EXPECT_NE(engines.mozillaProfile.find("/drive_c/Users/ann/application data/mozillaControl/profiles/mozillaControl/"),
+              std::string::npos)
+        << engines.mozillaProfile;
+
+    Child<QPushButton>(w, "btnExternal")->click();
+    EXPECT_TRUE(processes.started.empty());
+    EXPECT_EQ(messages.Texts().back(), webtext::kFirefoxNotRegisteredMessage);
+
+    Trigger(w, "IEspeedtest");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(windows.IsLoaded("frmbrowser"));
+    EXPECT_FALSE(windows.IsLoaded("firebrowser"));
+    Trigger(windows.Find("frmbrowser"), "mnuExit");
+    EXPECT_FALSE(windows.IsLoaded("frmbrowser"));
+}
+
+}  // namespace
+}  // namespace brisko::test

@@ -1,0 +1,20 @@
+#pragma once
+// The Mozilla control's profile, where the boost looks for it:
+// "C:" + HOMEPATH + "\application data\mozillaControl\profiles\mozillaControl\<name>.slt".
+#include <string>
+
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "platform/registry_read.h"
+
+namespace brisko {
+
+// The Windows path of the folder that holds the profile folder (ends with a backslash).
+std::string ControlProfileRoot(const std::string& homePath);
+
+// Finds the profile folder, or on first use makes one with a new name and a prefs.js
+// copied from the stock control.js in the program's folder (a minimal prefs.js when
+// control.js is missing). Returns the native folder, or "" with error filled.
+std::string EnsureControlProfile(RegistryReader& registry, const PathMapper& paths, Status* error);
+
+}  // namespace brisko

@@ -1,0 +1,269 @@
+#include "webtest/web_test_window.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPointer>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/gradient_button.h"
+#include "app/main_window.h"
+#include "app/open_external_page.h"
+#include "app/window_instances.h"
+#include "platform/qt/browser_engine_qt.h"
+#include "webtest/control_profile.h"
+#include "webtest/firefox_command.h"
+#include "webtest/web_test_texts.h"
+
+namespace brisko {
+
+namespace {
+
+const char kExternalTipIe[] =
+    "Use this if you want to see the Web page opened in the external Internet Explorer Browser. NOTE - you "
+    "will need to clear the cache using the normal Internet Explorer procedures.";
+const char kExternalTipFirefox[] =
+    "Use this if you want to see the Web page opened in the external Firefox Browser. NOTE - you will need to "
+    "clear the cache using the normal Mozilla Firefox procedures.";
+const char kAddressTip[] =
+    "Enter any web site or web address in here. For best test speed comparisons use large web pages with "
+    "many graphics and/or busy content.";
+const char kRefreshTip[] =
+    "Click this button to open the Web page from the Web site again. NOTE - This button does NOT use any "
+    "cached files or temporary Internet files.";
+const char kTestTip[] =
+    "This opens the Web page entered in the field below. (NOTE - this test will load the Web page from the "
+    "Web site, not from the system cache, every 1st time you run this test. You can use the Refresh button "
+    "to load the page again from the Web site.)";
+
+QWidget* EngineWidget(BrowserEngine* engine) {
+    auto* view = dynamic_cast<QtEngineView*>(engine);
+    return view ? view->Widget() : nullptr;
+}
+
+QAction* AddItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+}  // namespace
+
+WebTestWindow::WebTestWindow(const AppContext& context, const QString& objectName, const QString& caption)
+    : FormWindow(objectName), m_context(context) {
+    setWindowTitle(caption);
+}
+
+void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, const QString& engineLabel,
+                                  const QString& externalTip) {
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    QFont font("MS Sans Serif");
+    font.setPointSizeF(8.25);
+    client->setFont(font);
+    setCentralWidget(client);
+    auto* layout = new QVBoxLayout(client);
+
+    auto* banner = new QHBoxLayout();
+    auto* label4 = new QLabel("Web Speed Test", client);
+    label4->setObjectName("Label4");
+    QFont bannerFont = label4->font();
+    bannerFont.setPointSize(16);
+    bannerFont.setBold(true);
+    label4->setFont(bannerFont);
+    label4->setStyleSheet("color: rgb(200, 0, 0);");
+    auto* label3 = new QLabel("Brisko", client);
+    label3->setObjectName("Label3");
+    label3->hide();
+    banner->addWidget(label4);
+    banner->addWidget(label3);
+    banner->addStretch();
+    layout->addLayout(banner);
+
+    auto* frame1 = new QGroupBox("Show Current Web Browsing Speed", client);
+    frame1->setObjectName("Frame1");
+    auto* grid = new QGridLayout(frame1);
+    auto* label5 = new QLabel("Address", frame1);
+    label5->setObjectName("Label5");
+    m_txtURL = new QLineEdit(QString(kProductSiteAddress) + "default.html", frame1);
+    m_txtURL->setObjectName("txtURL");
+    m_txtURL->setToolTip(kAddressTip);
+    m_btnTest = new GradientButton("btnOpenURLInWebbrowserControl", "Web Speed Test", frame1);
+    m_btnTest->setToolTip(kTestTip);
+    m_btnTest->SetRedText(true);
+    m_btnTest->setDefault(true);
+    m_btnTest->setMinimumHeight(34);
+    m_btnRefresh = new GradientButton("btnrefresh", "Refresh From Web Site", frame1);
+    m_btnRefresh->setToolTip(kRefreshTip);
+    m_btnRefresh->setMinimumHeight(34);
+    m_btnExternal = new GradientButton("btnExternal", "Open in External Window", frame1);
+    m_btnExternal->setToolTip(externalTip);
+    m_btnExternal->setMinimumHeight(34);
+    grid->addWidget(m_btnTest, 0, 0);
+    grid->addWidget(m_btnRefresh, 0, 1);
+    grid->addWidget(m_btnExternal, 0, 2);
+    grid->addWidget(label5, 1, 0, 1, 3);
+    grid->addWidget(m_txtURL, 2, 0, 1, 3);
+    layout->addWidget(frame1);
+
+    auto* frame5 = new QGroupBox("Status", client);
+    frame5->setObjectName("Frame5");
+    auto* statusLayout = new QVBoxLayout(frame5);
+    m_progressBar1 = new QProgressBar(frame5);
+    m_progressBar1->setObjectName("ProgressBar1");
+    m_progressBar1->setTextVisible(false);
+    m_progressBar1->setRange(0, 100);
+    m_progressBar1->setValue(0);
+    statusLayout->addWidget(m_progressBar1);
+    auto* picani = new QLabel("Web Browser Ready", frame5);
+    picani->setObjectName("picani");
+    picani->hide();
+    statusLayout->addWidget(picani);
+    layout->addWidget(frame5);
+
+    QWidget* view = engineView;
+    if (!view) {
+        auto* placeholder = new QFrame(client);
+        placeholder->setFrameShape(QFrame::StyledPanel);
+        view = placeholder;
+    }
+    view->setObjectName(engineName);
+    view->setMinimumSize(640, 360);
+    layout->addWidget(view, 1);
+
+    auto* label6 = new QLabel(engineLabel, client);
+    label6->setObjectName("Label6");
+    layout->addWidget(label6);
+
+    // Kept as the window always had it: a blink timer that nothing starts.
+    m_timer3 = new QTimer(this);
+    m_timer3->setObjectName("Timer3");
+    m_timer3->setInterval(300);
+
+    QMenu* mnuMain = menuBar()->addMenu("Main");
+    mnuMain->setObjectName("mnuMain");
+    connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this,
+            [this] { m_context.windows->Unload(objectName().toStdString()); });
+
+    // Return runs the test, as the window's default button.
+    auto runTest = [this] {
+        if (m_btnTest->isEnabled()) m_btnTest->click();
+    };
+    connect(m_txtURL, &QLineEdit::returnPressed, this, runTest);
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        connect(shortcut, &QShortcut::activated, this, [this, runTest] {
+            if (auto* focused = qobject_cast<QAbstractButton*>(focusWidget()); focused && focused->isEnabled())
+                focused->click();
+            else
+                runTest();
+        });
+    }
+    resize(780, 680);
+}
+
+WebTestServices WebTestWindow::Services() const {
+    WebTestServices services;
+    services.clock = m_context.clock;
+    services.waiter = m_context.waiter;
+    services.pump = m_context.pump;
+    services.messages = m_context.messages;
+    services.decimalPoint =
+        m_context.locale ? m_context.locale->DecimalSeparator() : QLocale().decimalPoint().toStdString();
+    return services;
+}
+
+WebTestView WebTestWindow::View() {
+    WebTestView view;
+    view.address = [this] { return m_txtURL->text().toStdString(); };
+    view.showBar = [this](const ProgressBarModel& bar) {
+        m_progressBar1->setRange(bar.min, bar.max);
+        m_progressBar1->setValue(bar.value);
+    };
+    view.setTiming = [this](bool timing) {
+        m_btnTest->setEnabled(!timing);
+        m_btnRefresh->setEnabled(!timing);
+    };
+    view.showMain = [this] { m_context.windows->Show("main"); };
+    view.setWaitCursor = [this](bool wait) {
+        if (wait)
+            setCursor(Qt::WaitCursor);
+        else
+            unsetCursor();
+    };
+    return view;
+}
+
+void WebTestWindow::closeEvent(QCloseEvent* event) {
+    if (WebTestBase* test = Test()) test->Close();
+    FormWindow::closeEvent(event);
+}
+
+frmbrowser::frmbrowser(const AppContext& context)
+    : WebTestWindow(context, "frmbrowser", "Internet Explorer Browser") {
+    Status error;
+    m_engine = context.browserEngines->CreateIeEngine(&error);
+    BuildControls(EngineWidget(m_engine.get()), "WebBrowser1", "Using Genuine Microsoft Internet Explorer Browser Engine",
+                  kExternalTipIe);
+    m_test = std::make_unique<IeWebTest>(*m_engine, context.externalBrowser, Services(), View());
+
+    QMenu* firefox = menuBar()->addMenu("FireFox Users");
+    firefox->setObjectName("firefox");
+    connect(AddItem(firefox, "firefoxspeed", "FireFox Speed Test"), &QAction::triggered, this, [this] {
+        m_context.windows->Show("firebrowser");
+        m_context.windows->Unload("frmbrowser");
+    });
+    connect(m_btnTest, &QPushButton::clicked, this, [this] { m_test->Test(); });
+    connect(m_btnRefresh, &QPushButton::clicked, this, [this] { m_test->Refresh(); });
+    connect(m_btnExternal, &QPushButton::clicked, this, [this] { m_test->OpenExternal(); });
+
+    m_test->Load();
+}
+
+frmbrowser::~frmbrowser() {
+    m_test.reset();  // the logic holds the engine; both go before the widgets
+    m_engine.reset();
+}
+
+firebrowser::firebrowser(const AppContext& context) : WebTestWindow(context, "firebrowser", "Firefox Browser") {
+    Status error;
+    std::string profile = EnsureControlProfile(*context.registry, *context.paths, &error);
+    if (!error.ok()) {
+        // The engine still runs, on a profile of its own that no boost will find.
+        context.messages->Show("The Mozilla engine's profile could not be prepared: " + error.text);
+        profile = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() + "/mozillaControl";
+    }
+    m_engine = context.browserEngines->CreateMozillaEngine(profile, &error);
+    BuildControls(EngineWidget(m_engine.get()), "MozillaBrowser1", "Using Genuine Mozilla Firefox Browser Engine",
+                  kExternalTipFirefox);
+    m_test = std::make_unique<MozillaWebTest>(*m_engine, *context.syncHttp, Services(), View());
+
+    QMenu* ieUsers = menuBar()->addMenu("Internet Explorer Users");
+    ieUsers->setObjectName("IEusers");
+    connect(AddItem(ieUsers, "IEspeedtest", "Internet Explorer Speed Test"), &QAction::triggered, this, [this] {
+        m_context.windows->Show("frmbrowser");
+        m_context.windows->Unload("firebrowser");
+    });
+    connect(m_btnTest, &QPushButton::clicked, this, [this] { m_test->Test(); });
+    connect(m_btnRefresh, &QPushButton::clicked, this, [this] { m_test->Refresh(); });
+    connect(m_btnExternal, &QPushButton::clicked, this, [this] {
+        OpenInFirefox(*m_context.registry, *m_context.processes, *m_context.messages, m_txtURL->text().toStdString());
+    });
+
+    m_test->Load();
+}
+
+firebrowser::~firebrowser() {
+    m_test.reset();
+    m_engine.reset();
+}
+
+}  // namespace brisko

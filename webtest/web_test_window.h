@@ -1,0 +1,70 @@
+#pragma once
+// The web page load test windows: `frmbrowser` (the Internet Explorer engine) and
+// `firebrowser` (the Mozilla engine). Both share one layout; the logic is in web_test.h.
+#include <memory>
+
+#include "app/app_context.h"
+#include "app/form_window.h"
+#include "webtest/web_test.h"
+
+class QLineEdit;
+class QProgressBar;
+class QTimer;
+
+namespace brisko {
+
+class GradientButton;
+
+class WebTestWindow : public FormWindow {
+    Q_OBJECT
+protected:
+    WebTestWindow(const AppContext& context, const QString& objectName, const QString& caption);
+
+    // Builds the controls around the engine's view; engineView may be null (no view).
+    void BuildControls(QWidget* engineView, const char* engineName, const QString& engineLabel,
+                       const QString& externalTip);
+    WebTestServices Services() const;
+    WebTestView View();
+    void closeEvent(QCloseEvent* event) override;
+    virtual WebTestBase* Test() = 0;
+
+    AppContext m_context;
+    QLineEdit* m_txtURL = nullptr;
+    QProgressBar* m_progressBar1 = nullptr;
+    GradientButton* m_btnTest = nullptr;
+    GradientButton* m_btnRefresh = nullptr;
+    GradientButton* m_btnExternal = nullptr;
+    QTimer* m_timer3 = nullptr;
+};
+
+class frmbrowser final : public WebTestWindow {
+    Q_OBJECT
+public:
+    explicit frmbrowser(const AppContext& context);
+    ~frmbrowser() override;
+    IeWebTest* Logic() const { return m_test.get(); }
+
+protected:
+    WebTestBase* Test() override { return m_test.get(); }
+
+private:
+    std::unique_ptr<IeBrowserEngine> m_engine;
+    std::unique_ptr<IeWebTest> m_test;
+};
+
+class firebrowser final : public WebTestWindow {
+    Q_OBJECT
+public:
+    explicit firebrowser(const AppContext& context);
+    ~firebrowser() override;
+    MozillaWebTest* Logic() const { return m_test.get(); }
+
+protected:
+    WebTestBase* Test() override { return m_test.get(); }
+
+private:
+    std::unique_ptr<MozillaBrowserEngine> m_engine;
+    std::unique_ptr<MozillaWebTest> m_test;
+};
+
+}  // namespace brisko
