@@ -76,15 +76,18 @@ bool BoostEngine::RunBoostMode(BoostMode mode, BoostOutcome* outcome) {
     BoostOutcome local;
     BoostOutcome& record = outcome ? *outcome : local;
     record = {};
+    bool preferencesReached = false;
     try {
-        RunGuardedSteps(mode, record);
+        RunGuardedSteps(mode, record, preferencesReached);
     } catch (const std::exception& e) {
         record.failure = e.what();
-        for (auto& step : record.steps)
-            if (!step.done && step.failure.empty()) {
-                step.failure = e.what();
-                break;
-            }
+        // An import that could not start leaves both preference steps unreached.
+        if (preferencesReached)
+            for (auto& step : record.steps)
+                if (!step.done) {
+                    step.failure = e.what();
+                    break;
+                }
     }
 
     for (const auto& [button, caption] : row.completionCaptions) ui.SetCaption(button, caption);
@@ -93,12 +96,12 @@ bool BoostEngine::RunBoostMode(BoostMode mode, BoostOutcome* outcome) {
     return true;
 }
 
-void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome) {
+void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& preferencesReached) {
     const ModeRow& row = Row(mode);
     BoostUi& ui = *m_services.ui;
-    outcome.steps = row.restore
-                        ? std::vector<BoostOutcome::Step>{{"RestoreControlPrefs"}, {"RestoreFirefoxPrefs"}}
-                        : std::vector<BoostOutcome::Step>{{"PatchControlPrefs"}, {"PatchFirefoxPrefs"}};
+    using Step = BoostOutcome::Step;
+    outcome.steps = row.restore ? std::vector<Step>{{"RestoreControlPrefs", false, {}}, {"RestoreFirefoxPrefs", false, {}}}
+                                : std::vector<Step>{{"PatchControlPrefs", false, {}}, {"PatchFirefoxPrefs", false, {}}};
 
     auto import = [&](const std::string& file) {
         RunRegImport(*m_services.processes, file);
@@ -116,6 +119,7 @@ void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome) {
     outcome.homePath = homePath;
 
     PrefPatcher prefs(*m_services.paths, *m_services.pump, ui.List1(), *m_services.files);
+    preferencesReached = true;
     if (row.restore) {
         prefs.RestoreControlPrefs(homePath);
         outcome.steps[0].done = true;

@@ -52,7 +52,7 @@ public:
     bool Running() const { return m_running; }
 
 private:
-    void RunGuardedSteps(BoostMode mode, BoostOutcome& outcome);
+    void RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& preferencesReached);
 
     BoostServices m_services;
     bool m_running = false;

@@ -254,19 +254,19 @@ void data::BuildControls() {
     // Results panel, over the progress panel once a test has finished.
     QFrame* results = AddPanel(m_client, "picTestResults", Twips(120, 2400, 6135, 3495));
     m_results = results;
-    QLabel* heading = AddLabel(results, "", "Data Speed Test Results", {8, 6, results->width() - 16, 20}, true);
+    QLabel* heading = AddLabel(results, "", kResultsHeading, {8, 6, results->width() - 16, 20}, true);
     heading->setAlignment(Qt::AlignCenter);
-    AddLabel(results, "", "Avgerage Speed:", {10, 34, 116, 18});
+    AddLabel(results, "", kAverageSpeedCaption, {10, 34, 116, 18});
     AddLabel(results, "lblAverageSpeed", "1090 KB/s", {128, 34, 100, 18}, true);
-    AddLabel(results, "", "Max speed reached:", {10, 58, 116, 18});
+    AddLabel(results, "", kMaximumSpeedCaption, {10, 58, 116, 18});
     AddLabel(results, "lblMaximumSpeed", "1176 KB/s", {128, 58, 74, 18});
-    AddLabel(results, "", "Data Size for this test:", {204, 58, 138, 18});
+    AddLabel(results, "", kFileSizeCaption, {204, 58, 138, 18});
     AddLabel(results, "lblFileSize", "35056 KB", {342, 58, 62, 18});
-    AddLabel(results, "", "Min speed reached:", {10, 80, 116, 18});
+    AddLabel(results, "", kMinimumSpeedCaption, {10, 80, 116, 18});
     AddLabel(results, "lblMinimumSpeed", "681 KB/s", {128, 80, 74, 18});
-    AddLabel(results, "", "Total time taken to download selected test data:", {10, 106, 300, 18});
+    AddLabel(results, "", kTotalTimeCaption, {10, 106, 300, 18});
     AddLabel(results, "lblTotalTime", "31.7 Seconds", {312, 106, 92, 18});
-    AddLabel(results, "", "Comments:", {10, 176, 100, 18});
+    AddLabel(results, "", kCommentsCaption, {10, 176, 100, 18});
     auto* comments = new QLineEdit(" - - Type your notes for each test in this box - -", results);
     comments->setObjectName("txtComments");
     comments->setGeometry(10, 196, results->width() - 20, 24);
@@ -309,13 +309,11 @@ QString data::LabelText(const char* name) const {
 }
 
 void data::SaveAs() {
-    ReportFields fields;
-    fields.fileSize = LabelText("lblFileSize").toStdString();
-    fields.totalTime = LabelText("lblTotalTime").toStdString();
-    fields.averageSpeed = LabelText("lblAverageSpeed").toStdString();
-    fields.maximumSpeed = LabelText("lblMaximumSpeed").toStdString();
-    fields.minimumSpeed = LabelText("lblMinimumSpeed").toStdString();
-    fields.comments = m_client->findChild<QLineEdit*>("txtComments")->text().toStdString();
+    const ReportFields fields = ReadReportFields([this](const std::string& control) {
+        if (const auto* box = m_client->findChild<QLineEdit*>(QString::fromStdString(control)))
+            return box->text().toStdString();
+        return LabelText(control.c_str()).toStdString();
+    });
     SaveReport(*m_context.saveDialog, *m_context.locale, *m_context.messages, fields);
 }
 

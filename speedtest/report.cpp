@@ -6,9 +6,16 @@
 
 namespace brisko {
 
-namespace {
-constexpr const char* kRule = "---------------------------------------";
-}  // namespace
+ReportFields ReadReportFields(const std::function<std::string(const std::string& control)>& textOf) {
+    ReportFields fields;
+    fields.fileSize = textOf("lblFileSize");
+    fields.totalTime = textOf("lblTotalTime");
+    fields.averageSpeed = textOf("lblAverageSpeed");
+    fields.maximumSpeed = textOf("lblMaximumSpeed");
+    fields.minimumSpeed = textOf("lblMinimumSpeed");
+    fields.comments = textOf("txtComments");
+    return fields;
+}
 
 std::string BuildReport(const ReportFields& f, const std::string& date, const std::string& time) {
     std::string r;
@@ -18,29 +25,29 @@ std::string BuildReport(const ReportFields& f, const std::string& date, const st
         line(text);
         line("");
     };
-    line(kRule);
-    line("             Brisko");
-    line("   Internet Speed Booster");
-    line("                v3.0");
+    line(kReportRule);
+    line(kReportTitle);
+    line(kReportSubtitle);
+    line(kReportVersion);
     line(" ");
-    line("   Saved on, " + date + " at, " + time);
-    line(kRule);
+    line(kReportSavedOn + date + kReportSavedAt + time);
+    line(kReportRule);
     line(" ");
-    spaced(" Test data size: " + f.fileSize);
+    spaced(kReportFileSize + f.fileSize);
     line(" ");
-    spaced(" Total time taken to download: " + f.totalTime);
+    spaced(kReportTotalTime + f.totalTime);
     line(" ");
-    spaced(" Average speed: " + f.averageSpeed);
+    spaced(kReportAverageSpeed + f.averageSpeed);
     line(" ");
-    line("         Max speed: " + f.maximumSpeed);
-    spaced("         Min speed: " + f.minimumSpeed);
+    line(kReportMaximumSpeed + f.maximumSpeed);
+    spaced(kReportMinimumSpeed + f.minimumSpeed);
     line(" ");
     line(" ");
-    spaced(" Comments: " + f.comments);
+    spaced(kReportComments + f.comments);
     line(" ");
-    line(kRule);
-    line("          End Of Test Details");
-    line(kRule);
+    line(kReportRule);
+    line(kReportEnd);
+    line(kReportRule);
     return r;
 }
 
@@ -65,11 +72,15 @@ void SaveReport(SaveDialog& dialog, const LocaleService& locale, MessageBoxServi
     const std::string path = *name + ".txt";
     const Status written = AppendToFile(path, BuildReport(fields, locale.ShortDateToday(), locale.LongTimeNow()));
     if (!written.ok()) {
-        messages.Show("Error! The test results could not be saved in " + path + ": " + written.text +
-                      ". Please choose another file name or folder.");
+        messages.Show(ReportNotSavedText(path, written));
         return;
     }
     messages.Show(kSavedText);
+}
+
+std::string ReportNotSavedText(const std::string& path, const Status& failure) {
+    return "Error! The test results could not be saved in " + path + ": " + failure.text +
+           ". Please choose another file name or folder.";
 }
 
 PrintSettings TestWindowPrintSettings() {

@@ -44,6 +44,7 @@ void DataSpeedTest::StartTest() {
     m_lastReceivedBytes = 0;
     m_currentSpeed = 0;
     m_finished = false;
+    m_results = {};
     SetCaption(kStopCaption);
     m_view.SetResultsVisible(false);
     m_view.SetWindowHeight(kStartedHeightTwips);
@@ -101,7 +102,8 @@ void DataSpeedTest::Tick() {
 void DataSpeedTest::FinishTest() {
     const DownloadCounters& c = m_client.Counters();
     const double elapsed = m_client.EndTime() - m_startTime;
-    const std::string seconds = Number(Whole(elapsed * 10) / 10.0) + " seconds";
+    const double tenths = Whole(elapsed * 10) / 10.0;
+    const std::string seconds = Number(tenths) + " seconds";
     m_view.SetText("lblTime", "Total - " + seconds);
     m_view.SetText("lblKBSpeed", "Speed - 0 KB/s");
     SetCaption(kStartCaption);
@@ -121,6 +123,7 @@ void DataSpeedTest::FinishTest() {
     m_view.SetText("lblMinimumSpeed", FormatGeneral(m_minSpeed) + " KB/s");
     m_view.SetText("lblTotalTime", seconds);
     m_view.SetText("lblFileSize", size);
+    m_results = {c.TotalBytes, tenths, average, m_maxSpeed, m_minSpeed};
     m_finished = true;
     m_messages.Show(kDoneText);
 }

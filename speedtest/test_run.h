@@ -37,6 +37,15 @@ public:
     virtual std::string SelectedTestUrl() const = 0;
 };
 
+// The final figures of a finished test, as numbers; the results panel shows them as text.
+struct DataTestResults {
+    std::int64_t totalBytes = 0;
+    double seconds = 0;  // elapsed time in whole tenths, cut, not rounded
+    std::int64_t averageSpeed = 0;  // KB/s
+    std::int64_t maximumSpeed = 0;
+    std::int64_t minimumSpeed = 0;
+};
+
 class DataSpeedTest {
 public:
     DataSpeedTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale, MessageBoxService& messages,
@@ -56,6 +65,8 @@ public:
     std::int64_t MinSpeed() const { return m_minSpeed; }
     std::int64_t CurrentSpeed() const { return m_currentSpeed; }
     bool Finished() const { return m_finished; }
+    // Valid once Finished().
+    const DataTestResults& Results() const { return m_results; }
 
 private:
     void FinishTest();
@@ -76,6 +87,7 @@ private:
     std::int64_t m_currentSpeed = 0;
     std::int64_t m_lastReceivedBytes = 0;
     bool m_finished = false;
+    DataTestResults m_results;
 };
 
 }  // namespace brisko

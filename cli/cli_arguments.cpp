@@ -1,0 +1,409 @@
+#include "cli/cli_arguments.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "platform/registry_read.h"
+
+namespace brisko::cli {
+
+namespace {
+
+struct CommandRow {
+    Command command;
+    const char* name;
+    const char* help;
+};
+
+constexpr const char* kProgramHelp =
+    "Usage: brisko-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Brisko's tests and boosts from a terminal, with the same figures as its windows.\n"
+    "\n"
+    "Commands:\n"
+    "  data-test [--size quick|medium|long] [--report FILE] [--json]\n"
+    "                        time the download of a test file\n"
+    "  web-test ADDRESS [--engine ie|mozilla] [--runs N] [--json]\n"
+    "                        time the loading of a web page\n"
+    "  boost [--dial-up]     apply the Brisko Boost\n"
+    "  pro-boost             apply the Pro Boost\n"
+    "  restore               put the original Windows settings back\n"
+    "  read-reg ROOT KEY [VALUE]\n"
+    "                        print a registry value as Brisko reads it\n"
+    "  compare FILE          compare the test reports saved in FILE\n"
+    "\n"
+    "'brisko-cli COMMAND --help' tells more about each command.\n"
+    "Exit status: 0 success, 1 the test or command failed, 2 bad usage.\n";
+
+const CommandRow kCommands[] = {
+    {Command::DataTest, "data-test",
+     "Usage: brisko-cli data-test [--size quick|medium|long] [--report FILE] [--json]\n"
+     "\n"
+     "Downloads a test file and measures the speed, as the Data Speed Tests window\n"
+     "does. Twice a second the progress is shown on one line, redrawn in place on a\n"
+     "terminal and one line per update otherwise; at the end come the results.\n"
+     "\n"
+     "Options:\n"
+     "  --size SIZE     quick (the default), medium or long: the window's Quick (4Mb),\n"
+     "                  Medium (12Mb) and Long (35Mb) test files\n"
+     "  --report FILE   append the test report to FILE, as Save As writes it\n"
+     "  --json          print the final figures as one JSON object; the progress\n"
+     "                  then goes to standard error\n"
+     "  -h, --help      show this help\n"
+     "\n"
+     "BRISKO_TEST_SERVER=host[:port] fetches the test files from another server.\n"},
+    {Command::WebTest, "web-test",
+     "Usage: brisko-cli web-test ADDRESS [--engine ie|mozilla] [--runs N] [--json]\n"
+     "\n"
+     "Loads the page at ADDRESS in a browser engine, without showing it, and times\n"
+     "the load as the Internet Explorer Browser and Firefox Browser windows do.\n"
+     "\n"
+     "Options:\n"
+     "  --engine ENGINE  ie (the default) or mozilla\n"
+     "  --runs N         load the page N times (1 to 100, default 1); with more than\n"
+     "                   one run the median and the spread follow\n"
+     "  --json           print the seconds of every load as one JSON object\n"
+     "  -h, --help       show this help\n"},
+    {Command::Boost, "boost",
+     "Usage: brisko-cli boost [--dial-up]\n"
+     "\n"
+     "Applies the Brisko Boost as the main window's \"Apply Brisko Boost\" button does:\n"
+     "starts the registry imports and adds the connection preferences to the browser\n"
+     "profiles, then lists the imports started and which preference steps were done\n"
+     "or failed, and why. No restart prompt follows: the new settings take effect\n"
+     "once the computer has been restarted. The imports run on their own and may\n"
+     "still be running when the command ends.\n"
+     "\n"
+     "Options:\n"
+     "  --dial-up       also import the dial-up modem settings\n"
+     "  -h, --help      show this help\n"},
+    {Command::ProBoost, "pro-boost",
+     "Usage: brisko-cli pro-boost\n"
+     "\n"
+     "Applies the Pro Boost as the main window's \"Pro Boost\" button does, and lists\n"
+     "what it did as 'brisko-cli boost' does.\n"},
+    {Command::Restore, "restore",
+     "Usage: brisko-cli restore\n"
+     "\n"
+     "Puts the original settings back as the main window's \"Original Windows\n"
+     "Settings\" button does: the inverse registry imports and the stock browser\n"
+     "preference files. Lists what it did as 'brisko-cli boost' does.\n"},
+    {Command::ReadReg, "read-reg",
+     "Usage: brisko-cli read-reg ROOT KEY [VALUE]\n"
+     "\n"
+     "Prints a registry value as Brisko reads it: a DWORD in decimal with at least\n"
+     "three digits, binary data in hexadecimal, any other value as it is stored.\n"
+     "A value that cannot be read prints \"Not Found\". Without VALUE the key's\n"
+     "default value is read.\n"
+     "\n"
+     "ROOT is HKCU or HKEY_CURRENT_USER, HKLM or HKEY_LOCAL_MACHINE, HKCR or\n"
+     "HKEY_CLASSES_ROOT, HKU or HKEY_USERS, HKCC or HKEY_CURRENT_CONFIG, in any case.\n"
+     "\n"
+     "Example: brisko-cli read-reg HKCU \"Volatile Environment\" HOMEPATH\n"},
+    {Command::Compare, "compare",
+     "Usage: brisko-cli compare FILE\n"
+     "\n"
+     "Reads a file of test reports, as Save As in the Data Speed Tests window and\n"
+     "'brisko-cli data-test --report' append them, and prints a table with one row\n"
+     "per test: when it was saved, the data size, the time, the average, maximum and\n"
+     "minimum speeds and the comments. Each figure after the first test's shows its\n"
+     "change against the first test.\n"},
+};
+
+const CommandRow* FindCommand(const std::string& name) {
+    for (const CommandRow& row : kCommands)
+        if (name == row.name) return &row;
+    return nullptr;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// Reads one subcommand's options and operands.
+class CommandParser {
+public:
+    CommandParser(Command command, const std::vector<std::string>& args, std::size_t first)
+        : m_command(command), m_args(args), m_next(first) {
+        m_result.request.command = command;
+    }
+
+    ParseResult Run();
+
+private:
+    bool Fail(const std::string& problem) {
+        if (m_result.error.empty())
+            m_result.error = std::string(kProgramName) + " " + CommandName(m_command) + ": " + problem +
+                             "\nTry '" + kProgramName + " " + CommandName(m_command) + " --help'.";
+        return false;
+    }
+    bool Option(const std::string& name, const std::optional<std::string>& inlineValue);
+    bool Value(const std::string& name, const std::optional<std::string>& inlineValue, std::string* value);
+    bool Operands();
+    bool Once(const std::string& name) {
+        if (m_seen.count(name)) return Fail(name + " is given more than once");
+        m_seen[name] = true;
+        return true;
+    }
+
+    Command m_command;
+    const std::vector<std::string>& m_args;
+    std::size_t m_next;
+    std::vector<std::string> m_operands;
+    std::map<std::string, bool> m_seen;
+    ParseResult m_result;
+};
+
+ParseResult CommandParser::Run() {
+    // Help wins over anything else on the line, as a user asking for it expects.
+    for (std::size_t i = m_next; i < m_args.size() && m_args[i] != "--"; ++i)
+        if (m_args[i] == "--help" || m_args[i] == "-h") {
+            m_result.request.help = true;
+            return m_result;
+        }
+
+    bool optionsEnded = false;
+    for (; m_next < m_args.size(); ++m_next) {
+        const std::string& arg = m_args[m_next];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            const std::size_t equals = arg.find('=');
+            const std::string name = arg.substr(0, equals);
+            const std::optional<std::string> inlineValue =
+                equals == std::string::npos ? std::nullopt : std::optional<std::string>(arg.substr(equals + 1));
+            if (!Option(name, inlineValue)) return m_result;
+        } else {
+            m_operands.push_back(arg);
+        }
+    }
+    Operands();
+    return m_result;
+}
+
+bool CommandParser::Value(const std::string& name, const std::optional<std::string>& inlineValue,
+                          std::string* value) {
+    if (inlineValue) {
+        *value = *inlineValue;
+    } else if (m_next + 1 < m_args.size()) {
+        *value = m_args[++m_next];
+    } else {
+        return Fail(name + " needs a value");
+    }
+    return true;
+}
+
+bool CommandParser::Option(const std::string& name, const std::optional<std::string>& inlineValue) {
+    Request& r = m_result.request;
+    auto flag = [&](bool* target) {
+        if (inlineValue) return Fail(name + " takes no value");
+        if (!Once(name)) return false;
+        *target = true;
+        return true;
+    };
+    std::string value;
+    switch (m_command) {
+        case Command::DataTest:
+            if (name == "--json") return flag(&r.json);
+            if (name == "--size") {
+                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
+                const char* sizes[] = {"quick", "medium", "long"};
+                for (std::size_t i = 0; i < 3; ++i)
+                    if (value == sizes[i]) {
+                        r.testFile = i;
+                        return true;
+                    }
+                return Fail("unknown size \"" + value + "\"; use quick, medium or long");
+            }
+            if (name == "--report") {
+                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
+                if (value.empty()) return Fail("--report needs a file name");
+                r.reportFile = value;
+                return true;
+            }
+            break;
+        case Command::WebTest:
+            if (name == "--json") return flag(&r.json);
+            if (name == "--engine") {
+                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
+                if (value == "ie")
+                    r.engine = EngineChoice::Ie;
+                else if (value == "mozilla")
+                    r.engine = EngineChoice::Mozilla;
+                else
+                    return Fail("unknown engine \"" + value + "\"; use ie or mozilla");
+                return true;
+            }
+            if (name == "--runs") {
+                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
+                const bool digits = !value.empty() && value.size() <= 3 &&
+                                    std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+                const int runs = digits ? std::stoi(value) : 0;
+                if (runs < 1 || runs > kMaxRuns)
+                    return Fail("--runs must be a whole number from 1 to " + std::to_string(kMaxRuns) + ", not \"" +
+                                value + "\"");
+                r.runs = runs;
+                return true;
+            }
+            break;
+        case Command::Boost:
+            if (name == "--dial-up") return flag(&r.dialUp);
+            break;
+        default:
+            break;
+    }
+    return Fail("unknown option \"" + name + "\"");
+}
+
+bool CommandParser::Operands() {
+    Request& r = m_result.request;
+    const std::size_t count = m_operands.size();
+    auto expect = [&](std::size_t least, std::size_t most, const char* what) {
+        if (count < least) return Fail(std::string("missing ") + what);
+        if (count > most) return Fail("unexpected \"" + m_operands[most] + "\"");
+        return true;
+    };
+    switch (m_command) {
+        case Command::DataTest:
+        case Command::Boost:
+        case Command::ProBoost:
+        case Command::Restore:
+            return expect(0, 0, "");
+        case Command::WebTest: {
+            if (!expect(1, 1, "the ADDRESS of the page to load")) return false;
+            const std::string problem = CheckWebAddress(m_operands[0]);
+            if (!problem.empty()) return Fail(problem);
+            r.address = m_operands[0];
+            return true;
+        }
+        case Command::ReadReg: {
+            if (!expect(2, 3, count == 0 ? "the ROOT key and the KEY" : "the KEY")) return false;
+            const std::optional<std::uint32_t> root = ParseRootKey(m_operands[0]);
+            if (!root)
+                return Fail("unknown root key \"" + m_operands[0] +
+                            "\"; use HKCU, HKLM, HKCR, HKU, HKCC or their long names");
+            r.rootKey = *root;
+            r.keyPath = m_operands[1];
+            if (count == 3) r.valueName = m_operands[2];
+            return true;
+        }
+        case Command::Compare:
+            if (!expect(1, 1, "the FILE of saved test reports")) return false;
+            if (m_operands[0].empty()) return Fail("the FILE name is empty");
+            r.file = m_operands[0];
+            return true;
+        case Command::None:
+            break;
+    }
+    return true;
+}
+
+}  // namespace
+
+ParseResult ParseArguments(const std::vector<std::string>& args) {
+    ParseResult result;
+    const std::string hint = std::string("\nTry '") + kProgramName + " --help'.";
+    if (args.empty()) {
+        result.error = std::string(kProgramName) + ": a command is needed." + hint;
+        return result;
+    }
+    const std::string& first = args[0];
+    if (first == "--help" || first == "-h" || first == "help") {
+        result.request.help = true;
+        if (first == "help" && args.size() > 1) {
+            const CommandRow* row = FindCommand(args[1]);
+            if (!row) {
+                result.error = std::string(kProgramName) + ": unknown command \"" + args[1] + "\"." + hint;
+                return result;
+            }
+            result.request.command = row->command;
+        }
+        return result;
+    }
+    const CommandRow* row = FindCommand(first);
+    if (!row) {
+        result.error = std::string(kProgramName) + ": unknown command \"" + first + "\"." + hint;
+        return result;
+    }
+    return CommandParser(row->command, args, 1).Run();
+}
+
+std::string CommandName(Command command) {
+    for (const CommandRow& row : kCommands)
+        if (row.command == command) return row.name;
+    return kProgramName;
+}
+
+std::string HelpText(Command command) {
+    for (const CommandRow& row : kCommands)
+        if (row.command == command) return row.help;
+    return kProgramHelp;
+}
+
+std::optional<std::uint32_t> ParseRootKey(const std::string& text) {
+    static const std::pair<const char*, std::uint32_t> kRoots[] = {
+        {"HKCU", kHkeyCurrentUser},         {"HKEY_CURRENT_USER", kHkeyCurrentUser},
+        {"HKLM", kHkeyLocalMachine},        {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
+        {"HKCR", kHkeyClassesRoot},         {"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
+        {"HKU", kHkeyUsers},                {"HKEY_USERS", kHkeyUsers},
+        {"HKCC", kHkeyCurrentConfig},       {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
+    };
+    const std::string upper = Upper(text);
+    for (const auto& [name, handle] : kRoots)
+        if (upper == name) return handle;
+    return std::nullopt;
+}
+
+std::string CheckWebAddress(const std::string& address) {
+    if (address.empty()) return "the ADDRESS is empty";
+    for (unsigned char c : address)
+        if (c <= ' ' || c == 0x7f) return "the ADDRESS \"" + address + "\" holds a blank or a control character";
+    std::string rest = address;
+    const std::size_t scheme = address.find("://");
+    if (scheme != std::string::npos) {
+        const std::string name = Upper(address.substr(0, scheme));
+        if (name != "HTTP" && name != "HTTPS")
+            return "the ADDRESS \"" + address + "\" must be an http:// or https:// address";
+        rest = address.substr(scheme + 3);
+    }
+    const std::string authority = rest.substr(0, rest.find_first_of("/?#"));
+    std::string host = authority;
+    const std::size_t at = host.rfind('@');
+    if (at != std::string::npos) host = host.substr(at + 1);
+    std::string port;
+    if (!host.empty() && host[0] == '[') {  // [IPv6]
+        const std::size_t close = host.find(']');
+        if (close == std::string::npos || close == 1)
+            return "the ADDRESS \"" + address + "\" has an unclosed [ in its host";
+        port = host.substr(close + 1);
+        if (!port.empty() && port[0] != ':') return "the ADDRESS \"" + address + "\" has no valid host";
+        if (!port.empty()) port.erase(0, 1);
+        host = host.substr(1, close - 1);
+    } else {
+        const std::size_t colon = host.find(':');
+        if (colon != std::string::npos) {
+            port = host.substr(colon + 1);
+            host.erase(colon);
+            if (port.empty()) return "the ADDRESS \"" + address + "\" has a colon but no port";
+        }
+        const bool hostOk = !host.empty() && std::all_of(host.begin(), host.end(), [](unsigned char c) {
+            return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c >= 0x80;
+        });
+        if (!hostOk || host.front() == '.' || host.find("..") != std::string::npos)
+            return "the ADDRESS \"" + address + "\" has no valid host name";
+    }
+    if (!port.empty()) {
+        const bool digits = port.size() <= 5 && std::all_of(port.begin(), port.end(), [](unsigned char c) {
+            return std::isdigit(c);
+        });
+        const long value = digits ? std::stol(port) : 0;
+        if (value < 1 || value > 65535)
+            return "the ADDRESS \"" + address + "\" has a port outside 1 to 65535";
+    }
+    return {};
+}
+
+}  // namespace brisko::cli

@@ -1,0 +1,69 @@
+#pragma once
+// The command line of brisko-cli: one subcommand, its options and operands.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace brisko::cli {
+
+inline constexpr const char* kProgramName = "brisko-cli";
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+enum class Command { None, DataTest, WebTest, Boost, ProBoost, Restore, ReadReg, Compare };
+enum class EngineChoice { Ie, Mozilla };
+
+inline constexpr int kMaxRuns = 100;
+
+struct Request {
+    Command command = Command::None;
+    bool help = false;  // show the help of command (None: of the program)
+
+    // data-test
+    std::size_t testFile = 0;  // into kTestFiles: quick, medium, long
+    std::string reportFile;    // empty: no report
+    bool json = false;         // web-test too
+
+    // web-test
+    std::string address;
+    EngineChoice engine = EngineChoice::Ie;
+    int runs = 1;
+
+    // boost
+    bool dialUp = false;
+
+    // read-reg
+    std::uint32_t rootKey = 0;
+    std::string keyPath;
+    std::string valueName;  // empty: the key's default value
+
+    // compare
+    std::string file;
+};
+
+struct ParseResult {
+    Request request;
+    std::string error;  // what is wrong with the command line, with a hint; empty if fine
+    bool ok() const { return error.empty(); }
+};
+
+// args without the program's own name.
+ParseResult ParseArguments(const std::vector<std::string>& args);
+
+std::string CommandName(Command command);
+// The program's help for None, else the subcommand's.
+std::string HelpText(Command command);
+
+// "HKCU", "HKEY_CURRENT_USER", "hklm", ... -> the predefined handle.
+std::optional<std::uint32_t> ParseRootKey(const std::string& text);
+
+// An address a page can be loaded from: "host[:port][/...]" or "http(s)://host[:port][/...]".
+// Empty when it is one, else what is wrong.
+std::string CheckWebAddress(const std::string& address);
+
+}  // namespace brisko::cli

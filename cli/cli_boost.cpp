@@ -1,0 +1,53 @@
+#include "cli/cli_boost.h"
+
+#include "boost/reg_access.h"
+#include "cli/cli_arguments.h"
+
+namespace brisko::cli {
+
+std::string DescribeOutcome(const BoostOutcome& outcome) {
+    std::string text = "Imports started:";
+    if (outcome.importsStarted.empty()) text += " none";
+    text += "\n";
+    for (const std::string& command : outcome.importsStarted) text += "  " + command + "\n";
+    // The home path is read once every import has started, just before the steps.
+    bool homeRead = outcome.failure.empty();
+    for (const BoostOutcome::Step& step : outcome.steps) homeRead = homeRead || step.done || !step.failure.empty();
+    if (homeRead) text += "Home path: " + outcome.homePath + "\n";
+    for (const BoostOutcome::Step& step : outcome.steps) {
+        text += step.name + ": ";
+        if (step.done)
+            text += "done";
+        else if (!step.failure.empty())
+            text += "failed: " + step.failure;
+        else
+            text += "not reached";
+        text += "\n";
+    }
+    return text;
+}
+
+int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::ostream& out, std::ostream& err) {
+    CliBoostUi ui(dialUp);
+    services.ui = &ui;
+    BoostEngine engine(services);
+    BoostOutcome outcome;
+    engine.RunBoostMode(mode, &outcome);
+    out << DescribeOutcome(outcome) << std::flush;
+    if (outcome.failure.empty()) return kExitOk;
+    const Command command = mode == BoostMode::Normal ? Command::Boost
+                            : mode == BoostMode::Pro  ? Command::ProBoost
+                                                      : Command::Restore;
+    err << kProgramName << " " << CommandName(command) << ": stopped: " << outcome.failure << '\n';
+    return kExitFailed;
+}
+
+int RunReadReg(RegistryReader& registry, std::uint32_t rootKey, const std::string& keyPath,
+               const std::string& valueName, std::ostream& out) {
+    const std::string value = RegAccess::ReadRegValue(registry, rootKey, keyPath, valueName);
+    out.write(value.data(), static_cast<std::streamsize>(value.size()));
+    out << '\n' << std::flush;
+    return kExitOk;
+}
+
+}  // namespace brisko::cli

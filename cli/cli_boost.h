@@ -1,0 +1,42 @@
+#pragma once
+// boost, pro-boost, restore and read-reg from a terminal: the main window's commands
+// without captions, prompt or restart, and what they did in words.
+#include <ostream>
+#include <string>
+
+#include "boost/boost_mode.h"
+#include "boost/boost_ui.h"
+#include "platform/registry_read.h"
+
+namespace brisko::cli {
+
+// The main window as the boost commands see it, for a terminal: the dial-up box
+// holds the --dial-up option; captions and the prompt go nowhere.
+class CliBoostUi final : public BoostUi {
+public:
+    explicit CliBoostUi(bool dialUp) : m_dialUp(dialUp) {}
+    void SetCaption(const std::string&, const std::string&) override {}
+    int Check1Value() const override { return m_dialUp ? 1 : 0; }
+    void SetDefaultPointer() override {}
+    TextList& List1() override { return m_list1; }
+    void ShowPrompt(const std::string&) override {}
+
+private:
+    bool m_dialUp;
+    MemoryTextList m_list1;
+};
+
+// The imports started, the home path and each preference step: done, failed and
+// why, or not reached.
+std::string DescribeOutcome(const BoostOutcome& outcome);
+
+// Runs the command with services (their ui is replaced by a CliBoostUi) and prints
+// what it did on out; a failure of any step is also told on err. Returns the exit
+// status: 1 when a step failed.
+int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::ostream& out, std::ostream& err);
+
+// read-reg: ReadRegValue's text and a new line. Reading never fails ("Not Found").
+int RunReadReg(RegistryReader& registry, std::uint32_t rootKey, const std::string& keyPath,
+               const std::string& valueName, std::ostream& out);
+
+}  // namespace brisko::cli

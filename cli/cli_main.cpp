@@ -1,0 +1,158 @@
+// brisko-cli: the one place that builds the back ends for the terminal front end.
+#include <QCoreApplication>
+#include <QTimer>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_arguments.h"
+#include "cli/cli_boost.h"
+#include "cli/cli_data_test.h"
+#include "cli/progress_line.h"
+#include "cli/report_compare.h"
+#include "platform/clock.h"
+#include "platform/posix/file_system_posix.h"
+#include "platform/posix/paths_posix.h"
+#include "platform/posix/process_start_posix.h"
+#include "platform/posix/registry_read_posix.h"
+#include "platform/posix/system_root.h"
+#include "platform/qt/locale_qt.h"
+#include "platform/qt/tcp_socket_qt.h"
+#include "platform/terminal.h"
+#include "speedtest/test_files.h"
+
+namespace {
+
+using namespace brisko;
+
+// Where a progress line is being redrawn on a terminal; -1 when none is.
+volatile std::sig_atomic_t g_progressTerminal = -1;
+
+// Ctrl+C in the middle of a redrawn line: end the line, so the shell's prompt starts
+// on one of its own, and end as interrupted programs do.
+extern "C" void EndOnInterrupt(int) {
+    if (g_progressTerminal >= 0) {
+        const ssize_t written = ::write(g_progressTerminal, "\n", 1);
+        (void)written;
+    }
+    ::_exit(128 + SIGINT);
+}
+
+int RunDataTest(char* program, const cli::Request& request) {
+    // Qt sees the program's name only: the command line is ours, already read.
+    int qtArgc = 1;
+    char* qtArgv[] = {program, nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+    QCoreApplication::setApplicationName("Brisko");
+
+    const TestFileTags files = MakeTestFileTags(std::getenv(kTestServerVariable));
+    if (!files.problem.empty()) std::cerr << files.problem << '\n';
+    const std::string& url = files.tags[request.testFile];
+
+    // With --json standard output holds the object alone; the progress goes aside.
+    const StandardStream stream = request.json ? StandardStream::Error : StandardStream::Output;
+    std::ostream& progressOut = request.json ? std::cerr : std::cout;
+    cli::ProgressLine progress(progressOut, IsTerminal(stream), TerminalColumns(stream));
+    if (IsTerminal(stream)) {
+        g_progressTerminal = request.json ? STDERR_FILENO : STDOUT_FILENO;
+        std::signal(SIGINT, EndOnInterrupt);
+    }
+    progressOut << "Test file: " << url << std::endl;
+
+    SystemClock clock;
+    LocaleQt locale;
+    TcpSocketQt socket;
+    QTimer timer1;  // the window's Timer1
+    timer1.setInterval(kTimerIntervalMs);
+    timer1.setTimerType(Qt::PreciseTimer);
+    QTimer watchdog;
+    watchdog.setInterval(kTimerIntervalMs);
+
+    cli::DataTestHooks hooks;
+    hooks.setTimer = [&timer1](bool enabled) {
+        if (!enabled)
+            timer1.stop();
+        else if (!timer1.isActive())
+            timer1.start();
+    };
+    hooks.done = [&app] { QTimer::singleShot(0, &app, &QCoreApplication::quit); };
+    cli::CliDataTest test(socket, clock, locale, progress, url, hooks);
+    QObject::connect(&timer1, &QTimer::timeout, [&test] { test.OnTimer(); });
+    QObject::connect(&watchdog, &QTimer::timeout, [&test] { test.Watch(); });
+
+    watchdog.start();
+    test.Start();
+    if (!test.Done()) app.exec();
+    return cli::FinishDataTest(test, request.reportFile, request.json, locale, std::cout, std::cerr);
+}
+
+int RunWebTest(char*, const cli::Request&) {
+    std::cerr << cli::kProgramName << " web-test: page load tests are not available in this build.\n";
+    return cli::kExitFailed;
+}
+
+int RunBoost(const cli::Request& request) {
+    const std::string systemRoot = SystemRootFolder();
+    ProvisionSystemRoot(systemRoot);
+    const std::string programFolder = RunningProgramFolder();
+    // "regedit /s web.reg" finds the file in the working folder, and the import files
+    // lie beside the program, wherever the terminal happens to be.
+    if (::chdir(programFolder.c_str()) != 0) {
+        std::cerr << cli::kProgramName << ": cannot enter " << programFolder << ": " << std::strerror(errno)
+                  << ".\n";
+        return cli::kExitFailed;
+    }
+    PathMapperPosix paths(systemRoot, programFolder);
+    ProcessStarterPosix processes(programFolder, &paths);
+    RegistryReaderPosix registry(systemRoot);
+    NoEventPump pump;
+    FileSystemPosix files;
+    const BoostMode mode = request.command == cli::Command::Boost      ? BoostMode::Normal
+                           : request.command == cli::Command::ProBoost ? BoostMode::Pro
+                                                                       : BoostMode::Restore;
+    return cli::RunBoostCommand({&processes, &registry, &paths, &pump, &files, nullptr}, mode, request.dialUp,
+                                std::cout, std::cerr);
+}
+
+int RunReadReg(const cli::Request& request) {
+    const std::string systemRoot = SystemRootFolder();
+    ProvisionSystemRoot(systemRoot);
+    RegistryReaderPosix registry(systemRoot);
+    return cli::RunReadReg(registry, request.rootKey, request.keyPath, request.valueName, std::cout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const cli::ParseResult parsed = cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.ok()) {
+        std::cerr << parsed.error << '\n';
+        return cli::kExitUsage;
+    }
+    const cli::Request& request = parsed.request;
+    if (request.help) {
+        std::cout << cli::HelpText(request.command);
+        return cli::kExitOk;
+    }
+    switch (request.command) {
+        case cli::Command::DataTest: return RunDataTest(argv[0], request);
+        case cli::Command::WebTest: return RunWebTest(argv[0], request);
+        case cli::Command::Boost:
+        case cli::Command::ProBoost:
+        case cli::Command::Restore: return RunBoost(request);
+        case cli::Command::ReadReg: return RunReadReg(request);
+        case cli::Command::Compare: {
+            LocaleQt locale;
+            return cli::RunCompare(request.file, locale.DecimalSeparator(), std::cout, std::cerr);
+        }
+        case cli::Command::None: break;
+    }
+    std::cout << cli::HelpText(cli::Command::None);
+    return cli::kExitOk;
+}

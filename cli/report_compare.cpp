@@ -1,0 +1,244 @@
+#include "cli/report_compare.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "cli/cli_arguments.h"
+#include "speedtest/number_format.h"
+
+namespace brisko::cli {
+
+namespace {
+
+// A report file holds a few kilobytes per test; anything this large is something else.
+constexpr std::uintmax_t kLargestFile = 64u << 20;
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string Shown(std::string_view line) {
+    line = Trim(line);
+    std::string shown(line.substr(0, 40));
+    if (line.size() > 40) shown += "...";
+    return shown;
+}
+
+// The non-blank lines of one report, in order. A figure's line is matched by the
+// text that leads it; the rest must read as written.
+struct Expected {
+    const char* text;
+    bool leads;  // text leads a value
+    std::string ReportFields::*field;
+};
+
+const Expected kSequence[] = {
+    {kReportRule, false, nullptr},
+    {kReportTitle, false, nullptr},
+    {kReportSubtitle, false, nullptr},
+    {kReportVersion, false, nullptr},
+    {kReportSavedOn, true, nullptr},
+    {kReportRule, false, nullptr},
+    {kReportFileSize, true, &ReportFields::fileSize},
+    {kReportTotalTime, true, &ReportFields::totalTime},
+    {kReportAverageSpeed, true, &ReportFields::averageSpeed},
+    {kReportMaximumSpeed, true, &ReportFields::maximumSpeed},
+    {kReportMinimumSpeed, true, &ReportFields::minimumSpeed},
+    {kReportComments, true, &ReportFields::comments},
+    {kReportRule, false, nullptr},
+    {kReportEnd, false, nullptr},
+    {kReportRule, false, nullptr},
+};
+
+// Width on a terminal: UTF-8 continuation bytes take no column.
+std::size_t Columns(const std::string& text) {
+    std::size_t columns = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++columns;
+    return columns;
+}
+
+}  // namespace
+
+ReportsRead ReadReports(const std::string& text, const std::string& name) {
+    ReportsRead result;
+    const std::vector<std::string_view> lines = SplitLines(text);
+    const std::string notReports = name + " is not a file of saved test reports: ";
+    std::size_t step = 0;
+    SavedReport report;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = Trim(lines[i]);
+        if (line.empty()) continue;
+        const Expected& expected = kSequence[step];
+        const std::string_view want = Trim(expected.text);
+        const std::string where = "line " + std::to_string(i + 1);
+        if (!expected.leads) {
+            if (line != want) {
+                result.problem = notReports + where + " should read \"" + std::string(want) + "\" but reads \"" +
+                                 Shown(line) + "\".";
+                result.reports.clear();
+                return result;
+            }
+        } else {
+            if (line.substr(0, want.size()) != want) {
+                result.problem = notReports + where + " should start with \"" + std::string(want) +
+                                 "\" but reads \"" + Shown(line) + "\".";
+                result.reports.clear();
+                return result;
+            }
+            const std::string value(Trim(line.substr(want.size())));
+            if (expected.field) {
+                report.fields.*expected.field = value;
+            } else {
+                // "Saved on, " date " at, " time
+                const std::string_view at = Trim(kReportSavedAt);
+                const std::size_t split = value.find(std::string(" ") + std::string(at));
+                report.date = std::string(Trim(std::string_view(value).substr(0, split)));
+                if (split != std::string::npos)
+                    report.time = std::string(Trim(std::string_view(value).substr(split + 1 + at.size())));
+            }
+        }
+        if (step == 0) report.line = i + 1;
+        if (++step == std::size(kSequence)) {
+            result.reports.push_back(std::move(report));
+            report = {};
+            step = 0;
+        }
+    }
+    if (step != 0) {
+        result.problem = name + " ends inside the test report that starts on line " + std::to_string(report.line) +
+                         ": \"" + std::string(Trim(kSequence[step].text)) + "\" and what follows are missing.";
+        result.reports.clear();
+    } else if (result.reports.empty()) {
+        result.problem = name + " holds no saved test reports.";
+    }
+    return result;
+}
+
+std::optional<double> LeadingNumber(const std::string& figure) {
+    const std::string_view s = Trim(figure);
+    std::string digits;
+    std::size_t i = 0;
+    if (i < s.size() && s[i] == '-') digits += s[i++];
+    bool any = false, separator = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            digits += c;
+            any = true;
+        } else if ((c == '.' || c == ',') && !separator && any) {
+            digits += '.';
+            separator = true;
+        } else {
+            break;
+        }
+    }
+    if (!any) return std::nullopt;
+    if (digits.back() == '.') digits.pop_back();
+    return std::strtod(digits.c_str(), nullptr);
+}
+
+std::string PercentChange(const std::string& first, const std::string& value, const std::string& decimalSeparator) {
+    const std::optional<double> a = LeadingNumber(first), b = LeadingNumber(value);
+    if (!a || !b || *a == 0) return {};
+    const double percent = std::round((*b - *a) / std::fabs(*a) * 1000) / 10;
+    if (percent == 0) return "0%";
+    return (percent > 0 ? "+" : "") + FormatGeneral(percent, decimalSeparator) + "%";
+}
+
+std::string CompareTable(const std::vector<SavedReport>& reports, const std::string& decimalSeparator) {
+    using Row = std::vector<std::string>;
+    std::vector<Row> rows = {{"Test", "Saved", "Size", "Time", "Average", "Max", "Min", "Comments"}};
+    std::string ReportFields::*const figures[] = {&ReportFields::fileSize, &ReportFields::totalTime,
+                                                  &ReportFields::averageSpeed, &ReportFields::maximumSpeed,
+                                                  &ReportFields::minimumSpeed};
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const SavedReport& r = reports[i];
+        Row row = {std::to_string(i + 1), r.time.empty() ? r.date : r.date + " " + r.time};
+        for (auto field : figures) {
+            std::string cell = r.fields.*field;
+            if (i > 0) {
+                const std::string change = PercentChange(reports[0].fields.*field, cell, decimalSeparator);
+                if (!change.empty()) cell += " (" + change + ")";
+            }
+            row.push_back(cell);
+        }
+        row.push_back(r.fields.comments);
+        rows.push_back(std::move(row));
+    }
+    std::vector<std::size_t> widths(rows[0].size(), 0);
+    for (const Row& row : rows)
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Columns(row[c]));
+    std::string table;
+    for (const Row& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            line += row[c];
+            // The last column is not padded: no trailing blanks.
+            if (c + 1 < row.size()) line.append(widths[c] - Columns(row[c]) + 2, ' ');
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        table += line + "\n";
+    }
+    return table;
+}
+
+int RunCompare(const std::string& path, const std::string& decimalSeparator, std::ostream& out, std::ostream& err) {
+    const std::string prefix = std::string(kProgramName) + " compare: ";
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        err << prefix << path << " is a folder, not a file of saved test reports.\n";
+        return kExitFailed;
+    }
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    errno = 0;
+    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        err << prefix << "cannot open " << path << ": " << std::strerror(errno) << ".\n";
+        return kExitFailed;
+    }
+    std::string text;
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        text.append(buffer, got);
+        if (text.size() > kLargestFile) {
+            err << prefix << path << " is too large to be a file of saved test reports.\n";
+            return kExitFailed;
+        }
+    }
+    if (std::ferror(file.get())) {
+        err << prefix << "cannot read " << path << ": " << std::strerror(errno) << ".\n";
+        return kExitFailed;
+    }
+    const ReportsRead read = ReadReports(text, path);
+    if (!read.problem.empty()) {
+        err << prefix << read.problem << '\n';
+        return kExitFailed;
+    }
+    out << CompareTable(read.reports, decimalSeparator);
+    return kExitOk;
+}
+
+}  // namespace brisko::cli

@@ -1,0 +1,14 @@
+#pragma once
+// Whether standard output or error is a terminal, and how wide it is.
+// Back ends: posix/ (isatty, TIOCGWINSZ), later win32 (the console API).
+
+namespace brisko {
+
+enum class StandardStream { Output, Error };
+
+bool IsTerminal(StandardStream stream);
+
+// Columns of the terminal behind stream; 0 when it is none or the width is unknown.
+int TerminalColumns(StandardStream stream);
+
+}  // namespace brisko

@@ -1,0 +1,95 @@
+#include "cli/cli_boost.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/posix/file_system_posix.h"
+#include "tests/boost/profile_fixture.h"
+#include "tests/support/fake_event_pump.h"
+#include "tests/support/fake_process_starter.h"
+#include "tests/support/fake_string_registry.h"
+
+namespace brisko::cli {
+namespace {
+
+struct Rig {
+    Rig() : paths(test::MakePathMapper(f.root, f.programFolder)) {
+        f.CreateAll(test::kUserPrefs, test::kUserPrefs);
+        test::WriteBytes(f.programFolder / "control.js", "stock control\r\n");
+        test::WriteBytes(f.programFolder / "fire.js", "stock fire\r\n");
+        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", f.homePath);
+    }
+
+    test::ProfileFixture f;
+    std::unique_ptr<PathMapper> paths;
+    test::FakeProcessStarter processes;
+    test::FakeStringRegistry registry;
+    test::FakeEventPump pump;
+    FileSystemPosix files;
+};
+
+TEST(CliBoostTest, SaysWhatEachCommandDidAndWhyAStepFailed) {
+    const std::string six =
+        "Imports started:\n  regedit /s web.reg\n  regedit /s tcp.reg\n  regedit /s zero1.reg\n"
+        "  regedit /s dns1.reg\n  regedit /s service.reg\n  regedit /s lanman.reg\n";
+    const std::string home = "Home path: \\Users\\ann\n";
+    struct Case {
+        const char* name;
+        BoostMode mode;
+        bool dialUp;
+        std::function<void(Rig&)> arrange;
+        std::string out;  // with "*" where the reason of a failure stands
+        std::string err;
+    };
+    const Case cases[] = {
+        {"restore", BoostMode::Restore, false, [](Rig&) {},
+         "Imports started:\n  regedit /s no-web.reg\n  regedit /s no-tcp.reg\n" + home +
+             "RestoreControlPrefs: done\nRestoreFirefoxPrefs: done\n",
+         ""},
+        {"regedit missing", BoostMode::Pro, false,
+         [](Rig& t) { t.processes.failOn = [](const std::string&) { return true; }; },
+         "Imports started: none\nPatchControlPrefs: not reached\nPatchFirefoxPrefs: not reached\n",
+         "brisko-cli pro-boost: stopped: The system cannot find the file specified.\n"},
+        {"no control profile", BoostMode::Normal, false, [](Rig& t) { remove_all(t.f.controlRoot); },
+         six + home + "PatchControlPrefs: failed: *\nPatchFirefoxPrefs: not reached\n", "brisko-cli boost: stopped: *\n"},
+        {"Firefox not installed", BoostMode::Normal, false, [](Rig& t) { remove_all(t.f.firefoxRoot); },
+         six + home + "PatchControlPrefs: done\nPatchFirefoxPrefs: failed: *\n", "brisko-cli boost: stopped: *\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig t;
+        c.arrange(t);
+        std::ostringstream out, err;
+        const int status = RunBoostCommand({&t.processes, &t.registry, t.paths.get(), &t.pump, &t.files, nullptr},
+                                           c.mode, c.dialUp, out, err);
+        EXPECT_EQ(status, c.err.empty() ? 0 : 1);
+        // The reason is the failure's own text, the same on both streams.
+        const std::size_t failed = out.str().find("failed: ");
+        const std::string why =
+            failed == std::string::npos ? "" : out.str().substr(failed + 8, out.str().find('\n', failed) - failed - 8);
+        auto fill = [&why](std::string text) {
+            const std::size_t star = text.find('*');
+            return star == std::string::npos ? text : text.replace(star, 1, why);
+        };
+        EXPECT_EQ(out.str(), fill(c.out));
+        EXPECT_EQ(err.str(), fill(c.err));
+        if (failed != std::string::npos) {
+            EXPECT_FALSE(why.empty());
+        }
+    }
+}
+
+TEST(CliReadRegTest, PrintsTheValueTextWholeAndNotFoundOtherwise) {
+    test::FakeStringRegistry registry;
+    registry.Set(kHkeyLocalMachine, "Multi", "", std::string("one\0two", 7));
+    const std::pair<const char*, std::string> cases[] = {{"", std::string("one\0two\n", 8)}, {"x", "Not Found\n"}};
+    for (const auto& [value, printed] : cases) {
+        std::ostringstream out;
+        EXPECT_EQ(RunReadReg(registry, kHkeyLocalMachine, "Multi", value, out), 0);
+        EXPECT_EQ(out.str(), printed);
+    }
+}
+
+}  // namespace
+}  // namespace brisko::cli

@@ -1,0 +1,247 @@
+// brisko-cli run as a program: against brisko-testserver on loopback, and against a
+// temporary system root with the delivered regedit and import files.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <algorithm>
+
+#include "boost/reg_access.h"
+#include "platform/posix/registry_read_posix.h"
+#include "speedtest/report.h"
+#include "tests/boost/import_file_reader.h"
+#include "tests/boost/profile_fixture.h"
+#include "tests/support/qt/test_server.h"
+#include "tests/support/qt/wait.h"
+#include "tests/support/temp_folder.h"
+
+namespace brisko::test {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QString out, err;
+    QStringList OutLines() const { return out.split('\n', Qt::SkipEmptyParts); }
+};
+
+CliRun RunProgram(const char* name, const QStringList& args, const QMap<QString, QString>& env = {},
+                  const QString& folder = {}) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (auto it = env.begin(); it != env.end(); ++it) environment.insert(it.key(), it.value());
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder.isEmpty() ? QDir::currentPath() : folder);
+    process.start(QStringLiteral(BRISKO_BIN_DIR "/") + name, args);
+    CliRun run;
+    QByteArray out, err;
+    WaitUntil(
+        [&] {
+            out += process.readAllStandardOutput();
+            err += process.readAllStandardError();
+            return process.state() == QProcess::NotRunning;
+        },
+        90000);
+    if (process.exitStatus() == QProcess::NormalExit) run.status = process.exitCode();
+    run.out = QString::fromUtf8(out + process.readAllStandardOutput());
+    run.err = QString::fromUtf8(err + process.readAllStandardError());
+    return run;
+}
+
+CliRun RunCli(const QStringList& args, const QMap<QString, QString>& env = {}, const QString& folder = {}) {
+    return RunProgram("brisko-cli", args, env, folder);
+}
+
+// The figure after a caption of the results, as printed: "5120 KB", "1.6 seconds".
+QString Figure(const CliRun& run, const char* caption) {
+    for (const QString& line : run.OutLines())
+        if (line.startsWith(QString(caption) + " ")) return line.mid(QString(caption).size() + 1);
+    return {};
+}
+
+qint64 Number(const QString& figure) { return figure.section(' ', 0, 0).toLongLong(); }
+
+TEST(CliProgramTest, TicksResultsJsonReportsAndTheirComparison) {
+    TestServerProcess server({"--rate", "4M"});
+    ASSERT_TRUE(server.Started());
+    TempFolder folder;
+    const QString report = QString::fromStdString(folder / "results.txt");
+    const QMap<QString, QString> env{{"BRISKO_TEST_SERVER", server.Address()}};
+
+    const CliRun run = RunCli({"data-test", "--report", report}, env);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QStringList lines = run.OutLines();
+    ASSERT_GE(lines.size(), 9) << run.out.toStdString();
+    EXPECT_EQ(lines[0], "Test file: " + server.Address() + "/5MB.zip");
+    // Not a terminal: one whole line per tick, in the window's words and order.
+    const QRegularExpression tick(
+        "^Total - \\d+ seconds  Downloaded - \\d+ KB  Completed - [\\d.]+%  Speed - (\\d+) KB/s  "
+        "Max - \\d+ KB/s  Min - \\d+ KB/s  Avg - \\d+ KB/s  Est - [\\d.]+ MB/s$");
+    QList<qint64> speeds;
+    for (int i = 1; i < lines.size() - 7; ++i) {
+        const auto match = tick.match(lines[i]);
+        ASSERT_TRUE(match.hasMatch()) << lines[i].toStdString();
+        speeds << match.captured(1).toLongLong();
+    }
+    ASSERT_FALSE(speeds.isEmpty());  // about 1.3 s at this rate
+    EXPECT_EQ(lines[lines.size() - 7], kResultsHeading);
+    EXPECT_EQ(Figure(run, kFileSizeCaption), "5120 KB");
+    EXPECT_EQ(Number(Figure(run, kMaximumSpeedCaption)), *std::max_element(speeds.begin(), speeds.end()));
+    EXPECT_EQ(Number(Figure(run, kMinimumSpeedCaption)), *std::min_element(speeds.begin(), speeds.end()));
+    EXPECT_EQ(lines.last(), kSavedText);
+
+    const CliRun json = RunCli({"data-test", "--json", "--report", report}, env);
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    // Standard output is the object alone; the progress went to standard error.
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    EXPECT_EQ(o.keys(), (QStringList{"average_kb_s", "bytes", "max_kb_s", "min_kb_s", "seconds", "speeds_kb_s",
+                                     "url"}));
+    EXPECT_EQ(o["url"].toString(), server.Address() + "/5MB.zip");
+    EXPECT_EQ(o["bytes"].toInteger(), 5242880);
+    speeds.clear();
+    for (const QJsonValue& v : o["speeds_kb_s"].toArray()) speeds << v.toInteger();
+    ASSERT_FALSE(speeds.isEmpty());
+    EXPECT_EQ(o["max_kb_s"].toInteger(), *std::max_element(speeds.begin(), speeds.end()));
+    EXPECT_EQ(o["min_kb_s"].toInteger(), *std::min_element(speeds.begin(), speeds.end()));
+
+    // The last report in the file is the one Save As writes, figures as in the JSON.
+    const std::string written = ReadFileBytes(folder / "results.txt");
+    const std::string last = written.substr(written.rfind(std::string(kReportRule) + "\r\n" + kReportRule) + 41);
+    const std::size_t savedOn = last.find(kReportSavedOn) + std::strlen(kReportSavedOn);
+    const std::size_t at = last.find(kReportSavedAt, savedOn), end = last.find("\r\n", at);
+    const auto speed = [&](const char* key) { return std::to_string(o[key].toInteger()) + " KB/s"; };
+    const QString time = QString::number(o["seconds"].toDouble(), 'g', 15).replace('.', QLocale::system().decimalPoint());
+    const ReportFields fields{"5120 KB", time.toStdString() + " seconds", speed("average_kb_s"),
+                              speed("max_kb_s"), speed("min_kb_s"), ""};
+    EXPECT_EQ(last, BuildReport(fields, last.substr(savedOn, at - savedOn),
+                                last.substr(at + std::strlen(kReportSavedAt), end - at - std::strlen(kReportSavedAt))));
+
+    ASSERT_EQ(RunCli({"data-test", "--size", "medium", "--report", report}, env).status, 0);
+    const CliRun compare = RunCli({"compare", report});
+    ASSERT_EQ(compare.status, 0) << compare.err.toStdString();
+    const QStringList rows = compare.OutLines();
+    ASSERT_EQ(rows.size(), 4) << compare.out.toStdString();
+    EXPECT_TRUE(rows[0].startsWith("Test  Saved"));
+    EXPECT_TRUE(rows[2].contains(" 5120 KB (0%) "));
+    EXPECT_TRUE(rows[3].contains(" 10240 KB (+100%) ")) << rows[3].toStdString();
+}
+
+TEST(CliProgramTest, FailuresAndBadUsage) {
+    TestServerProcess missing({"--status", "404"});
+    ASSERT_TRUE(missing.Started());
+    TempFolder folder;
+    WriteFileBytes(folder / "notes.txt", "not a report\n");
+    const QString notes = QString::fromStdString(folder / "notes.txt");
+    struct Case {
+        QStringList args;
+        QMap<QString, QString> env;
+        int status;
+        QString err;  // its last line
+    };
+    const Case cases[] = {
+        {{"data-test"}, {{"BRISKO_TEST_SERVER", missing.Address()}}, 1, "Error! File not found."},
+        {{"data-test"},
+         {{"BRISKO_TEST_SERVER", QStringLiteral("127.0.0.1:%1").arg(UnusedPort())}},
+         1,
+         "Error! Your Internet connection may be down. Connection refused"},
+        {{"data-test", "--size", "huge"}, {}, 2, "Try 'brisko-cli data-test --help'."},
+        {{"compare", notes}, {}, 1, "brisko-cli compare: " + notes +
+                                        " is not a file of saved test reports: line 1 should read "
+                                        "\"---------------------------------------\" but reads \"not a report\"."},
+        {{"compare", notes + ".gone"}, {}, 1, "brisko-cli compare: cannot open " + notes +
+                                                  ".gone: No such file or directory."},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = RunCli(c.args, c.env);
+        EXPECT_EQ(run.status, c.status) << c.args.join(' ').toStdString();
+        EXPECT_EQ(run.err.split('\n', Qt::SkipEmptyParts).value(run.err.count('\n') - 1), c.err)
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.endsWith('\n'));
+    }
+    EXPECT_TRUE(RunCli({"data-test", "--help"}).out.startsWith("Usage: brisko-cli data-test [--size"));
+}
+
+// A temporary Windows machine whose user ann has both browser profiles.
+class CliBoostProgramTest : public ::testing::Test {
+protected:
+    CliBoostProgramTest() {
+        env = {{"BRISKO_SYSTEM_ROOT", QString::fromStdString(p.root.string())}};
+        p.CreateAll(kUserPrefs, kUserPrefs);
+        WriteBytes(p.root / "seed.reg",
+                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Volatile Environment]\r\n\"HOMEPATH\"=\"\\\\Users\\\\ann\"\r\n");
+        EXPECT_EQ(RunProgram("regedit", {"/s", QString::fromStdString((p.root / "seed.reg").string())}, env).status, 0);
+    }
+
+    std::string Read(const RegValueName& value) {
+        return RegAccess::ReadRegValue(registry, value.root, value.keyPath, value.name);
+    }
+    // The imports run on after the command has ended; waits until they have all landed.
+    bool Imported(const std::vector<std::string>& files, bool set) {
+        return WaitUntil(
+            [&] {
+                for (const auto& name : files)
+                    for (const auto& [value, data] : LoadImportFile(name).dwords) {
+                        char text[16];
+                        std::snprintf(text, sizeof text, "%03u", data);
+                        if ((Read(value) == text) != set) return false;
+                    }
+                return true;
+            },
+            60000);
+    }
+
+    ProfileFixture p;
+    QMap<QString, QString> env;
+    RegistryReaderPosix registry{p.root.string()};
+    // Somewhere other than the program's folder: the imports must be found all the same.
+    QString elsewhere = QDir::tempPath();
+};
+
+TEST_F(CliBoostProgramTest, BoostProBoostAndRestoreWithTheRealRegedit) {
+    const CliRun boost = RunCli({"boost", "--dial-up"}, env, elsewhere);
+    ASSERT_EQ(boost.status, 0) << boost.out.toStdString() << boost.err.toStdString();
+    EXPECT_EQ(boost.out,
+              "Imports started:\n  regedit /s web.reg\n  regedit /s tcp.reg\n  regedit /s zero1.reg\n"
+              "  regedit /s dns1.reg\n  regedit /s service.reg\n  regedit /s lanman.reg\n"
+              "  regedit /s web-modem.reg\n  regedit /s tcp-modem.reg\n"
+              "Home path: \\Users\\ann\nPatchControlPrefs: done\nPatchFirefoxPrefs: done\n");
+    EXPECT_EQ(boost.err, "");
+    ASSERT_TRUE(Imported({"web.reg", "tcp.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg",
+                          "web-modem.reg", "tcp-modem.reg"},
+                         true));
+    EXPECT_EQ(ReadBytes(p.controlPrefs), kUserPrefs + kNineLines);
+    EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines);
+
+    const CliRun pro = RunCli({"pro-boost"}, env, elsewhere);
+    ASSERT_EQ(pro.status, 0) << pro.err.toStdString();
+    EXPECT_TRUE(pro.out.startsWith("Imports started:\n  regedit /s web-game.reg\n  regedit /s tcp-game.reg\n"));
+    ASSERT_TRUE(Imported({"web-game.reg", "tcp-game.reg"}, true));
+    EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines + kNineLines);
+
+    const CliRun restore = RunCli({"restore"}, env, elsewhere);
+    ASSERT_EQ(restore.status, 0) << restore.err.toStdString();
+    EXPECT_TRUE(restore.out.endsWith("RestoreControlPrefs: done\nRestoreFirefoxPrefs: done\n"));
+    ASSERT_TRUE(Imported({"web.reg", "tcp.reg"}, false));
+    EXPECT_EQ(ReadBytes(p.controlPrefs), ReadBytes(fs::path(BRISKO_BIN_DIR) / "control.js"));
+    EXPECT_EQ(ReadBytes(p.firefoxPrefs), ReadBytes(fs::path(BRISKO_BIN_DIR) / "fire.js"));
+}
+
+TEST_F(CliBoostProgramTest, ReadRegPrintsWhatTheProgramReads) {
+    const std::pair<QStringList, QString> cases[] = {
+        {{"read-reg", "hkcu", "volatile environment", "HOMEPATH"}, "\\Users\\ann\n"},
+        {{"read-reg", "HKEY_LOCAL_MACHINE", "SOFTWARE\\Nowhere\\"}, "Not Found\n"},
+    };
+    for (const auto& [args, printed] : cases) {
+        const CliRun run = RunCli(args, env);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, printed) << args.join(' ').toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace brisko::test

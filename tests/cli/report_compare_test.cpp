@@ -1,0 +1,96 @@
+#include "cli/report_compare.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace brisko::cli {
+namespace {
+
+// Three saves into one file, as the window and data-test --report append them.
+std::string ThreeReports() {
+    return BuildReport({"5120 KB", "31.7 seconds", "161 KB/s", "176 KB/s", "81 KB/s", " - - before - -"},
+                       "24/06/2008", "14:05:09") +
+           BuildReport({"5120 KB", "20.5 seconds", "249 KB/s", "300 KB/s", "0 KB/s", ""}, "24/06/2008", "14:35:00") +
+           BuildReport({"10240 KB", "31.7 seconds", "80 KB/s", "176 KB/s", "10240 KB/s", "after"}, "25/06/2008",
+                       "09:00:01");
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(ReportCompareTest, ReadsEveryReportWhateverTheLineEnds) {
+    std::string lf, tidy;  // LF only; and blank lines dropped, trailing blanks stripped, as an editor may
+    for (char c : ThreeReports())
+        if (c != '\r') lf += c;
+    for (std::string line : Lines(lf)) {
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        if (!line.empty()) tidy += line + "\n";
+    }
+    for (const std::string& text : {ThreeReports(), lf, tidy}) {
+        const ReportsRead read = ReadReports(text, "r.txt");
+        ASSERT_EQ(read.problem, "");
+        ASSERT_EQ(read.reports.size(), 3u);
+        const SavedReport& first = read.reports[0];
+        EXPECT_EQ(first.date + "|" + first.time, "24/06/2008|14:05:09");
+        const ReportFields& f = first.fields;
+        EXPECT_EQ(f.fileSize + "|" + f.totalTime + "|" + f.averageSpeed + "|" + f.maximumSpeed + "|" +
+                      f.minimumSpeed + "|" + f.comments,
+                  "5120 KB|31.7 seconds|161 KB/s|176 KB/s|81 KB/s|- - before - -");
+        EXPECT_EQ(read.reports[1].fields.comments, "");
+    }
+    EXPECT_EQ(ReadReports(ThreeReports(), "r.txt").reports[1].line, 29u);  // 23 lines and 5 empty ones
+}
+
+TEST(ReportCompareTest, TextsThatAreNotReportsAreNamedWithTheirLine) {
+    const std::string all = ThreeReports();
+    const std::string one = all.substr(0, all.find("---\r\n-") + 5);
+    std::string changed = all;
+    changed.replace(changed.find(" Average speed: "), 16, " Avg: ");
+    const std::pair<std::string, std::string> cases[] = {
+        {"\r\n \r\n", "r.txt holds no saved test reports."},
+        {"hello\r\n", "r.txt is not a file of saved test reports: line 1 should read "
+                      "\"---------------------------------------\" but reads \"hello\"."},
+        {changed, "line 15 should start with \"Average speed:\" but reads \"Avg: 161 KB/s\"."},
+        {one + one.substr(0, one.find(" Test data size")),
+         "r.txt ends inside the test report that starts on line 29: \"Test data size:\""},
+        {std::string(100, 'x'), "but reads \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\"."},
+    };
+    for (const auto& [text, problem] : cases) {
+        const ReportsRead read = ReadReports(text, "r.txt");
+        EXPECT_NE(read.problem.find(problem), std::string::npos) << read.problem;
+        EXPECT_TRUE(read.reports.empty());
+    }
+}
+
+TEST(ReportCompareTest, TableHasOneRowPerTestWithChangesAgainstTheFirst) {
+    const std::vector<std::string> rows = Lines(CompareTable(ReadReports(ThreeReports(), "r.txt").reports, "."));
+    ASSERT_EQ(rows.size(), 4u);
+    const std::size_t saved = rows[0].find("Saved"), time = rows[0].find("Time"), avg = rows[0].find("Average"),
+                      comments = rows[0].find("Comments");
+    EXPECT_EQ(rows[1].substr(0, saved + 20), "1     24/06/2008 14:05:09 ");
+    EXPECT_EQ(rows[1].substr(time, 13), "31.7 seconds ");  // the first test has no change
+    EXPECT_EQ(rows[1].substr(comments), "- - before - -");
+    EXPECT_EQ(rows[2].substr(time, 22), "20.5 seconds (-35.3%) ");
+    EXPECT_EQ(rows[2].substr(avg, 18), "249 KB/s (+54.7%) ");
+    EXPECT_NE(rows[2].find(" 0 KB/s (-100%)"), std::string::npos);
+    EXPECT_EQ(rows[2].back(), ')');  // no comment, no trailing blanks
+    EXPECT_NE(rows[3].find(" 10240 KB (+100%) "), std::string::npos);
+    EXPECT_NE(rows[3].find(" 31.7 seconds (0%) "), std::string::npos);
+
+    const std::tuple<const char*, const char*, const char*, const char*> changes[] = {
+        {"31,7 seconds", "20,5 seconds", ",", "-35,3%"},
+        {"0 KB/s", "5 KB/s", ".", ""},  // nothing to compare with
+        {"N/A", "5 KB/s", ".", ""},
+        {"-4 KB/s", "-2 KB/s", ".", "+50%"},
+    };
+    for (const auto& [first, value, separator, change] : changes)
+        EXPECT_EQ(PercentChange(first, value, separator), change) << first << " -> " << value;
+}
+
+}  // namespace
+}  // namespace brisko::cli
