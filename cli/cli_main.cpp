@@ -1,5 +1,7 @@
 // brisko-cli: the one place that builds the back ends for the terminal front end.
+#include <QApplication>
 #include <QCoreApplication>
+#include <QStandardPaths>
 #include <QTimer>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include "cli/cli_arguments.h"
 #include "cli/cli_boost.h"
 #include "cli/cli_data_test.h"
+#include "cli/cli_web_test.h"
 #include "cli/progress_line.h"
 #include "cli/report_compare.h"
 #include "platform/clock.h"
@@ -22,10 +25,16 @@
 #include "platform/posix/process_start_posix.h"
 #include "platform/posix/registry_read_posix.h"
 #include "platform/posix/system_root.h"
+#include "platform/qt/browser_engine_qt.h"
+#include "platform/qt/event_pump_qt.h"
+#include "platform/qt/event_wait_qt.h"
 #include "platform/qt/locale_qt.h"
+#include "platform/qt/sync_http_qt.h"
 #include "platform/qt/tcp_socket_qt.h"
 #include "platform/terminal.h"
 #include "speedtest/test_files.h"
+#include "webtest/control_profile.h"
+#include "webtest/web_test.h"
 
 namespace {
 
@@ -92,9 +101,88 @@ int RunDataTest(char* program, const cli::Request& request) {
     return cli::FinishDataTest(test, request.reportFile, request.json, locale, std::cout, std::cerr);
 }
 
-int RunWebTest(char*, const cli::Request&) {
-    std::cerr << cli::kProgramName << " web-test: page load tests are not available in this build.\n";
-    return cli::kExitFailed;
+// Qt's and the engine's chatter would bury what the command says on standard error.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << '\n';
+}
+
+int RunWebTest(char* program, const cli::Request& request) {
+    // The engines draw offscreen: a terminal may have no display, and a test needs none.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietQtMessages);
+    PrepareBrowserEngineProcess();
+    int qtArgc = 1;
+    char* qtArgv[] = {program, nullptr};
+    QApplication app(qtArgc, qtArgv);
+    QApplication::setApplicationName("Brisko");
+    const std::string appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+
+    const std::string systemRoot = SystemRootFolder();
+    ProvisionSystemRoot(systemRoot);
+    PathMapperPosix paths(systemRoot, RunningProgramFolder());
+    RegistryReaderPosix registry(systemRoot);
+    SystemClock clock;
+    EventWaiterQt waiter;
+    EventPumpQt pump;
+    LocaleQt locale;
+    cli::RecordedMessages messages;
+    const WebTestServices services{&clock, &waiter, &pump, &messages, locale.DecimalSeparator()};
+    WebTestView view;
+    view.address = [&request] { return request.address; };
+
+    // The windows' engines and profiles; the tests go before their engines, those before the profiles.
+    BrowserEnginesQt engines(appData + "/WebBrowser1");
+    std::unique_ptr<IeBrowserEngine> ieEngine;
+    std::unique_ptr<MozillaBrowserEngine> mozillaEngine;
+    SyncHttpQt http;
+    std::unique_ptr<WebTestBase> test;
+    std::function<void()> press;
+    Status error;
+    if (request.engine == cli::EngineChoice::Ie) {
+        ieEngine = engines.CreateIeEngine(&error);
+        if (ieEngine) {
+            auto ie = std::make_unique<IeWebTest>(*ieEngine, nullptr, services, view);
+            ie->Load();
+            press = [ie = ie.get()] { ie->Test(); };
+            test = std::move(ie);
+        }
+    } else {
+        std::string problem;
+        const std::string profile = MozillaEngineProfile(registry, paths, appData + "/mozillaControl", &problem);
+        if (!problem.empty()) std::cerr << problem << '\n';
+        mozillaEngine = engines.CreateMozillaEngine(profile, &error);
+        if (mozillaEngine) {
+            auto mozilla = std::make_unique<MozillaWebTest>(*mozillaEngine, http, services, view);
+            mozilla->Load();
+            press = [mozilla = mozilla.get()] { mozilla->Test(); };
+            test = std::move(mozilla);
+        }
+    }
+    if (!test) {
+        std::cerr << cli::kProgramName << " web-test: the browser engine could not be started: " << error.text
+                  << '\n';
+        return cli::kExitFailed;
+    }
+
+    QTimer limit;  // ends a load that never finishes; its result is then Cancelled
+    limit.setSingleShot(true);
+    limit.setInterval(cli::kLoadLimitSeconds * 1000);
+    TimedLoad firstPage(clock, waiter);
+    QObject::connect(&limit, &QTimer::timeout, [&] {
+        firstPage.Cancel();
+        test->Close();
+    });
+    limit.start();
+    cli::WaitForFirstPage(firstPage, ieEngine ? static_cast<const BrowserEngine&>(*ieEngine) : *mozillaEngine);
+    limit.stop();
+    const auto timed = [&] {
+        limit.start();
+        press();
+        limit.stop();
+    };
+    const cli::WebTestRequest what{request.address, request.engine == cli::EngineChoice::Ie ? "ie" : "mozilla",
+                                   request.runs, request.json, locale.DecimalSeparator()};
+    return cli::RunWebTests(*test, timed, messages, what, std::cout, std::cerr);
 }
 
 int RunBoost(const cli::Request& request) {

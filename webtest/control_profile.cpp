@@ -86,4 +86,16 @@ std::string EnsureControlProfile(RegistryReader& registry, const PathMapper& pat
     return folder.string();
 }
 
+std::string MozillaEngineProfile(RegistryReader& registry, const PathMapper& paths,
+                                 const std::string& fallbackFolder, std::string* problem) {
+    Status error;
+    const std::string profile = EnsureControlProfile(registry, paths, &error);
+    if (error.ok()) {
+        problem->clear();
+        return profile;
+    }
+    *problem = "The Mozilla engine's profile could not be prepared: " + error.text;
+    return fallbackFolder;
+}
+
 }  // namespace brisko

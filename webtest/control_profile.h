@@ -17,4 +17,10 @@ std::string ControlProfileRoot(const std::string& homePath);
 // control.js is missing). Returns the native folder, or "" with error filled.
 std::string EnsureControlProfile(RegistryReader& registry, const PathMapper& paths, Status* error);
 
+// The folder the Mozilla engine runs on: the control profile, or when it cannot be
+// prepared, fallbackFolder (a profile of its own that no boost will find), with
+// problem saying why. problem is empty when the control profile is used.
+std::string MozillaEngineProfile(RegistryReader& registry, const PathMapper& paths,
+                                 const std::string& fallbackFolder, std::string* problem);
+
 }  // namespace brisko

@@ -20,9 +20,11 @@ void WebTestBase::ShowBar() {
 
 void WebTestBase::TimeAndReport(const BrowserEngine& engine, const std::function<Status()>& prepare,
                                 const std::function<Status()>& start, bool finalPeriod) {
+    m_lastLoad = {};  // refused, until a load has run
     if (m_load.Running() || m_closed) return;
     if (m_view.setTiming) m_view.setTiming(true);
     const TimedLoadResult result = m_load.Run(engine, prepare, start);
+    m_lastLoad = result;
     if (m_closed || result.outcome == TimedLoadResult::Outcome::Cancelled) return;
     if (m_view.setTiming) m_view.setTiming(false);
     MessageBoxService& messages = *m_services.messages;

@@ -38,6 +38,8 @@ class WebTestBase {
 public:
     const ProgressBarModel& Bar() const { return m_bar; }
     bool Timing() const { return m_load.Running(); }
+    // How the last timed load ended, with its seconds, for front ends that keep them.
+    const TimedLoadResult& LastLoad() const { return m_lastLoad; }
     // The window is closing: a wait in progress ends and nothing more is shown.
     void Close();
 
@@ -53,6 +55,7 @@ protected:
     WebTestView m_view;
     ProgressBarModel m_bar;
     TimedLoad m_load;
+    TimedLoadResult m_lastLoad;
     bool m_closed = false;
 };
 

@@ -234,13 +234,13 @@ frmbrowser::~frmbrowser() {
 }
 
 firebrowser::firebrowser(const AppContext& context) : WebTestWindow(context, "firebrowser", "Firefox Browser") {
+    std::string problem;
+    const std::string profile = MozillaEngineProfile(
+        *context.registry, *context.paths,
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() + "/mozillaControl", &problem);
+    // The engine still runs, on a profile of its own that no boost will find.
+    if (!problem.empty()) context.messages->Show(problem);
     Status error;
-    std::string profile = EnsureControlProfile(*context.registry, *context.paths, &error);
-    if (!error.ok()) {
-        // The engine still runs, on a profile of its own that no boost will find.
-        context.messages->Show("The Mozilla engine's profile could not be prepared: " + error.text);
-        profile = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() + "/mozillaControl";
-    }
     m_engine = context.browserEngines->CreateMozillaEngine(profile, &error);
     BuildControls(EngineWidget(m_engine.get()), "MozillaBrowser1", "Using Genuine Mozilla Firefox Browser Engine",
                   kExternalTipFirefox);

@@ -15,6 +15,7 @@
 #include "speedtest/report.h"
 #include "tests/boost/import_file_reader.h"
 #include "tests/boost/profile_fixture.h"
+#include "tests/support/local_web_server.h"
 #include "tests/support/qt/test_server.h"
 #include "tests/support/qt/wait.h"
 #include "tests/support/temp_folder.h"
@@ -164,6 +165,55 @@ TEST(CliProgramTest, FailuresAndBadUsage) {
         EXPECT_TRUE(run.err.endsWith('\n'));
     }
     EXPECT_TRUE(RunCli({"data-test", "--help"}).out.startsWith("Usage: brisko-cli data-test [--size"));
+}
+
+// Both engines against the local web server; their profiles and caches in a folder of the test's own.
+TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
+    LocalWebServer web;
+    TempFolder folder;
+    const QMap<QString, QString> env{{"BRISKO_SYSTEM_ROOT", QString::fromStdString(folder / "system")},
+                                     {"XDG_DATA_HOME", QString::fromStdString(folder / "data")},
+                                     {"XDG_CACHE_HOME", QString::fromStdString(folder / "cache")}};
+    const QString page = QString::fromStdString(web.Url(LocalWebServer::PagePath(2, 150)));
+    for (const char* engine : {"ie", "mozilla"}) {
+        SCOPED_TRACE(engine);
+        const CliRun json = RunCli({"web-test", page, "--engine", engine, "--runs", "3", "--json"}, env);
+        ASSERT_EQ(json.status, 0) << json.err.toStdString();
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+        EXPECT_EQ(o["address"].toString(), page);
+        EXPECT_EQ(o["engine"].toString(), engine);
+        QList<double> seconds;
+        for (const QJsonValue& v : o["seconds"].toArray()) seconds << v.toDouble();
+        ASSERT_EQ(seconds.size(), 3);
+        std::sort(seconds.begin(), seconds.end());
+        // The images are answered late; the Internet Explorer-style test never reads a cache,
+        // the Mozilla-style one may after its first load, as in the windows.
+        EXPECT_GE(std::string(engine) == "ie" ? seconds[0] : seconds[2], 0.15);
+        EXPECT_EQ(o["median"].toDouble(), seconds[1]);
+        EXPECT_NEAR(o["spread"].toDouble(), seconds[2] - seconds[0], 1e-6);
+        // Each load's message went aside, as the window words it.
+        const QStringList said = json.err.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(said.size(), 3) << json.err.toStdString();
+        for (const QString& line : said)
+            EXPECT_TRUE(QRegularExpression("^This page took [\\d.]+ seconds to load\\.$").match(line).hasMatch());
+    }
+    EXPECT_EQ(web.RequestCount("/page"), 3 + 2 * 3);  // the Mozilla-style test counts the images first
+
+    const CliRun text = RunCli({"web-test", page, "--runs", "2"}, env);
+    ASSERT_EQ(text.status, 0) << text.err.toStdString();
+    const QStringList lines = text.OutLines();
+    ASSERT_EQ(lines.size(), 4) << text.out.toStdString();
+    EXPECT_TRUE(lines[2].startsWith("Median: ") && lines[2].endsWith(" seconds"));
+    EXPECT_TRUE(lines[3].startsWith("Spread: "));
+
+    const std::string closed = "http://127.0.0.1:" + std::to_string(LocalWebServer::ClosedPort()) + "/";
+    const CliRun down = RunCli({"web-test", QString::fromStdString(closed), "--engine", "mozilla"}, env);
+    EXPECT_EQ(down.status, 1);
+    EXPECT_EQ(down.out, "");
+    EXPECT_EQ(down.err, "Error. Your Internet connection may be down. -2147012867 A connection with the server "
+                        "could not be established\n");
 }
 
 // A temporary Windows machine whose user ann has both browser profiles.
