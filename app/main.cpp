@@ -22,14 +22,14 @@
 #include "platform/qt/external_browser_qt.h"
 #include "platform/qt/locale_qt.h"
 #include "platform/qt/message_box_qt.h"
-#include "platform/qt/shutdown_api_dbus.h"
-#include "restart/reboot.h"
-#include "restart/restart_windows.h"
 #include "platform/qt/printer_qt.h"
 #include "platform/qt/save_dialog_qt.h"
-#include "platform/qt/tcp_socket_qt.h"
-#include "speedtest/data_window.h"
+#include "platform/qt/shutdown_api_dbus.h"
 #include "platform/qt/sync_http_qt.h"
+#include "platform/qt/tcp_socket_qt.h"
+#include "restart/reboot.h"
+#include "restart/restart_windows.h"
+#include "speedtest/data_window.h"
 #include "webtest/launch_web_test.h"
 #include "webtest/web_test_window.h"
 
@@ -76,6 +76,9 @@ int main(int argc, char** argv) {
     context.locale = &locale;
     context.saveDialog = &saveDialog;
     context.printer = &printer;
+    context.browserEngines = &browserEngines;
+    context.syncHttp = &syncHttp;
+    context.waiter = &waiter;
 
     brisko::BoostUiQt boostUi(windows);
     brisko::BoostEngine boostEngine({&processes, &registry, &paths, &pump, &files, &boostUi});
@@ -83,9 +86,6 @@ int main(int argc, char** argv) {
         return [&, mode] { brisko::RunOrEnd(messages, [&] { boostEngine.RunBoostMode(mode); }); };
     };
 
-    context.browserEngines = &browserEngines;
-    context.syncHttp = &syncHttp;
-    context.waiter = &waiter;
 
     brisko::main::Handlers mainHandlers;
     mainHandlers.command1 = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::InternetExplorer); };
