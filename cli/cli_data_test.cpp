@@ -9,51 +9,19 @@
 
 namespace brisko::cli {
 
-// Passes everything to the real socket and tells the test when the server has ended
-// the connection: the window never handles that, a terminal run must not wait forever.
-class CliDataTest::ObservedSocket final : public TcpSocket {
-public:
-    ObservedSocket(TcpSocket& inner, std::function<void()> onClosed)
-        : m_inner(inner), m_onClosed(std::move(onClosed)) {}
-
-    void SetEvents(TcpSocketEvents events) override {
-        // The client clears its events as it goes; nothing may call back after that.
-        if (events.closed || events.connected || events.dataArrival || events.error) {
-            events.closed = [closed = std::move(events.closed), this] {
-                if (closed) closed();
-                m_onClosed();
-            };
-        }
-        m_inner.SetEvents(std::move(events));
-    }
-    void Connect(const std::string& host, std::uint16_t port) override { m_inner.Connect(host, port); }
-    std::string RemoteHost() const override { return m_inner.RemoteHost(); }
-    Status SendData(const std::string& data) override { return m_inner.SendData(data); }
-    std::string GetData() override { return m_inner.GetData(); }
-    std::uint64_t DiscardData() override { return m_inner.DiscardData(); }
-    void Close() override { m_inner.Close(); }
-
-private:
-    TcpSocket& m_inner;
-    std::function<void()> m_onClosed;
-};
-
 CliDataTest::CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale,
                          ProgressLine& progress, std::string testUrl, DataTestHooks hooks, double stallSeconds)
     : m_clock(clock),
       m_progress(progress),
       m_testUrl(std::move(testUrl)),
       m_hooks(std::move(hooks)),
-      m_stallSeconds(stallSeconds),
-      m_socket(std::make_unique<ObservedSocket>(socket, [this] { OnPeerClosed(); })) {
+      m_stallSeconds(stallSeconds) {
     DataTestView& view = *this;
     MessageBoxService& messages = *this;
-    m_test = std::make_unique<DataSpeedTest>(*m_socket, clock, locale, messages, view);
+    m_test = std::make_unique<DataSpeedTest>(socket, clock, locale, messages, view);
 }
 
-CliDataTest::~CliDataTest() {
-    m_test.reset();  // closes the socket while the wrapper still exists
-}
+CliDataTest::~CliDataTest() = default;
 
 std::string CliDataTest::Text(const std::string& control) const {
     const auto it = m_texts.find(control);
@@ -96,7 +64,7 @@ void CliDataTest::Watch() {
         return;
     }
     // A complete download only waits for its next tick.
-    if (client.HeaderDone() && client.Counters().ReceivedBytes >= client.Counters().TotalBytes) return;
+    if (client.Complete()) return;
     if (now - m_seenAt >= m_stallSeconds)
         Fail(std::string(kConnectionDownText) + "Nothing has arrived for " +
              FormatGeneral(static_cast<std::int64_t>(m_stallSeconds)) + " seconds.");
@@ -106,19 +74,6 @@ void CliDataTest::Show(const std::string& text, const std::string&, bool) {
     // The window's closing message is no failure: the results follow.
     if (text == kDoneText) return;
     Fail(text);
-}
-
-void CliDataTest::OnPeerClosed() {
-    if (m_done || m_test->Finished()) return;
-    const auto& client = m_test->Client();
-    const DownloadCounters& c = client.Counters();
-    if (client.HeaderDone() && c.ReceivedBytes >= c.TotalBytes) return;  // the next tick finishes it
-    if (!client.HeaderDone()) {
-        Fail(std::string(kConnectionDownText) + "The server ended the connection without sending the file.");
-        return;
-    }
-    Fail(std::string(kConnectionDownText) + "The server ended the connection after " +
-         FormatGeneral(c.ReceivedBytes) + " of " + FormatGeneral(c.TotalBytes) + " bytes.");
 }
 
 void CliDataTest::Fail(const std::string& message) {

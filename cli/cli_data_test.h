@@ -52,8 +52,6 @@ public:
     std::string Text(const std::string& control) const;
 
 private:
-    class ObservedSocket;
-
     // DataTestView
     void SetText(const std::string& control, const std::string& text) override;
     void SetProgressBar(int) override {}
@@ -66,7 +64,6 @@ private:
     // MessageBoxService
     void Show(const std::string& text, const std::string& title, bool foreground) override;
 
-    void OnPeerClosed();
     void Fail(const std::string& message);
     void End();
 
@@ -75,7 +72,6 @@ private:
     std::string m_testUrl;
     DataTestHooks m_hooks;
     double m_stallSeconds;
-    std::unique_ptr<ObservedSocket> m_socket;
     std::unique_ptr<DataSpeedTest> m_test;
 
     std::map<std::string, std::string> m_texts;

@@ -29,10 +29,8 @@ public:
     // The host text given to the last Connect.
     virtual std::string RemoteHost() const = 0;
     virtual Status SendData(const std::string& data) = 0;
-    // Takes every pending byte, one char per byte.
-    virtual std::string GetData() = 0;
-    // Takes every pending byte and throws it away; returns how many there were.
-    virtual std::uint64_t DiscardData() = 0;
+    // Moves up to size pending bytes into buffer; returns how many (0: none pending).
+    virtual std::size_t Read(char* buffer, std::size_t size) = 0;
     // Closes at once, dropping whatever is pending; harmless when not connected.
     virtual void Close() = 0;
 };

@@ -73,6 +73,12 @@ QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QRec
     return label;
 }
 
+QLabel* AddProgressLabel(QWidget* panel, const char* name, QRect geometry) {
+    for (const ControlText& design : kProgressDesignTexts)
+        if (std::strcmp(design.control, name) == 0) return AddLabel(panel, name, design.text, geometry);
+    return AddLabel(panel, name, QString(), geometry);
+}
+
 QFrame* AddRule(QWidget* parent, QRect geometry) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
@@ -231,19 +237,19 @@ void data::BuildControls() {
     AddLabel(picMain, "", "Time", {col[1], 4, 40, 16}, true);
     AddRule(picMain, {col[1] + 36, 10, 76, 4});
     AddLabel(picMain, "", "Your Connection Quality", {col[2], 4, colWidth[2], 16}, true);
-    AddLabel(picMain, "lblTotalSize", "File Size - 0 KB", {col[0], 22, colWidth[0], 16});
-    AddLabel(picMain, "lblTime", "Total - N/A", {col[1], 22, colWidth[1], 16});
-    AddLabel(picMain, "lblMBEst", "Est - 0 MB/s", {col[2], 22, colWidth[2], 16});
+    AddProgressLabel(picMain, "lblTotalSize", {col[0], 22, colWidth[0], 16});
+    AddProgressLabel(picMain, "lblTime", {col[1], 22, colWidth[1], 16});
+    AddProgressLabel(picMain, "lblMBEst", {col[2], 22, colWidth[2], 16});
     AddLabel(picMain, "", "Progress", {col[0], 46, 60, 16}, true);
     AddRule(picMain, {col[0] + 60, 52, 72, 4});
     AddLabel(picMain, "", "Speeds", {col[1], 46, 50, 16}, true);
     AddRule(picMain, {col[1] + 48, 52, 64, 4});
-    AddLabel(picMain, "lblkbSoFar", "Downloaded - 0 KB", {col[0], 64, colWidth[0], 16});
-    AddLabel(picMain, "lblKBSpeed", "Current - 0 KB/s", {col[1], 64, colWidth[1], 16});
-    AddLabel(picMain, "lblKBMax", "Max - 0 KB/s", {col[2], 64, colWidth[2], 16});
-    AddLabel(picMain, "lblkbRemaining", "Complete - 0%", {col[0], 82, colWidth[0], 16});
-    AddLabel(picMain, "lblKBAvg", "Avg - 0 KB/s", {col[1], 82, colWidth[1], 16});
-    AddLabel(picMain, "lblKBMin", "Min - 0 KB/s", {col[2], 82, colWidth[2], 16});
+    AddProgressLabel(picMain, "lblkbSoFar", {col[0], 64, colWidth[0], 16});
+    AddProgressLabel(picMain, "lblKBSpeed", {col[1], 64, colWidth[1], 16});
+    AddProgressLabel(picMain, "lblKBMax", {col[2], 64, colWidth[2], 16});
+    AddProgressLabel(picMain, "lblkbRemaining", {col[0], 82, colWidth[0], 16});
+    AddProgressLabel(picMain, "lblKBAvg", {col[1], 82, colWidth[1], 16});
+    AddProgressLabel(picMain, "lblKBMin", {col[2], 82, colWidth[2], 16});
     m_bar = new QProgressBar(picMain);
     m_bar->setObjectName("pBar");
     m_bar->setRange(0, 100);

@@ -3,47 +3,67 @@
 #include <algorithm>
 #include <limits>
 
+#include "speedtest/number_format.h"
+
 namespace brisko {
 
 namespace {
 
-constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+constexpr std::string_view kHttp = "HTTP/";
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return lower;
+// Each read takes at most this much; the same buffer serves every read.
+constexpr std::size_t kReadBytes = 256 * 1024;
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
 }
 
-bool ContainsHttp(std::string_view text) {
-    static constexpr std::string_view kHttp = "http";
-    auto it = std::search(text.begin(), text.end(), kHttp.begin(), kHttp.end(), [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-    });
-    return it != text.end();
+std::string_view WithoutCr(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
 }
 
-// Characters 10 to 12 hold the status code of a status line such as "HTTP/1.1 200 OK".
-bool StatusIs200(std::string_view chunk) { return chunk.size() >= 12 && chunk.substr(9, 3) == "200"; }
-
-// The size value starts one character after "content-length:" and its colon, and
-// ends before the next CR LF.
-std::int64_t SizeAt(std::string_view chunk, std::size_t namePos) {
-    const std::size_t start = namePos + 16;
-    if (start >= chunk.size()) return AssumedSize;
-    const std::size_t end = chunk.find("\r\n", start + 1);
-    if (end == std::string_view::npos || end + 1 > kPositionLimit) return AssumedSize;
-    return ParseContentLength(chunk.substr(start, end - start));
+// "HTTP/" version, blanks, the three digits 200, then a blank or the line's end.
+bool StatusIs200(std::string_view line) {
+    line.remove_prefix(kHttp.size());
+    std::size_t i = 0;
+    while (i < line.size() && ((line[i] >= '0' && line[i] <= '9') || line[i] == '.')) ++i;
+    if (i == 0 || i >= line.size() || line[i] != ' ') return false;
+    while (i < line.size() && line[i] == ' ') ++i;
+    if (line.substr(i, 3) != "200") return false;
+    return line.size() == i + 3 || line[i + 3] == ' ';
 }
 
-// Body bytes behind the header's empty line. Without one, the whole chunk but its
-// first three characters counts, as it always has.
-std::int64_t BodyAfterHeader(std::string_view chunk) {
-    const std::size_t end = chunk.find(kHeaderEnd);
-    if (end == std::string_view::npos) return chunk.size() >= 3 ? static_cast<std::int64_t>(chunk.size() - 3) : 0;
-    return static_cast<std::int64_t>(chunk.size() - (end + kHeaderEnd.size()));
+// Where the body starts: after the first empty line (CR LF or a bare LF), searched
+// from the end of the status line. npos while it has not arrived.
+std::size_t HeaderEnd(std::string_view text, std::size_t statusEnd) {
+    for (std::size_t lf = statusEnd; lf != std::string_view::npos; lf = text.find('\n', lf + 1)) {
+        if (lf + 1 < text.size() && text[lf + 1] == '\n') return lf + 2;
+        if (lf + 2 < text.size() && text[lf + 1] == '\r' && text[lf + 2] == '\n') return lf + 3;
+    }
+    return std::string_view::npos;
+}
+
+// The size the header lines give; nothing when none is usable or two disagree.
+std::optional<std::int64_t> SizeFromHeader(std::string_view lines) {
+    std::optional<std::int64_t> size;
+    bool seen = false;
+    while (!lines.empty()) {
+        const std::size_t lf = lines.find('\n');
+        const std::string_view line = WithoutCr(lines.substr(0, lf));
+        lines.remove_prefix(lf == std::string_view::npos ? lines.size() : lf + 1);
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !EqualsIgnoringCase(line.substr(0, colon), "content-length")) continue;
+        const std::optional<std::int64_t> value = ParseContentLength(line.substr(colon + 1));
+        if (seen && value != size) return std::nullopt;
+        size = value;
+        seen = true;
+    }
+    return size;
 }
 
 }  // namespace
@@ -79,36 +99,47 @@ std::string BuildRequest(const std::string& path, const std::string& host) {
            "\r\n";
 }
 
-std::int64_t ParseContentLength(std::string_view value) {
+std::optional<std::int64_t> ParseContentLength(std::string_view value) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!value.empty() && blank(value.front())) value.remove_prefix(1);
     while (!value.empty() && blank(value.back())) value.remove_suffix(1);
-    if (value.empty()) return AssumedSize;
+    if (value.empty()) return std::nullopt;
     std::int64_t size = 0;
     for (char c : value) {
-        if (c < '0' || c > '9') return AssumedSize;
+        if (c < '0' || c > '9') return std::nullopt;
         const int digit = c - '0';
-        if (size > (std::numeric_limits<std::int64_t>::max() - digit) / 10) return AssumedSize;
+        if (size > (std::numeric_limits<std::int64_t>::max() - digit) / 10) return std::nullopt;
         size = size * 10 + digit;
     }
-    return size == 0 ? AssumedSize : size;
+    if (size == 0) return std::nullopt;
+    return size;
 }
 
-FirstChunkVerdict JudgeFirstChunk(std::string_view chunk) {
-    FirstChunkVerdict verdict;
-    if (ContainsHttp(chunk) && !StatusIs200(chunk)) {
-        verdict.refused = true;
+ResponseVerdict JudgeResponseStart(std::string_view start) {
+    ResponseVerdict verdict;
+    start = start.substr(0, kHeaderLimit);
+    const std::size_t known = std::min(start.size(), kHttp.size());
+    if (start.substr(0, known) != kHttp.substr(0, known)) {
+        // Not HTTP: every byte is the file's.
+        verdict.kind = ResponseVerdict::Accepted;
         return verdict;
     }
-    const std::string lower = Lower(chunk);
-    verdict.totalBytes = AssumedSize;
-    if (lower.find("content-type:") == std::string::npos) {
-        verdict.bodyBytes = static_cast<std::int64_t>(chunk.size());
+    const std::size_t statusEnd = start.find('\n');
+    if (statusEnd != std::string_view::npos && !StatusIs200(WithoutCr(start.substr(0, statusEnd)))) {
+        verdict.kind = ResponseVerdict::Refused;
         return verdict;
     }
-    const std::size_t namePos = lower.find("content-length:");
-    if (namePos != std::string::npos) verdict.totalBytes = SizeAt(chunk, namePos);
-    verdict.bodyBytes = BodyAfterHeader(chunk);
+    const std::size_t end = statusEnd == std::string_view::npos ? statusEnd : HeaderEnd(start, statusEnd);
+    if (end == std::string_view::npos) {
+        if (start.size() >= kHeaderLimit) verdict.kind = ResponseVerdict::Refused;
+        return verdict;
+    }
+    verdict.kind = ResponseVerdict::Accepted;
+    verdict.headerBytes = end;
+    if (const std::optional<std::int64_t> size = SizeFromHeader(start.substr(statusEnd + 1, end - statusEnd - 1))) {
+        verdict.totalBytes = *size;
+        verdict.sizeGiven = true;
+    }
     return verdict;
 }
 
@@ -128,11 +159,17 @@ DownloadClient::~DownloadClient() {
     m_socket.Close();
 }
 
-void DownloadClient::ConnectToTestServer() {
-    m_socket.Close();
+void DownloadClient::Reset() {
     m_headerDone = false;
     m_complete = false;
+    m_ended = false;
+    m_sizeGiven = false;
     m_header.clear();
+}
+
+void DownloadClient::ConnectToTestServer() {
+    m_socket.Close();
+    Reset();
     const std::optional<TestAddress> address = SplitTestUrl(m_testUrl);
     if (!address) {
         m_messages.Show(std::string(kConnectionDownText) + "The test file address is not valid: " + m_testUrl);
@@ -144,9 +181,7 @@ void DownloadClient::ConnectToTestServer() {
 void DownloadClient::Close() { m_socket.Close(); }
 
 void DownloadClient::OnConnect() {
-    m_headerDone = false;
-    m_complete = false;
-    m_header.clear();
+    Reset();
     const std::optional<TestAddress> address = SplitTestUrl(m_testUrl);
     if (!address) return;
     const Status sent = m_socket.SendData(BuildRequest(address->path, m_socket.RemoteHost()));
@@ -154,68 +189,78 @@ void DownloadClient::OnConnect() {
 }
 
 void DownloadClient::OnDataArrival() {
+    if (m_buffer.empty()) m_buffer.resize(kReadBytes);
+    while (!m_complete && !m_ended) {
+        const std::size_t size = m_socket.Read(m_buffer.data(), m_buffer.size());
+        if (size == 0) return;
+        Take(m_buffer.data(), size);
+    }
+}
+
+// The header is gathered until it can be judged; body bytes are only counted.
+void DownloadClient::Take(const char* data, std::size_t size) {
     if (m_headerDone) {
-        // Body data is only counted, never kept.
-        m_counters.ReceivedBytes += static_cast<std::int64_t>(m_socket.DiscardData());
+        m_counters.ReceivedBytes += static_cast<std::int64_t>(size);
         CompletionCheck();
         return;
     }
-    CollectHeader(m_socket.GetData());
-}
-
-// A header split over several reads is gathered until its empty line (or the
-// limit) has arrived, then judged whole. A status other than 200 is refused as
-// soon as it can be read, since more data cannot change that verdict.
-void DownloadClient::CollectHeader(std::string chunk) {
-    if (chunk.empty()) return;
-    if (m_header.empty() && (chunk.find(kHeaderEnd) != std::string::npos || chunk.size() >= kHeaderLimit)) {
-        Judge(chunk);
-        return;
-    }
-    const std::size_t searchFrom = m_header.size() >= 3 ? m_header.size() - 3 : 0;
-    m_header += chunk;
-    const bool ended = m_header.find(kHeaderEnd, searchFrom) != std::string::npos;
-    const bool statusKnown = m_header.size() >= 12 && ContainsHttp(m_header);
-    if (ended || m_header.size() >= kHeaderLimit || (statusKnown && !StatusIs200(m_header))) {
-        std::string whole;
-        whole.swap(m_header);
-        Judge(whole);
-    }
-}
-
-void DownloadClient::Judge(std::string_view chunk) {
-    const FirstChunkVerdict verdict = JudgeFirstChunk(chunk);
-    if (verdict.refused) {
+    const std::size_t taken = std::min(size, kHeaderLimit - m_header.size());
+    m_header.append(data, taken);
+    const ResponseVerdict verdict = JudgeResponseStart(m_header);
+    if (verdict.kind == ResponseVerdict::NeedMore) return;
+    if (verdict.kind == ResponseVerdict::Refused) {
         // Closed before the message, so nothing more arrives while it is open.
+        m_ended = true;
         m_socket.Close();
         m_messages.Show(kFileNotFoundText);
         return;
     }
+    const std::size_t body = m_header.size() - verdict.headerBytes + (size - taken);
+    m_header.clear();
     m_counters.TotalBytes = verdict.totalBytes;
+    m_sizeGiven = verdict.sizeGiven;
     m_headerDone = true;
     if (m_onHeaderDone) m_onHeaderDone();
-    m_counters.ReceivedBytes += verdict.bodyBytes;
+    m_counters.ReceivedBytes += static_cast<std::int64_t>(body);
     CompletionCheck();
 }
 
 void DownloadClient::CompletionCheck() {
-    if (m_complete || m_counters.ReceivedBytes < m_counters.TotalBytes) return;
+    if (!m_complete && m_counters.ReceivedBytes >= m_counters.TotalBytes) Finish();
+}
+
+void DownloadClient::Finish() {
     m_complete = true;
     m_socket.Close();
     m_endTime = m_clock.MonotonicSeconds();
+}
+
+void DownloadClient::CutShort(const std::string& reason) {
+    m_ended = true;
+    m_socket.Close();
+    if (m_onCutShort) m_onCutShort();
+    m_messages.Show(kConnectionDownText + reason);
 }
 
 void DownloadClient::OnError(long, const std::string& description) {
     m_messages.Show(kConnectionDownText + description);
 }
 
-// The server ended the connection. A header still being gathered is judged as it
-// stands, which is what a single read would have given; otherwise nothing happens.
+// In HTTP/1.0 the close is the end of a body sent without a size; with a size, fewer
+// bytes mean the file was cut short.
 void DownloadClient::OnClosed() {
-    if (m_headerDone || m_header.empty()) return;
-    std::string whole;
-    whole.swap(m_header);
-    Judge(whole);
+    OnDataArrival();  // what was still pending came before the close
+    if (m_complete || m_ended) return;
+    const std::int64_t received = m_counters.ReceivedBytes;
+    if (!m_headerDone || received == 0) {
+        CutShort("The server ended the connection without sending the file.");
+    } else if (!m_sizeGiven) {
+        m_counters.TotalBytes = received;
+        Finish();
+    } else {
+        CutShort("The server ended the connection after " + FormatGeneral(received) + " of " +
+                 FormatGeneral(m_counters.TotalBytes) + " bytes.");
+    }
 }
 
 }  // namespace brisko

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -18,11 +19,8 @@ namespace brisko {
 // stay exactly ten million.
 inline constexpr std::int64_t AssumedSize = 10'000'000;
 
-// A header that has not ended after this many bytes is judged as it stands.
+// A header that has not ended after this many bytes is no header a file server sends.
 inline constexpr std::size_t kHeaderLimit = 16 * 1024;
-
-// The header positions of the size value were 16-bit; a size beyond them is unusable.
-inline constexpr std::size_t kPositionLimit = 32767;
 
 inline constexpr const char* kFileNotFoundText = "Error! File not found.";
 inline constexpr const char* kConnectionDownText = "Error! Your Internet connection may be down. ";
@@ -42,17 +40,25 @@ std::optional<TestAddress> SplitTestUrl(const std::string& testUrl);
 
 std::string BuildRequest(const std::string& path, const std::string& host);
 
-// What the first chunk of a response (or the collected header) says.
-struct FirstChunkVerdict {
-    bool refused = false;          // a status other than 200
-    std::int64_t totalBytes = 0;   // the file size to count up to
-    std::int64_t bodyBytes = 0;    // body bytes that came with the header
+// What the start of a response says, judged from its header alone.
+struct ResponseVerdict {
+    enum Kind {
+        NeedMore,  // the header has not ended yet
+        Refused,   // a status other than 200, or no valid HTTP header
+        Accepted,  // a 200 header, or a response that is not HTTP at all (all body)
+    };
+    Kind kind = NeedMore;
+    std::size_t headerBytes = 0;        // where the body starts
+    std::int64_t totalBytes = AssumedSize;
+    bool sizeGiven = false;             // a usable Content-Length
 };
-FirstChunkVerdict JudgeFirstChunk(std::string_view chunk);
+// The verdict never changes once it is not NeedMore, however much more arrives, so
+// it does not depend on how the bytes were split into reads.
+ResponseVerdict JudgeResponseStart(std::string_view start);
 
-// The Content-Length value as the header carries it; AssumedSize for 0 and for
-// anything that is not a plain decimal number fitting the counters.
-std::int64_t ParseContentLength(std::string_view value);
+// The Content-Length value as the header carries it; nullopt for 0 and for anything
+// that is not a plain decimal number fitting the counters.
+std::optional<std::int64_t> ParseContentLength(std::string_view value);
 
 class DownloadClient {
 public:
@@ -64,6 +70,10 @@ public:
     DownloadClient(const DownloadClient&) = delete;
     DownloadClient& operator=(const DownloadClient&) = delete;
 
+    // Runs when the server ends the connection before the file is complete, just
+    // before the message saying so.
+    void SetOnCutShort(std::function<void()> onCutShort) { m_onCutShort = std::move(onCutShort); }
+
     void SetTestUrl(std::string testUrl) { m_testUrl = std::move(testUrl); }
     const std::string& TestUrl() const { return m_testUrl; }
 
@@ -72,29 +82,37 @@ public:
     void Close();
 
     bool HeaderDone() const { return m_headerDone; }
+    // The whole file has been counted (or the server ended a file of unknown size).
+    bool Complete() const { return m_complete; }
     const DownloadCounters& Counters() const { return m_counters; }
     void ResetReceivedBytes() { m_counters.ReceivedBytes = 0; }
     // Monotonic clock reading when ReceivedBytes first reached TotalBytes.
     double EndTime() const { return m_endTime; }
 
 private:
+    void Reset();
     void OnConnect();
     void OnDataArrival();
     void OnError(long number, const std::string& description);
     void OnClosed();
-    void CollectHeader(std::string chunk);
-    void Judge(std::string_view chunk);
+    void Take(const char* data, std::size_t size);
     void CompletionCheck();
+    void Finish();
+    void CutShort(const std::string& reason);
 
     TcpSocket& m_socket;
     const Clock& m_clock;
     MessageBoxService& m_messages;
     std::function<void()> m_onHeaderDone;
+    std::function<void()> m_onCutShort;
 
     std::string m_testUrl;
     bool m_headerDone = false;
     bool m_complete = false;
-    std::string m_header;  // the header so far, while it has not ended
+    bool m_ended = false;  // refused or cut short: nothing more is counted
+    bool m_sizeGiven = false;
+    std::string m_header;       // the response so far, while its header has not ended
+    std::vector<char> m_buffer;  // every read lands here; body bytes are only counted
     DownloadCounters m_counters;
     double m_endTime = 0;
 };

@@ -17,7 +17,10 @@ DataSpeedTest::DataSpeedTest(TcpSocket& socket, const Clock& clock, const Locale
       m_locale(locale),
       m_messages(messages),
       m_view(view),
-      m_client(socket, clock, messages, [this] { m_view.SetTimerEnabled(true); }) {}
+      m_client(socket, clock, messages, [this] { m_view.SetTimerEnabled(true); }) {
+    // A server that ends the connection early ends the test as Stop would.
+    m_client.SetOnCutShort([this] { StopTest(); });
+}
 
 void DataSpeedTest::OnStartButton() {
     if (m_caption == kStartCaption)
@@ -37,9 +40,12 @@ void DataSpeedTest::StartTest() {
     m_view.SetSaveEnabled(false);
     // The clock runs from the button press: connecting and the request count too.
     m_startTime = m_clock.MonotonicSeconds();
+    m_ticks = 0;
     m_maxSpeed = 0;
     m_view.SetProgressBar(0);
-    m_minSpeed = kInitialMinSpeed;
+    m_minSpeed = 0;
+    // The last test's figures would stand beside an empty bar.
+    for (const ControlText& design : kProgressDesignTexts) m_view.SetText(design.control, design.text);
     m_client.ResetReceivedBytes();
     m_lastReceivedBytes = 0;
     m_currentSpeed = 0;
@@ -67,7 +73,7 @@ void DataSpeedTest::Shutdown() {
 
 void DataSpeedTest::Tick() {
     const DownloadCounters& c = m_client.Counters();
-    if (c.ReceivedBytes >= c.TotalBytes) {
+    if (m_client.Complete()) {
         // The results panel now covers the progress panel; it keeps what FinishTest wrote.
         FinishTest();
         return;
@@ -89,8 +95,9 @@ void DataSpeedTest::Tick() {
     m_currentSpeed = delta <= kMaxExact ? WholeDiv(delta * 1000, interval * 1024)
                                         : Whole(1000.0 / interval * (delta / 1024.0));
     m_view.SetText("lblKBSpeed", "Speed - " + FormatGeneral(m_currentSpeed) + " KB/s");
-    if (m_currentSpeed > m_maxSpeed) m_maxSpeed = m_currentSpeed;
-    if (m_currentSpeed < m_minSpeed) m_minSpeed = m_currentSpeed;
+    if (m_ticks++ == 0) m_maxSpeed = m_minSpeed = m_currentSpeed;
+    m_maxSpeed = std::max(m_maxSpeed, m_currentSpeed);
+    m_minSpeed = std::min(m_minSpeed, m_currentSpeed);
     m_view.SetText("lblKBMax", "Max - " + FormatGeneral(m_maxSpeed) + " KB/s");
     m_view.SetText("lblKBMin", "Min - " + FormatGeneral(m_minSpeed) + " KB/s");
     const std::int64_t average = elapsed > 0 ? Whole(c.ReceivedBytes / elapsed / 1024) : 0;
@@ -118,12 +125,14 @@ void DataSpeedTest::FinishTest() {
     m_view.SetSaveEnabled(true);
     m_view.SetResultsVisible(true);
     m_view.SetWindowHeight(kFinishedHeightTwips);
+    const std::int64_t maximum = m_ticks ? std::max(m_maxSpeed, average) : average;
+    const std::int64_t minimum = m_ticks ? std::min(m_minSpeed, average) : average;
     m_view.SetText("lblAverageSpeed", FormatGeneral(average) + " KB/s");
-    m_view.SetText("lblMaximumSpeed", FormatGeneral(m_maxSpeed) + " KB/s");
-    m_view.SetText("lblMinimumSpeed", FormatGeneral(m_minSpeed) + " KB/s");
+    m_view.SetText("lblMaximumSpeed", FormatGeneral(maximum) + " KB/s");
+    m_view.SetText("lblMinimumSpeed", FormatGeneral(minimum) + " KB/s");
     m_view.SetText("lblTotalTime", seconds);
     m_view.SetText("lblFileSize", size);
-    m_results = {c.TotalBytes, tenths, average, m_maxSpeed, m_minSpeed};
+    m_results = {c.TotalBytes, tenths, average, maximum, minimum};
     m_finished = true;
     m_messages.Show(kDoneText);
 }

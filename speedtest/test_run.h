@@ -16,11 +16,21 @@ namespace brisko {
 inline constexpr int kTimerIntervalMs = 500;
 inline constexpr int kStartedHeightTwips = 5500;
 inline constexpr int kFinishedHeightTwips = 6820;
-inline constexpr std::int64_t kInitialMinSpeed = 10240;
 
 inline constexpr const char* kStartCaption = "Test Data Speed";
 inline constexpr const char* kStopCaption = "Stop";
 inline constexpr const char* kDoneText = "Done! You can Save and/or Print the results by going to the Main menu.";
+
+// The progress panel as designed; a new test starts from it.
+struct ControlText {
+    const char* control;
+    const char* text;
+};
+inline constexpr ControlText kProgressDesignTexts[] = {
+    {"lblTotalSize", "File Size - 0 KB"}, {"lblTime", "Total - N/A"},      {"lblMBEst", "Est - 0 MB/s"},
+    {"lblkbSoFar", "Downloaded - 0 KB"},  {"lblKBSpeed", "Current - 0 KB/s"}, {"lblKBMax", "Max - 0 KB/s"},
+    {"lblkbRemaining", "Complete - 0%"},  {"lblKBAvg", "Avg - 0 KB/s"},     {"lblKBMin", "Min - 0 KB/s"},
+};
 
 class DataTestView {
 public:
@@ -61,11 +71,11 @@ public:
 
     const DownloadClient& Client() const { return m_client; }
     const std::string& ButtonCaption() const { return m_caption; }
-    std::int64_t MaxSpeed() const { return m_maxSpeed; }
-    std::int64_t MinSpeed() const { return m_minSpeed; }
     std::int64_t CurrentSpeed() const { return m_currentSpeed; }
     bool Finished() const { return m_finished; }
-    // Valid once Finished().
+    // Valid once Finished(). Max and min are the ticks' extremes, widened to take in
+    // the average (connecting counts in it, and the last part of a download is never
+    // ticked); with no tick at all both are the average.
     const DataTestResults& Results() const { return m_results; }
 
 private:
@@ -81,9 +91,10 @@ private:
 
     std::string m_caption = kStartCaption;
     double m_startTime = 0;  // monotonic seconds
-    // Interval speeds in KB/s: a fast link passes 32,767 easily.
+    // Interval speeds in KB/s over the ticks so far: a fast link passes 32,767 easily.
+    int m_ticks = 0;
     std::int64_t m_maxSpeed = 0;
-    std::int64_t m_minSpeed = kInitialMinSpeed;
+    std::int64_t m_minSpeed = 0;
     std::int64_t m_currentSpeed = 0;
     std::int64_t m_lastReceivedBytes = 0;
     bool m_finished = false;

@@ -85,20 +85,9 @@ Status TcpSocketQt::SendData(const std::string& data) {
     return Status::Ok();
 }
 
-std::string TcpSocketQt::GetData() {
-    const QByteArray bytes = m_socket->readAll();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-std::uint64_t TcpSocketQt::DiscardData() {
-    // skip() frees the socket's buffer without copying the bytes anywhere.
-    qint64 total = 0;
-    for (qint64 pending = m_socket->bytesAvailable(); pending > 0; pending = m_socket->bytesAvailable()) {
-        const qint64 skipped = m_socket->skip(pending);
-        if (skipped <= 0) break;
-        total += skipped;
-    }
-    return static_cast<std::uint64_t>(total);
+std::size_t TcpSocketQt::Read(char* buffer, std::size_t size) {
+    const qint64 read = m_socket->read(buffer, static_cast<qint64>(size));
+    return read > 0 ? static_cast<std::size_t>(read) : 0;
 }
 
 void TcpSocketQt::Close() {

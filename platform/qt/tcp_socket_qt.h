@@ -17,8 +17,7 @@ public:
     void Connect(const std::string& host, std::uint16_t port) override;
     std::string RemoteHost() const override { return m_remoteHost; }
     Status SendData(const std::string& data) override;
-    std::string GetData() override;
-    std::uint64_t DiscardData() override;
+    std::size_t Read(char* buffer, std::size_t size) override;
     void Close() override;
 
     QTcpSocket* Socket() const { return m_socket.get(); }

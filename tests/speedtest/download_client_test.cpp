@@ -23,50 +23,100 @@ TEST(SplitTestUrlTest, SplitsHostPortAndPath) {
     }
 }
 
-TEST(FirstChunkTest, FollowsTheRulesTable) {
+// What a test ends with, whichever way the response was split into reads.
+struct Outcome {
+    std::vector<std::string> messages;
+    bool headerDone = false, complete = false;
+    std::int64_t total = 0, received = 0;
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome Feed(const std::vector<std::string>& reads, bool serverCloses = false) {
+    test::FakeTcpSocket socket;
+    test::FakeClock clock;
+    test::FakeMessageBox messages;
+    DownloadClient client{socket, clock, messages, [] {}};
+    client.SetTestUrl("files.example/f");
+    client.ConnectToTestServer();
+    socket.Accept();
+    for (const std::string& read : reads) socket.Arrive(read);
+    if (serverCloses) socket.PeerCloses();
+    return {messages.Texts(), client.HeaderDone(), client.Complete(), client.Counters().TotalBytes,
+            client.Counters().ReceivedBytes};
+}
+
+TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
     const std::string body(1000, 'x');
+    const std::string header = "HTTP/1.1 200 OK\r\nContent-Type: a\r\n";
+    const std::int64_t refused = -1;
     const struct {
         const char* what;
-        std::string chunk;
-        bool refused;
-        std::int64_t total, bodyBytes;
+        std::string response;
+        std::int64_t total, received;
     } cases[] = {
-        {"size and body", kOkHeader + body, false, 4194304, 1000},
-        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", true, 0, 0},
-        {"redirect", "HTTP/1.1 302 Found\r\nLocation: http://x/\r\n\r\n", true, 0, 0},
-        {"status line cut short", "HTTP/1.1 20", true, 0, 0},
-        {"HTTP/1.0 status", "HTTP/1.0 200 OK\r\nContent-Type: a\r\nContent-Length: 10\r\n\r\n12345", false, 10, 5},
-        {"names in capitals", "HTTP/1.1 200 OK\r\nCONTENT-TYPE: a\r\nCONTENT-LENGTH: 4194304\r\n\r\n" + body, false,
-         4194304, 1000},
-        {"no blank after the colon",
-         "HTTP/1.1 200 OK\r\nContent-Type: a\r\nContent-Length:4194304\r\n\r\n", false, 194304, 0},
-        {"size 0", "HTTP/1.1 200 OK\r\nContent-Type: a\r\nContent-Length: 0\r\n\r\n", false, AssumedSize, 0},
-        {"no size", "HTTP/1.1 200 OK\r\nContent-Type: a\r\n\r\n" + body, false, AssumedSize, 1000},
-        {"no type: all counted", "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\nabc", false, AssumedSize, 42},
-        {"not http at all", "220 Welcome to the file store\r\n", false, AssumedSize, 31},
-        {"no empty line: all but three counted", "HTTP/1.1 200 OK\r\nContent-Type: a\r\n", false, AssumedSize, 31},
-        {"negative size", "HTTP/1.1 200 OK\r\nContent-Type: a\r\nContent-Length: -1\r\n\r\n", false, AssumedSize, 0},
-        {"size not a number", "HTTP/1.1 200 OK\r\nContent-Type: a\r\nContent-Length: abc\r\n\r\n", false,
-         AssumedSize, 0},
-        {"size beyond the counter",
-         "HTTP/1.1 200 OK\r\nContent-Type: a\r\nContent-Length: 99999999999999999999\r\n\r\n", false, AssumedSize, 0},
-        {"empty size", "HTTP/1.1 200 OK\r\nContent-Type: a\r\nContent-Length: \r\n\r\n", false, AssumedSize, 0},
-        {"blanks trimmed", "HTTP/1.1 200 OK\r\nContent-Type: a\r\nContent-Length:  77 \t\r\n\r\n", false, 77, 0},
-        {"LF-only lines", "HTTP/1.1 200 OK\nContent-Type: a\nContent-Length: 5\n\nabcde", false, AssumedSize, 53},
-        {"beyond 2 GB", "HTTP/1.1 200 OK\r\nContent-Type: a\r\nContent-Length: 5000000000\r\n\r\n", false,
-         5000000000, 0},
-        {"size past the position limit",
-         "HTTP/1.1 200 OK\r\nContent-Type: a\r\nX-Pad: " + std::string(33000, 'p') +
-             "\r\nContent-Length: 10\r\n\r\n",
-         false, AssumedSize, 0},
+        {"size and body", kOkHeader + body, 4194304, 1000},
+        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", refused, 0},
+        {"redirect", "HTTP/1.1 302 Found\r\nLocation: http://x/\r\n\r\n", refused, 0},
+        {"no status", "HTTP/\r\n\r\n200", refused, 0},
+        {"four-digit status", "HTTP/1.1 2000 OK\r\n\r\n", refused, 0},
+        {"names in capitals", "HTTP/1.0 200 OK\r\nCONTENT-LENGTH: 4194304\r\n\r\n" + body, 4194304, 1000},
+        {"no blank after the colon", header + "Content-Length:4194304\r\n\r\n", 4194304, 0},
+        {"blanks trimmed", header + "Content-Length:  77 \t\r\n\r\n", 77, 0},
+        {"no type", "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\nabc", 99, 3},
+        {"LF-only lines", "HTTP/1.1 200 OK\nContent-Length: 5\n\nabcde", 5, 5},
+        {"no size", header + "\r\n" + body, AssumedSize, 1000},
+        {"size only in the body", header + "\r\nContent-Length: 5\r\n\r\n", AssumedSize, 21},
+        {"size 0", header + "Content-Length: 0\r\n\r\n", AssumedSize, 0},
+        {"unusable sizes", header + "Content-Length: -1\r\nContent-Length: abc\r\n\r\n", AssumedSize, 0},
+        {"sizes that disagree", header + "Content-Length: 5\r\nContent-Length: 6\r\n\r\n", AssumedSize, 0},
+        {"size beyond the counter", header + "Content-Length: 99999999999999999999\r\n\r\n", AssumedSize, 0},
+        {"beyond 2 GB", header + "Content-Length: 5000000000\r\n\r\n", 5000000000, 0},
+        {"not HTTP at all", "220 Welcome to the file store, http://x/\r\n", AssumedSize, 42},
+        {"endless header", header + "X-Long: " + std::string(kHeaderLimit, 'y'), refused, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const FirstChunkVerdict v = JudgeFirstChunk(c.chunk);
-        EXPECT_EQ(v.refused, c.refused);
-        if (c.refused) continue;
-        EXPECT_EQ(v.totalBytes, c.total);
-        EXPECT_EQ(v.bodyBytes, c.bodyBytes);
+        const Outcome whole = Feed({c.response});
+        if (c.total == refused) {
+            EXPECT_EQ(whole.messages, std::vector<std::string>{"Error! File not found."});
+            EXPECT_FALSE(whole.headerDone);
+        } else {
+            EXPECT_TRUE(whole.messages.empty());
+            EXPECT_EQ(whole.total, c.total);
+            EXPECT_EQ(whole.received, c.received);
+        }
+        const std::size_t step = c.response.size() > 2000 ? 97 : 1;
+        for (std::size_t cut = 1; cut < c.response.size(); cut += step)
+            ASSERT_EQ(Feed({c.response.substr(0, cut), c.response.substr(cut)}), whole) << "cut at " << cut;
+    }
+}
+
+TEST(ResponseTest, ServerClosingEndsAFileOfUnknownSizeAndCutsOthersShort) {
+    const std::string down = "Error! Your Internet connection may be down. ";
+    const std::string noFile = down + "The server ended the connection without sending the file.";
+    const struct {
+        const char* what;
+        std::string response;
+        std::vector<std::string> messages;
+        bool complete;
+        std::int64_t total;
+    } cases[] = {
+        {"no size: the close ends the body", "HTTP/1.0 200 OK\r\n\r\n" + std::string(5000, 'b'), {}, true, 5000},
+        {"not HTTP: the close ends it", "raw bytes", {}, true, 9},
+        {"size given, fewer bytes", kOkHeader + std::string(1000, 'b'),
+         {down + "The server ended the connection after 1000 of 4194304 bytes."}, false, 4194304},
+        {"header cut off", "HTTP/1.1 200 OK\r\nContent-Type: a\r\n", {noFile}, false, 0},
+        {"nothing at all", "", {noFile}, false, 0},
+        {"no size and no body", "HTTP/1.0 200 OK\r\n\r\n", {noFile}, false, AssumedSize},
+        {"already complete", "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc", {}, true, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o = Feed({c.response}, true);
+        EXPECT_EQ(o.messages, c.messages);
+        EXPECT_EQ(o.complete, c.complete);
+        if (c.total) EXPECT_EQ(o.total, c.total);
+        if (c.complete) EXPECT_EQ(o.received, c.total);
     }
 }
 
@@ -93,56 +143,16 @@ TEST_F(DownloadClientTest, ConnectsOnPort80AndSendsTheRequest) {
                            "User-Agent: Default\r\nHost: files.example\r\nAccept: */*\r\nAccept-Language: en\r\n\r\n");
 }
 
-TEST_F(DownloadClientTest, HeaderSplitAtAnyByteIsJudgedWhole) {
-    const std::string response = kOkHeader + std::string(500, 'b');
-    for (std::size_t cut = 1; cut < kOkHeader.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        client.ResetReceivedBytes();
-        timerStarts = 0;
-        Connect();
-        socket.Arrive(response.substr(0, cut));
-        EXPECT_FALSE(client.HeaderDone());
-        socket.Arrive(response.substr(cut));
-        EXPECT_TRUE(client.HeaderDone());
-        EXPECT_EQ(timerStarts, 1);
-        EXPECT_EQ(client.Counters().TotalBytes, 4194304);
-        EXPECT_EQ(client.Counters().ReceivedBytes, 500);
-    }
-    EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(DownloadClientTest, EndlessHeaderIsJudgedAtTheLimit) {
+TEST_F(DownloadClientTest, RefusedStatusIsReportedAsSoonAsItsLineEnds) {
     Connect();
-    const std::string start = "HTTP/1.1 200 OK\r\nContent-Type: a\r\nX-Long: ";
-    socket.Arrive(start);
-    socket.Arrive(std::string(kHeaderLimit - start.size() - 1, 'y'));
-    EXPECT_FALSE(client.HeaderDone());
-    socket.Arrive("y");
-    EXPECT_TRUE(client.HeaderDone());
-    EXPECT_EQ(client.Counters().TotalBytes, AssumedSize);
-    EXPECT_EQ(client.Counters().ReceivedBytes, static_cast<std::int64_t>(kHeaderLimit - 3));
-}
-
-TEST_F(DownloadClientTest, RefusedStatusIsReportedAsSoonAsItIsKnown) {
-    Connect();
-    socket.Arrive("HTTP/1.1 4");
+    socket.Arrive("HTTP/1.1 404 Not Found");
     EXPECT_TRUE(messages.shown.empty());
-    socket.Arrive("04 Not Found\r\n");
+    socket.Arrive("\r\n");
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Error! File not found."});
     EXPECT_EQ(messages.shown[0].title, "Brisko");
     EXPECT_FALSE(socket.open);
     EXPECT_FALSE(client.HeaderDone());
     EXPECT_EQ(timerStarts, 0);
-}
-
-TEST_F(DownloadClientTest, PeerClosingMidHeaderJudgesWhatCame) {
-    Connect();
-    socket.Arrive("HTTP/1.1 200 OK\r\nContent-Type: a\r\n");
-    socket.PeerCloses();
-    EXPECT_TRUE(client.HeaderDone());
-    EXPECT_EQ(client.Counters().TotalBytes, AssumedSize);
-    socket.PeerCloses();  // after the header: nothing happens
-    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(DownloadClientTest, SmallFileInTheFirstChunkCompletesAtOnce) {

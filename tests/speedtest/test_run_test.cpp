@@ -65,9 +65,9 @@ TEST(DataSpeedTest, TicksShowTheProgressTexts) {
         {"estimate 64", 1'000'000'000, {64 * 512}, {{"lblMBEst", "Est - 0.5 MB/s"}}},
         {"estimate 127", 1'000'000'000, {127 * 512}, {{"lblMBEst", "Est - 0.5 MB/s"}}},
         {"estimate 63", 1'000'000'000, {63 * 512}, {{"lblMBEst", "Est - 0 MB/s"}}},
-        // The minimum starts at 10240 and falls to zero on an empty interval.
-        {"minimum", 100'000'000, {6 << 20, 6 << 20},
-         {{"lblKBMin", "Min - 10240 KB/s"}, {"lblKBMax", "Max - 12288 KB/s"}}},
+        // The extremes are those of the ticks so far; an empty interval is a minimum of zero.
+        {"fast ticks", 100'000'000, {7 << 20, 6 << 20, 7 << 20},
+         {{"lblKBMin", "Min - 12288 KB/s"}, {"lblKBMax", "Max - 14336 KB/s"}}},
         {"empty interval", 100'000'000, {6 << 20, 6 << 20, 0},
          {{"lblKBSpeed", "Speed - 0 KB/s"}, {"lblKBMin", "Min - 0 KB/s"}, {"lblKBMax", "Max - 12288 KB/s"}}},
         {"gigabit", 10'000'000'000, {60 << 20},
@@ -94,7 +94,7 @@ TEST(DataSpeedTest, FinishShowsTheFiguresOfTheWholeFile) {
     EXPECT_FALSE(t.socket.open);
     t.test.Tick();
     t.ExpectTexts({{"lblFileSize", "4096 KB"}, {"lblTotalTime", "4 seconds"}, {"lblAverageSpeed", "1024 KB/s"},
-                   {"lblMaximumSpeed", "0 KB/s"}, {"lblMinimumSpeed", "10240 KB/s"}, {"lblTime", "Total - 4 seconds"},
+                   {"lblMaximumSpeed", "1024 KB/s"}, {"lblMinimumSpeed", "1024 KB/s"}, {"lblTime", "Total - 4 seconds"},
                    {"lblKBSpeed", "Speed - 0 KB/s"}, {"lblkbRemaining", "Completed - 100%"},
                    {"lblkbSoFar", "Downloaded - 4096 KB"}, {"lblKBAvg", "Avg - 1024 KB/s"},
                    {"btnStartTest", "Test Data Speed"}});
@@ -106,8 +106,10 @@ TEST(DataSpeedTest, FinishShowsTheFiguresOfTheWholeFile) {
     EXPECT_EQ(t.messages.Texts(),
               std::vector<std::string>{"Done! You can Save and/or Print the results by going to the Main menu."});
 
-    // A new test hides the results and waits for the next header to start the timer.
+    // A new test hides the results, clears the last figures and waits for the next
+    // header to start the timer.
     t.test.OnStartButton();
+    for (const ControlText& design : kProgressDesignTexts) EXPECT_EQ(t.view.Text(design.control), design.text);
     EXPECT_EQ(t.view.Text("btnStartTest"), "Stop");
     EXPECT_FALSE(t.view.saveEnabled);
     EXPECT_FALSE(t.view.resultsVisible);
@@ -136,6 +138,41 @@ TEST(DataSpeedTest, OtherEndsOfATest) {
         t.Interval(5'000'000);
         EXPECT_TRUE(t.view.resultsVisible);
         t.ExpectTexts({{"lblFileSize", "9765 KB"}});
+    }
+    {
+        DataSpeedTestRig t;  // the extremes take in the average, which counts connecting
+        t.test.OnStartButton();
+        t.clock.Advance(3);
+        t.socket.Accept();
+        t.socket.Arrive(Header(12 << 20));
+        t.Interval(6 << 20);
+        t.clock.Advance(0.5);
+        t.socket.ArriveCounted(6 << 20);
+        t.test.Tick();
+        t.ExpectTexts({{"lblAverageSpeed", "3072 KB/s"}, {"lblMaximumSpeed", "12288 KB/s"},
+                       {"lblMinimumSpeed", "3072 KB/s"}});
+    }
+    {
+        DataSpeedTestRig t;  // no size: the server's close ends the file
+        t.Begin("HTTP/1.0 200 OK\r\n\r\n");
+        t.Interval(300'000);
+        t.socket.ArriveCounted(200'000);
+        t.socket.PeerCloses();
+        t.Interval(0);
+        EXPECT_TRUE(t.view.resultsVisible);
+        t.ExpectTexts({{"lblFileSize", "488 KB"}, {"lblkbSoFar", "Downloaded - 488 KB"}});
+    }
+    {
+        DataSpeedTestRig t;  // a size, and the server ends early: stopped, and said why
+        t.Begin(Header(4194304));
+        t.Interval(300'000);
+        t.socket.PeerCloses();
+        t.ExpectTexts({{"btnStartTest", "Test Data Speed"}, {"lblKBSpeed", "Speed - 0 KB/s"}});
+        EXPECT_FALSE(t.view.timer);
+        EXPECT_FALSE(t.view.resultsVisible);
+        EXPECT_EQ(t.messages.Texts(), std::vector<std::string>{"Error! Your Internet connection may be down. The "
+                                                               "server ended the connection after 300000 of "
+                                                               "4194304 bytes."});
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // A socket the test plays the server for: it scripts the events and reads what was sent.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,9 +22,17 @@ public:
         sent += data;
         return Status::Ok();
     }
-    std::string GetData() override { return std::exchange(pending, {}); }
-    std::uint64_t DiscardData() override {
-        return std::exchange(pending, {}).size() + std::exchange(counted, 0);
+    std::size_t Read(char* buffer, std::size_t size) override {
+        if (!pending.empty()) {
+            const std::size_t n = std::min(size, pending.size());
+            std::copy_n(pending.begin(), n, buffer);
+            pending.erase(0, n);
+            return n;
+        }
+        // Counted bytes are never held, so their content is whatever the buffer had.
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, counted));
+        counted -= n;
+        return n;
     }
     void Close() override {
         open = false;
