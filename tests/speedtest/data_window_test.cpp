@@ -176,6 +176,28 @@ TEST_F(DataWindowTest, AMissingFileAndARefusedConnectionAreReported) {
     }
 }
 
+// In HTTP/1.0 a close ends a file sent without a size; with a size, it cuts it short.
+TEST_F(DataWindowTest, TheServersCloseEndsOrCutsShortTheTest) {
+    {
+        TestServerProcess server({"--no-length", "--no-type"});
+        ASSERT_TRUE(server.Started());
+        Open(server.Address());
+        StartButton()->click();
+        ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }, 30000)) << server.Log().toStdString();
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{kDoneText});
+        EXPECT_EQ(Text("lblFileSize"), "5120 KB");
+    }
+    TestServerProcess server({"--short", "1000"});
+    ASSERT_TRUE(server.Started());
+    Open(server.Address());
+    StartButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }, 30000)) << server.Log().toStdString();
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Error! Your Internet connection may be down. The server "
+                                                         "ended the connection after 1000 of 5242880 bytes."});
+    EXPECT_EQ(StartButton()->text(), "Test Data Speed");
+    EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
+}
+
 TEST_F(DataWindowTest, StopLeavesTheLabelsAsTheyWere) {
     TestServerProcess server({"--rate", "400k"});
     ASSERT_TRUE(server.Started());
