@@ -28,7 +28,7 @@ std::string CliDataTest::Text(const std::string& control) const {
     return it == m_texts.end() ? std::string() : it->second;
 }
 
-void CliDataTest::SetText(const std::string& control, const std::string& text) { m_texts[control] = text; }
+void CliDataTest::SetText(DataControl control, const std::string& text) { m_texts[ControlName(control)] = text; }
 
 void CliDataTest::SetTimerEnabled(bool enabled) {
     if (m_hooks.setTimer) m_hooks.setTimer(enabled);

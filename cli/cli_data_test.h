@@ -53,7 +53,7 @@ public:
 
 private:
     // DataTestView
-    void SetText(const std::string& control, const std::string& text) override;
+    void SetText(DataControl control, const std::string& text) override;
     void SetProgressBar(int) override {}
     void SetTimerEnabled(bool enabled) override;
     int TimerInterval() const override { return kTimerIntervalMs; }

@@ -73,10 +73,10 @@ QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QRec
     return label;
 }
 
-QLabel* AddProgressLabel(QWidget* panel, const char* name, QRect geometry) {
+QLabel* AddProgressLabel(QWidget* panel, DataControl control, QRect geometry) {
     for (const ControlText& design : kProgressDesignTexts)
-        if (std::strcmp(design.control, name) == 0) return AddLabel(panel, name, design.text, geometry);
-    return AddLabel(panel, name, QString(), geometry);
+        if (design.control == control) return AddLabel(panel, ControlName(control), design.text, geometry);
+    return AddLabel(panel, ControlName(control), QString(), geometry);
 }
 
 QFrame* AddRule(QWidget* parent, QRect geometry) {
@@ -237,19 +237,19 @@ void data::BuildControls() {
     AddLabel(picMain, "", "Time", {col[1], 4, 40, 16}, true);
     AddRule(picMain, {col[1] + 36, 10, 76, 4});
     AddLabel(picMain, "", "Your Connection Quality", {col[2], 4, colWidth[2], 16}, true);
-    AddProgressLabel(picMain, "lblTotalSize", {col[0], 22, colWidth[0], 16});
-    AddProgressLabel(picMain, "lblTime", {col[1], 22, colWidth[1], 16});
-    AddProgressLabel(picMain, "lblMBEst", {col[2], 22, colWidth[2], 16});
+    AddProgressLabel(picMain, DataControl::lblTotalSize, {col[0], 22, colWidth[0], 16});
+    AddProgressLabel(picMain, DataControl::lblTime, {col[1], 22, colWidth[1], 16});
+    AddProgressLabel(picMain, DataControl::lblMBEst, {col[2], 22, colWidth[2], 16});
     AddLabel(picMain, "", "Progress", {col[0], 46, 60, 16}, true);
     AddRule(picMain, {col[0] + 60, 52, 72, 4});
     AddLabel(picMain, "", "Speeds", {col[1], 46, 50, 16}, true);
     AddRule(picMain, {col[1] + 48, 52, 64, 4});
-    AddProgressLabel(picMain, "lblkbSoFar", {col[0], 64, colWidth[0], 16});
-    AddProgressLabel(picMain, "lblKBSpeed", {col[1], 64, colWidth[1], 16});
-    AddProgressLabel(picMain, "lblKBMax", {col[2], 64, colWidth[2], 16});
-    AddProgressLabel(picMain, "lblkbRemaining", {col[0], 82, colWidth[0], 16});
-    AddProgressLabel(picMain, "lblKBAvg", {col[1], 82, colWidth[1], 16});
-    AddProgressLabel(picMain, "lblKBMin", {col[2], 82, colWidth[2], 16});
+    AddProgressLabel(picMain, DataControl::lblkbSoFar, {col[0], 64, colWidth[0], 16});
+    AddProgressLabel(picMain, DataControl::lblKBSpeed, {col[1], 64, colWidth[1], 16});
+    AddProgressLabel(picMain, DataControl::lblKBMax, {col[2], 64, colWidth[2], 16});
+    AddProgressLabel(picMain, DataControl::lblkbRemaining, {col[0], 82, colWidth[0], 16});
+    AddProgressLabel(picMain, DataControl::lblKBAvg, {col[1], 82, colWidth[1], 16});
+    AddProgressLabel(picMain, DataControl::lblKBMin, {col[2], 82, colWidth[2], 16});
     m_bar = new QProgressBar(picMain);
     m_bar->setObjectName("pBar");
     m_bar->setRange(0, 100);
@@ -335,8 +335,8 @@ void data::Print() {
     PrintTestWindow(*m_context.printer, *m_context.messages, image);
 }
 
-void data::SetText(const std::string& control, const std::string& text) {
-    const QString name = QString::fromStdString(control);
+void data::SetText(DataControl control, const std::string& text) {
+    const QString name = ControlName(control);
     const QString value = QString::fromStdString(text);
     if (auto* label = m_client->findChild<QLabel*>(name))
         label->setText(value);

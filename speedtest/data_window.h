@@ -32,7 +32,7 @@ private:
     QString LabelText(const char* name) const;
 
     // DataTestView
-    void SetText(const std::string& control, const std::string& text) override;
+    void SetText(DataControl control, const std::string& text) override;
     void SetProgressBar(int value) override;
     void SetTimerEnabled(bool enabled) override;
     int TimerInterval() const override;

@@ -1,7 +1,6 @@
 #pragma once
 // The download test run: start, stop, the progress tick and the final figures. It
-// drives a view (the Data Speed Tests window, or a terminal) through the names of
-// the controls it would set.
+// drives a view (the Data Speed Tests window, or a terminal).
 #include <cstdint>
 #include <string>
 
@@ -21,22 +20,35 @@ inline constexpr const char* kStartCaption = "Test Data Speed";
 inline constexpr const char* kStopCaption = "Stop";
 inline constexpr const char* kDoneText = "Done! You can Save and/or Print the results by going to the Main menu.";
 
+// The controls whose text the test run sets, named as the window names them.
+enum class DataControl {
+    lblTotalSize, lblTime, lblMBEst, lblkbSoFar, lblKBSpeed, lblKBMax, lblkbRemaining, lblKBAvg, lblKBMin,
+    lblAverageSpeed, lblMaximumSpeed, lblMinimumSpeed, lblTotalTime, lblFileSize, btnStartTest,
+};
+inline constexpr const char* kDataControlNames[] = {
+    "lblTotalSize", "lblTime", "lblMBEst", "lblkbSoFar", "lblKBSpeed", "lblKBMax", "lblkbRemaining", "lblKBAvg",
+    "lblKBMin", "lblAverageSpeed", "lblMaximumSpeed", "lblMinimumSpeed", "lblTotalTime", "lblFileSize",
+    "btnStartTest",
+};
+inline const char* ControlName(DataControl control) { return kDataControlNames[static_cast<int>(control)]; }
+
 // The progress panel as designed; a new test starts from it.
 struct ControlText {
-    const char* control;
+    DataControl control;
     const char* text;
 };
 inline constexpr ControlText kProgressDesignTexts[] = {
-    {"lblTotalSize", "File Size - 0 KB"}, {"lblTime", "Total - N/A"},      {"lblMBEst", "Est - 0 MB/s"},
-    {"lblkbSoFar", "Downloaded - 0 KB"},  {"lblKBSpeed", "Current - 0 KB/s"}, {"lblKBMax", "Max - 0 KB/s"},
-    {"lblkbRemaining", "Complete - 0%"},  {"lblKBAvg", "Avg - 0 KB/s"},     {"lblKBMin", "Min - 0 KB/s"},
+    {DataControl::lblTotalSize, "File Size - 0 KB"}, {DataControl::lblTime, "Total - N/A"},
+    {DataControl::lblMBEst, "Est - 0 MB/s"},         {DataControl::lblkbSoFar, "Downloaded - 0 KB"},
+    {DataControl::lblKBSpeed, "Current - 0 KB/s"},   {DataControl::lblKBMax, "Max - 0 KB/s"},
+    {DataControl::lblkbRemaining, "Complete - 0%"},  {DataControl::lblKBAvg, "Avg - 0 KB/s"},
+    {DataControl::lblKBMin, "Min - 0 KB/s"},
 };
 
 class DataTestView {
 public:
     virtual ~DataTestView() = default;
-    // Caption of a label or of the button btnStartTest, by control name.
-    virtual void SetText(const std::string& control, const std::string& text) = 0;
+    virtual void SetText(DataControl control, const std::string& text) = 0;
     virtual void SetProgressBar(int value) = 0;
     virtual void SetTimerEnabled(bool enabled) = 0;
     virtual int TimerInterval() const = 0;  // milliseconds

@@ -87,6 +87,7 @@ TEST_F(DataWindowTest, OpensInItsDesignState) {
         {"lblMaximumSpeed", "1176 KB/s"},     {"lblMinimumSpeed", "681 KB/s"},
     };
     for (const auto& [name, text] : texts) EXPECT_EQ(Text(name), text) << name;
+    for (const char* name : kDataControlNames) EXPECT_NE(Child<QWidget>(name), nullptr) << name;
     EXPECT_EQ(Child<QLineEdit>("txtComments")->text(), " - - Type your notes for each test in this box - -");
     EXPECT_EQ(StartButton()->text(), "Test Data Speed");
     EXPECT_FALSE(Child<QWidget>("picTestResults")->isVisible());

@@ -109,7 +109,7 @@ TEST(DataSpeedTest, FinishShowsTheFiguresOfTheWholeFile) {
     // A new test hides the results, clears the last figures and waits for the next
     // header to start the timer.
     t.test.OnStartButton();
-    for (const ControlText& design : kProgressDesignTexts) EXPECT_EQ(t.view.Text(design.control), design.text);
+    for (const ControlText& design : kProgressDesignTexts) EXPECT_EQ(t.view.Text(ControlName(design.control)), design.text);
     EXPECT_EQ(t.view.Text("btnStartTest"), "Stop");
     EXPECT_FALSE(t.view.saveEnabled);
     EXPECT_FALSE(t.view.resultsVisible);

@@ -9,7 +9,7 @@ namespace brisko::test {
 
 class FakeDataTestView final : public DataTestView {
 public:
-    void SetText(const std::string& control, const std::string& text) override { texts[control] = text; }
+    void SetText(DataControl control, const std::string& text) override { texts[ControlName(control)] = text; }
     void SetProgressBar(int value) override { bar = value; }
     void SetTimerEnabled(bool enabled) override { timer = enabled; }
     int TimerInterval() const override { return interval; }
