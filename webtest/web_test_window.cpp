@@ -13,14 +13,16 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 #include "app/gradient_button.h"
 #include "app/main_window.h"
-#include "app/open_external_page.h"
 #include "app/window_instances.h"
 #include "platform/qt/browser_engine_qt.h"
+#include "speedtest/test_files.h"
 #include "webtest/control_profile.h"
 #include "webtest/firefox_command.h"
+#include "webtest/test_page.h"
 #include "webtest/web_test_texts.h"
 
 namespace brisko {
@@ -93,7 +95,10 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     auto* grid = new QGridLayout(frame1);
     auto* label5 = new QLabel("Address", frame1);
     label5->setObjectName("Label5");
-    m_txtURL = new QLineEdit(QString(kProductSiteAddress) + "default.html", frame1);
+    const TestPageAddress page = DefaultTestPage(std::getenv(kTestServerVariable));
+    m_txtURL = new QLineEdit(QString::fromStdString(page.address), frame1);
+    if (!page.problem.empty())
+        QTimer::singleShot(0, this, [this, problem = page.problem] { m_context.messages->Show(problem); });
     m_txtURL->setObjectName("txtURL");
     m_txtURL->setToolTip(kAddressTip);
     m_btnTest = new GradientButton("btnOpenURLInWebbrowserControl", "Web Speed Test", frame1);

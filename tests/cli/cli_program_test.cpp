@@ -208,6 +208,16 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
     EXPECT_TRUE(lines[2].startsWith("Median: ") && lines[2].endsWith(" seconds"));
     EXPECT_TRUE(lines[3].startsWith("Spread: "));
 
+    // The test server's page: every image fetched with a request of its own at every load,
+    // the Mozilla-style engine's cache notwithstanding.
+    TestServerProcess pages({"--page-images", "4", "--image-delay", "100"});
+    ASSERT_TRUE(pages.Started());
+    const CliRun served =
+        RunCli({"web-test", "http://" + pages.Address() + "/default.html", "--engine", "mozilla", "--runs", "2"}, env);
+    EXPECT_EQ(served.status, 0) << served.err.toStdString();
+    EXPECT_EQ(pages.Log().count(QRegularExpression("GET /images/\\d\\.bmp\\?delay=100 ")), 8);
+    EXPECT_EQ(pages.Log().count("GET /default.html "), 4);  // the image count and the load, twice
+
     // A page that never came: the reason on standard error, no time.
     const QString closed = QStringLiteral("http://127.0.0.1:%1/").arg(LocalWebServer::ClosedPort());
     const QString missing = QString::fromStdString(web.Url("/missing"));
