@@ -97,8 +97,7 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     label5->setObjectName("Label5");
     const TestPageAddress page = DefaultTestPage(std::getenv(kTestServerVariable));
     m_txtURL = new QLineEdit(QString::fromStdString(page.address), frame1);
-    if (!page.problem.empty())
-        QTimer::singleShot(0, this, [this, problem = page.problem] { m_context.messages->Show(problem); });
+    m_addressProblem = page.problem;
     m_txtURL->setObjectName("txtURL");
     m_txtURL->setToolTip(kAddressTip);
     m_btnTest = new GradientButton("btnOpenURLInWebbrowserControl", "Web Speed Test", frame1);
@@ -207,6 +206,12 @@ WebTestView WebTestWindow::View() {
     return view;
 }
 
+void WebTestWindow::ReportAddressProblem() {
+    // Once the window is up: the engine's first page pumps events while it is being made.
+    if (!m_addressProblem.empty())
+        QTimer::singleShot(0, this, [this, problem = m_addressProblem] { m_context.messages->Show(problem); });
+}
+
 void WebTestWindow::closeEvent(QCloseEvent* event) {
     if (WebTestBase* test = Test()) test->Close();
     FormWindow::closeEvent(event);
@@ -231,6 +236,7 @@ frmbrowser::frmbrowser(const AppContext& context)
     connect(m_btnExternal, &QPushButton::clicked, this, [this] { m_test->OpenExternal(); });
 
     m_test->Load();
+    ReportAddressProblem();
 }
 
 frmbrowser::~frmbrowser() {
@@ -264,6 +270,7 @@ firebrowser::firebrowser(const AppContext& context) : WebTestWindow(context, "fi
     });
 
     m_test->Load();
+    ReportAddressProblem();
 }
 
 firebrowser::~firebrowser() {

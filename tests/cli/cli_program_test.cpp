@@ -232,7 +232,7 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
         const CliRun down = RunCli({"web-test", address, "--engine", engine}, env);
         EXPECT_EQ(down.status, 1) << engine << " " << address.toStdString();
         EXPECT_EQ(down.out.toStdString(), "");
-        EXPECT_EQ(down.err.toStdString(), ("Error. Your Internet connection may be down. " + reason + "\n").toStdString());
+        EXPECT_EQ(down.err, "Error. Your Internet connection may be down. " + reason + "\n") << down.err.toStdString();
     }
 }
 
