@@ -14,4 +14,13 @@ void BrowserEngine::FireNavigateComplete2(const std::string& address) {
     if (m_events.navigateComplete2) m_events.navigateComplete2(address);
 }
 
+Status PageLoadFailure(const Status& reason, const std::string& address) {
+    return Status::Fail(reason.code, reason.text + ": " + address);
+}
+
+Status HttpStatusFailure(int status, const std::string& address) {
+    return PageLoadFailure(Status::Fail(status, "The server answered with HTTP status " + std::to_string(status)),
+                           address);
+}
+
 }  // namespace brisko

@@ -37,6 +37,9 @@ public:
     virtual ~BrowserEngine() = default;
     virtual int ReadyState() const = 0;  // kReadyStateComplete once the page and its parts loaded
     virtual bool Busy() const = 0;       // true while a download is in progress
+    // How the last load ended once complete: Ok when its page arrived, else why not (a
+    // name that does not resolve, no connection, an HTTP error status), naming the address.
+    virtual Status LoadError() const = 0;
     void SetEvents(BrowserEngineEvents events) { m_events = std::move(events); }
 
 protected:
@@ -65,6 +68,11 @@ public:
     virtual Status Navigate(const std::string& address) = 0;
     virtual Status Refresh2(std::int16_t level) = 0;
 };
+
+// A page that could not be loaded: the reason, then the address it was loaded from.
+Status PageLoadFailure(const Status& reason, const std::string& address);
+// An HTTP error status (404, 500, ...) answered for address; its number is the status.
+Status HttpStatusFailure(int status, const std::string& address);
 
 class BrowserEngines {
 public:

@@ -300,7 +300,7 @@ void data::BuildMenus() {
     connect(AddItem(more, "mnuThird", "Third Party Online Speed Tests"), &QAction::triggered, this, [this] {
         // A page that cannot be opened is reported; the program goes on.
         RunOrReport(*m_context.messages,
-                    [this] { OpenExternalPage(*m_context.externalBrowser, kProductSiteAddress); });
+                    [this] { OpenExternalPage(*m_context.externalBrowser, kThirdPartySpeedTestAddress); });
     });
 }
 

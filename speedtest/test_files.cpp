@@ -18,6 +18,11 @@ bool IsValidServer(const std::string& server) {
     return value >= 1 && value <= 65535;
 }
 
+std::string BadServerProblem(const std::string& server) {
+    return std::string(kTestServerVariable) + " must be a host name or address, optionally followed by a colon " +
+           "and a port (for example 192.168.1.10:8080), not \"" + server + "\".";
+}
+
 TestFileTags MakeTestFileTags(const char* serverOverride) {
     TestFileTags result;
     std::string server = kTestFileHost;
@@ -25,9 +30,7 @@ TestFileTags MakeTestFileTags(const char* serverOverride) {
         if (IsValidServer(serverOverride))
             server = serverOverride;
         else
-            result.problem = std::string(kTestServerVariable) + " must be a host name or address, optionally " +
-                             "followed by a colon and a port (for example 192.168.1.10:8080), not \"" +
-                             serverOverride + "\". The public test files are used instead.";
+            result.problem = BadServerProblem(serverOverride) + " The public test files are used instead.";
     }
     for (std::size_t i = 0; i < kTestFiles.size(); ++i) result.tags[i] = server + kTestFiles[i].path;
     return result;

@@ -37,5 +37,10 @@ TestFileTags MakeTestFileTags(const char* serverOverride);
 
 // "host" or "host:port" with a port from 1 to 65535.
 bool IsValidServer(const std::string& server);
+// What is wrong with an override value that IsValidServer refuses, for a message.
+std::string BadServerProblem(const std::string& server);
+
+// The page for the web page load tests that brisko-testserver serves beside the files.
+inline constexpr const char* kTestPagePath = "/default.html";
 
 }  // namespace brisko

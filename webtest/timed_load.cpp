@@ -63,6 +63,12 @@ TimedLoadResult TimedLoad::Run(const BrowserEngine& engine, const std::function<
         return result;
     }
     const double t1 = m_clock.MonotonicSeconds();
+    // The engine is complete on an error page too: a page that never came is no load time.
+    result.error = engine.LoadError();
+    if (!result.error.ok()) {
+        result.outcome = TimedLoadResult::Outcome::Failed;
+        return result;
+    }
     result.outcome = TimedLoadResult::Outcome::Completed;
     result.seconds = static_cast<float>(t1 - t0);
     return result;

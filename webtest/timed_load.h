@@ -30,7 +30,8 @@ public:
     TimedLoad(const Clock& clock, EventWaiter& waiter, int backstopMs = kBackstopMs);
 
     // prepare runs first, untimed (may be empty); then the clock starts, start asks the
-    // engine for the load, and the wait runs until the engine is complete and idle.
+    // engine for the load, and the wait runs until the engine is complete and idle. A load
+    // the engine reports as failed is Failed, with the engine's reason.
     TimedLoadResult Run(const BrowserEngine& engine, const std::function<Status()>& prepare,
                         const std::function<Status()>& start);
     // Waits until done() holds, untimed. False when cancelled or already running.

@@ -102,7 +102,7 @@ Status MozillaWebTest::CountPageImages(const std::string& address) {
     std::string text;
     const Status status = m_http.Get(address, &text);
     if (m_view.setWaitCursor && !m_closed) m_view.setWaitCursor(false);
-    if (!status.ok()) return status;
+    if (!status.ok()) return PageLoadFailure(status, address);
     ApplyImageCount(CountImageTags(text), m_bar);
     ShowBar();
     return Status::Ok();

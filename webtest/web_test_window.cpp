@@ -13,14 +13,16 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 #include "app/gradient_button.h"
 #include "app/main_window.h"
-#include "app/open_external_page.h"
 #include "app/window_instances.h"
 #include "platform/qt/browser_engine_qt.h"
+#include "speedtest/test_files.h"
 #include "webtest/control_profile.h"
 #include "webtest/firefox_command.h"
+#include "webtest/test_page.h"
 #include "webtest/web_test_texts.h"
 
 namespace brisko {
@@ -93,7 +95,9 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     auto* grid = new QGridLayout(frame1);
     auto* label5 = new QLabel("Address", frame1);
     label5->setObjectName("Label5");
-    m_txtURL = new QLineEdit(QString(kProductSiteAddress) + "default.html", frame1);
+    const TestPageAddress page = DefaultTestPage(std::getenv(kTestServerVariable));
+    m_txtURL = new QLineEdit(QString::fromStdString(page.address), frame1);
+    m_addressProblem = page.problem;
     m_txtURL->setObjectName("txtURL");
     m_txtURL->setToolTip(kAddressTip);
     m_btnTest = new GradientButton("btnOpenURLInWebbrowserControl", "Web Speed Test", frame1);
@@ -202,6 +206,12 @@ WebTestView WebTestWindow::View() {
     return view;
 }
 
+void WebTestWindow::ReportAddressProblem() {
+    // Once the window is up: the engine's first page pumps events while it is being made.
+    if (!m_addressProblem.empty())
+        QTimer::singleShot(0, this, [this, problem = m_addressProblem] { m_context.messages->Show(problem); });
+}
+
 void WebTestWindow::closeEvent(QCloseEvent* event) {
     if (WebTestBase* test = Test()) test->Close();
     FormWindow::closeEvent(event);
@@ -226,6 +236,7 @@ frmbrowser::frmbrowser(const AppContext& context)
     connect(m_btnExternal, &QPushButton::clicked, this, [this] { m_test->OpenExternal(); });
 
     m_test->Load();
+    ReportAddressProblem();
 }
 
 frmbrowser::~frmbrowser() {
@@ -259,6 +270,7 @@ firebrowser::firebrowser(const AppContext& context) : WebTestWindow(context, "fi
     });
 
     m_test->Load();
+    ReportAddressProblem();
 }
 
 firebrowser::~firebrowser() {

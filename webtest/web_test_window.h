@@ -2,6 +2,7 @@
 // The web page load test windows: `frmbrowser` (the Internet Explorer engine) and
 // `firebrowser` (the Mozilla engine). Both share one layout; the logic is in web_test.h.
 #include <memory>
+#include <string>
 
 #include "app/app_context.h"
 #include "app/form_window.h"
@@ -25,6 +26,8 @@ protected:
                        const QString& externalTip);
     WebTestServices Services() const;
     WebTestView View();
+    // Says why BRISKO_TEST_SERVER was not used for the first address, if it was not.
+    void ReportAddressProblem();
     void closeEvent(QCloseEvent* event) override;
     virtual WebTestBase* Test() = 0;
 
@@ -35,6 +38,7 @@ protected:
     GradientButton* m_btnRefresh = nullptr;
     GradientButton* m_btnExternal = nullptr;
     QTimer* m_timer3 = nullptr;
+    std::string m_addressProblem;
 };
 
 class frmbrowser final : public WebTestWindow {

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/sync_http.h"
+
 namespace brisko {
 
 void PrepareBrowserEngineProcess() {
@@ -43,6 +45,62 @@ const char kWatchScript[] = R"JS(
   } catch (e) {}
 })();
 )JS";
+
+// A failed load in the words and numbers of the WinHTTP errors the windows already know
+// (from Chromium's network error codes), or the HTTP status a server answered.
+Status LoadFailure(const QWebEngineLoadingInfo& info) {
+    const std::string address = info.url().toString().toStdString();
+    if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+        return HttpStatusFailure(info.errorCode(), address);
+    if (info.errorDomain() == QWebEngineLoadingInfo::CertificateErrorDomain)
+        return PageLoadFailure(WinHttpFailure(kWinHttpSecureFailure), address);
+    long code = 0;
+    switch (info.errorCode()) {
+        case -105:  // ERR_NAME_NOT_RESOLVED
+        case -137:  // ERR_NAME_RESOLUTION_FAILED
+            code = kWinHttpNameNotResolved;
+            break;
+        case -102:  // ERR_CONNECTION_REFUSED
+        case -104:  // ERR_CONNECTION_FAILED
+        case -106:  // ERR_INTERNET_DISCONNECTED
+        case -108:  // ERR_ADDRESS_INVALID
+        case -109:  // ERR_ADDRESS_UNREACHABLE
+            code = kWinHttpCannotConnect;
+            break;
+        case -7:    // ERR_TIMED_OUT
+        case -118:  // ERR_CONNECTION_TIMED_OUT
+            code = kWinHttpTimeout;
+            break;
+        case -100:  // ERR_CONNECTION_CLOSED
+        case -101:  // ERR_CONNECTION_RESET
+        case -103:  // ERR_CONNECTION_ABORTED
+        case -324:  // ERR_EMPTY_RESPONSE
+            code = kWinHttpConnectionError;
+            break;
+        case -107:  // ERR_SSL_PROTOCOL_ERROR
+        case -113:  // ERR_SSL_VERSION_OR_CIPHER_MISMATCH
+            code = kWinHttpSecureFailure;
+            break;
+        case -300:  // ERR_INVALID_URL
+            code = kWinHttpInvalidUrl;
+            break;
+        case -301:  // ERR_DISALLOWED_URL_SCHEME
+        case -302:  // ERR_UNKNOWN_URL_SCHEME
+            code = kWinHttpUnrecognizedScheme;
+            break;
+        case -320:  // ERR_INVALID_RESPONSE
+            code = kWinHttpInvalidServerResponse;
+            break;
+        default: {
+            // Anything else keeps Chromium's own name for it, such as net::ERR_UNSAFE_PORT.
+            const Status other = WinHttpFailure(kWinHttpConnectionError);
+            return PageLoadFailure(
+                Status::Fail(other.code, "The page could not be loaded (" + info.errorString().toStdString() + ")"),
+                address);
+        }
+    }
+    return PageLoadFailure(WinHttpFailure(code), address);
+}
 
 Status BadAddress(const std::string& address) {
     return Status::Fail(-2147221020, "Invalid syntax: the address \"" + address + "\" cannot be opened");
@@ -143,9 +201,11 @@ public:
 protected:
     int State() const { return m_readyState; }
     bool IsBusy() const { return m_busy; }
+    Status Failure() const { return m_loadError; }
 
     // A load is requested: busy from now on, even before the engine reports its start.
     void Begin() {
+        m_loadError = Status::Ok();
         m_busy = true;
         m_awaitingStart = true;
         m_readyState = kReadyStateLoading;
@@ -237,6 +297,7 @@ private:
         }
         m_inFlight = std::max(0, m_inFlight - 1);
         if (m_awaitingStart || m_inFlight > 0) return;  // an older load ended; ours is still to come
+        m_loadError = info.status() == QWebEngineLoadingInfo::LoadFailedStatus ? LoadFailure(info) : Status::Ok();
         m_busy = false;
         m_readyState = kReadyStateComplete;
         Finished();
@@ -250,6 +311,7 @@ private:
     QMetaObject::Connection m_loading;
     int m_readyState = kReadyStateUninitialized;
     bool m_busy = false;
+    Status m_loadError;
     bool m_awaitingStart = false;
     int m_inFlight = 0;
     int m_requested = 0;
@@ -274,6 +336,7 @@ public:
     }
     int ReadyState() const override { return State(); }
     bool Busy() const override { return IsBusy(); }
+    Status LoadError() const override { return Failure(); }
 
 private:
     void PartsChanged(Change, const QUrl& url) override {
@@ -305,6 +368,7 @@ public:
     Status Refresh2(std::int16_t level) override { return Reload(level == kRefreshCompletely); }
     int ReadyState() const override { return State(); }
     bool Busy() const override { return IsBusy(); }
+    Status LoadError() const override { return Failure(); }
 
 private:
     void PartsChanged(Change change, const QUrl&) override {

@@ -211,12 +211,32 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
     EXPECT_TRUE(lines[2].startsWith("Median: ") && lines[2].endsWith(" seconds"));
     EXPECT_TRUE(lines[3].startsWith("Spread: "));
 
-    const std::string closed = "http://127.0.0.1:" + std::to_string(LocalWebServer::ClosedPort()) + "/";
-    const CliRun down = RunCli({"web-test", QString::fromStdString(closed), "--engine", "mozilla"}, env);
-    EXPECT_EQ(down.status, 1);
-    EXPECT_EQ(down.out, "");
-    EXPECT_EQ(down.err, "Error. Your Internet connection may be down. -2147012867 A connection with the server "
-                        "could not be established\n");
+    // The test server's page: every image fetched with a request of its own at every load,
+    // the Mozilla-style engine's cache notwithstanding.
+    TestServerProcess pages({"--page-images", "4", "--image-delay", "100"});
+    ASSERT_TRUE(pages.Started());
+    const CliRun served =
+        RunCli({"web-test", "http://" + pages.Address() + "/default.html", "--engine", "mozilla", "--runs", "2"}, env);
+    EXPECT_EQ(served.status, 0) << served.err.toStdString();
+    EXPECT_EQ(pages.Log().count(QRegularExpression("GET /images/\\d\\.bmp\\?delay=100 ")), 8);
+    EXPECT_EQ(pages.Log().count("GET /default.html "), 4);  // the image count and the load, twice
+
+    // A page that never came: the reason on standard error, no time.
+    const QString closed = QStringLiteral("http://127.0.0.1:%1/").arg(LocalWebServer::ClosedPort());
+    const QString missing = QString::fromStdString(web.Url("/missing"));
+    const QString refused = "-2147012867 A connection with the server could not be established: ";
+    const QString notFound = "404 The server answered with HTTP status 404: ";
+    const std::tuple<const char*, QString, QString> failures[] = {
+        {"mozilla", closed, refused + closed},
+        {"ie", closed, refused + closed},
+        {"ie", missing, notFound + missing},
+    };
+    for (const auto& [engine, address, reason] : failures) {
+        const CliRun down = RunCli({"web-test", address, "--engine", engine}, env);
+        EXPECT_EQ(down.status, 1) << engine << " " << address.toStdString();
+        EXPECT_EQ(down.out.toStdString(), "");
+        EXPECT_EQ(down.err, "Error. Your Internet connection may be down. " + reason + "\n") << down.err.toStdString();
+    }
 }
 
 // A temporary Windows machine whose user ann has both browser profiles.

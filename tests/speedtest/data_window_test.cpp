@@ -256,8 +256,10 @@ TEST_F(DataWindowTest, PrintsAnImageOfTheWindowOrSaysWhyNot) {
 }
 
 TEST_F(DataWindowTest, FailedThirdPartyPageAndBadServerAreExplained) {
-    browser.failCreate = true;
     Open("127.0.0.1:9");
+    Action("mnuThird")->trigger();  // someone else's speed test, not the product's own site
+    EXPECT_EQ(browser.shownPages, std::vector<std::string>{"https://www.speedtest.net/"});
+    browser.failCreate = true;
     Action("mnuThird")->trigger();
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Invalid class string"});
     EXPECT_TRUE(window->isVisible());

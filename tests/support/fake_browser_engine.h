@@ -17,6 +17,7 @@ public:
     int readyState = kReadyStateComplete;
     bool busy = false;
     Status failNext;             // the next request fails with this (then it is cleared)
+    Status loadError;            // how the loads end
     std::vector<std::string> requests;  // "navigate <address> <flags>", "refresh", "refresh2 <level>"
 
 protected:
@@ -29,6 +30,7 @@ public:
     Status Refresh() override { return Request("refresh"); }
     int ReadyState() const override { return readyState; }
     bool Busy() const override { return busy; }
+    Status LoadError() const override { return loadError; }
     void ShowStatus(const std::string& text) { FireStatusTextChange(text); }
     void Complete();  // complete and idle, then DownloadComplete
 };
@@ -39,6 +41,7 @@ public:
     Status Refresh2(std::int16_t level) override { return Request("refresh2 " + std::to_string(level)); }
     int ReadyState() const override { return readyState; }
     bool Busy() const override { return busy; }
+    Status LoadError() const override { return loadError; }
     void ShowStatus(const std::string& text) { FireStatusTextChange(text); }
     void Committed(const std::string& address) { FireNavigateComplete2(address); }
     void Complete();  // complete and idle, then "Done"

@@ -106,6 +106,36 @@ TEST(TestServerTest, AnswersEachModeAsItSays) {
     }
 }
 
+// The web test page: its images, each at an address of its own, with the delay chosen
+// on the command line or for one load.
+TEST(TestServerTest, TestPageNamesEachImageOnceWithItsDelay) {
+    Server server({"--page-images", "5", "--image-delay", "250"});
+    const int port = server.Port();
+    ASSERT_GT(port, 0);
+    const auto images = [](const std::string& page) {
+        std::vector<std::string> sources;
+        for (std::size_t at = page.find("<img src=\""); at != std::string::npos; at = page.find("<img src=\"", at + 1))
+            sources.push_back(page.substr(at + 10, page.find('"', at + 10) - at - 10));
+        return sources;
+    };
+    const std::string page = Fetch(port, "/default.html");
+    EXPECT_NE(page.find("Content-Type: text/html"), std::string::npos);
+    EXPECT_NE(page.find("Cache-Control: no-store"), std::string::npos);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 5; ++i) expected.push_back("/images/" + std::to_string(i) + ".bmp?delay=250");
+    EXPECT_EQ(images(page), expected);
+    EXPECT_EQ(images(Fetch(port, "/default.html?images=2&delay=0")),
+              (std::vector<std::string>{"/images/0.bmp?delay=0", "/images/1.bmp?delay=0"}));
+
+    const std::string image = Fetch(port, expected[4]);
+    const std::size_t body = image.find("\r\n\r\n") + 4;
+    EXPECT_EQ(image.substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_NE(image.find("Content-Type: image/bmp\r\n"), std::string::npos);
+    EXPECT_NE(image.find("Content-Length: " + std::to_string(image.size() - body) + "\r\n"), std::string::npos);
+    EXPECT_EQ(image.substr(body, 2), "BM");
+    EXPECT_EQ(Fetch(port, "/images/x.bmp").substr(0, 22), "HTTP/1.1 404 Not Found");
+}
+
 TEST(TestServerTest, SplitHeaderArrivesInPieces) {
     Server server({"--split-at", "5,20", "--split-pause", "300", "--stream", "10"});
     std::size_t first = 0;
@@ -129,9 +159,11 @@ TEST(TestServerTest, HelpAndBadUsage) {
     Server help({"--help"});
     EXPECT_EQ(help.Wait(), 0);
     EXPECT_NE(help.Output().find("Usage: brisko-testserver"), std::string::npos);
-    EXPECT_NE(help.Output().find("--listen"), std::string::npos);
+    for (const char* option : {"--listen", "--page-images", "--image-delay", "/default.html"})
+        EXPECT_NE(help.Output().find(option), std::string::npos) << option;
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--frobnicate"}, {"--status", "500"}, {"--rate", "fast"}, {"--listen", "localhost"}, {"--port"}}) {
+             {"--frobnicate"}, {"--status", "500"}, {"--rate", "fast"}, {"--listen", "localhost"}, {"--port"},
+             {"--page-images", "1001"}, {"--image-delay", "soon"}}) {
         Server server(bad);
         EXPECT_EQ(server.Wait(), 2) << bad[0];
         EXPECT_NE(server.Output().find("brisko-testserver: "), std::string::npos);

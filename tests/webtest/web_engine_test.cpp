@@ -180,9 +180,76 @@ TEST_F(EngineTest, UnreachableAddressEndsTheMozillaTestBeforeAnyTiming) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text,
               "Error. Your Internet connection may be down. -2147012867 A connection with the server could not "
-              "be established");
+              "be established: " + address);
     EXPECT_EQ(cursor, (std::vector<bool>{true, false}));
     EXPECT_EQ(engine->ReadyState(), kReadyStateUninitialized);  // never asked to load
+}
+
+// A page that never came is reported with its address and reason, without a time, and
+// the next test runs as usual: the test and refresh of both engines.
+TEST_F(EngineTest, FailedLoadsAreReportedWithoutATime) {
+    const std::string prefix = webtext::kConnectionErrorPrefix;
+    const std::string good = server.Url(LocalWebServer::PagePath(1, 0));
+    const std::string missing = server.Url("/missing");
+    const std::string closed = "http://127.0.0.1:" + std::to_string(LocalWebServer::ClosedPort()) + "/";
+    const std::string unknown = "http://brisko-test-nohost.invalid/";
+    const std::string failed = server.Url(LocalWebServer::PagePath(1, 0));  // answers 500 on the refresh
+    const std::string refused = "-2147012867 A connection with the server could not be established: ";
+    const std::string unresolved = "-2147012889 The server name or address could not be resolved: ";
+    const struct {
+        bool mozilla;
+        bool refresh;  // of the page loaded from address, which then fails
+        std::string address, message;
+    } cases[] = {
+        {false, false, closed, prefix + refused + closed},
+        {false, false, unknown, prefix + unresolved + unknown},
+        {false, false, missing, prefix + "404 The server answered with HTTP status 404: " + missing},
+        {false, true, failed, prefix + "500 The server answered with HTTP status 500: " + failed},
+        {true, false, unknown, prefix + unresolved + unknown},  // the image count fails first
+        {true, false, missing, prefix + "404 The server answered with HTTP status 404: " + missing},
+        {true, true, failed, prefix + "500 The server answered with HTTP status 500: " + failed},
+    };
+    Status error;
+    std::unique_ptr<IeBrowserEngine> ieEngine = Engines().CreateIeEngine(&error);
+    std::unique_ptr<MozillaBrowserEngine> mozillaEngine = Engines().CreateMozillaEngine(MozillaFolder(), &error);
+    ASSERT_TRUE(ieEngine && mozillaEngine);
+    SyncHttpQt http;
+    std::string address;
+    int mainShown = 0;
+    WebTestView view;
+    view.address = [&] { return address; };
+    view.showMain = [&] { ++mainShown; };
+    IeWebTest ie(*ieEngine, nullptr, Services(), view);
+    MozillaWebTest mozilla(*mozillaEngine, http, Services(), view);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.mozilla ? "mozilla " : "ie ") + (c.refresh ? "refresh " : "test ") + c.address);
+        WebTestBase& test = c.mozilla ? static_cast<WebTestBase&>(mozilla) : ie;
+        const auto press = [&] { c.mozilla ? mozilla.Test() : ie.Test(); };
+        address = c.address;
+        messages.shown.clear();
+        if (c.refresh) {
+            press();
+            ASSERT_EQ(messages.shown.size(), 2u) << messages.shown[0].text;
+            messages.shown.clear();
+            server.SetFailAll(true);
+            c.mozilla ? mozilla.Refresh() : ie.Refresh();
+            server.SetFailAll(false);
+        } else {
+            press();
+        }
+        ASSERT_EQ(messages.Texts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(test.LastLoad().outcome, TimedLoadResult::Outcome::Failed);
+        EXPECT_FALSE(test.Timing());
+    }
+    EXPECT_EQ(mainShown, 2);  // only after the loads that the refreshes then repeated
+
+    for (WebTestBase* test : std::initializer_list<WebTestBase*>{&ie, &mozilla}) {
+        address = good;
+        messages.shown.clear();
+        test == &ie ? ie.Test() : mozilla.Test();
+        ASSERT_EQ(messages.shown.size(), 2u);
+        EXPECT_GE(SecondsIn(messages.shown[0].text), 0) << messages.shown[0].text;
+    }
 }
 
 TEST_F(EngineTest, SynchronousFetchTakesAnyAnswerAndTimesOut) {

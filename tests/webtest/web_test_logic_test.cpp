@@ -127,7 +127,7 @@ TEST_F(WebTestLogic, MozillaTestCountsImagesBeforeTimingAndFailsBeforeAnyLoad) {
     EXPECT_EQ(engine.requests.size(), 1u);  // nothing navigated, nothing timed
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{
                                     "Error. Your Internet connection may be down. -2147012867 A connection with the "
-                                    "server could not be established"}));
+                                    "server could not be established: " + address}));
     EXPECT_EQ(cursor, (std::vector<bool>{true, false}));  // the pointer is back after the failure
 
     http.result = Status::Ok();

@@ -14,7 +14,9 @@
 #include "tests/support/fake_process_starter.h"
 #include "tests/support/fake_string_registry.h"
 #include "tests/support/temp_folder.h"
+#include "speedtest/test_files.h"
 #include "webtest/launch_web_test.h"
+#include "webtest/test_page.h"
 #include "webtest/web_test_texts.h"
 #include "webtest/web_test_window.h"
 
@@ -85,7 +87,6 @@ TEST_F(WebTestWindowTest, EitherLauncherEnablesExactlyTheThirteenControlsAndOpen
 TEST_F(WebTestWindowTest, InternetExplorerWindowHasItsControlsAndShowsTheReadyPage) {
     auto* w = static_cast<frmbrowser*>(windows.Show("frmbrowser"));
     EXPECT_EQ(w->windowTitle(), "Internet Explorer Browser");
-    EXPECT_EQ(Child<QLineEdit>(w, "txtURL")->text(), "https://www.brisko.example/default.html");
     EXPECT_EQ(Child<QPushButton>(w, "btnOpenURLInWebbrowserControl")->text(), "Web Speed Test");
     EXPECT_TRUE(Child<QPushButton>(w, "btnOpenURLInWebbrowserControl")->isDefault());
     EXPECT_EQ(Child<QPushButton>(w, "btnrefresh")->text(), "Refresh From Web Site");
@@ -101,6 +102,41 @@ TEST_F(WebTestWindowTest, InternetExplorerWindowHasItsControlsAndShowsTheReadyPa
     EXPECT_TRUE(Child<QPushButton>(w, "btnExternal")->toolTip().contains("Internet Explorer Browser"));
     ASSERT_NE(engines.ie, nullptr);
     EXPECT_EQ(engines.ie->requests, (std::vector<std::string>{std::string("navigate ") + webtext::kReadyPage + " 0"}));
+}
+
+// The first address is one that can load: the test server's page when one is named, else
+// a public page (never a name reserved for examples, which no name server resolves).
+TEST_F(WebTestWindowTest, FirstAddressIsTheTestServersPageOrAPublicOne) {
+    const struct {
+        const char* server;
+        std::string address;
+        bool problem;
+    } cases[] = {
+        {nullptr, kPublicTestPage, false},
+        {"", kPublicTestPage, false},
+        {"127.0.0.1:8080", "http://127.0.0.1:8080/default.html", false},
+        {"lan-box", "http://lan-box/default.html", false},
+        {"http://192.168.1.10", kPublicTestPage, true},
+    };
+    const std::string publicPage = kPublicTestPage;
+    EXPECT_EQ(publicPage.rfind("https://", 0), 0u);
+    EXPECT_EQ(publicPage.find(".example"), std::string::npos);
+    for (const auto& c : cases)
+        for (const char* name : {"frmbrowser", "firebrowser"}) {
+            SCOPED_TRACE(std::string(name) + " " + (c.server ? c.server : "(unset)"));
+            if (c.server)
+                qputenv(kTestServerVariable, c.server);
+            else
+                qunsetenv(kTestServerVariable);
+            messages.shown.clear();
+            QWidget* w = windows.Show(name);
+            QApplication::processEvents();
+            EXPECT_EQ(Child<QLineEdit>(w, "txtURL")->text().toStdString(), c.address);
+            ASSERT_EQ(messages.shown.size(), c.problem ? 1u : 0u);
+            if (c.problem) EXPECT_NE(messages.shown[0].text.find("BRISKO_TEST_SERVER"), std::string::npos);
+            windows.Unload(name);
+        }
+    qunsetenv(kTestServerVariable);
 }
 
 TEST_F(WebTestWindowTest, ButtonsAreOffWhileALoadIsTimedAndClosingEndsTheWait) {

@@ -1,5 +1,6 @@
-// brisko-testserver: serves Brisko's three download test files over HTTP on a LAN or
-// on this machine, and imitates the broken servers a download client must survive.
+// brisko-testserver: serves Brisko's three download test files and a page for its web
+// tests over HTTP on a LAN or on this machine, and imitates the broken servers a
+// download client must survive.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -26,13 +27,19 @@ namespace {
 
 constexpr const char* kUsage = R"(Usage: brisko-testserver [options]
 
-Serves Brisko's download test files over HTTP, so that the Data Speed Tests
-window can measure a LAN or be tested on this machine. Point Brisko at it with
+Serves Brisko's download test files and a page for its web tests over HTTP,
+so that the Data Speed Tests window and the web test windows can measure a LAN
+or be tested on this machine. Point Brisko at it with
   BRISKO_TEST_SERVER=ADDRESS:PORT
 The files (any content, the sizes of the public ones):
   /5MB.zip   5242880 bytes   (Quick)
   /10MB.zip  10485760 bytes  (Medium)
   /50MB.zip  52428800 bytes  (Long)
+The web test page (the web test windows' first address when BRISKO_TEST_SERVER
+is set):
+  /default.html       a large page with many images, each its own request
+                      (?images=N&delay=MS changes them for one load)
+  /images/K.bmp       image K (?delay=MS: answered after MS milliseconds)
 
 Options:
   --listen ADDRESS     IPv4 address to listen on (default 127.0.0.1;
@@ -42,6 +49,9 @@ Options:
   --stream N           serve N bytes at every path instead of the files;
                        "endless" sends until the client goes (no length)
   --quiet              print only the listening line
+  --page-images N      images on /default.html (default 60, at most 1000)
+  --image-delay MS     answer each image after MS milliseconds (default 0,
+                       at most 60000)
 
 Failure modes (for testing clients):
   --status CODE        answer every request with 404 Not Found or 302 Found
@@ -77,7 +87,12 @@ struct Options {
     std::optional<std::uint64_t> stream;
     bool endless = false;
     bool quiet = false;
+    int pageImages = 60;
+    int imageDelayMs = 0;
 };
+
+constexpr int kMaxPageImages = 1000;
+constexpr int kMaxImageDelayMs = 60000;
 
 std::mutex g_logLock;
 
@@ -184,6 +199,16 @@ Options ParseOptions(int argc, char** argv) {
             }
         } else if (arg == "--quiet") {
             o.quiet = true;
+        } else if (arg == "--page-images") {
+            const auto images = ParseSize(value(i, arg));
+            if (!images || *images > kMaxPageImages)
+                UsageError("--page-images takes a number from 0 to " + std::to_string(kMaxPageImages));
+            o.pageImages = static_cast<int>(*images);
+        } else if (arg == "--image-delay") {
+            const auto delay = ParseSize(value(i, arg));
+            if (!delay || *delay > kMaxImageDelayMs)
+                UsageError("--image-delay takes milliseconds from 0 to " + std::to_string(kMaxImageDelayMs));
+            o.imageDelayMs = static_cast<int>(*delay);
         } else {
             UsageError("unknown option \"" + arg + "\"");
         }
@@ -243,6 +268,85 @@ const std::vector<char>& BodyPattern() {
     return pattern;
 }
 
+// name=N in a query string, if it is there as a number from 0 to limit.
+std::optional<int> QueryNumber(const std::string& query, const std::string& name, int limit) {
+    std::stringstream pairs(query);
+    for (std::string pair; std::getline(pairs, pair, '&');) {
+        if (pair.rfind(name + "=", 0) != 0) continue;
+        const std::string text = pair.substr(name.size() + 1);
+        if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+            return std::nullopt;
+        const int value = std::stoi(text);
+        return value <= limit ? std::optional<int>(value) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+constexpr int kImageWidth = 96;
+constexpr int kImageHeight = 64;
+
+void PutLittleEndian(std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+// Image K: an uncompressed 24-bit picture, a colour band of its own shading to white.
+std::string ImageBytes(int index) {
+    const std::uint32_t rowBytes = kImageWidth * 3;  // a multiple of 4: no row padding
+    const std::uint32_t pixelBytes = rowBytes * kImageHeight;
+    std::string bmp = "BM";
+    PutLittleEndian(bmp, 54 + pixelBytes, 4);
+    PutLittleEndian(bmp, 0, 4);
+    PutLittleEndian(bmp, 54, 4);
+    PutLittleEndian(bmp, 40, 4);
+    PutLittleEndian(bmp, kImageWidth, 4);
+    PutLittleEndian(bmp, kImageHeight, 4);
+    PutLittleEndian(bmp, 1, 2);
+    PutLittleEndian(bmp, 24, 2);
+    PutLittleEndian(bmp, 0, 4);
+    PutLittleEndian(bmp, pixelBytes, 4);
+    PutLittleEndian(bmp, 2835, 4);
+    PutLittleEndian(bmp, 2835, 4);
+    PutLittleEndian(bmp, 0, 4);
+    PutLittleEndian(bmp, 0, 4);
+    // A hue per image, around the colour wheel in steps that do not repeat soon.
+    const int hue = (index * 47) % 360;
+    const auto channel = [hue](int offset) {
+        const int h = (hue + offset) % 360;
+        const int distance = std::min(h, 360 - h);
+        return distance >= 120 ? 0 : distance <= 60 ? 255 : (120 - distance) * 255 / 60;
+    };
+    const int red = channel(0), green = channel(240), blue = channel(120);
+    for (int y = 0; y < kImageHeight; ++y)
+        for (int x = 0; x < kImageWidth; ++x) {
+            const int fade = x * 255 / (kImageWidth - 1);  // toward white across the picture
+            for (int c : {blue, green, red}) bmp += static_cast<char>(c + (255 - c) * fade / 255);
+        }
+    return bmp;
+}
+
+std::string TestPage(int images, int delayMs) {
+    const std::string query = "?delay=" + std::to_string(delayMs);
+    std::string html =
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Brisko web test page</title>\n"
+        "<style>body{font-family:sans-serif;margin:12px}img{margin:2px}p{max-width:60em}</style></head>\n"
+        "<body>\n<h1>Brisko web test page</h1>\n<p>" +
+        std::to_string(images) + " images, each fetched with a request of its own and answered after " +
+        std::to_string(delayMs) + " ms, served by brisko-testserver.</p>\n<div>\n";
+    for (int i = 0; i < images; ++i)
+        html += "<img src=\"/images/" + std::to_string(i) + ".bmp" + query + "\" width=\"" +
+                std::to_string(kImageWidth) + "\" height=\"" + std::to_string(kImageHeight) + "\" alt=\"image " +
+                std::to_string(i) + "\">\n";
+    html += "</div>\n";
+    // Text as a busy page has it, so that the page itself is of some size.
+    for (int i = 0; i < images; ++i)
+        html += "<p>Section " + std::to_string(i + 1) +
+                ". A web page is the document and every picture, style and script it names; a browser asks "
+                "for each of them, several at a time, and the page has loaded once the last has arrived. The "
+                "time that takes is what the web test measures, before and after the boost.</p>\n";
+    html += "</body></html>\n";
+    return html;
+}
+
 class Connection {
 public:
     Connection(int fd, const Options& options, unsigned id) : m_fd(fd), m_o(options), m_id(id) {}
@@ -264,12 +368,16 @@ public:
             return;
         }
         std::istringstream words(line);
-        std::string method, path;
-        words >> method >> path;
+        std::string method, target;
+        words >> method >> target;
         if (method != "GET" && method != "HEAD") {
             Answer(405, "Method Not Allowed");
             return;
         }
+        const std::size_t question = target.find('?');
+        const std::string path = target.substr(0, question);
+        const std::string query = question == std::string::npos ? std::string() : target.substr(question + 1);
+        const bool headOnly = method == "HEAD";
         std::optional<std::uint64_t> size;
         if (m_o.stream || m_o.endless) {
             size = m_o.stream.value_or(0);
@@ -279,10 +387,18 @@ public:
         }
         if (m_o.status != 200) {
             Answer(m_o.status, m_o.status == 404 ? "Not Found" : "Found");
-        } else if (!size) {
-            Answer(404, "Not Found");
+        } else if (size) {
+            SendFile(*size, headOnly);
+        } else if (path == brisko::kTestPagePath) {
+            const int images = QueryNumber(query, "images", kMaxPageImages).value_or(m_o.pageImages);
+            const int delay = QueryNumber(query, "delay", kMaxImageDelayMs).value_or(m_o.imageDelayMs);
+            SendPage("text/html; charset=utf-8", TestPage(images, delay), headOnly);
+        } else if (const std::optional<int> image = ImageNumber(path)) {
+            const int delay = QueryNumber(query, "delay", kMaxImageDelayMs).value_or(m_o.imageDelayMs);
+            if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            SendPage("image/bmp", ImageBytes(*image), headOnly);
         } else {
-            SendFile(*size, method == "HEAD");
+            Answer(404, "Not Found");
         }
     }
 
@@ -304,6 +420,34 @@ private:
         SendHeader(header);
         SendAll(m_fd, body.data(), body.size());
         Say("answered " + std::to_string(code));
+        shutdown(m_fd, SHUT_WR);
+        WaitForClose(m_fd);
+    }
+
+    // K from "/images/K.bmp".
+    static std::optional<int> ImageNumber(const std::string& path) {
+        const std::string prefix = "/images/", suffix = ".bmp";
+        if (path.size() <= prefix.size() + suffix.size() || path.rfind(prefix, 0) != 0 ||
+            path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0)
+            return std::nullopt;
+        return QueryNumber("n=" + path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()), "n",
+                           kMaxPageImages - 1);
+    }
+
+    // The test page and its images: never kept in a cache, so that every test load
+    // fetches every part from here.
+    void SendPage(const std::string& type, const std::string& body, bool headOnly) {
+        std::string header = "HTTP/1.1 200 OK" + Eol();
+        header += "Server: brisko-testserver" + Eol();
+        header += "Content-Type: " + type + Eol();
+        header += "Content-Length: " + std::to_string(body.size()) + Eol();
+        header += "Cache-Control: no-store" + Eol();
+        header += "Connection: close" + Eol() + Eol();
+        if (!SendHeader(header) || (!headOnly && !SendAll(m_fd, body.data(), body.size()))) {
+            Say("closed by client");
+            return;
+        }
+        Say("answered 200, " + std::to_string(headOnly ? 0 : body.size()) + " body bytes");
         shutdown(m_fd, SHUT_WR);
         WaitForClose(m_fd);
     }
