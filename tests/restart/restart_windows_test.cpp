@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -123,6 +124,12 @@ TEST_F(RestartPrompts, LaterClosesOnlyItsOwnPrompt) {
         Click(prompt, "btnRestartLater");
         EXPECT_EQ(m_closed, std::vector<std::string>{prompt});
     }
+    // Return presses the button that has the focus.
+    Open({"main", "Restart3"});
+    QWidget* later = m_windows.Find("Restart3")->findChild<GradientButton*>("btnRestartLater");
+    later->setFocus();
+    QTest::keyClick(later, Qt::Key_Return);
+    EXPECT_EQ(m_closed, std::vector<std::string>{"Restart3"});
     EXPECT_TRUE(m_messages.shown.empty());
     EXPECT_TRUE(m_ended.empty());
     EXPECT_TRUE(m_api.calls.empty());
