@@ -57,4 +57,6 @@ void BoostUiQt::SetDefaultPointer() {
 
 void BoostUiQt::ShowPrompt(const std::string& windowName) { m_windows.Show(windowName); }
 
+void BoostUiQt::ShowFailure(const std::string& text) { m_messages.Show(text); }
+
 }  // namespace brisko

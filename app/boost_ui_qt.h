@@ -3,6 +3,7 @@
 // since the user may close it while a command yields to the event loop.
 #include "app/window_instances.h"
 #include "boost/boost_ui.h"
+#include "platform/message_box.h"
 
 class QListWidget;
 
@@ -26,16 +27,19 @@ private:
 
 class BoostUiQt final : public BoostUi {
 public:
-    explicit BoostUiQt(WindowInstances& windows) : m_windows(windows), m_list1(windows) {}
+    BoostUiQt(WindowInstances& windows, MessageBoxService& messages)
+        : m_windows(windows), m_messages(messages), m_list1(windows) {}
     void SetCaption(const std::string& buttonName, const std::string& caption) override;
     int Check1Value() const override;
     void SetDefaultPointer() override;
     TextList& List1() override { return m_list1; }
     void ShowPrompt(const std::string& windowName) override;
+    void ShowFailure(const std::string& text) override;
 
 private:
     main* Main() const;
     WindowInstances& m_windows;
+    MessageBoxService& m_messages;
     ListWidgetTextList m_list1;
 };
 

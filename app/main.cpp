@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     context.syncHttp = &syncHttp;
     context.waiter = &waiter;
 
-    brisko::BoostUiQt boostUi(windows);
+    brisko::BoostUiQt boostUi(windows, messages);
     brisko::BoostEngine boostEngine({&processes, &registry, &paths, &pump, &files, &boostUi});
     auto boostCommand = [&](brisko::BoostMode mode) {
         return [&, mode] { brisko::RunOrEnd(messages, [&] { boostEngine.RunBoostMode(mode); }); };

@@ -4,10 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QShortcut>
 
 #include "app/artwork.h"
 #include "app/gradient_button.h"
@@ -126,7 +124,7 @@ void main::BuildControls() {
         "you can run the test again and compare the time difference.";
     GradientButton* command1 = AddButton(frame3, "Command1", "Internet Explorer Users",
                                          testTip.arg("Internet Explorer"), {10, 102, 125, 44}, true);
-    command1->setDefault(true);
+    SetDefaultButton(command1);
     GradientButton* btnfire = AddButton(frame3, "btnfire", "Firefox Users", testTip.arg("Mozilla Firefox"),
                                         {146, 102, 125, 44}, true);
 
@@ -185,17 +183,6 @@ void main::BuildControls() {
     connect(command1, &QPushButton::clicked, this, call(m_handlers.command1));
     connect(btnfire, &QPushButton::clicked, this, call(m_handlers.btnfire));
 
-    // Return clicks the focused button, else the default button, as on Windows.
-    auto* enter = new QShortcut(QKeySequence(Qt::Key_Return), this);
-    auto* enterPad = new QShortcut(QKeySequence(Qt::Key_Enter), this);
-    for (QShortcut* s : {enter, enterPad}) {
-        connect(s, &QShortcut::activated, this, [this, command1] {
-            if (auto* focused = qobject_cast<QAbstractButton*>(focusWidget()); focused && focused->isEnabled())
-                focused->click();
-            else
-                command1->click();
-        });
-    }
     adjustSize();
 }
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/artwork.h"
 #include "app/open_external_page.h"
@@ -28,24 +29,40 @@ QLabel* Text(const QString& text, QWidget* parent, bool bold = false, double poi
     return label;
 }
 
+// A line that must not break, such as a telephone number.
+QLabel* Line(const QString& text, QWidget* parent, bool bold = false, double points = 0) {
+    QLabel* label = Text(text, parent, bold, points);
+    label->setWordWrap(false);
+    return label;
+}
+
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     return button;
 }
 
-QWidget* Client(FormWindow* window, int width) {
+QWidget* Client(FormWindow* window) {
     auto* client = new QWidget(window);
-    client->setFixedWidth(width);
     window->setCentralWidget(client);
     return client;
+}
+
+// A main window sizes its client by the size hint, which guesses the height of wrapped
+// texts for some other width: paragraphs were cut short or spread apart. Fixing the
+// client at the height its width needs shows every line, without gaps, in whatever
+// fonts the desktop has.
+void FitToText(QWidget* client, int width) {
+    client->ensurePolished();
+    width = std::max(width, client->minimumSizeHint().width());
+    client->setFixedSize(width, client->heightForWidth(width));
 }
 
 }  // namespace
 
 Help::Help(const AppContext& context) : FormWindow("Help") {
     setWindowTitle("Help");
-    QWidget* client = Client(this, 420);
+    QWidget* client = Client(this);
     auto* layout = new QVBoxLayout(client);
     auto* box = new QGroupBox("Help", client);
     auto* inner = new QVBoxLayout(box);
@@ -60,14 +77,16 @@ Help::Help(const AppContext& context) : FormWindow("Help") {
     inner->addWidget(live, 0, Qt::AlignHCenter);
     auto* contact = new QGroupBox("Contact Details", box);
     auto* lines = new QVBoxLayout(contact);
-    lines->addWidget(Text(QString("General Email: ") + kSalesEmail, contact));
-    lines->addWidget(Text(QString("Web Site: ") + kWebSiteText, contact));
-    lines->addWidget(Text(QString("Support Email: ") + kSupportEmail, contact));
-    lines->addWidget(Text(QString("Telephone: ") + kTelephone, contact));
+    lines->addWidget(Line(QString("General Email: ") + kSalesEmail, contact));
+    lines->addWidget(Line(QString("Web Site: ") + kWebSiteText, contact));
+    lines->addWidget(Line(QString("Support Email: ") + kSupportEmail, contact));
+    lines->addWidget(Line(QString("Telephone: ") + kTelephone, contact));
     inner->addWidget(contact);
     layout->addWidget(box);
     QPushButton* close = Button("btnClose", "&Close", client);
     layout->addWidget(close, 0, Qt::AlignHCenter);
+
+    FitToText(client, 420);
 
     connect(live, &QPushButton::clicked, this, [context] {
         RunOrReport(*context.messages,
@@ -78,7 +97,7 @@ Help::Help(const AppContext& context) : FormWindow("Help") {
 
 toptip::toptip() : FormWindow("toptip") {
     setWindowTitle("Top Tip");
-    QWidget* client = Client(this, 400);
+    QWidget* client = Client(this);
     auto* layout = new QVBoxLayout(client);
     auto* box = new QGroupBox("A Top Tip to Get Faster Internet Speed", client);
     auto* inner = new QVBoxLayout(box);
@@ -93,12 +112,13 @@ toptip::toptip() : FormWindow("toptip") {
     layout->addWidget(box);
     QPushButton* close = Button("btnClose", "&Close", client);
     layout->addWidget(close, 0, Qt::AlignHCenter);
+    FitToText(client, 400);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
 Formserial::Formserial(const AppContext& context) : FormWindow("Formserial") {
     setWindowTitle("About");
-    QWidget* client = Client(this, 600);
+    QWidget* client = Client(this);
     auto* layout = new QGridLayout(client);
 
     auto* logo = new QLabel(client);
@@ -107,11 +127,11 @@ Formserial::Formserial(const AppContext& context) : FormWindow("Formserial") {
     art->setPixmap(DrawSpeedometer({140, 130}, palette().color(QPalette::Window)));
     art->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     layout->addWidget(logo, 0, 0);
-    layout->addWidget(art, 1, 0, 4, 1);
+    layout->addWidget(art, 1, 0);
 
     auto* nameRow = new QHBoxLayout;
-    nameRow->addWidget(Text("Brisko", client, true, 16));
-    nameRow->addWidget(Text("Version 3.3", client));
+    nameRow->addWidget(Line("Brisko", client, true, 16));
+    nameRow->addWidget(Line("Version 3.3", client));
     nameRow->addStretch();
     layout->addLayout(nameRow, 0, 1);
 
@@ -149,11 +169,12 @@ Formserial::Formserial(const AppContext& context) : FormWindow("Formserial") {
 
     auto* contact = new QGroupBox("Contact, Sales and Support Details", client);
     auto* grid = new QGridLayout(contact);
-    grid->addWidget(Text(QString("General and Sales Email: ") + kSalesEmail, contact), 0, 0);
-    grid->addWidget(Text(QString("Web Site: ") + kWebSiteText, contact), 1, 0);
-    grid->addWidget(Text(QString("Support Email: ") + kSupportEmail, contact), 0, 1);
-    grid->addWidget(Text(QString("Telephone: ") + kTelephone, contact), 1, 1);
-    layout->addWidget(contact, 2, 1);
+    grid->addWidget(Line(QString("General and Sales Email: ") + kSalesEmail, contact), 0, 0);
+    grid->addWidget(Line(QString("Web Site: ") + kWebSiteText, contact), 1, 0);
+    grid->addWidget(Line(QString("Support Email: ") + kSupportEmail, contact), 0, 1);
+    grid->addWidget(Line(QString("Telephone: ") + kTelephone, contact), 1, 1);
+    // The full width, under the artwork too: two columns of addresses need it.
+    layout->addWidget(contact, 2, 0, 1, 2);
 
     auto* buttons = new QVBoxLayout;
     QPushButton* tip = Button("btnTopTip", "Top Tip", client);
@@ -161,6 +182,7 @@ Formserial::Formserial(const AppContext& context) : FormWindow("Formserial") {
     buttons->addWidget(tip);
     buttons->addWidget(close);
     layout->addLayout(buttons, 3, 1, Qt::AlignRight);
+    FitToText(client, 600);
 
     WindowInstances* windows = context.windows;
     connect(tip, &QPushButton::clicked, this, [windows] { windows->Show("toptip"); });

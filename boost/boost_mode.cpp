@@ -1,6 +1,7 @@
 #include "boost/boost_mode.h"
 
 #include <exception>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -50,10 +51,12 @@ const ModeRow& Row(BoostMode mode) {
     return normal;
 }
 
+constexpr const char* kModemFiles[] = {"web-modem.reg", "tcp-modem.reg"};
+
 }  // namespace
 
-void RunRegImport(ProcessStarter& processes, const std::string& fileName) {
-    Status status = processes.Start("regedit /s " + fileName, WindowState::NormalActive);
+void RunRegImport(ProcessStarter& processes, const std::string& fileName, const std::string& folder) {
+    Status status = processes.Start("regedit /s " + fileName, WindowState::NormalActive, folder);
     if (!status.ok()) throw AppError(status.code, "Brisko", status.text);
 }
 
@@ -86,14 +89,66 @@ bool BoostEngine::RunBoostMode(BoostMode mode, BoostOutcome* outcome) {
             for (auto& step : record.steps)
                 if (!step.done) {
                     step.failure = e.what();
+                    // A machine without Firefox has nothing to change there.
+                    if (&step == &record.steps.back() && !HasFirefoxProfileList(record.homePath)) {
+                        step.noProfile = true;
+                        record.failure.clear();
+                    }
                     break;
                 }
     }
 
     for (const auto& [button, caption] : row.completionCaptions) ui.SetCaption(button, caption);
     ui.SetDefaultPointer();
-    ui.ShowPrompt(row.prompt);
+    // "Done!" would not be true: settings of the files that did not start are unchanged.
+    if (record.importsNotStarted.empty())
+        ui.ShowPrompt(row.prompt);
+    else
+        ui.ShowFailure(ImportFailureText(record));
     return true;
+}
+
+bool BoostEngine::HasFirefoxProfileList(const std::string& homePath) const {
+    return m_services.files->FileExists(m_services.paths->ToNative(FirefoxProfileList(homePath)));
+}
+
+void BoostEngine::RunImports(BoostMode mode, BoostOutcome& outcome) {
+    const ModeRow& row = Row(mode);
+    BoostUi& ui = *m_services.ui;
+    // Started in the program's folder, where the files lie, wherever we were started from.
+    const std::string folder = m_services.paths->ProgramFolder();
+    std::vector<std::string> files(row.imports.begin(), row.imports.end());
+    std::size_t started = 0;
+    std::size_t modemsRead = 0;
+    try {
+        for (; started < files.size(); ++started) {
+            RunRegImport(*m_services.processes, files[started], folder);
+            outcome.importsStarted.push_back("regedit /s " + files[started]);
+        }
+        if (!row.dialUpImports) return;
+        // The box is read again before each file.
+        for (const char* modem : kModemFiles) {
+            ++modemsRead;
+            if (ui.Check1Value() != 1) continue;
+            files.push_back(modem);
+            RunRegImport(*m_services.processes, modem, folder);
+            outcome.importsStarted.push_back(std::string("regedit /s ") + modem);
+            ++started;
+        }
+    } catch (const std::exception&) {
+        // The one that failed and every one that was still to come.
+        if (row.dialUpImports && ui.Check1Value() == 1)
+            for (std::size_t i = modemsRead; i < std::size(kModemFiles); ++i) files.push_back(kModemFiles[i]);
+        outcome.importsNotStarted.assign(files.begin() + static_cast<std::ptrdiff_t>(started), files.end());
+        throw;
+    }
+}
+
+std::string ImportFailureText(const BoostOutcome& outcome) {
+    std::string text = "Not all settings could be changed: these registry imports did not start.\n";
+    for (const std::string& file : outcome.importsNotStarted) text += "\n    regedit /s " + file;
+    text += "\n\n" + outcome.failure;
+    return text;
 }
 
 void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& preferencesReached) {
@@ -103,16 +158,7 @@ void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& p
     outcome.steps = row.restore ? std::vector<Step>{{"RestoreControlPrefs", false, {}}, {"RestoreFirefoxPrefs", false, {}}}
                                 : std::vector<Step>{{"PatchControlPrefs", false, {}}, {"PatchFirefoxPrefs", false, {}}};
 
-    auto import = [&](const std::string& file) {
-        RunRegImport(*m_services.processes, file);
-        outcome.importsStarted.push_back("regedit /s " + file);
-    };
-    for (const char* file : row.imports) import(file);
-    if (row.dialUpImports) {
-        // The box is read again before each file.
-        if (ui.Check1Value() == 1) import("web-modem.reg");
-        if (ui.Check1Value() == 1) import("tcp-modem.reg");
-    }
+    RunImports(mode, outcome);
 
     const std::string homePath =
         RegAccess::ReadRegValue(*m_services.registry, kHkeyCurrentUser, "Volatile Environment", "HOMEPATH");

@@ -15,8 +15,9 @@ namespace brisko {
 
 enum class BoostMode { Normal, Pro, Restore };
 
-// Starts "regedit /s " + fileName without waiting; raises AppError if it cannot start.
-void RunRegImport(ProcessStarter& processes, const std::string& fileName);
+// Starts "regedit /s " + fileName in folder without waiting; raises AppError if it
+// cannot start. The file name carries no folder, so regedit finds it in folder.
+void RunRegImport(ProcessStarter& processes, const std::string& fileName, const std::string& folder);
 
 struct BoostServices {
     ProcessStarter* processes = nullptr;
@@ -33,12 +34,19 @@ struct BoostOutcome {
         std::string name;     // "PatchControlPrefs", "RestoreFirefoxPrefs", ...
         bool done = false;
         std::string failure;  // why it failed; empty when done or never reached
+        // Firefox step only: there is no Firefox profile (no profiles.ini), so there
+        // is nothing to change. Not a failure; failure says what was missing.
+        bool noProfile = false;
     };
-    std::vector<std::string> importsStarted;  // command lines, in order
+    std::vector<std::string> importsStarted;     // command lines, in order
+    std::vector<std::string> importsNotStarted;  // files: the one that could not start, then the rest
     std::string homePath;
-    std::vector<Step> steps;                  // both preference steps, reached or not
-    std::string failure;                      // the failure that ended the sequence
+    std::vector<Step> steps;                     // both preference steps, reached or not
+    std::string failure;                         // the failure that ended the sequence, if it is one
 };
+
+// What the user is told, instead of the restart prompt, when imports did not start.
+std::string ImportFailureText(const BoostOutcome& outcome);
 
 class BoostEngine {
 public:
@@ -53,6 +61,8 @@ public:
 
 private:
     void RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& preferencesReached);
+    void RunImports(BoostMode mode, BoostOutcome& outcome);
+    bool HasFirefoxProfileList(const std::string& homePath) const;
 
     BoostServices m_services;
     bool m_running = false;

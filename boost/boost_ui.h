@@ -40,6 +40,8 @@ public:
     virtual TextList& List1() = 0;
     // Loads and shows the prompt window ("restart" or "Restart3") modeless, to the front.
     virtual void ShowPrompt(const std::string& windowName) = 0;
+    // Shown in place of the prompt when the command could not do its work.
+    virtual void ShowFailure(const std::string& text) = 0;
 };
 
 }  // namespace brisko

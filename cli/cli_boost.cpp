@@ -18,6 +18,8 @@ std::string DescribeOutcome(const BoostOutcome& outcome) {
         text += step.name + ": ";
         if (step.done)
             text += "done";
+        else if (step.noProfile)
+            text += "skipped: Firefox has no profile here";
         else if (!step.failure.empty())
             text += "failed: " + step.failure;
         else
@@ -38,7 +40,11 @@ int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::os
     const Command command = mode == BoostMode::Normal ? Command::Boost
                             : mode == BoostMode::Pro  ? Command::ProBoost
                                                       : Command::Restore;
-    err << kProgramName << " " << CommandName(command) << ": stopped: " << outcome.failure << '\n';
+    err << kProgramName << " " << CommandName(command) << ": ";
+    if (!ui.Failure().empty())
+        err << ui.Failure() << '\n';
+    else
+        err << "stopped: " << outcome.failure << '\n';
     return kExitFailed;
 }
 

@@ -11,7 +11,8 @@
 namespace brisko::cli {
 
 // The main window as the boost commands see it, for a terminal: the dial-up box
-// holds the --dial-up option; captions and the prompt go nowhere.
+// holds the --dial-up option; captions and the prompt go nowhere, a failure the
+// window would show is kept for the terminal.
 class CliBoostUi final : public BoostUi {
 public:
     explicit CliBoostUi(bool dialUp) : m_dialUp(dialUp) {}
@@ -20,9 +21,12 @@ public:
     void SetDefaultPointer() override {}
     TextList& List1() override { return m_list1; }
     void ShowPrompt(const std::string&) override {}
+    void ShowFailure(const std::string& text) override { m_failure = text; }
+    const std::string& Failure() const { return m_failure; }
 
 private:
     bool m_dialUp;
+    std::string m_failure;
     MemoryTextList m_list1;
 };
 
@@ -32,7 +36,7 @@ std::string DescribeOutcome(const BoostOutcome& outcome);
 
 // Runs the command with services (their ui is replaced by a CliBoostUi) and prints
 // what it did on out; a failure of any step is also told on err. Returns the exit
-// status: 1 when a step failed.
+// status: 1 when a step failed (a Firefox step without a Firefox profile has not).
 int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::ostream& out, std::ostream& err);
 
 // read-reg: ReadRegValue's text and a new line. Reading never fails ("Not Found").

@@ -5,10 +5,8 @@
 #include <QTimer>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -189,13 +187,6 @@ int RunBoost(const cli::Request& request) {
     const std::string systemRoot = SystemRootFolder();
     ProvisionSystemRoot(systemRoot);
     const std::string programFolder = RunningProgramFolder();
-    // "regedit /s web.reg" finds the file in the working folder, and the import files
-    // lie beside the program, wherever the terminal happens to be.
-    if (::chdir(programFolder.c_str()) != 0) {
-        std::cerr << cli::kProgramName << ": cannot enter " << programFolder << ": " << std::strerror(errno)
-                  << ".\n";
-        return cli::kExitFailed;
-    }
     PathMapperPosix paths(systemRoot, programFolder);
     ProcessStarterPosix processes(programFolder, &paths);
     RegistryReaderPosix registry(systemRoot);

@@ -16,7 +16,10 @@ enum class WindowState {
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
-    virtual Status Start(const std::string& commandLine, WindowState state) = 0;
+    // workingFolder (native path): the folder the program starts in; empty keeps ours.
+    // Relative names the program is given resolve there, not where we were started.
+    virtual Status Start(const std::string& commandLine, WindowState state,
+                         const std::string& workingFolder = {}) = 0;
 };
 
 }  // namespace brisko

@@ -3,6 +3,7 @@
 // Windows semantics (nonzero-or-false results, a per-thread last error).
 // Back ends: ShutdownApiDbus (qt/: systemd-logind over D-Bus), later win32.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace brisko {
@@ -54,12 +55,15 @@ inline constexpr std::uint32_t kEwxPowerOff = 8;
 inline constexpr std::uint32_t kEwxForceIfHung = 16;
 
 // Windows error codes the back ends report.
+inline constexpr std::uint32_t kWinErrorAccessDenied = 5;
 inline constexpr std::uint32_t kWinErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kWinErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kWinErrorInsufficientBuffer = 122;
 inline constexpr std::uint32_t kWinErrorMrMidNotFound = 317;
 inline constexpr std::uint32_t kWinErrorNoSuchPrivilege = 1313;
+inline constexpr std::uint32_t kWinErrorCancelled = 1223;  // "The operation was canceled by the user."
 inline constexpr std::uint32_t kWinErrorPrivilegeNotHeld = 1314;
+inline constexpr std::uint32_t kWinErrorTimeout = 1460;
 
 class ShutdownApi {
 public:
@@ -77,6 +81,15 @@ public:
     virtual bool CloseHandle(ApiHandle handle) = 0;
     // Returns at once; the system carries out the request afterwards.
     virtual bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) = 0;
+    // ExitWindowsEx for a caller that must not block: done gets the result, and
+    // GetLastError tells why when it is false. Windows answers at once, so done runs
+    // before this returns (this default). A back end whose answer waits for the user
+    // (a password asked before a restart) returns at once and calls done later, from
+    // the event loop; with access denied (5), cancelled (1223) or timed out (1460) when
+    // the user refused, cancelled or left the question unanswered.
+    virtual void ExitWindowsExAsync(std::uint32_t flags, std::uint32_t reason, std::function<void(bool)> done) {
+        done(ExitWindowsEx(flags, reason));
+    }
     // Fails unless osVersionInfoSize is 148.
     virtual bool GetVersionExA(OsVersionInfo* info) = 0;
     // FormatMessageA into a caller's buffer of size characters: returns the count

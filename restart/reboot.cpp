@@ -40,12 +40,39 @@ reboot::reboot(ShutdownApi& api, const std::string& programPath)
     : m_api(api), m_source(ShutdownErrorSource(programPath)) {}
 
 bool reboot::ShutdownSystem(std::int32_t flags) {
+    PrepareRequest(flags);
+    if (m_api.ExitWindowsEx(static_cast<std::uint32_t>(flags), 0xFFFFFFFFu)) return true;
+    throw RequestFailed(m_api.GetLastError());
+}
+
+bool reboot::ShutdownSystemAsync(std::int32_t flags, std::function<void(const ShutdownAnswer&)> done) {
+    if (m_pending) return false;
+    PrepareRequest(flags);
+    m_pending = true;
+    m_api.ExitWindowsExAsync(static_cast<std::uint32_t>(flags), 0xFFFFFFFFu,
+                             [this, done = std::move(done)](bool accepted) {
+                                 m_pending = false;
+                                 ShutdownAnswer answer;
+                                 answer.accepted = accepted;
+                                 if (!accepted) {
+                                     const std::uint32_t error = m_api.GetLastError();
+                                     answer.refusedByUser = error == kWinErrorAccessDenied ||
+                                                            error == kWinErrorCancelled || error == kWinErrorTimeout;
+                                     answer.error = RequestFailed(error);
+                                 }
+                                 done(answer);
+                             });
+    return true;
+}
+
+void reboot::PrepareRequest(std::int32_t flags) {
     if (flags < 0 || flags > 31)
         Raise(kErrBadShutdownFlags, "Invalid parameter to ShutdownSystem: " + std::to_string(flags));
     if (IsWindowsNT()) EnableShutdownPrivilege();
-    if (m_api.ExitWindowsEx(static_cast<std::uint32_t>(flags), 0xFFFFFFFFu)) return true;
-    const std::uint32_t error = m_api.GetLastError();
-    Raise(kErrShutdownFailed, "ShutdownSystem failed: " + ApiErrorText(error));
+}
+
+AppError reboot::RequestFailed(std::uint32_t error) {
+    return AppError(kErrShutdownFailed, m_source, "ShutdownSystem failed: " + ApiErrorText(error));
 }
 
 bool reboot::EnableShutdownPrivilege() {

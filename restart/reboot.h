@@ -2,6 +2,8 @@
 // The shutdown service: asks the system to log off, shut down, restart or power
 // off. Every failure is thrown as an AppError for the caller to handle.
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/error.h"
@@ -18,6 +20,15 @@ inline constexpr long kErrBadShutdownFlags = 0x80040000L + 1583;  // 0x8004062F
 // "C:\x\Brisko.exe" or "/opt/brisko/brisko" -> "Brisko.mShutDown" / "brisko.mShutDown".
 std::string ShutdownErrorSource(const std::string& programPath);
 
+// The system's answer to a request made with ShutdownSystemAsync.
+struct ShutdownAnswer {
+    bool accepted = false;
+    // The user cancelled or was refused the authorisation the system asked for: worth
+    // telling, but nothing is wrong with the program.
+    bool refusedByUser = false;
+    std::optional<AppError> error;  // when not accepted: what ShutdownSystem would raise
+};
+
 // One instance lives for the whole run: it holds the platform cache.
 class reboot {
 public:
@@ -27,7 +38,17 @@ public:
     // the request; throws AppError otherwise.
     bool ShutdownSystem(std::int32_t flags);
 
+    // ShutdownSystem for the user interface, which must stay live while the system
+    // asks the user for a password: the checks and the privilege are done here and
+    // throw as ShutdownSystem does; the answer to the request comes to done, perhaps
+    // later, from the event loop. Returns false, doing nothing, while an earlier
+    // request still waits for its answer.
+    bool ShutdownSystemAsync(std::int32_t flags, std::function<void(const ShutdownAnswer&)> done);
+    bool RequestPending() const { return m_pending; }
+
 private:
+    void PrepareRequest(std::int32_t flags);
+    AppError RequestFailed(std::uint32_t error);
     bool EnableShutdownPrivilege();
     bool IsWindowsNT();
     std::string ApiErrorText(std::uint32_t code);
@@ -38,6 +59,7 @@ private:
     // Platform cache: set once the version has been read successfully.
     bool m_determined = false;
     bool m_isNt = false;
+    bool m_pending = false;  // a request is waiting for its answer
 };
 
 }  // namespace brisko

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include "app/gradient_button.h"
@@ -69,12 +70,26 @@ QGroupBox* AddGroup(QVBoxLayout* layout, QWidget* parent, const QFont& font, QHB
     return box;
 }
 
-// "Restart PC Right Now" of either prompt. Errors of the shutdown service are not
-// caught here: they end the program after showing their description.
-void RestartNow(AppContext context) {
+// "Restart PC Right Now" of either prompt. The system may first ask the user for a
+// password; meanwhile the windows stay live and the button is off, and every other
+// click on it is ignored. A user who cancels or is refused is told so and the prompt
+// stays; other errors of the shutdown service end the program after showing their
+// description. The prompt may be gone by the time the answer comes.
+void RestartNow(AppContext context, GradientButton* button) {
+    QPointer<GradientButton> clicked(button);
+    auto answered = [context, clicked](const ShutdownAnswer& answer) {
+        if (clicked) clicked->setEnabled(true);
+        if (answer.accepted) {
+            context.windows->UnloadInOrder(RestartNowCloseOrder());
+        } else if (answer.refusedByUser) {
+            context.messages->Show(answer.error->Description());
+        } else {
+            RunOrEnd(*context.messages, [&] { throw *answer.error; });
+        }
+    };
     RunOrEnd(*context.messages, [&] {
-        context.shutdown->ShutdownSystem(kEwxReboot);
-        context.windows->UnloadInOrder(RestartNowCloseOrder());
+        if (context.shutdown->ShutdownSystemAsync(kEwxReboot, answered) && context.shutdown->RequestPending() && clicked)
+            clicked->setEnabled(false);
     });
 }
 
@@ -103,7 +118,7 @@ restart::restart(const AppContext& context) : FormWindow("restart"), m_context(c
 
     connect(show, &QPushButton::clicked, this, [this] { ShowImprovements(); });
     connect(later, &QPushButton::clicked, this, [this] { m_context.windows->Unload("restart"); });
-    connect(now, &QPushButton::clicked, this, [this] { RestartNow(m_context); });
+    connect(now, &QPushButton::clicked, this, [this, now] { RestartNow(m_context, now); });
 }
 
 void restart::ShowImprovements() {
@@ -132,7 +147,7 @@ Restart3::Restart3(const AppContext& context) : FormWindow("Restart3"), m_contex
     GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
     GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC Later", kLaterTip);
 
-    connect(now, &QPushButton::clicked, this, [this] { RestartNow(m_context); });
+    connect(now, &QPushButton::clicked, this, [this, now] { RestartNow(m_context, now); });
     connect(later, &QPushButton::clicked, this, [this] { m_context.windows->Unload("Restart3"); });
 }
 

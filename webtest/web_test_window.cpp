@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
-#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -103,7 +102,7 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     m_btnTest = new GradientButton("btnOpenURLInWebbrowserControl", "Web Speed Test", frame1);
     m_btnTest->setToolTip(kTestTip);
     m_btnTest->SetRedText(true);
-    m_btnTest->setDefault(true);
+    SetDefaultButton(m_btnTest);  // Return in the address box runs the test
     m_btnTest->setMinimumHeight(34);
     m_btnRefresh = new GradientButton("btnrefresh", "Refresh From Web Site", frame1);
     m_btnRefresh->setToolTip(kRefreshTip);
@@ -157,20 +156,6 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this,
             [this] { m_context.windows->Unload(objectName().toStdString()); });
 
-    // Return runs the test, as the window's default button.
-    auto runTest = [this] {
-        if (m_btnTest->isEnabled()) m_btnTest->click();
-    };
-    connect(m_txtURL, &QLineEdit::returnPressed, this, runTest);
-    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        connect(shortcut, &QShortcut::activated, this, [this, runTest] {
-            if (auto* focused = qobject_cast<QAbstractButton*>(focusWidget()); focused && focused->isEnabled())
-                focused->click();
-            else
-                runTest();
-        });
-    }
     resize(780, 680);
 }
 

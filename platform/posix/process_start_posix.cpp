@@ -96,6 +96,8 @@ public:
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 
     bool Ready() const { return m_ready; }
+    // The child changes into folder before the program runs.
+    int StartIn(const std::string& folder) { return posix_spawn_file_actions_addchdir_np(&m_actions, folder.c_str()); }
     const posix_spawnattr_t* Attr() const { return &m_attr; }
     const posix_spawn_file_actions_t* Actions() const { return &m_actions; }
 
@@ -177,7 +179,8 @@ ProcessStarterPosix::Lookup ProcessStarterPosix::Resolve(const std::string& name
     return lookup;
 }
 
-Status ProcessStarterPosix::Start(const std::string& commandLine, WindowState /*state*/) {
+Status ProcessStarterPosix::Start(const std::string& commandLine, WindowState /*state*/,
+                                  const std::string& workingFolder) {
     SweepChildren();
 
     const ProgramName program = ReadProgramName(commandLine);
@@ -207,6 +210,19 @@ Status ProcessStarterPosix::Start(const std::string& commandLine, WindowState /*
         return Status::Fail(ENOENT, "The program " + Quoted(program.name) + " could not be found.");
     }
 
+    if (!workingFolder.empty()) {
+        struct stat st {};
+        if (stat(workingFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return Status::Fail(ENOENT, "The program " + Quoted(program.name) + " could not be started: the folder " +
+                                            Quoted(workingFolder) + " to start it in does not exist.");
+        // Found from our folder; the child looks from its own.
+        if (found.path.front() != '/') {
+            std::string_view relative = found.path;
+            while (relative.starts_with("./")) relative.remove_prefix(2);
+            found.path = JoinNative(CurrentFolder(), std::string(relative));
+        }
+    }
+
     std::vector<std::string> args{found.path};
     for (std::string& arg : SplitWindowsArguments(std::string_view(commandLine).substr(argumentsStart)))
         args.push_back(std::move(arg));
@@ -216,7 +232,7 @@ Status ProcessStarterPosix::Start(const std::string& commandLine, WindowState /*
     argv.push_back(nullptr);
 
     SpawnSetup setup;
-    if (!setup.Ready())
+    if (!setup.Ready() || (!workingFolder.empty() && setup.StartIn(workingFolder) != 0))
         return Status::Fail(ENOMEM, "The program " + Quoted(program.name) + " could not be started: " + std::strerror(ENOMEM) + ".");
     pid_t child = 0;
     const int rc = posix_spawn(&child, found.path.c_str(), setup.Actions(), setup.Attr(), argv.data(), environ);

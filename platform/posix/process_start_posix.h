@@ -10,7 +10,8 @@
 namespace brisko {
 
 // Splits the command line as Windows does and starts the program directly with
-// posix_spawn (never a shell); the child gets the current folder and environment.
+// posix_spawn (never a shell); the child gets our environment, and our current folder
+// unless a working folder is given (the program is still looked for from ours).
 // Program name: a Windows path ("C:\..." or anything with a backslash) goes through
 // the path mapping; a name with '/' is used as it is; a bare name is looked for in the
 // program's folder, then the current folder, then each PATH entry. A name ending in
@@ -26,7 +27,8 @@ public:
     ProcessStarterPosix(const ProcessStarterPosix&) = delete;
     ProcessStarterPosix& operator=(const ProcessStarterPosix&) = delete;
 
-    Status Start(const std::string& commandLine, WindowState state) override;
+    Status Start(const std::string& commandLine, WindowState state,
+                 const std::string& workingFolder = {}) override;
 
 private:
     struct Lookup {

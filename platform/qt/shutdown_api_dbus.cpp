@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QUuid>
 #include <cstring>
 #include <strings.h>
@@ -17,7 +18,6 @@ const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
 
 constexpr ApiHandle kCurrentProcess = ~ApiHandle{0};  // Windows' pseudo handle, (HANDLE)-1
 constexpr Luid kShutdownLuid{19, 0};
-constexpr std::uint32_t kWinErrorAccessDenied = 5;
 
 // Asking the questions is quick; a reboot may wait for the user to authenticate.
 constexpr int kQueryTimeoutMs = 25000;
@@ -26,6 +26,8 @@ constexpr int kInteractiveTimeoutMs = 180000;
 const char* SystemText(std::uint32_t code) {
     switch (code) {
     case kWinErrorAccessDenied: return "Access is denied.\r\n";
+    case kWinErrorCancelled: return "The operation was canceled by the user.\r\n";
+    case kWinErrorTimeout: return "This operation returned because the timeout period expired.\r\n";
     case kWinErrorInvalidHandle: return "The handle is invalid.\r\n";
     case kWinErrorInvalidParameter: return "The parameter is incorrect.\r\n";
     case kWinErrorInsufficientBuffer: return "The data area passed to a system call is too small.\r\n";
@@ -58,7 +60,11 @@ ShutdownApiDbus::~ShutdownApiDbus() {
 
 bool ShutdownApiDbus::Fail(std::uint32_t code, const std::string& text) {
     m_lastError = code;
-    if (!text.empty()) m_texts[code] = FitMessage(text);
+    // Without a text of its own the code has the system's fixed one, not an older text.
+    if (text.empty())
+        m_texts.erase(code);
+    else
+        m_texts[code] = FitMessage(text);
     return false;
 }
 
@@ -86,12 +92,37 @@ bool ShutdownApiDbus::Connected() {
     return Fail(kErrorNoBus, text + "\r\n");
 }
 
-QDBusMessage ShutdownApiDbus::Call(const QString& path, const QString& interface, const QString& method,
-                                   const QVariantList& arguments, int timeoutMs) {
+bool ShutdownApiDbus::FailFromInteractiveReply(const QDBusMessage& reply) {
+    FailFromReply(reply);
+    // The user said no, or could not be asked, or never answered: Windows' codes for a
+    // refusal, so that callers can tell it from a fault.
+    const QString name = reply.errorName();
+    std::uint32_t code = 0;
+    if (name == "org.freedesktop.DBus.Error.AccessDenied" || name == "org.freedesktop.PolicyKit1.Error.NotAuthorized")
+        code = kWinErrorAccessDenied;
+    else if (name == "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired" ||
+             name == "org.freedesktop.PolicyKit1.Error.Cancelled")
+        code = kWinErrorCancelled;
+    else if (name == "org.freedesktop.DBus.Error.NoReply")
+        code = kWinErrorTimeout;
+    if (code != 0) Fail(code, m_texts[kErrorLogindCall]);
+    return false;
+}
+
+namespace {
+QDBusMessage Request(const QString& path, const QString& interface, const QString& method,
+                     const QVariantList& arguments, bool interactive) {
     QDBusMessage message = QDBusMessage::createMethodCall(kService, path, interface, method);
     message.setArguments(arguments);
-    message.setInteractiveAuthorizationAllowed(timeoutMs == kInteractiveTimeoutMs);
-    return m_bus->call(message, QDBus::Block, timeoutMs);
+    message.setInteractiveAuthorizationAllowed(interactive);
+    return message;
+}
+}  // namespace
+
+QDBusMessage ShutdownApiDbus::Call(const QString& path, const QString& interface, const QString& method,
+                                   const QVariantList& arguments, int timeoutMs) {
+    return m_bus->call(Request(path, interface, method, arguments, timeoutMs == kInteractiveTimeoutMs), QDBus::Block,
+                       timeoutMs);
 }
 
 bool ShutdownApiDbus::LookupPrivilegeValueA(const char* systemName, const std::string& name, Luid* luid) {
@@ -162,19 +193,7 @@ bool ShutdownApiDbus::CloseHandle(ApiHandle handle) {
     return true;
 }
 
-bool ShutdownApiDbus::EndOwnSession() {
-    const QDBusMessage session = Call(kManagerPath, kManager, "GetSessionByPID",
-                                      {QVariant::fromValue(static_cast<uint>(QCoreApplication::applicationPid()))},
-                                      kQueryTimeoutMs);
-    if (session.type() != QDBusMessage::ReplyMessage) return FailFromReply(session);
-    const QString path = qvariant_cast<QDBusObjectPath>(session.arguments().value(0)).path();
-    if (path.isEmpty()) return Fail(kErrorLogindCall, "The login manager did not name this program's session.\r\n");
-    const QDBusMessage reply = Call(path, kSession, "Terminate", {}, kInteractiveTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage) return FailFromReply(reply);
-    return true;
-}
-
-bool ShutdownApiDbus::ExitWindowsEx(std::uint32_t flags, std::uint32_t /*reason*/) {
+bool ShutdownApiDbus::ExitRequest(std::uint32_t flags, QDBusMessage* request) {
     if (flags > 31) return Fail(kWinErrorInvalidParameter);
     // Force bits have no logind counterpart: logind's own rules for inhibitors apply.
     QString method;
@@ -183,15 +202,45 @@ bool ShutdownApiDbus::ExitWindowsEx(std::uint32_t flags, std::uint32_t /*reason*
     else if (flags & kEwxShutdown) method = "PowerOff";  // logind's "halt" leaves the machine on
 
     if (method.isEmpty()) {
+        // Log off: end the session this program runs in.
         if (!Connected()) return false;
-        return EndOwnSession();
+        const QDBusMessage session =
+            Call(kManagerPath, kManager, "GetSessionByPID",
+                 {QVariant::fromValue(static_cast<uint>(QCoreApplication::applicationPid()))}, kQueryTimeoutMs);
+        if (session.type() != QDBusMessage::ReplyMessage) return FailFromReply(session);
+        const QString path = qvariant_cast<QDBusObjectPath>(session.arguments().value(0)).path();
+        if (path.isEmpty())
+            return Fail(kErrorLogindCall, "The login manager did not name this program's session.\r\n");
+        *request = Request(path, kSession, "Terminate", {}, true);
+        return true;
     }
     // As on Windows, only a process that enabled its shutdown right may shut down.
     if (!m_shutdownEnabled) return Fail(kWinErrorPrivilegeNotHeld);
     if (!Connected()) return false;
-    const QDBusMessage reply = Call(kManagerPath, kManager, method, {true}, kInteractiveTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage) return FailFromReply(reply);
+    *request = Request(kManagerPath, kManager, method, {true}, true);
     return true;
+}
+
+bool ShutdownApiDbus::ExitWindowsEx(std::uint32_t flags, std::uint32_t /*reason*/) {
+    QDBusMessage request;
+    if (!ExitRequest(flags, &request)) return false;
+    const QDBusMessage reply = m_bus->call(request, QDBus::Block, kInteractiveTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) return FailFromInteractiveReply(reply);
+    return true;
+}
+
+void ShutdownApiDbus::ExitWindowsExAsync(std::uint32_t flags, std::uint32_t /*reason*/, std::function<void(bool)> done) {
+    QDBusMessage request;
+    if (!ExitRequest(flags, &request)) {
+        done(false);
+        return;
+    }
+    auto* watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(request, kInteractiveTimeoutMs), m_pending.get());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [this, watcher, done = std::move(done)] {
+        watcher->deleteLater();
+        const QDBusMessage reply = watcher->reply();
+        done(reply.type() == QDBusMessage::ReplyMessage || FailFromInteractiveReply(reply));
+    });
 }
 
 bool ShutdownApiDbus::GetVersionExA(OsVersionInfo* info) {

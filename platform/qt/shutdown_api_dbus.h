@@ -3,7 +3,9 @@
 #include <QDBusMessage>
 #include <QString>
 #include <QVariantList>
+#include <QObject>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "platform/shutdown_api.h"
@@ -32,6 +34,9 @@ public:
                                std::uint32_t* returnLength) override;
     bool CloseHandle(ApiHandle handle) override;
     bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
+    // Sends the request and returns; done runs from the event loop when logind answers,
+    // which for a restart may be once the user has typed a password, or given up.
+    void ExitWindowsExAsync(std::uint32_t flags, std::uint32_t reason, std::function<void(bool)> done) override;
     bool GetVersionExA(OsVersionInfo* info) override;
     std::uint32_t FormatMessageA(std::uint32_t flags, const void* source, std::uint32_t messageId,
                                 std::uint32_t languageId, char* buffer, std::uint32_t size,
@@ -46,10 +51,14 @@ private:
     bool Connected();
     bool Fail(std::uint32_t code, const std::string& text = {});
     bool FailFromReply(const QDBusMessage& reply);
+    // The answer to a request the user may have had to authorise.
+    bool FailFromInteractiveReply(const QDBusMessage& reply);
     QDBusMessage Call(const QString& path, const QString& interface, const QString& method,
                       const QVariantList& arguments, int timeoutMs);
+    // The logind call that carries out ExitWindowsEx(flags); false (last error set)
+    // when there is none to make.
+    bool ExitRequest(std::uint32_t flags, QDBusMessage* request);
     bool AskMayReboot();
-    bool EndOwnSession();
 
     QString m_address;
     QString m_connectionName;
@@ -59,6 +68,8 @@ private:
     std::map<ApiHandle, std::uint32_t> m_tokens;    // open tokens and their access masks
     ApiHandle m_nextToken = 0x100;
     bool m_shutdownEnabled = false;
+    // Parent of the watchers of requests in flight: with it they go, unanswered.
+    std::unique_ptr<QObject> m_pending = std::make_unique<QObject>();
 };
 
 }  // namespace brisko

@@ -41,7 +41,7 @@ protected:
     FakeStringRegistry registry;
     FakeEventPump yields;
     FileSystemPosix files;
-    BoostUiQt ui{windows};
+    BoostUiQt ui{windows, messages};
     BoostEngine engine{{&processes, &registry, paths.get(), &yields, &files, &ui}};
 };
 
@@ -100,6 +100,19 @@ TEST_F(BoostUiQtTest, ButtonClicksRunTheCommandsOnce) {
     EXPECT_EQ(Button("btnRestore")->text(), "Original Settings");
     EXPECT_TRUE(windows.IsLoaded("Restart3"));
     EXPECT_EQ(ReadBytes(profiles.firefoxPrefs), "stock fire\r\n");
+}
+
+// An import that cannot start is told in a message box, which names it; "Done!" is not shown.
+TEST_F(BoostUiQtTest, AnImportThatCannotStartIsShownInsteadOfThePrompt) {
+    profiles.CreateAll(kUserPrefs, kUserPrefs);
+    processes.failOn = [](const std::string& line) { return line == "regedit /s no-tcp.reg"; };
+    Main()->EnableBoostControls();
+    Button("btnRestore")->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find("\n    regedit /s no-tcp.reg\n"), std::string::npos) << messages.shown[0].text;
+    EXPECT_EQ(messages.shown[0].title, "Brisko");
+    EXPECT_FALSE(windows.IsLoaded("Restart3"));
+    EXPECT_EQ(Button("btnRestore")->text(), "Original Settings");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 
 #include "app/open_external_page.h"
 #include "tests/app/app_fixture.h"
@@ -25,7 +26,6 @@ TEST_F(MainWindowTest, StartsWithOnlyTheLaunchControlsUsable) {
         EXPECT_TRUE(Child(w, name)->isEnabled()) << name;
     EXPECT_EQ(w->Check1Value(), 0);
     EXPECT_FALSE(w->List1()->isVisible());
-    EXPECT_TRUE(Child<QPushButton>(w, "Command1")->isDefault());
 
     // Clicking a locked button runs nothing.
     bool boosted = false;
@@ -39,6 +39,35 @@ TEST_F(MainWindowTest, StartsWithOnlyTheLaunchControlsUsable) {
     for (const char* name : kLockedUntilLaunch) EXPECT_TRUE(Child(w, name)->isEnabled()) << name;
     Child<QPushButton>(w, "btnBoost")->click();
     EXPECT_TRUE(boosted);
+}
+
+// Return presses the focused push button, and the default button from anywhere else:
+// the dial-up box is not ticked by it.
+TEST_F(MainWindowTest, ReturnPressesTheFocusedPushButtonElseTheDefaultOne) {
+    std::vector<std::string> pressed;
+    auto note = [&pressed](const char* name) { return [&pressed, name] { pressed.push_back(name); }; };
+    handlers = {note("btnBoost"), note("btnProBoost"), note("btnRestore"), note("Command1"), note("btnfire")};
+    brisko::main* w = Main();
+    w->EnableBoostControls();
+    const struct {
+        const char* focus;
+        Qt::Key key;
+        const char* presses;
+    } cases[] = {
+        {"Check1", Qt::Key_Return, "Command1"}, {"Check1", Qt::Key_Enter, "Command1"},
+        {"btnfire", Qt::Key_Return, "btnfire"}, {"btnBoost", Qt::Key_Enter, "btnBoost"},
+        {"Command1", Qt::Key_Return, "Command1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.focus);
+        pressed.clear();
+        QWidget* focus = Child(w, c.focus);
+        focus->setFocus();
+        ASSERT_EQ(w->focusWidget(), focus);
+        QTest::keyClick(focus, c.key, c.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_EQ(pressed, std::vector<std::string>{c.presses});
+    }
+    EXPECT_EQ(w->Check1Value(), 0);
 }
 
 TEST_F(MainWindowTest, CaptionsAndToolTipsAreExact) {

@@ -38,8 +38,9 @@ protected:
                                            p.root / "seed.out")), 0);
         p.CreateAll(kUserPrefs, kUserPrefs);
         ui.check1 = [] { return 1; };
-        // The import files are named without a folder: they resolve in the working folder.
-        fs::current_path(BRISKO_BIN_DIR);
+        // Started from anywhere but the program's folder (a desktop launcher, a full
+        // path): the import files, named without a folder, must still be found.
+        fs::current_path(p.root);
     }
     ~BoostEndToEndTest() override { fs::current_path(m_cwd); }
 

@@ -74,7 +74,10 @@ TEST(BoostMode, EachModeRunsItsImportsBetweenTheBusyCaptionAndItsPrompt) {
         t.ui.check1 = [&] { return c.check1; };
         EXPECT_TRUE(t.engine.RunBoostMode(c.mode));
         EXPECT_EQ(t.ui.log, c.log);
-        for (const auto& s : t.processes.started) EXPECT_EQ(s.state, WindowState::NormalActive);
+        for (const auto& s : t.processes.started) {
+            EXPECT_EQ(s.state, WindowState::NormalActive);
+            EXPECT_EQ(s.workingFolder, t.f.programFolder.string());  // where the files lie
+        }
         const bool restore = c.mode == BoostMode::Restore;
         EXPECT_EQ(t.Patched(t.f.controlPrefs), !restore);
         EXPECT_EQ(ReadBytes(t.f.firefoxPrefs), restore ? "stock fire\r\n" : kUserPrefs + kNineLines);
@@ -90,35 +93,59 @@ TEST(BoostMode, TheDialUpBoxIsReadBeforeEachModemFile) {
     EXPECT_EQ(t.processes.CommandLines().back(), "regedit /s web-modem.reg");
 }
 
-// The first failure skips the rest of the command; the completion runs regardless
-// and nothing is shown.
+// The first failure skips the rest of the command; the completion runs regardless.
+// The prompt says "Done!", so it only opens when every import started: otherwise the
+// user is told which did not. A machine without Firefox has nothing to patch there.
 TEST(BoostMode, FailuresSkipToTheCompletion) {
+    const std::string notStarted = "Not all settings could be changed: these registry imports did not start.\n\n";
+    const std::string reason = "\n\nThe system cannot find the file specified.";
     const struct {
         const char* name;
         std::function<void(Rig&)> arrange;
         std::size_t imports;
         bool control, firefox;  // patched
+        std::string shown;      // the last line of the log
+        bool failed;            // the outcome counts as a failure
     } cases[] = {
         {"first import cannot start", [](Rig& t) { t.processes.failOn = [](const std::string&) { return true; }; },
-         0, false, false},
+         0, false, false,
+         "failure " + notStarted +
+             "    regedit /s web.reg\n    regedit /s tcp.reg\n    regedit /s zero1.reg\n    regedit /s dns1.reg\n"
+             "    regedit /s service.reg\n    regedit /s lanman.reg\n    regedit /s web-modem.reg\n"
+             "    regedit /s tcp-modem.reg" + reason,
+         true},
         {"third import cannot start",
          [](Rig& t) { t.processes.failOn = [](const std::string& line) { return line == "regedit /s zero1.reg"; }; },
-         2, false, false},
-        {"no home path", [](Rig& t) { t.registry.values.clear(); }, 6, false, false},
-        {"no control profile", [](Rig& t) { fs::remove_all(t.f.controlRoot); }, 6, false, false},
-        {"Firefox not installed", [](Rig& t) { fs::remove_all(t.f.firefoxRoot); }, 6, true, false},
+         2, false, false,
+         "failure " + notStarted +
+             "    regedit /s zero1.reg\n    regedit /s dns1.reg\n    regedit /s service.reg\n"
+             "    regedit /s lanman.reg\n    regedit /s web-modem.reg\n    regedit /s tcp-modem.reg" + reason,
+         true},
+        {"second modem file cannot start",
+         [](Rig& t) { t.processes.failOn = [](const std::string& line) { return line == "regedit /s tcp-modem.reg"; }; },
+         7, false, false, "failure " + notStarted + "    regedit /s tcp-modem.reg" + reason, true},
+        {"no home path", [](Rig& t) { t.registry.values.clear(); }, 8, false, false, "prompt restart", true},
+        {"no control profile", [](Rig& t) { fs::remove_all(t.f.controlRoot); }, 8, false, false, "prompt restart", true},
+        {"Firefox not installed", [](Rig& t) { fs::remove_all(t.f.firefoxRoot); }, 8, true, false, "prompt restart",
+         false},
+        {"Firefox profile gone", [](Rig& t) { fs::remove_all(t.f.firefoxFolder); }, 8, true, false, "prompt restart",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig t;
+        t.ui.check1 = [] { return 1; };
         c.arrange(t);
-        EXPECT_TRUE(t.engine.RunBoostMode(BoostMode::Normal));
+        BoostOutcome outcome;
+        EXPECT_TRUE(t.engine.RunBoostMode(BoostMode::Normal, &outcome));
         EXPECT_EQ(t.processes.started.size(), c.imports);
         EXPECT_EQ(t.Patched(t.f.controlPrefs), c.control);
         EXPECT_EQ(t.Patched(t.f.firefoxPrefs), c.firefox);
         ASSERT_GE(t.ui.log.size(), 3u);
         EXPECT_EQ(Lines(t.ui.log.end() - 3, t.ui.log.end()),
-                  (Lines{"caption btnBoost Apply Brisko Boost", "pointer default", "prompt restart"}));
+                  (Lines{"caption btnBoost Apply Brisko Boost", "pointer default", c.shown}));
+        EXPECT_EQ(outcome.failure.empty(), !c.failed);
+        EXPECT_EQ(outcome.steps[1].noProfile, !c.failed);
         EXPECT_FALSE(t.engine.Running());
     }
 }

@@ -48,13 +48,16 @@ TEST(CliBoostTest, SaysWhatEachCommandDidAndWhyAStepFailed) {
              "RestoreControlPrefs: done\nRestoreFirefoxPrefs: done\n",
          ""},
         {"regedit missing", BoostMode::Pro, false,
-         [](Rig& t) { t.processes.failOn = [](const std::string&) { return true; }; },
-         "Imports started: none\nPatchControlPrefs: not reached\nPatchFirefoxPrefs: not reached\n",
-         "brisko-cli pro-boost: stopped: The system cannot find the file specified.\n"},
+         [](Rig& t) { t.processes.failOn = [](const std::string& line) { return line != "regedit /s web-game.reg"; }; },
+         "Imports started:\n  regedit /s web-game.reg\nPatchControlPrefs: not reached\nPatchFirefoxPrefs: not reached\n",
+         "brisko-cli pro-boost: Not all settings could be changed: these registry imports did not start.\n\n"
+         "    regedit /s tcp-game.reg\n    regedit /s zero1.reg\n    regedit /s dns1.reg\n"
+         "    regedit /s service.reg\n    regedit /s lanman.reg\n\n"
+         "The system cannot find the file specified.\n"},
         {"no control profile", BoostMode::Normal, false, [](Rig& t) { remove_all(t.f.controlRoot); },
          six + home + "PatchControlPrefs: failed: *\nPatchFirefoxPrefs: not reached\n", "brisko-cli boost: stopped: *\n"},
         {"Firefox not installed", BoostMode::Normal, false, [](Rig& t) { remove_all(t.f.firefoxRoot); },
-         six + home + "PatchControlPrefs: done\nPatchFirefoxPrefs: failed: *\n", "brisko-cli boost: stopped: *\n"},
+         six + home + "PatchControlPrefs: done\nPatchFirefoxPrefs: skipped: Firefox has no profile here\n", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

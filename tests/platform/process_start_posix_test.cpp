@@ -114,6 +114,28 @@ TEST_F(ProcessStarterPosixTest, ReportsWhatCannotBeStarted) {
     }
 }
 
+// regedit is handed "web.reg" without a folder; it must look where the files lie, not
+// where we were started from. The program itself is still found from our folder.
+TEST_F(ProcessStarterPosixTest, StartsInTheWorkingFolderGiven) {
+    const fs::path probe = m_current / "where-probe";
+    WriteFileBytes(probe, "#!/bin/sh\nprintf '%s\\0' \"$0\" \"$(pwd -P)\" > '" + m_record.string() + ".tmp' && mv '" +
+                              m_record.string() + ".tmp' '" + m_record.string() + "'\n");
+    fs::permissions(probe, fs::perms::owner_all);
+    for (const std::string line : {"where-probe", "./where-probe"}) {
+        SCOPED_TRACE(line);
+        const Status status = m_starter.Start(line, WindowState::NormalActive, m_program.string());
+        ASSERT_TRUE(status.ok()) << status.text;
+        ASSERT_TRUE(PollUntil([&] { return fs::exists(m_record); }));
+        const std::string record = ReadFileBytes(m_record);
+        fs::remove(m_record);
+        EXPECT_EQ(record, probe.string() + '\0' + fs::canonical(m_program).string() + '\0');
+    }
+    const Status missing = m_starter.Start("where-probe", WindowState::NormalActive, (m_base.Path() / "gone").string());
+    EXPECT_EQ(missing.code, ENOENT);
+    EXPECT_EQ(missing.text, "The program \"where-probe\" could not be started: the folder \"" +
+                                (m_base.Path() / "gone").string() + "\" to start it in does not exist.");
+}
+
 TEST_F(ProcessStarterPosixTest, EndedChildrenAreReaped) {
     WriteProbe(m_program / "brisko-probe", "program", m_record);
     for (const char* line : {"brisko-probe 1", "brisko-probe 2", "brisko-probe 3"}) ASSERT_FALSE(Run(line).empty());

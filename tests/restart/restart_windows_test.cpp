@@ -2,6 +2,8 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,10 +12,13 @@
 #include "app/uncaught_error.h"
 #include "app/window_instances.h"
 #include "platform/posix/paths_posix.h"
+#include "platform/qt/shutdown_api_dbus.h"
 #include "restart/reboot.h"
 #include "tests/support/fake_message_box.h"
 #include "tests/support/fake_process_starter.h"
 #include "tests/support/fake_shutdown_api.h"
+#include "tests/support/qt/fake_logind.h"
+#include "tests/support/qt/private_bus.h"
 
 namespace brisko::test {
 namespace {
@@ -123,6 +128,12 @@ TEST_F(RestartPrompts, LaterClosesOnlyItsOwnPrompt) {
         Click(prompt, "btnRestartLater");
         EXPECT_EQ(m_closed, std::vector<std::string>{prompt});
     }
+    // Return presses the button that has the focus.
+    Open({"main", "Restart3"});
+    QWidget* later = m_windows.Find("Restart3")->findChild<GradientButton*>("btnRestartLater");
+    later->setFocus();
+    QTest::keyClick(later, Qt::Key_Return);
+    EXPECT_EQ(m_closed, std::vector<std::string>{"Restart3"});
     EXPECT_TRUE(m_messages.shown.empty());
     EXPECT_TRUE(m_ended.empty());
     EXPECT_TRUE(m_api.calls.empty());
@@ -175,6 +186,54 @@ TEST_F(RestartPrompts, RightNowWithoutTheShutdownRightShowsWhyAndEnds) {
     EXPECT_EQ(m_ended, std::vector<int>{1});
     EXPECT_EQ(m_api.Count("ExitWindowsEx"), 0);
     EXPECT_EQ(Loaded().size(), 3u);  // not closed one by one
+}
+
+// logind may ask for a password before it restarts. Meanwhile the windows stay live (a
+// timer fires) and further clicks ask nothing more. A refusal is told and the program
+// goes on with the prompt open; a fault ends it as before; consent closes the windows.
+TEST_F(RestartPrompts, RightNowWaitingForThePasswordKeepsTheWindowsLive) {
+    PrivateBus bus;
+    ASSERT_FALSE(bus.Address().isEmpty()) << bus.Error().toStdString();
+    FakeLogind logind(bus.Address());
+    ASSERT_TRUE(logind.IsServing());
+    logind.HoldReboot();
+    ShutdownApiDbus api(bus.Address());
+    reboot service(api, "/opt/brisko/brisko");
+    m_context.shutdown = &service;
+    Open({"main", "Help", "restart", "Restart3"});
+    auto* now = m_windows.Find("restart")->findChild<GradientButton*>("btnRestartNow");
+    auto ask = [&] {
+        Click("restart", "btnRestartNow");
+        EXPECT_FALSE(now->isEnabled());
+        bool ticked = false;
+        QTimer::singleShot(1, [&] { ticked = true; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ticked && logind.HeldCount() == 1; }));
+        Click("Restart3", "btnRestartNow");  // ignored while the first waits
+        QTest::qWait(50);
+        EXPECT_EQ(logind.HeldCount(), 1);
+    };
+
+    ask();
+    logind.AnswerHeld("org.freedesktop.DBus.Error.AccessDenied", "Access denied");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_messages.shown.size() == 1; }));
+    EXPECT_EQ(m_messages.shown[0].text,
+              "ShutdownSystem failed: Access denied (org.freedesktop.DBus.Error.AccessDenied)\r\n");
+    EXPECT_TRUE(m_ended.empty());
+    EXPECT_TRUE(m_closed.empty());
+    EXPECT_TRUE(now->isEnabled());
+
+    ask();
+    logind.AnswerHeld("org.freedesktop.DBus.Error.Failed", "Reboot failed");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_messages.shown.size() == 2; }));
+    EXPECT_EQ(m_messages.shown[1].text, "ShutdownSystem failed: Reboot failed (org.freedesktop.DBus.Error.Failed)\r\n");
+    EXPECT_EQ(m_ended, std::vector<int>{1});
+
+    ask();
+    logind.AnswerHeld();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_closed.empty(); }));
+    EXPECT_EQ(m_closed, (std::vector<std::string>{"restart", "Restart3", "Help"}));
+    EXPECT_EQ(m_messages.shown.size(), 2u);
+    EXPECT_EQ(logind.Calls().count("Reboot true"), 3);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include "platform/qt/shutdown_api_dbus.h"
 
 #include <QCoreApplication>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "restart/reboot.h"
@@ -98,6 +100,49 @@ TEST_F(DbusShutdown, MissingLogindOrBusRefusesThePrivilegeWithAClearText) {
             EXPECT_EQ(e.Description().rfind(kNoRight + "The system message bus is not available, so the login "
                                                        "manager cannot be asked", 0), 0u) << e.Description();
         }
+    }
+}
+
+// While logind waits for the user's password the event loop runs on; the answer comes
+// through it, and a refusal is told apart from a fault.
+TEST_F(DbusShutdown, AnAnswerThatWaitsForThePasswordComesThroughTheEventLoop) {
+    const struct {
+        QString errorName;
+        bool refused;
+    } cases[] = {
+        {"", false},
+        {"org.freedesktop.DBus.Error.AccessDenied", true},
+        {"org.freedesktop.PolicyKit1.Error.Cancelled", true},
+        {"org.freedesktop.DBus.Error.InteractiveAuthorizationRequired", true},
+        {"org.freedesktop.DBus.Error.NoReply", true},
+        {"org.freedesktop.DBus.Error.Failed", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.errorName.toStdString());
+        FakeLogind logind(m_bus.Address());
+        logind.HoldReboot();
+        ShutdownApiDbus api(m_bus.Address());
+        reboot service(api, "/opt/brisko/brisko");
+        std::optional<ShutdownAnswer> answer;
+        ASSERT_TRUE(service.ShutdownSystemAsync(2, [&](const ShutdownAnswer& a) { answer = a; }));
+        EXPECT_TRUE(service.RequestPending());
+        EXPECT_FALSE(service.ShutdownSystemAsync(2, [](const ShutdownAnswer&) { ADD_FAILURE(); }));
+        bool ticked = false;
+        QTimer::singleShot(1, [&] { ticked = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ticked && logind.HeldCount() == 1; }));
+        EXPECT_FALSE(answer.has_value());
+
+        logind.AnswerHeld(c.errorName, "No.");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }));
+        EXPECT_FALSE(service.RequestPending());
+        EXPECT_EQ(answer->accepted, c.errorName.isEmpty());
+        EXPECT_EQ(answer->refusedByUser, c.refused);
+        if (!c.errorName.isEmpty()) {
+            EXPECT_EQ(answer->error->Number(), kErrShutdownFailed);
+            EXPECT_EQ(answer->error->Description(),
+                      "ShutdownSystem failed: No. (" + c.errorName.toStdString() + ")\r\n");
+        }
+        EXPECT_EQ(logind.Calls(), QStringList({"CanReboot", "Reboot true"}));
     }
 }
 

@@ -34,6 +34,7 @@ public:
     void SetDefaultPointer() override { log.push_back("pointer default"); }
     TextList& List1() override { return list1; }
     void ShowPrompt(const std::string& windowName) override { log.push_back("prompt " + windowName); }
+    void ShowFailure(const std::string& text) override { log.push_back("failure " + text); }
 
     std::map<std::string, std::string> captions;
     std::function<int()> check1;

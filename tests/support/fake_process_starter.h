@@ -13,11 +13,12 @@ public:
     struct Started {
         std::string commandLine;
         WindowState state;
+        std::string workingFolder;
     };
-    Status Start(const std::string& commandLine, WindowState state) override {
+    Status Start(const std::string& commandLine, WindowState state, const std::string& workingFolder = {}) override {
         if (onStart) onStart(commandLine);
         if (failOn && failOn(commandLine)) return Status::Fail(2, "The system cannot find the file specified.");
-        started.push_back({commandLine, state});
+        started.push_back({commandLine, state, workingFolder});
         return Status::Ok();
     }
     std::vector<std::string> CommandLines() const {

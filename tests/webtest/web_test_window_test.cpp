@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QTest>
 #include <QTimer>
 
 #include "platform/posix/paths_posix.h"
@@ -88,7 +89,6 @@ TEST_F(WebTestWindowTest, InternetExplorerWindowHasItsControlsAndShowsTheReadyPa
     auto* w = static_cast<frmbrowser*>(windows.Show("frmbrowser"));
     EXPECT_EQ(w->windowTitle(), "Internet Explorer Browser");
     EXPECT_EQ(Child<QPushButton>(w, "btnOpenURLInWebbrowserControl")->text(), "Web Speed Test");
-    EXPECT_TRUE(Child<QPushButton>(w, "btnOpenURLInWebbrowserControl")->isDefault());
     EXPECT_EQ(Child<QPushButton>(w, "btnrefresh")->text(), "Refresh From Web Site");
     EXPECT_EQ(Child<QPushButton>(w, "btnExternal")->text(), "Open in External Window");
     EXPECT_EQ(Child<QGroupBox>(w, "Frame1")->title(), "Show Current Web Browsing Speed");
@@ -172,6 +172,24 @@ TEST_F(WebTestWindowTest, ButtonsAreOffWhileALoadIsTimedAndClosingEndsTheWait) {
     EXPECT_EQ(messages.shown.size(), 2u);
     EXPECT_FALSE(windows.IsLoaded("frmbrowser"));
     EXPECT_EQ(waiter.waits, 1);
+}
+
+// Return in the address box runs the test once; on another button it presses that one.
+TEST_F(WebTestWindowTest, ReturnRunsTheTestFromTheAddressBox) {
+    auto* w = static_cast<frmbrowser*>(windows.Show("frmbrowser"));
+    FakeIeEngine* engine = engines.ie;
+    auto* address = Child<QLineEdit>(w, "txtURL");
+    address->setText("http://127.0.0.1:9/x");
+    waiter.onEveryWait = [&] { engine->Complete(); };
+    address->setFocus();
+    QTest::keyClick(address, Qt::Key_Return);
+    EXPECT_EQ(engine->requests, (std::vector<std::string>{std::string("navigate ") + webtext::kReadyPage + " 0",
+                                                          "navigate http://127.0.0.1:9/x 14"}));
+    auto* refresh = Child<QPushButton>(w, "btnrefresh");
+    refresh->setFocus();
+    QTest::keyClick(refresh, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(engine->requests.size(), 3u);
+    EXPECT_EQ(engine->requests[2].rfind("refresh", 0), 0u) << engine->requests[2];
 }
 
 TEST_F(WebTestWindowTest, FirefoxWindowSwitchesBackAndReportsAMissingFirefox) {

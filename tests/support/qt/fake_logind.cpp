@@ -38,7 +38,13 @@ public slots:
         QMutexLocker lock(&m_state->mutex);
         return m_state->canReboot;
     }
-    void Reboot(bool interactive) { Record(*this, *m_state, "Reboot", Call("Reboot", interactive)); }
+    void Reboot(bool interactive) {
+        if (!Record(*this, *m_state, "Reboot", Call("Reboot", interactive))) return;
+        QMutexLocker lock(&m_state->mutex);
+        if (!m_state->holdReboot) return;
+        setDelayedReply(true);
+        m_state->held << message();
+    }
     void PowerOff(bool interactive) { Record(*this, *m_state, "PowerOff", Call("PowerOff", interactive)); }
     QDBusObjectPath GetSessionByPID(uint pid) {
         if (!Record(*this, *m_state, "GetSessionByPID", "GetSessionByPID " + QString::number(pid))) return {};
@@ -101,6 +107,27 @@ void FakeLogind::SetCanReboot(const QString& answer) {
 void FakeLogind::FailCall(const QString& method, const QString& errorName, const QString& message) {
     QMutexLocker lock(&m_state->mutex);
     m_state->failures[method] = {errorName, message};
+}
+
+void FakeLogind::HoldReboot() {
+    QMutexLocker lock(&m_state->mutex);
+    m_state->holdReboot = true;
+}
+
+int FakeLogind::HeldCount() const {
+    QMutexLocker lock(&m_state->mutex);
+    return static_cast<int>(m_state->held.size());
+}
+
+void FakeLogind::AnswerHeld(const QString& errorName, const QString& message) {
+    QList<QDBusMessage> held;
+    {
+        QMutexLocker lock(&m_state->mutex);
+        held.swap(m_state->held);
+    }
+    QDBusConnection bus(m_connectionName);
+    for (const QDBusMessage& call : held)
+        bus.send(errorName.isEmpty() ? call.createReply() : call.createErrorReply(errorName, message));
 }
 
 QStringList FakeLogind::Calls() const {

@@ -2,7 +2,8 @@
 // Stand-in for systemd-logind on a private bus: answers CanReboot as told, records
 // Reboot, PowerOff, GetSessionByPID and the session's Terminate instead of doing them.
 // It serves from a thread of its own, so blocking calls from the test's thread get
-// their answers.
+// their answers. Reboot can be held unanswered, as while logind waits for a password.
+#include <QDBusMessage>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,8 @@ public:
         QString canReboot = "yes";
         QStringList calls;  // "CanReboot", "Reboot true", "GetSessionByPID 123", "Terminate"
         std::map<QString, std::pair<QString, QString>> failures;  // method -> error name, message
+        bool holdReboot = false;
+        QList<QDBusMessage> held;  // Reboot calls not answered yet
     };
 
     explicit FakeLogind(const QString& busAddress);
@@ -34,6 +37,11 @@ public:
     // Makes every later call of method answer with a D-Bus error.
     void FailCall(const QString& method, const QString& errorName, const QString& message);
     QStringList Calls() const;
+    // Reboot calls from now on wait until AnswerHeld.
+    void HoldReboot();
+    int HeldCount() const;
+    // Answers the held calls: with success when errorName is empty, else with that error.
+    void AnswerHeld(const QString& errorName = {}, const QString& message = {});
 
     static constexpr const char* kSessionPath = "/org/freedesktop/login1/session/_31";
 
