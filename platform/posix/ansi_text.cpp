@@ -87,6 +87,22 @@ std::u16string AnsiToUtf16(std::string_view ansi) {
     return out;
 }
 
+void AppendUtf16Bytes(std::string& out, std::string_view ansi) {
+    const auto unit = [&out](char32_t c) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    };
+    ForEachAnsiCodePoint(ansi, [&](char32_t cp) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    });
+}
+
 std::string AnsiToUtf8(std::string_view ansi) {
     std::string out;
     out.reserve(ansi.size());
