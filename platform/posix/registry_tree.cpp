@@ -116,18 +116,17 @@ RegValue MakeDwordValue(std::uint32_t number) {
 RegKey::RegKey(std::string name) : m_name(std::move(name)) {}
 
 RegKey::~RegKey() {
-    // Taken apart with a list of our own: destroying a deep tree by recursion could
-    // exhaust the stack.
-    std::vector<std::unique_ptr<RegKey>> pending;
+    // Taken apart through a list of our own, as destroying a deep tree by recursion
+    // could exhaust the stack. Moving map nodes allocates nothing, which matters when
+    // the tree goes because memory ran out.
+    std::multimap<std::string, std::unique_ptr<RegKey>> pending;
     const auto detach = [&pending](RegKey& key) {
-        for (auto& [folded, sub] : key.m_subkeys) pending.push_back(std::move(sub));
-        key.m_subkeys.clear();
+        while (!key.m_subkeys.empty()) pending.insert(key.m_subkeys.extract(key.m_subkeys.begin()));
     };
     detach(*this);
     while (!pending.empty()) {
-        std::unique_ptr<RegKey> key = std::move(pending.back());
-        pending.pop_back();
-        detach(*key);
+        auto node = pending.extract(pending.begin());
+        detach(*node.mapped());
     }
 }
 
@@ -142,9 +141,11 @@ const RegKey* RegKey::Subkey(std::string_view name) const {
 }
 
 RegKey& RegKey::AddSubkey(std::string_view name) {
-    auto& slot = m_subkeys[FoldName(name)];
-    if (!slot) slot = std::make_unique<RegKey>(std::string(name));
-    return *slot;
+    std::string folded = FoldName(name);
+    if (auto it = m_subkeys.find(folded); it != m_subkeys.end()) return *it->second;
+    // Made before it goes in: running out of memory half way must not leave an empty slot.
+    auto key = std::make_unique<RegKey>(std::string(name));
+    return *m_subkeys.emplace(std::move(folded), std::move(key)).first->second;
 }
 
 bool RegKey::RemoveSubkey(std::string_view name) { return m_subkeys.erase(FoldName(name)) > 0; }
