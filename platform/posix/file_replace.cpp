@@ -1,5 +1,6 @@
 #include "platform/posix/file_replace.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -75,7 +76,7 @@ const char* KindOf(mode_t mode) {
 // files of one process apart.
 std::string TemporaryName(const std::string& target, unsigned attempt) {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};
     auto seed = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     seed ^= (static_cast<unsigned long long>(++counter) << 40) ^ attempt;
     std::string suffix;

@@ -36,6 +36,10 @@ private:
     int m_fd;
 };
 
+// Enough to find what is wrong with a file; a file of nothing but bad lines would
+// otherwise fill the screen, and memory.
+constexpr std::size_t kShownMessages = 100;
+
 bool Exists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
@@ -80,6 +84,9 @@ bool ImportRegFile(const std::string& systemRoot, const std::string& file, std::
         RegistryStore store(systemRoot);
         RegParseSummary summary;
         Status read;
+        // Said once the lock is given back: a full pipe on our standard error must not
+        // keep every other importer waiting.
+        std::vector<std::string> shown;
         const Status written = store.Modify([&](RegistryTransaction& registry) {
             std::map<RegRoot, RegApplier> appliers;
             const RegParseHandlers handlers{
@@ -89,7 +96,9 @@ bool ImportRegFile(const std::string& systemRoot, const std::string& file, std::
                     appliers.try_emplace(command.root, *hive).first->second.Apply(command);
                     return true;
                 },
-                [&](const std::string& message) { err << message << "\n"; }};
+                [&](const std::string& message) {
+                    if (shown.size() < kShownMessages) shown.push_back(message);
+                }};
             if (stream) {
                 read = ParseRegFd(fd.get(), file, handlers, &summary);
             } else {
@@ -99,6 +108,9 @@ bool ImportRegFile(const std::string& systemRoot, const std::string& file, std::
             }
             return read;
         });
+        for (const std::string& message : shown) err << message << "\n";
+        if (summary.messages > shown.size())
+            err << file << ": " << summary.messages - shown.size() << " more lines skipped\n";
         if (!written.ok()) {
             err << "regedit: " << file << ": nothing imported: " << written.text << "\n";
             return false;
