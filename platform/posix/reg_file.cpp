@@ -36,14 +36,16 @@ bool OnlyCommentFrom(std::string_view s, std::size_t i) {
 std::optional<std::size_t> ReadQuoted(std::string_view s, std::size_t i, std::string* out) {
     out->clear();
     while (i < s.size()) {
-        const char c = s[i];
-        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
+        const std::size_t special = s.find_first_of("\\\"", i);
+        if (special == std::string_view::npos) break;
+        out->append(s.substr(i, special - i));
+        i = special;
+        if (s[i] == '"') return i + 1;
+        if (i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
             *out += s[i + 1];
             i += 2;
-        } else if (c == '"') {
-            return i + 1;
         } else {
-            *out += c;
+            *out += '\\';
             ++i;
         }
     }
@@ -486,6 +488,7 @@ std::optional<std::string> PlainString(const RegValue& value) {
 
 void AppendHexList(std::string& out, std::size_t column, const std::vector<std::uint8_t>& data) {
     static const char kDigits[] = "0123456789abcdef";
+    out.reserve(out.size() + data.size() * 3 + data.size() / 20 * 5);
     for (std::size_t i = 0; i < data.size(); ++i) {
         const std::size_t width = i + 1 < data.size() ? 3 : 2;
         if (i > 0 && column + width > 79) {  // lines stay within 80 columns with the '\'
