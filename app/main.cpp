@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brisko");
 
-    const std::string systemRoot = brisko::SystemRootFolder();
+    // Fixed once, for us and for every regedit we start.
+    const std::string systemRoot = brisko::AnchorSystemRoot();
     brisko::ProvisionSystemRoot(systemRoot);
     const std::string programFolder = brisko::RunningProgramFolder();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
 
 #include "platform/error.h"
 
@@ -103,10 +104,21 @@ std::string PrefPatcher::FindFirefoxProfile(const std::string& homePath) {
     auto reader = m_files.OpenForReading(m_paths.ToNative(FirefoxProfileList(homePath)), &error);
     Check(error, "File not found");
     // Line 7 is the first profile's "Path=Profiles/<folder>" in the usual layout;
-    // the list is not parsed any further.
+    // the list is not parsed any further. Firefox writes it with LF alone, which the
+    // reader leaves inside its lines: those are split here.
+    std::deque<std::string> waiting;
     std::string line;
     for (int number = 1; number <= 7; ++number) {
-        Check(reader->ReadLine(&line), "Input past end of file");
+        if (waiting.empty()) {
+            std::string read;
+            Check(reader->ReadLine(&read), "Input past end of file");
+            std::size_t start = 0;
+            for (std::size_t end; (end = read.find('\n', start)) != std::string::npos; start = end + 1)
+                waiting.push_back(read.substr(start, end - start));
+            if (start < read.size() || waiting.empty()) waiting.push_back(read.substr(start));
+        }
+        line = std::move(waiting.front());
+        waiting.pop_front();
         ReplaceAll(line, "Path=Profiles/", "Profiles\\");
         m_pump.PumpOnce();
     }

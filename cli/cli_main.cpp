@@ -209,6 +209,9 @@ int RunReadReg(const cli::Request& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before the boost enters the program's folder: regedit, started from there, must
+    // find the same machine as we do.
+    AnchorSystemRoot();
     const cli::ParseResult parsed = cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.ok()) {
         std::cerr << parsed.error << '\n';

@@ -1,5 +1,7 @@
 #include "platform/posix/ansi_text.h"
 
+#include <algorithm>
+
 namespace brisko {
 namespace {
 
@@ -85,6 +87,33 @@ std::u16string AnsiToUtf16(std::string_view ansi) {
         }
     });
     return out;
+}
+
+void AppendUtf16Bytes(std::string& out, std::string_view ansi) {
+    const std::size_t start = out.size();
+    if (std::all_of(ansi.begin(), ansi.end(), [](char c) { return (c & 0x80) == 0; })) {
+        out.resize(start + 2 * ansi.size());  // the usual case, written in one go
+        char* to = out.data() + start;
+        for (char c : ansi) {
+            *to++ = c;
+            *to++ = '\0';
+        }
+        return;
+    }
+    out.reserve(start + 2 * ansi.size());
+    const auto unit = [&out](char32_t c) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>(c >> 8);
+    };
+    ForEachAnsiCodePoint(ansi, [&](char32_t cp) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            unit(0xD800 + (cp >> 10));
+            unit(0xDC00 + (cp & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    });
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {

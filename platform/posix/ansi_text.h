@@ -15,6 +15,9 @@ std::u16string AnsiToUtf16(std::string_view ansi);
 // UTF-16 -> ANSI (UTF-8). An unpaired surrogate becomes U+FFFD.
 std::string Utf16ToAnsi(std::u16string_view text);
 
+// ANSI -> UTF-16LE bytes appended to out, without a UTF-16 string in between.
+void AppendUtf16Bytes(std::string& out, std::string_view ansi);
+
 // Lenient ANSI text -> valid UTF-8 (the same rule as AnsiToUtf16).
 std::string AnsiToUtf8(std::string_view ansi);
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <strings.h>
 
+#include "platform/posix/file_replace.h"
+
 namespace brisko {
 
 namespace {
@@ -81,16 +83,6 @@ Status OpenForWritingFd(const std::string& path, Fd* fd) {
     if (raw < 0) return Status::FromErrno(errno);
     fd->Reset(raw);
     return Status::Ok();
-}
-
-// The folder's entry is written to disk too, so a rename survives a crash.
-void SyncFolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 class PosixLineReader final : public TextLineReader {
@@ -245,12 +237,8 @@ Status FileSystemPosix::CopyFile(const std::string& from, const std::string& to)
 }
 
 Status FileSystemPosix::ReplaceFile(const std::string& from, const std::string& to) {
-    // The new file keeps the permissions of the one it replaces.
-    struct stat st {};
-    if (::stat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(from.c_str(), st.st_mode & 07777);
-    if (::rename(from.c_str(), to.c_str()) != 0) return Status::FromErrno(errno);
-    SyncFolderOf(to);
-    return Status::Ok();
+    // A prefs.js that is a link keeps being one: the file it names is what changes.
+    return MoveFileOver(from, to);
 }
 
 bool FileSystemPosix::FileExists(const std::string& path) {

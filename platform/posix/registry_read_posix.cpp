@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include "platform/posix/ansi_text.h"
-#include "platform/posix/file_replace.h"
 
 namespace brisko {
 namespace {
@@ -47,9 +46,8 @@ const RegKey* RegistryReaderPosix::Hive(RegRoot root) {
         cached.mtimeNsec == info.st_mtim.tv_nsec) {
         return cached.hive.get();
     }
-    std::string bytes;
     std::unique_ptr<RegKey> hive;
-    if (!ReadOpenFile(fd, &bytes).ok() || !m_store.ParseHive(root, bytes, &hive).ok()) {
+    if (!m_store.ReadHive(root, fd, &hive).ok()) {
         cached = CachedHive{};
         return nullptr;
     }

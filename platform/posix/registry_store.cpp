@@ -1,6 +1,7 @@
 #include "platform/posix/registry_store.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -35,7 +36,44 @@ private:
     int m_fd = -1;
 };
 
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 bool IsEmpty(const RegKey& key) { return key.Values().empty() && key.Subkeys().empty(); }
+
+// Reads exactly size bytes (fewer only at the end of the file).
+bool ReadPiece(int fd, std::size_t size, std::string* piece) {
+    piece->resize(size);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, piece->data() + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    piece->resize(done);
+    return done == size;
+}
+
+// What writers before this version named their temporary hives: "<hive>.XXXXXX".
+bool IsOldTemporary(const std::string& name) {
+    for (RegRoot root : kAllRegRoots) {
+        const std::string prefix = std::string(RootName(root)) + ".reg.";
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -43,8 +81,18 @@ RegKey* RegistryTransaction::Hive(RegRoot root) {
     auto it = m_hives.find(root);
     if (it != m_hives.end()) return it->second.hive.get();
     Loaded loaded;
-    Status status = ReadWholeFile(m_store.HiveFile(root), &loaded.original, &loaded.existed);
-    if (status.ok()) status = m_store.ParseHive(root, loaded.original, &loaded.hive);
+    const std::string file = m_store.HiveFile(root);
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    Status status;
+    if (fd.get() >= 0) {
+        loaded.existed = true;
+        status = m_store.ReadHive(root, fd.get(), &loaded.hive);
+    } else if (errno == ENOENT) {
+        loaded.hive = std::make_unique<RegKey>(RootName(root));
+    } else {
+        status = Status::FromErrno(errno);
+        status.text = "cannot open " + file + ": " + status.text;
+    }
     if (!status.ok()) {
         if (m_failure.ok()) m_failure = status;
         return nullptr;
@@ -60,27 +108,74 @@ std::string RegistryStore::HiveFile(RegRoot root) const { return Folder() + "/" 
 
 std::string RegistryStore::LockFile() const { return Folder() + "/registry.lock"; }
 
-Status RegistryStore::ParseHive(RegRoot root, const std::string& bytes, std::unique_ptr<RegKey>* hive) const {
+Status RegistryStore::ReadHive(RegRoot root, int fd, std::unique_ptr<RegKey>* hive) const {
     *hive = std::make_unique<RegKey>(RootName(root));
-    if (bytes.empty()) return Status::Ok();
     const std::string file = HiveFile(root);
-    const RegFileContent content = ParseRegFile(bytes, file);
-    if (!content.headerOk) {
+    RegApplier applier(**hive);
+    RegParseSummary summary;
+    Status status = ParseRegFd(fd, file,
+                               {[&](RegCommand& command) {
+                                    if (command.root == root) applier.Apply(command);
+                                    return true;
+                                },
+                                nullptr},
+                               &summary);
+    if (!status.ok()) {
+        status.text = "cannot read " + file + ": " + status.text;
+        return status;
+    }
+    if (!summary.empty && !summary.headerOk) {
         // Writing over it would lose whatever it holds; leave it for a person to look at.
         return Status::Fail(EINVAL, "registry hive " + file + " is damaged (no registry header)");
-    }
-    for (const RegCommand& command : content.commands) {
-        if (command.root == root) ApplyRegCommand(**hive, command);
     }
     return Status::Ok();
 }
 
 Status RegistryStore::Load(RegRoot root, std::unique_ptr<RegKey>* hive) const {
-    std::string bytes;
-    bool exists = false;
-    Status status = ReadWholeFile(HiveFile(root), &bytes, &exists);
+    const std::string file = HiveFile(root);
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno != ENOENT) {
+            Status status = Status::FromErrno(errno);
+            status.text = "cannot open " + file + ": " + status.text;
+            return status;
+        }
+        *hive = std::make_unique<RegKey>(RootName(root));
+        return Status::Ok();
+    }
+    return ReadHive(root, fd.get(), hive);
+}
+
+Status RegistryStore::WriteHive(RegRoot root, const RegKey& hive) const {
+    FileReplacement replacement;
+    Status status = replacement.Begin(HiveFile(root));
     if (!status.ok()) return status;
-    return ParseHive(root, bytes, hive);
+    // The new text is compared with the file piece by piece as it is written: a hive
+    // that did not change is left as it is, neither held twice in memory nor replaced.
+    Fd old(::open(replacement.Target().c_str(), O_RDONLY | O_CLOEXEC));
+    bool same = old.get() >= 0;
+    std::string piece;
+    RegFileWriter writer([&](std::string_view bytes) {
+        if (same) same = ReadPiece(old.get(), bytes.size(), &piece) && piece == bytes;
+        status = replacement.Write(bytes);
+        return status.ok();
+    });
+    writer.Key(RootName(root), hive);
+    writer.Finish();
+    if (!status.ok()) return status;
+    if (same && !ReadPiece(old.get(), 1, &piece)) return Status::Ok();  // the destructor drops the copy
+    return replacement.Commit();
+}
+
+void RegistryStore::RemoveLeftovers() const {
+    RemoveStaleTemporaries(Folder());
+    // Nobody writes hives while we hold the lock, so these are all stale.
+    DIR* dir = ::opendir(Folder().c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (IsOldTemporary(entry->d_name)) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
 }
 
 Status RegistryStore::Modify(const std::function<Status(RegistryTransaction&)>& change) {
@@ -89,6 +184,7 @@ Status RegistryStore::Modify(const std::function<Status(RegistryTransaction&)>& 
     ExclusiveLock lock;
     status = lock.Acquire(LockFile());
     if (!status.ok()) return status;
+    RemoveLeftovers();
 
     RegistryTransaction transaction(*this);
     status = change(transaction);
@@ -97,9 +193,7 @@ Status RegistryStore::Modify(const std::function<Status(RegistryTransaction&)>& 
 
     for (const auto& [root, loaded] : transaction.m_hives) {
         if (!loaded.existed && IsEmpty(*loaded.hive)) continue;
-        const std::string text = ExportRegFile({{RootName(root), loaded.hive.get()}});
-        if (text == loaded.original) continue;
-        status = ReplaceFileContents(HiveFile(root), text);
+        status = WriteHive(root, *loaded.hive);
         if (!status.ok()) return status;
     }
     return Status::Ok();

@@ -4,7 +4,8 @@
 // file in UTF-16LE with byte order mark and CR LF, the form regedit exports: a hive
 // can be imported on Windows as it is, and names beyond ASCII survive any code page.
 // Changes run as read-modify-write transactions under an exclusive flock on
-// registry/registry.lock; hives are replaced atomically, never written in place.
+// registry/registry.lock; hives are replaced atomically, never written in place, so
+// readers need no lock at all and never wait for a writer.
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,7 +30,6 @@ private:
 
     struct Loaded {
         std::unique_ptr<RegKey> hive;
-        std::string original;  // the file as read, to skip rewriting an unchanged hive
         bool existed = false;
     };
     const RegistryStore& m_store;
@@ -51,14 +51,17 @@ public:
 
     // Runs change on the hives while holding the lock, then writes back every hive
     // that changed. When change fails, or a hive it asked for could not be read,
-    // nothing is written. Hives are replaced one by one.
+    // nothing is written. Hives are replaced one by one. Temporary files that killed
+    // writers left behind are removed first.
     Status Modify(const std::function<Status(RegistryTransaction&)>& change);
 
-    // Hive file bytes -> root key. Empty bytes are an empty hive; anything else must
-    // carry a registry header, or the hive counts as damaged.
-    Status ParseHive(RegRoot root, const std::string& bytes, std::unique_ptr<RegKey>* hive) const;
+    // An open hive file -> root key. An empty file is an empty hive; anything else
+    // must carry a registry header, or the hive counts as damaged.
+    Status ReadHive(RegRoot root, int fd, std::unique_ptr<RegKey>* hive) const;
 
 private:
+    Status WriteHive(RegRoot root, const RegKey& hive) const;
+    void RemoveLeftovers() const;
 
     std::string m_systemRoot;
 };

@@ -23,6 +23,9 @@ constexpr RootInfo kRoots[] = {
     {RegRoot::CurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC", kHkeyCurrentConfig},
 };
 
+// From this many values on a key keeps an index of their names.
+constexpr std::size_t kIndexFrom = 16;
+
 // Simple upper-case mapping for the scripts a key name is likely to use.
 char32_t FoldCodePoint(char32_t c) {
     if (c >= 'a' && c <= 'z') return c - 0x20;
@@ -112,6 +115,21 @@ RegValue MakeDwordValue(std::uint32_t number) {
 
 RegKey::RegKey(std::string name) : m_name(std::move(name)) {}
 
+RegKey::~RegKey() {
+    // Taken apart through a list of our own, as destroying a deep tree by recursion
+    // could exhaust the stack. Moving map nodes allocates nothing, which matters when
+    // the tree goes because memory ran out.
+    std::multimap<std::string, std::unique_ptr<RegKey>> pending;
+    const auto detach = [&pending](RegKey& key) {
+        while (!key.m_subkeys.empty()) pending.insert(key.m_subkeys.extract(key.m_subkeys.begin()));
+    };
+    detach(*this);
+    while (!pending.empty()) {
+        auto node = pending.extract(pending.begin());
+        detach(*node.mapped());
+    }
+}
+
 RegKey* RegKey::Subkey(std::string_view name) {
     auto it = m_subkeys.find(FoldName(name));
     return it == m_subkeys.end() ? nullptr : it->second.get();
@@ -123,9 +141,11 @@ const RegKey* RegKey::Subkey(std::string_view name) const {
 }
 
 RegKey& RegKey::AddSubkey(std::string_view name) {
-    auto& slot = m_subkeys[FoldName(name)];
-    if (!slot) slot = std::make_unique<RegKey>(std::string(name));
-    return *slot;
+    std::string folded = FoldName(name);
+    if (auto it = m_subkeys.find(folded); it != m_subkeys.end()) return *it->second;
+    // Made before it goes in: running out of memory half way must not leave an empty slot.
+    auto key = std::make_unique<RegKey>(std::string(name));
+    return *m_subkeys.emplace(std::move(folded), std::move(key)).first->second;
 }
 
 bool RegKey::RemoveSubkey(std::string_view name) { return m_subkeys.erase(FoldName(name)) > 0; }
@@ -137,30 +157,73 @@ std::vector<const RegKey*> RegKey::Subkeys() const {
     return out;
 }
 
+std::size_t RegKey::FindValue(std::string_view name) const {
+    if (m_valueIndex) {
+        auto it = m_valueIndex->find(FoldName(name));
+        return it == m_valueIndex->end() ? std::string_view::npos : it->second;
+    }
+    const auto ascii = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+    };
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c; };
+    const bool asciiName = ascii(name);
+    std::string folded;
+    for (std::size_t i = 0; i < m_values.size(); ++i) {
+        const std::string& other = m_values[i].name;
+        if (asciiName && ascii(other)) {
+            if (other.size() == name.size() &&
+                std::equal(other.begin(), other.end(), name.begin(), [&](char a, char b) { return upper(a) == upper(b); }))
+                return i;
+            continue;
+        }
+        if (folded.empty()) folded = FoldName(name);
+        if (FoldName(other) == folded) return i;
+    }
+    return std::string_view::npos;
+}
+
+void RegKey::IndexValues() {
+    if (m_values.size() < kIndexFrom) {
+        m_valueIndex.reset();
+        return;
+    }
+    if (!m_valueIndex) m_valueIndex = std::make_unique<std::unordered_map<std::string, std::size_t>>();
+    m_valueIndex->clear();
+    for (std::size_t i = 0; i < m_values.size(); ++i) m_valueIndex->emplace(FoldName(m_values[i].name), i);
+}
+
 const RegValue* RegKey::Value(std::string_view name) const {
-    auto it = m_valueIndex.find(FoldName(name));
-    return it == m_valueIndex.end() ? nullptr : &m_values[it->second].value;
+    const std::size_t position = FindValue(name);
+    return position == std::string_view::npos ? nullptr : &m_values[position].value;
 }
 
 void RegKey::SetValue(std::string_view name, RegValue value) {
-    std::string folded = FoldName(name);
-    auto it = m_valueIndex.find(folded);
-    if (it != m_valueIndex.end()) {
-        m_values[it->second].value = std::move(value);
+    const std::size_t position = FindValue(name);
+    if (position != std::string_view::npos) {
+        m_values[position].value = std::move(value);
         return;
     }
-    m_valueIndex.emplace(std::move(folded), m_values.size());
     m_values.push_back({std::string(name), std::move(value)});
+    if (m_valueIndex) {
+        m_valueIndex->emplace(FoldName(name), m_values.size() - 1);
+    } else if (m_values.size() == kIndexFrom) {
+        IndexValues();
+    }
 }
 
 bool RegKey::RemoveValue(std::string_view name) {
-    auto it = m_valueIndex.find(FoldName(name));
-    if (it == m_valueIndex.end()) return false;
-    const std::size_t position = it->second;
-    m_valueIndex.erase(it);
+    const std::size_t position = FindValue(name);
+    if (position == std::string_view::npos) return false;
     m_values.erase(m_values.begin() + static_cast<std::ptrdiff_t>(position));
-    for (auto& [folded, index] : m_valueIndex) {
-        if (index > position) --index;
+    if (m_valueIndex) {
+        if (m_values.size() < kIndexFrom) {
+            m_valueIndex.reset();
+        } else {
+            m_valueIndex->erase(FoldName(name));
+            for (auto& [folded, index] : *m_valueIndex) {
+                if (index > position) --index;
+            }
+        }
     }
     return true;
 }

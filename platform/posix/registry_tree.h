@@ -47,6 +47,7 @@ struct NamedValue {
 class RegKey {
 public:
     explicit RegKey(std::string name = {});
+    ~RegKey();
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
 
@@ -75,8 +76,14 @@ public:
 private:
     std::string m_name;
     std::map<std::string, std::unique_ptr<RegKey>> m_subkeys;  // by folded name
+    // Position of the value, or npos.
+    std::size_t FindValue(std::string_view name) const;
+    void IndexValues();
+
     std::vector<NamedValue> m_values;
-    std::unordered_map<std::string, std::size_t> m_valueIndex;  // folded name -> position
+    // Folded name -> position, only once a key holds many values: most keys hold a
+    // few, and an index for each would cost more than the values themselves.
+    std::unique_ptr<std::unordered_map<std::string, std::size_t>> m_valueIndex;
 };
 
 }  // namespace brisko

@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/posix/file_replace.h"
 #include "platform/posix/registry_store.h"
 
@@ -83,17 +86,28 @@ Status MakeWindowsFolders(std::string folder, const std::vector<std::string>& pa
     return Status::Ok();
 }
 
-void SetWhenMissing(RegKey& key, const std::string& name, const std::string& text) {
-    if (!key.Value(name)) key.SetValue(name, MakeStringValue(text));
-}
-
 }  // namespace
 
 std::string SystemRootFolder() {
-    if (std::string root = Env("BRISKO_SYSTEM_ROOT"); !root.empty()) return root;
-    std::string data = Env("XDG_DATA_HOME");
-    if (data.empty() || data[0] != '/') data = HomeFolder() + "/.local/share";
-    return data + "/brisko/system";
+    std::string root = Env("BRISKO_SYSTEM_ROOT");
+    if (root.empty()) {
+        std::string data = Env("XDG_DATA_HOME");
+        if (data.empty() || data[0] != '/') data = HomeFolder() + "/.local/share";
+        root = data + "/brisko/system";
+    }
+    if (root[0] == '/') return root;
+    // Relative to the folder we were started in, not to wherever we go later.
+    while (root.size() > 2 && root.compare(0, 2, "./") == 0) root.erase(0, 2);
+    std::string cwd(4096, '\0');
+    if (!::getcwd(cwd.data(), cwd.size())) return root;
+    cwd.resize(std::char_traits<char>::length(cwd.c_str()));
+    return (cwd == "/" ? "" : cwd) + "/" + (root == "." ? "" : root);
+}
+
+std::string AnchorSystemRoot() {
+    const std::string root = SystemRootFolder();
+    ::setenv("BRISKO_SYSTEM_ROOT", root.c_str(), 1);
+    return root;
 }
 
 Status ProvisionSystemRoot(const std::string& systemRoot) {
@@ -107,20 +121,35 @@ Status ProvisionSystemRoot(const std::string& systemRoot) {
     if (!status.ok()) return status;
 
     const std::string firefox = FindOnPath("firefox");
-    RegistryStore store(systemRoot);
-    return store.Modify([&](RegistryTransaction& registry) {
-        if (RegKey* user = registry.Hive(RegRoot::CurrentUser)) {
+    const std::vector<std::string> firefoxKey = {"SOFTWARE", "Clients", "StartMenuInternet", "FIREFOX.EXE",
+                                                 "shell",    "open",    "command"};
+    const auto provide = [&](RegKey* user, RegKey* machine) {
+        bool changed = false;
+        const auto setWhenMissing = [&changed](RegKey& key, const std::string& name, const std::string& text) {
+            if (key.Value(name)) return;
+            key.SetValue(name, MakeStringValue(text));
+            changed = true;
+        };
+        if (user) {
             RegKey& environment = user->Create({"Volatile Environment"});
-            SetWhenMissing(environment, "HOMEPATH", "\\Users\\" + login);
-            SetWhenMissing(environment, "HOMEDRIVE", "C:");
+            setWhenMissing(environment, "HOMEPATH", "\\Users\\" + login);
+            setWhenMissing(environment, "HOMEDRIVE", "C:");
         }
-        if (!firefox.empty()) {
-            if (RegKey* machine = registry.Hive(RegRoot::LocalMachine)) {
-                RegKey& command =
-                    machine->Create({"SOFTWARE", "Clients", "StartMenuInternet", "FIREFOX.EXE", "shell", "open", "command"});
-                SetWhenMissing(command, "", "\"" + firefox + "\"");
-            }
-        }
+        if (machine) setWhenMissing(machine->Create(firefoxKey), "", "\"" + firefox + "\"");
+        return changed;
+    };
+
+    // Every start comes here: it looks without any lock (hives are replaced whole), and
+    // only a machine that lacks something waits for the writers' lock.
+    RegistryStore store(systemRoot);
+    std::unique_ptr<RegKey> user, machine;
+    if (store.Load(RegRoot::CurrentUser, &user).ok() &&
+        (firefox.empty() || store.Load(RegRoot::LocalMachine, &machine).ok()) &&
+        !provide(user.get(), machine.get())) {
+        return Status::Ok();
+    }
+    return store.Modify([&](RegistryTransaction& registry) {
+        provide(registry.Hive(RegRoot::CurrentUser), firefox.empty() ? nullptr : registry.Hive(RegRoot::LocalMachine));
         return Status::Ok();
     });
 }

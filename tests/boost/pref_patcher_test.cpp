@@ -100,12 +100,42 @@ TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
     EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines);
 }
 
+// Firefox itself writes profiles.ini with LF alone.
 TEST_F(PatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
-    WriteBytes(f.profilesIni, ProfilesIni("first.default") +
-                                  "\r\n[Profile1]\r\nName=other\r\nIsRelative=1\r\nPath=Profiles/second.x\r\n");
-    EXPECT_EQ(patcher.FindFirefoxProfile(f.homePath),
-              "c:\\Users\\ann\\application data\\mozilla\\firefox\\Profiles\\first.default");
-    EXPECT_EQ(pump.count, 7);
+    for (const std::string eol : {"\r\n", "\n", "\r"}) {
+        SCOPED_TRACE(testing::PrintToString(eol));
+        WriteBytes(f.profilesIni, ProfilesIni("first.default", eol) + eol + "[Profile1]" + eol + "Name=other" + eol +
+                                      "IsRelative=1" + eol + "Path=Profiles/second.x" + eol);
+        pump.count = 0;
+        EXPECT_EQ(patcher.FindFirefoxProfile(f.homePath),
+                  "c:\\Users\\ann\\application data\\mozilla\\firefox\\Profiles\\first.default");
+        EXPECT_EQ(pump.count, 7);
+    }
+    WriteBytes(f.profilesIni, ProfilesIni("x", "\n").substr(0, ProfilesIni("x", "\n").find("Path=")));
+    EXPECT_THROW(patcher.FindFirefoxProfile(f.homePath), AppError);  // six lines
+}
+
+// A prefs.js kept elsewhere and linked into the profile stays linked: what changes is
+// the file the link names, also on another file system.
+TEST_F(PatcherTest, APrefsFileThatIsALinkStaysALink) {
+    f.CreateAll(kUserPrefs, kUserPrefs);
+    TempFolder elsewhere;
+    std::vector<fs::path> targets = {f.root / "dotfiles/prefs.js"};
+    if (fs::is_directory("/dev/shm")) targets.push_back(fs::path("/dev/shm") / fs::path(elsewhere.path()).filename());
+    for (const fs::path& target : targets) {
+        SCOPED_TRACE(target.string());
+        WriteBytes(target, kUserPrefs);
+        fs::remove(f.controlPrefs);
+        fs::create_symlink(target, f.controlPrefs);
+        patcher.PatchControlPrefs(f.homePath);
+        EXPECT_TRUE(fs::is_symlink(f.controlPrefs));
+        EXPECT_EQ(ReadBytes(target), kUserPrefs + kNineLines);
+        patcher.RestoreControlPrefs(f.homePath);
+        EXPECT_TRUE(fs::is_symlink(f.controlPrefs));
+        EXPECT_EQ(ReadBytes(target), "stock control\r\n");
+        EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
+        fs::remove(target);
+    }
 }
 
 // Each failure raises and leaves the profile as listed: prefs.js is never missing
@@ -135,8 +165,6 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
         {"profiles.ini of six lines",
          [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni("x").substr(0, ProfilesIni("x").find("Path="))); },
          PatchFirefox, {}},
-        {"profiles.ini with LF line ends",
-         [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni("xyz789.default", "\n")); }, PatchFirefox, {}},
         {"absolute profile path",
          [](P& p, F&) {
              WriteBytes(p.profilesIni, "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"

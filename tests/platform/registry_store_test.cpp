@@ -5,7 +5,10 @@
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include "platform/posix/file_replace.h"
 #include "platform/posix/registry_store.h"
 #include "tests/support/temp_folder.h"
 
@@ -84,6 +87,23 @@ TEST_F(RegistryStoreTest, ADamagedHiveIsNeitherReadNorOverwritten) {
     std::unique_ptr<RegKey> hive;
     EXPECT_FALSE(m_store.Load(RegRoot::CurrentUser, &hive).ok());
     EXPECT_TRUE(Set("v", MakeDwordValue(1), RegRoot::LocalMachine).ok());  // other hives stay usable
+}
+
+// What writers that were killed left behind goes with the next change; a writer that
+// still runs keeps its file.
+TEST_F(RegistryStoreTest, StaleTemporaryFilesGoWithTheNextChange) {
+    ASSERT_TRUE(Set("v", MakeDwordValue(1)).ok());
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string hive = "HKEY_CURRENT_USER.reg", marker(kTempMarker);
+    const std::string stale = hive + marker + std::to_string(gone) + "-Ab12Cd";
+    const std::string live = hive + marker + std::to_string(::getpid()) + "-Ab12Cd";
+    for (const std::string& name : {stale, live, hive + ".Xy34Zw", std::string("notes.txt")})
+        WriteFileBytes(m_store.Folder() + "/" + name, "a copy of the hive");
+
+    ASSERT_TRUE(Set("v", MakeDwordValue(2)).ok());
+    EXPECT_EQ(Files(), (std::set<std::string>{hive, "registry.lock", live, "notes.txt"}));
 }
 
 }  // namespace

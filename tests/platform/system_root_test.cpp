@@ -1,9 +1,14 @@
 // Where the emulated machine lives and what its first use provides.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <future>
+
+#include "platform/posix/registry_read_posix.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/system_root.h"
 #include "tests/support/temp_folder.h"
@@ -27,6 +32,23 @@ TEST(SystemRootFolder, EnvironmentDecides) {
     EXPECT_EQ(SystemRootFolder(), "/data/brisko/system");
     ScopedEnv chosen("BRISKO_SYSTEM_ROOT", "/tmp/machine");
     EXPECT_EQ(SystemRootFolder(), "/tmp/machine");
+}
+
+// brisko-cli enters its program folder before it starts regedit: a relative root must
+// have been fixed before, for it and for the programs it starts.
+TEST(SystemRootFolder, RelativeRootIsFixedOnceForUsAndOurChildren) {
+    TempFolder folder;
+    const fs::path before = fs::current_path();
+    fs::current_path(folder.path());
+    ScopedEnv root("BRISKO_SYSTEM_ROOT", "./machine");
+    const std::string fixed = AnchorSystemRoot();
+    fs::current_path("/");
+    const std::string later = SystemRootFolder();
+    const std::string inherited = std::getenv("BRISKO_SYSTEM_ROOT");
+    fs::current_path(before);
+    EXPECT_EQ(fixed, folder / "machine");
+    EXPECT_EQ(later, fixed);
+    EXPECT_EQ(inherited, fixed);
 }
 
 class Provisioning : public testing::Test {
@@ -70,6 +92,30 @@ TEST_F(Provisioning, CreatesWhatWindowsWouldHaveOnceOnly) {
     const std::string hives = Hives();
     ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
     EXPECT_EQ(Hives(), hives);
+}
+
+// Every start provisions; on a machine that has everything it must not queue behind
+// an import that holds the writers' lock (here: we hold it).
+TEST_F(Provisioning, ReadersDoNotWaitForAWriter) {
+    ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
+    const int lock = ::open((m_root + "/registry/registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    auto reading = std::async(std::launch::async, [this] {
+        if (!ProvisionSystemRoot(m_root).ok()) return std::string("provisioning failed");
+        RegistryReaderPosix registry(m_root);
+        RegKeyHandle key = 0;
+        std::uint32_t type = 0, length = 64;
+        unsigned char data[64] = {};
+        if (registry.OpenKey(kHkeyCurrentUser, "Volatile Environment", &key) != kErrorSuccess ||
+            registry.QueryValue(key, "HOMEPATH", &type, data, &length) != kErrorSuccess)
+            return std::string("not read");
+        registry.CloseKey(key);
+        return std::string(reinterpret_cast<const char*>(data), length ? length - 1 : 0);
+    });
+    const bool done = reading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    ::close(lock);
+    EXPECT_TRUE(done) << "the reader waited for the lock";
+    EXPECT_EQ(reading.get(), "\\Users\\" + m_login);
 }
 
 TEST_F(Provisioning, KeepsValuesAndFoldersThatExist) {

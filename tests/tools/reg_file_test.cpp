@@ -157,6 +157,12 @@ TEST(RegFileEncoding, LineEndsAndUtf16GiveTheSameCommands) {
     EXPECT_EQ(expected[1], kSet + "[v] 1:e9007400e9000000");
     for (const std::string& file : {cr, crlf, utf16, "\xEF\xBB\xBF" + crlf}) {
         EXPECT_EQ(DescribeAll(ParseRegFile(file, "f")), expected);
+        // Read in pieces of one byte: signatures, CR LF and UTF-16 units split anywhere.
+        RegFileContent pieces;
+        RegFileParser parser("f", {[&](RegCommand& c) { pieces.commands.push_back(c); return true; }, nullptr});
+        for (char c : file) parser.Feed(std::string_view(&c, 1));
+        EXPECT_TRUE(parser.Finish().headerOk);
+        EXPECT_EQ(DescribeAll(pieces), expected) << testing::PrintToString(file);
     }
     // Latin-1 bytes that are not UTF-8 keep their letters.
     EXPECT_EQ(DescribeAll(ParseRegFile("REGEDIT4\n[HKCU\\K]\n\"v\"=\"\xE9t\xE9\"\n\"w\"=dword:7", "l1")), expected);
@@ -197,6 +203,43 @@ TEST(RegFileHostile, MegabyteValueOverManyLines) {
     const std::vector<std::uint8_t>& data = content.commands[1].value.data;
     ASSERT_EQ(data.size(), size);
     EXPECT_EQ(data[size - 1], (size - 1) % 251);
+}
+
+// Windows refuses key names over 255 characters and paths over 512 levels; so do we,
+// before a hostile file can make a tree too deep to take apart.
+TEST(RegFileHostile, KeysBeyondWindowsLimitsAreRefused) {
+    const auto repeat = [](std::size_t times, const std::string& part) {
+        std::string out;
+        for (std::size_t i = 0; i < times; ++i) out += part;
+        return out;
+    };
+    const struct {
+        std::string key;
+        bool accepted;
+    } rows[] = {
+        {"HKCU" + repeat(512, "\\a"), true},
+        {"HKCU" + repeat(513, "\\a"), false},
+        {"HKCU" + repeat(200000, "\\a"), false},
+        {"HKCU\\" + std::string(255, 'n'), true},
+        {"HKCU\\" + std::string(256, 'n') + "\\b", false},
+        {"HKCU\\" + repeat(255, "\xC3\xA9"), true},       // 255 characters, 510 bytes
+        {"HKCU\\" + repeat(128, "\xF0\x9F\x98\x80"), false},  // 256 UTF-16 units
+    };
+    for (const auto& row : rows) {
+        const RegFileContent content = ParseRegFile(kV5 + "[" + row.key + "]\r\n\"v\"=\"x\"\r\n", "deep.reg");
+        EXPECT_EQ(content.commands.size(), row.accepted ? 2u : 0u) << row.key.substr(0, 40);
+        ASSERT_EQ(content.messages.size(), row.accepted ? 0u : 1u) << row.key.substr(0, 40);
+        if (!row.accepted) EXPECT_EQ(content.messages[0].rfind("deep.reg:2: key", 0), 0u) << content.messages[0];
+    }
+}
+
+TEST(RegTree, DeepTreeIsTakenApartWithoutRecursion) {
+    auto root = std::make_unique<RegKey>("HKEY_CURRENT_USER");
+    const std::vector<std::string> deep(200000, "a");
+    root->Create(deep);
+    EXPECT_TRUE(root->Remove({"a"}));
+    root->Create(deep).SetValue("v", MakeDwordValue(1));
+    root.reset();
 }
 
 TEST(RegExport, RoundTripKeepsEveryByteAndSpelling) {

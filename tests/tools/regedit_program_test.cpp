@@ -1,8 +1,15 @@
 // The real regedit program, run as a process against a temporary system root.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <random>
+#include <thread>
 
 #include "platform/posix/ansi_text.h"
+#include "platform/posix/registry_read_posix.h"
 #include "platform/posix/registry_store.h"
 #include "tests/support/child_processes.h"
 #include "tests/support/temp_folder.h"
@@ -33,6 +40,16 @@ protected:
         return hive;
     }
     std::map<std::string, std::string> Snapshot() const { return test::Snapshot(m_folder.Path()); }
+    // What the registry folder holds besides the hives and the lock.
+    std::vector<std::string> Strays() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_root + "/registry")) {
+            const std::string name = entry.path().filename().string();
+            if (name != "registry.lock" && (name.size() < 4 || name.substr(name.size() - 4) != ".reg"))
+                names.push_back(name);
+        }
+        return names;
+    }
 
     TempFolder m_folder, m_outputs;
     const std::string m_root = m_folder / "system";
@@ -124,6 +141,17 @@ TEST_F(RegeditProgram, ConcurrentImportersLoseNoValue) {
     }
     for (int i = 0; i < kImporters; ++i)
         running.push_back(Start({"/s", "p" + std::to_string(i) + ".reg"}, "out" + std::to_string(i)));
+    // Meanwhile a reader, without any lock, never finds the hive half written nor loses a value it saw.
+    std::size_t seen = 0;
+    const auto ended = [](pid_t pid) { return ProcessState(pid) == 'Z' || ProcessState(pid) == '?'; };
+    while (!std::all_of(running.begin(), running.end(), ended)) {
+        std::unique_ptr<RegKey> hive;
+        ASSERT_TRUE(RegistryStore(m_root).Load(RegRoot::LocalMachine, &hive).ok());
+        const RegKey* shared = hive->Find({"SYSTEM", "Shared"});
+        const std::size_t now = shared ? shared->Values().size() : 0;
+        EXPECT_GE(now, seen);
+        seen = now;
+    }
     for (pid_t pid : running) EXPECT_EQ(WaitForExit(pid), 0);
     const auto hive = Hive(RegRoot::LocalMachine);
     EXPECT_EQ(hive->Find({"SYSTEM", "Shared"})->Values().size(), std::size_t{kImporters * kValues});
@@ -154,6 +182,86 @@ TEST_F(RegeditProgram, ExportThenImportRoundTrips) {
     EXPECT_NE(ReadFileBytes(m_work + "/all.reg").size(), 0u);
     EXPECT_EQ(Run({"/e", "none.reg", "HKCU\\No\\Such\\Key"}).substr(0, 2), "1 ");
     EXPECT_FALSE(fs::exists(m_work + "/none.reg"));
+}
+
+TEST_F(RegeditProgram, KeysTooDeepForWindowsGetAMessageNotACrash) {
+    std::string deep = kV5 + "[HKEY_CURRENT_USER";
+    for (int i = 0; i < 200000; ++i) deep += "\\a";
+    Write("deep.reg", deep + "]\r\n\"v\"=\"x\"\r\n[-HKEY_CURRENT_USER\\a]\r\n[HKCU\\Kept]\r\n");
+    const std::string outcome = Run({"/s", "deep.reg"});
+    EXPECT_EQ(outcome.rfind("1 deep.reg:3: key nested deeper than 512 levels", 0), 0u) << outcome.substr(0, 100);
+    EXPECT_NE(Hive(RegRoot::CurrentUser)->Find({"Kept"}), nullptr);
+}
+
+// Export saves as any program does: through a link to the file it names, and never
+// over a device, a FIFO or a folder.
+TEST_F(RegeditProgram, ExportWritesThroughLinksAndNeverReplacesSpecialFiles) {
+    Write("seed.reg", kV5 + "[HKCU\\E]\r\n\"v\"=\"1\"\r\n");
+    ASSERT_EQ(Run({"/s", "seed.reg"}), "0 ");
+    Write("real/old.reg", "old");
+    fs::create_symlink("real/old.reg", m_work + "/link.reg");
+    fs::create_symlink("real/new.reg", m_work + "/dangling.reg");
+    ASSERT_EQ(::mkfifo((m_work + "/fifo.reg").c_str(), 0644), 0);
+    fs::create_symlink("fifo.reg", m_work + "/fifo-link.reg");
+    fs::create_directories(m_work + "/folder.reg");
+    std::vector<std::string> refused{"fifo.reg", "fifo-link.reg", "folder.reg"};
+    if (::mknod((m_work + "/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) refused.push_back("null");
+
+    for (const char* link : {"link.reg", "dangling.reg"}) {
+        EXPECT_EQ(Run({"/e", link, "HKCU\\E"}), "0 ") << link;
+        EXPECT_TRUE(fs::is_symlink(m_work + "/" + link)) << link;
+    }
+    EXPECT_EQ(ReadFileBytes(m_work + "/real/old.reg").substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(ReadFileBytes(m_work + "/real/new.reg"), ReadFileBytes(m_work + "/real/old.reg"));
+    for (const std::string& name : refused) {
+        const std::string outcome = Run({"/e", name, "HKCU\\E"});
+        EXPECT_EQ(outcome.rfind("1 regedit: cannot replace", 0), 0u) << outcome;
+        EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(m_work + "/" + name))) << name;
+    }
+    EXPECT_TRUE(fs::is_fifo(m_work + "/fifo.reg"));
+    EXPECT_TRUE(fs::is_directory(m_work + "/folder.reg"));
+    for (const auto& entry : fs::directory_iterator(m_work))
+        EXPECT_EQ(entry.path().string().find("brisko-temp"), std::string::npos) << entry.path();
+}
+
+TEST_F(RegeditProgram, TooLittleMemoryIsReportedAndChangesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address space limit and the sanitizer's shadow memory do not mix";
+#endif
+    Write("seed.reg", kV5 + "[HKCU\\Keep]\r\n\"v\"=\"1\"\r\n");
+    ASSERT_EQ(Run({"/s", "seed.reg"}), "0 ");
+    Write("big.reg", kV5 + "[HKCU\\Big]\r\n\"v\"=\"" + std::string(24 << 20, 'x') + "\"\r\n");
+    const auto before = Snapshot();
+    const pid_t pid = StartProgram("/bin/sh", {"-c", "ulimit -v 65536 && exec \"$0\" /s big.reg", BRISKO_BIN_DIR "/regedit"},
+                                   m_work, m_outputs / "oom");
+    EXPECT_EQ(WaitForExit(pid), 1);
+    EXPECT_EQ(ReadFileBytes(m_outputs / "oom"),
+              "regedit: big.reg is too large for the memory available; nothing imported\n");
+    EXPECT_TRUE(Snapshot() == before);
+}
+
+// A boost's imports killed at random moments: every hive stays readable, and the next
+// change clears away whatever the killed ones left.
+TEST_F(RegeditProgram, KilledImportsLeaveReadableHivesAndNoTemporaryFiles) {
+    const std::vector<std::string> files = {"web.reg", "tcp.reg", "lanman.reg"};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string values;
+        for (int v = 0; v < 3000; ++v) values += "\"v" + std::to_string(v) + "\"=\"value number " + std::to_string(v) + "\"\r\n";
+        Write(files[i], kV5 + "[HKLM\\SYSTEM\\F" + std::to_string(i) + "]\r\n" + values + "[HKCU\\Software\\F" +
+                            std::to_string(i) + "]\r\n" + values);
+    }
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 30; ++round) {
+        const pid_t pid = Start({"/s", files[round % files.size()]}, "killed");
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
+        ::kill(pid, SIGKILL);
+        WaitForExit(pid);
+    }
+    for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) Hive(root);  // each must load
+
+    ASSERT_EQ(Run({"/s", "web.reg"}), "0 ");
+    EXPECT_EQ(Strays(), std::vector<std::string>{});
+    EXPECT_EQ(Hive(RegRoot::CurrentUser)->Find({"Software", "F0"})->Values().size(), 3000u);
 }
 
 TEST_F(RegeditProgram, BadUsagePrintsUsage) {

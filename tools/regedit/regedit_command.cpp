@@ -1,6 +1,12 @@
 #include "tools/regedit/regedit_command.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <new>
 
 #include "platform/posix/file_replace.h"
 #include "platform/posix/paths_posix.h"
@@ -15,6 +21,24 @@ const char kUsage[] =
     "  regedit /s FILE...      import registry files (.reg) without asking\n"
     "  regedit /e FILE [KEY]   export KEY and everything below it, or the whole\n"
     "                          registry, to FILE (Windows Registry Editor Version 5.00)\n";
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Enough to find what is wrong with a file; a file of nothing but bad lines would
+// otherwise fill the screen, and memory.
+constexpr std::size_t kShownMessages = 100;
 
 bool Exists(const std::string& path) {
     struct stat info {};
@@ -33,90 +57,149 @@ std::string NativeFileName(const std::string& systemRoot, const std::string& fil
 }  // namespace
 
 bool ImportRegFile(const std::string& systemRoot, const std::string& file, std::ostream& err) {
-    std::string bytes;
-    const Status read = ReadWholeFile(NativeFileName(systemRoot, file), &bytes);
-    if (!read.ok()) {
-        err << "regedit: " << read.text << "\n";
-        return false;
-    }
-    const RegFileContent content = ParseRegFile(bytes, file);
-    for (const std::string& message : content.messages) err << message << "\n";
-    if (!content.headerOk) return false;
-
-    RegistryStore store(systemRoot);
-    const Status written = store.Modify([&](RegistryTransaction& registry) {
-        for (const RegCommand& command : content.commands) {
-            RegKey* hive = registry.Hive(command.root);
-            if (!hive) return Status::Ok();  // the transaction reports why
-            ApplyRegCommand(*hive, command);
+    try {
+        const std::string native = NativeFileName(systemRoot, file);
+        Fd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat info {};
+        if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
+            err << "regedit: cannot open " << native << ": " << Status::FromErrno(errno).text << "\n";
+            return false;
         }
-        return Status::Ok();
-    });
-    if (!written.ok()) {
-        err << "regedit: " << file << ": nothing imported: " << written.text << "\n";
+        if (S_ISDIR(info.st_mode)) {
+            err << "regedit: cannot read " << native << ": " << Status::FromErrno(EISDIR).text << "\n";
+            return false;
+        }
+        // A regular file is read as it is parsed, under the lock. Anything else (a pipe)
+        // could keep us waiting, and every other importer with us: it is read first.
+        std::string bytes;
+        const bool stream = S_ISREG(info.st_mode);
+        if (!stream) {
+            const Status read = ReadOpenFile(fd.get(), &bytes);
+            if (!read.ok()) {
+                err << "regedit: cannot read " << native << ": " << read.text << "\n";
+                return false;
+            }
+        }
+
+        RegistryStore store(systemRoot);
+        RegParseSummary summary;
+        Status read;
+        // Said once the lock is given back: a full pipe on our standard error must not
+        // keep every other importer waiting.
+        std::vector<std::string> shown;
+        const Status written = store.Modify([&](RegistryTransaction& registry) {
+            std::map<RegRoot, RegApplier> appliers;
+            const RegParseHandlers handlers{
+                [&](RegCommand& command) {
+                    RegKey* hive = registry.Hive(command.root);
+                    if (!hive) return false;  // the transaction reports why
+                    appliers.try_emplace(command.root, *hive).first->second.Apply(command);
+                    return true;
+                },
+                [&](const std::string& message) {
+                    if (shown.size() < kShownMessages) shown.push_back(message);
+                }};
+            if (stream) {
+                read = ParseRegFd(fd.get(), file, handlers, &summary);
+            } else {
+                RegFileParser parser(file, handlers);
+                parser.Feed(bytes);
+                summary = parser.Finish();
+            }
+            return read;
+        });
+        for (const std::string& message : shown) err << message << "\n";
+        if (summary.messages > shown.size())
+            err << file << ": " << summary.messages - shown.size() << " more lines skipped\n";
+        if (!written.ok()) {
+            err << "regedit: " << file << ": nothing imported: " << written.text << "\n";
+            return false;
+        }
+        return summary.headerOk && summary.messages == 0;
+    } catch (const std::bad_alloc&) {
+        err << "regedit: " << file << " is too large for the memory available; nothing imported\n";
         return false;
     }
-    return content.messages.empty();
 }
+
+namespace {
+
+// Writes the hive's keys, or the one key, to out; false (with a message) when the key
+// is not there or a hive cannot be read.
+bool WriteExport(const RegistryStore& store, const std::string& key, RegFileWriter& out, std::ostream& err) {
+    const auto load = [&](RegRoot root, std::unique_ptr<RegKey>* hive) {
+        const Status status = store.Load(root, hive);
+        if (!status.ok()) err << "regedit: " << status.text << "\n";
+        return status.ok();
+    };
+    std::unique_ptr<RegKey> hive;
+    if (key.empty()) {
+        // One hive in memory at a time.
+        for (RegRoot root : {RegRoot::LocalMachine, RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::Users,
+                             RegRoot::CurrentConfig}) {
+            if (!load(root, &hive)) return false;
+            out.Key(RootName(root), *hive);
+        }
+        return true;
+    }
+    const std::size_t slash = key.find('\\');
+    RegRoot root;
+    if (!RootFromName(key.substr(0, slash), &root)) {
+        err << "regedit: unknown root key in \"" << key << "\"\n";
+        return false;
+    }
+    std::string rest = slash == std::string::npos ? "" : key.substr(slash + 1);
+    if (!rest.empty() && rest.back() == '\\') rest.pop_back();
+    std::vector<std::string> path;
+    const RegKey* found = nullptr;
+    if (SplitKeyPath(rest, &path)) {
+        if (!load(root, &hive)) return false;
+        found = hive->Find(path);
+    }
+    if (!found) {
+        err << "regedit: cannot export \"" << key << "\": the key does not exist\n";
+        return false;
+    }
+    // The name as the registry spells it.
+    std::string fullName = RootName(root);
+    const RegKey* walk = hive.get();
+    for (const std::string& part : path) {
+        walk = walk->Subkey(part);
+        fullName += "\\" + walk->Name();
+    }
+    out.Key(fullName, *found);
+    return true;
+}
+
+}  // namespace
 
 bool ExportRegKey(const std::string& systemRoot, const std::string& file, const std::string& key,
                   std::ostream& err) {
-    RegistryStore store(systemRoot);
-    std::vector<std::unique_ptr<RegKey>> hives;
-    std::vector<RegExportItem> items;
-
-    const auto load = [&](RegRoot root) -> RegKey* {
-        std::unique_ptr<RegKey> hive;
-        const Status status = store.Load(root, &hive);
+    try {
+        // The file is replaced only once it is complete; through a link it is the file the
+        // link names that changes, and a device, FIFO or folder is refused, never replaced.
+        FileReplacement replacement;
+        Status status = replacement.Begin(file);
         if (!status.ok()) {
             err << "regedit: " << status.text << "\n";
-            return nullptr;
-        }
-        hives.push_back(std::move(hive));
-        return hives.back().get();
-    };
-
-    if (key.empty()) {
-        for (RegRoot root : {RegRoot::LocalMachine, RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::Users,
-                             RegRoot::CurrentConfig}) {
-            const RegKey* hive = load(root);
-            if (!hive) return false;
-            items.push_back({RootName(root), hive});
-        }
-    } else {
-        const std::size_t slash = key.find('\\');
-        RegRoot root;
-        if (!RootFromName(key.substr(0, slash), &root)) {
-            err << "regedit: unknown root key in \"" << key << "\"\n";
             return false;
         }
-        std::string rest = slash == std::string::npos ? "" : key.substr(slash + 1);
-        if (!rest.empty() && rest.back() == '\\') rest.pop_back();
-        std::vector<std::string> path;
-        const RegKey* found = nullptr;
-        if (SplitKeyPath(rest, &path)) {
-            if (const RegKey* hive = load(root)) found = hive->Find(path);
-        }
-        if (!found) {
-            err << "regedit: cannot export \"" << key << "\": the key does not exist\n";
+        RegFileWriter writer([&](std::string_view bytes) {
+            status = replacement.Write(bytes);
+            return status.ok();
+        });
+        if (!WriteExport(RegistryStore(systemRoot), key, writer, err)) return false;
+        writer.Finish();
+        if (status.ok()) status = replacement.Commit();
+        if (!status.ok()) {
+            err << "regedit: " << status.text << "\n";
             return false;
         }
-        // The name as the registry spells it.
-        std::string fullName = RootName(root);
-        const RegKey* walk = hives.back().get();
-        for (const std::string& part : path) {
-            walk = walk->Subkey(part);
-            fullName += "\\" + walk->Name();
-        }
-        items.push_back({fullName, found});
-    }
-
-    const Status written = ReplaceFileContents(file, ExportRegFile(items));
-    if (!written.ok()) {
-        err << "regedit: " << written.text << "\n";
+        return true;
+    } catch (const std::bad_alloc&) {
+        err << "regedit: the registry is too large for the memory available; " << file << " not written\n";
         return false;
     }
-    return true;
 }
 
 int RunRegedit(const std::vector<std::string>& args, const std::string& systemRoot, std::ostream& err) {
