@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "tests/support/fake_locale.h"
@@ -76,6 +78,15 @@ TEST(SaveReportTest, AppendsToTheNameWithTxtAddedAndReportsWhatWentWrong) {
     EXPECT_NE(messages.shown[0].text.find("could not be saved in " + dir / "missing-folder/report.txt"),
               std::string::npos)
         << messages.shown[0].text;
+
+    // A FIFO would hang the window; a device would swallow the report and say "saved".
+    ASSERT_EQ(mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", dir / "null.txt");
+    for (const char* name : {"pipe", "null"}) {
+        save(dir / name);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_NE(messages.shown[0].text.find("not a regular file"), std::string::npos) << messages.shown[0].text;
+    }
 }
 
 TEST(PrintTest, SetsThePageThenPrintsOrSaysWhyNot) {
