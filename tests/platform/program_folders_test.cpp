@@ -19,6 +19,8 @@ TEST(ProgramFoldersTest, FindsDataAndHelpersInTheBuildTreeAndInAnInstall) {
     fs::create_directories(prefix + "/bin");
     fs::create_directories(prefix + "/lib/brisko");
     fs::create_directories(root / "bare");
+    // An install made into the build folder must not take the build's own data away.
+    fs::create_directories(root / "build/share/brisko");
     const std::string shared = prefix + "/share/brisko";
     const std::string helpers = prefix + "/lib/brisko";
     const std::string bin = prefix + "/bin";
