@@ -1,7 +1,7 @@
 #pragma once
 // The boost commands' view of the main window. Looks the window up on every call,
 // since the user may close it while a command yields to the event loop.
-#include "app/window_instances.h"
+#include "shell/window_instances.h"
 #include "boost/boost_ui.h"
 #include "platform/message_box.h"
 

@@ -3,12 +3,12 @@
 #include <QStandardPaths>
 #include <unistd.h>
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "app/boost_ui_qt.h"
 #include "app/main_window.h"
 #include "app/secondary_windows.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 #include "boost/boost_mode.h"
 #include "platform/clock.h"
 #include "platform/posix/file_system_posix.h"
@@ -89,8 +89,10 @@ int main(int argc, char** argv) {
 
 
     brisko::main::Handlers mainHandlers;
-    mainHandlers.command1 = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::InternetExplorer); };
-    mainHandlers.btnfire = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::Firefox); };
+    mainHandlers.command1 = [&] {
+        return brisko::LaunchWebTest(windows, messages, brisko::WebTestKind::InternetExplorer);
+    };
+    mainHandlers.btnfire = [&] { return brisko::LaunchWebTest(windows, messages, brisko::WebTestKind::Firefox); };
     mainHandlers.boost = boostCommand(brisko::BoostMode::Normal);
     mainHandlers.proBoost = boostCommand(brisko::BoostMode::Pro);
     mainHandlers.restore = boostCommand(brisko::BoostMode::Restore);

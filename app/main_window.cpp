@@ -6,12 +6,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPointer>
 
 #include "app/artwork.h"
-#include "app/gradient_button.h"
-#include "app/open_external_page.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/gradient_button.h"
+#include "shell/open_external_page.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 
 namespace brisko {
 
@@ -180,8 +181,14 @@ void main::BuildControls() {
     connect(btnBoost, &QPushButton::clicked, this, call(m_handlers.boost));
     connect(btnProBoost, &QPushButton::clicked, this, call(m_handlers.proBoost));
     connect(btnRestore, &QPushButton::clicked, this, call(m_handlers.restore));
-    connect(command1, &QPushButton::clicked, this, call(m_handlers.command1));
-    connect(btnfire, &QPushButton::clicked, this, call(m_handlers.btnfire));
+    auto launch = [this](const std::function<bool()>& f) {
+        return [this, f] {
+            QPointer<main> self(this);  // the launch shows a modal hint; we may be closed meanwhile
+            if (f && f() && self) EnableBoostControls();
+        };
+    };
+    connect(command1, &QPushButton::clicked, this, launch(m_handlers.command1));
+    connect(btnfire, &QPushButton::clicked, this, launch(m_handlers.btnfire));
 
     adjustSize();
 }

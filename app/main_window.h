@@ -3,8 +3,8 @@
 #include <QListWidget>
 #include <functional>
 
-#include "app/app_context.h"
-#include "app/form_window.h"
+#include "shell/app_context.h"
+#include "shell/form_window.h"
 
 class QCheckBox;
 class QPushButton;
@@ -19,7 +19,8 @@ public:
     // Click handlers that other subsystems supply (boost engine, web test launchers).
     struct Handlers {
         std::function<void()> boost, proBoost, restore;  // btnBoost, btnProBoost, btnRestore
-        std::function<void()> command1, btnfire;         // web test launchers
+        // Web test launchers: true when the test window is open, which unlocks the boost.
+        std::function<bool()> command1, btnfire;
     };
 
     main(const AppContext& context, Handlers handlers);

@@ -8,9 +8,9 @@
 #include <algorithm>
 
 #include "app/artwork.h"
-#include "app/open_external_page.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/open_external_page.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 
 namespace brisko {
 

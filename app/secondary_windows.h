@@ -1,7 +1,7 @@
 #pragma once
 // The small information windows: `Help`, `toptip` and `Formserial` (About).
-#include "app/app_context.h"
-#include "app/form_window.h"
+#include "shell/app_context.h"
+#include "shell/form_window.h"
 
 namespace brisko {
 

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "platform/clock.h"
 #include "platform/qt/locale_qt.h"
 #include "platform/qt/printer_qt.h"

@@ -6,9 +6,9 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
-#include "app/gradient_button.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/gradient_button.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 #include "restart/prompt_actions.h"
 #include "restart/reboot.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The restart prompts: `restart` after a boost, `Restart3` after a restore.
-#include "app/app_context.h"
-#include "app/form_window.h"
+#include "shell/app_context.h"
+#include "shell/form_window.h"
 
 namespace brisko {
 

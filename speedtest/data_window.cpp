@@ -16,9 +16,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/gradient_button.h"
-#include "app/open_external_page.h"
-#include "app/uncaught_error.h"
+#include "shell/gradient_button.h"
+#include "shell/open_external_page.h"
+#include "shell/uncaught_error.h"
 #include "speedtest/report.h"
 #include "speedtest/test_files.h"
 

@@ -3,8 +3,8 @@
 // then save or print the results.
 #include <memory>
 
-#include "app/app_context.h"
-#include "app/form_window.h"
+#include "shell/app_context.h"
+#include "shell/form_window.h"
 #include "speedtest/test_run.h"
 
 class QAction;

@@ -1,13 +1,14 @@
 #pragma once
 // The main window's web test launchers, `Command1` and `btnfire`.
-#include "app/app_context.h"
+#include "platform/message_box.h"
+#include "shell/window_instances.h"
 
 namespace brisko {
 
 enum class WebTestKind { InternetExplorer, Firefox };
 
-// Shows the hint, opens the chosen test window, closes the other one and enables the
-// main window's boost controls for the rest of the run.
-void LaunchWebTest(const AppContext& context, WebTestKind kind);
+// Shows the hint, opens the chosen test window and closes the other one. True when the
+// test window is open: the main window then enables its boost controls.
+bool LaunchWebTest(WindowInstances& windows, MessageBoxService& messages, WebTestKind kind);
 
 }  // namespace brisko

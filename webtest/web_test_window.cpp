@@ -14,9 +14,8 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
-#include "app/gradient_button.h"
-#include "app/main_window.h"
-#include "app/window_instances.h"
+#include "shell/gradient_button.h"
+#include "shell/window_instances.h"
 #include "platform/qt/browser_engine_qt.h"
 #include "speedtest/test_files.h"
 #include "webtest/control_profile.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "app/app_context.h"
-#include "app/form_window.h"
+#include "shell/app_context.h"
+#include "shell/form_window.h"
 #include "webtest/web_test.h"
 
 class QLineEdit;

@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QPushButton>
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "app/main_window.h"
 #include "app/secondary_windows.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_external_browser.h"
 #include "tests/support/fake_message_box.h"

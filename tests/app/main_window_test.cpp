@@ -5,7 +5,7 @@
 #include <QMenuBar>
 #include <QTest>
 
-#include "app/open_external_page.h"
+#include "shell/open_external_page.h"
 #include "tests/app/app_fixture.h"
 
 namespace brisko::test {
@@ -46,7 +46,8 @@ TEST_F(MainWindowTest, StartsWithOnlyTheLaunchControlsUsable) {
 TEST_F(MainWindowTest, ReturnPressesTheFocusedPushButtonElseTheDefaultOne) {
     std::vector<std::string> pressed;
     auto note = [&pressed](const char* name) { return [&pressed, name] { pressed.push_back(name); }; };
-    handlers = {note("btnBoost"), note("btnProBoost"), note("btnRestore"), note("Command1"), note("btnfire")};
+    auto launch = [&pressed](const char* name) { return [&pressed, name] { pressed.push_back(name); return true; }; };
+    handlers = {note("btnBoost"), note("btnProBoost"), note("btnRestore"), launch("Command1"), launch("btnfire")};
     brisko::main* w = Main();
     w->EnableBoostControls();
     const struct {

@@ -41,8 +41,8 @@ protected:
         context.syncHttp = &http;
         context.waiter = &waiter;
         context.locale = &locale;
-        handlers.command1 = [this] { LaunchWebTest(context, WebTestKind::InternetExplorer); };
-        handlers.btnfire = [this] { LaunchWebTest(context, WebTestKind::Firefox); };
+        handlers.command1 = [this] { return LaunchWebTest(windows, messages, WebTestKind::InternetExplorer); };
+        handlers.btnfire = [this] { return LaunchWebTest(windows, messages, WebTestKind::Firefox); };
         windows.Register("frmbrowser", [this] { return new frmbrowser(context); });
         windows.Register("firebrowser", [this] { return new firebrowser(context); });
     }

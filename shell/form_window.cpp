@@ -1,4 +1,4 @@
-#include "app/form_window.h"
+#include "shell/form_window.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

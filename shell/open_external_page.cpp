@@ -1,4 +1,4 @@
-#include "app/open_external_page.h"
+#include "shell/open_external_page.h"
 
 #include "platform/error.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form_window.h"
+#include "shell/form_window.h"
 
 namespace brisko {
 

@@ -1,4 +1,4 @@
-#include "app/window_instances.h"
+#include "shell/window_instances.h"
 
 namespace brisko {
 

@@ -1,4 +1,4 @@
-#include "app/gradient_button.h"
+#include "shell/gradient_button.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/uncaught_error.h"
+#include "shell/uncaught_error.h"
 
 #include <QApplication>
 #include <cstdlib>
