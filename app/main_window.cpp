@@ -80,8 +80,8 @@ const char* const kExitOrder[] = {"Formserial", "toptip", "restart", "Restart3",
 
 }  // namespace
 
-main::main(const AppContext& context, Handlers handlers)
-    : FormWindow("main"), m_context(context), m_handlers(std::move(handlers)) {
+main::main(const ShellServices& services, Handlers handlers)
+    : FormWindow("main"), m_services(services), m_handlers(std::move(handlers)) {
     setWindowTitle("Brisko");
     BuildControls();
     BuildMenus();
@@ -205,7 +205,7 @@ void main::BuildMenus() {
     mnuAbout->setObjectName("mnuAbout");
 
     connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this, [this] {
-        RunExitSequence(*m_context.windows);
+        RunExitSequence(*m_services.windows);
         EndProgram(0);
     });
     connect(AddItem(mnuMore, "mnuData", "Data Speed Tests"), &QAction::triggered, this, [this] { Open("data"); });
@@ -220,11 +220,11 @@ void main::BuildMenus() {
             [this] { OpenPage(kMakerSiteAddress); });
 }
 
-void main::Open(const char* windowName) { m_context.windows->Show(windowName); }
+void main::Open(const char* windowName) { m_services.windows->Show(windowName); }
 
 void main::OpenPage(const char* address) {
     // A page that cannot be opened is reported; the program goes on.
-    RunOrReport(*m_context.messages, [&] { OpenExternalPage(*m_context.externalBrowser, address); });
+    RunOrReport(*m_services.messages, [&] { OpenExternalPage(*m_services.externalBrowser, address); });
 }
 
 void main::EnableBoostControls() {

@@ -3,7 +3,7 @@
 #include <QListWidget>
 #include <functional>
 
-#include "shell/app_context.h"
+#include "shell/shell_services.h"
 #include "shell/form_window.h"
 
 class QCheckBox;
@@ -23,7 +23,7 @@ public:
         std::function<bool()> command1, btnfire;
     };
 
-    main(const AppContext& context, Handlers handlers);
+    main(const ShellServices& services, Handlers handlers);
 
     // Enables the boost buttons, panels, check box and labels, in the launchers' order.
     void EnableBoostControls();
@@ -42,7 +42,7 @@ private:
     void Open(const char* windowName);
     void OpenPage(const char* address);
 
-    AppContext m_context;
+    ShellServices m_services;
     Handlers m_handlers;
     QListWidget* m_list1 = nullptr;
 };

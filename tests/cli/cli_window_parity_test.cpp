@@ -70,7 +70,7 @@ TEST(CliWindowParityTest, SameScriptSameFiguresSameReport) {
     test::FakeSaveDialog dialog;
     test::FakePrinter printer;
     test::FakeExternalBrowser browser;
-    AppContext context;
+    DataWindowServices context;
     context.clock = &windowClock;
     context.messages = &messages;
     context.sockets = &sockets;

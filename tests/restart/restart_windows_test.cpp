@@ -69,7 +69,7 @@ protected:
     FakeProcessStarter m_processes;
     PathMapperPosix m_paths{"/nonexistent", "/opt/brisko"};
     WindowInstances m_windows;
-    AppContext m_context;
+    RestartServices m_context;
     std::vector<int> m_ended;
     std::vector<std::string> m_closed;
 };
