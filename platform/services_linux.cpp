@@ -4,7 +4,7 @@
 #include "platform/posix/process_start_posix.h"
 #include "platform/posix/registry_read_posix.h"
 #include "platform/services.h"
-#include "platform/posix/system_root.h"
+#include "winenv/winenv.h"
 
 namespace brisko {
 

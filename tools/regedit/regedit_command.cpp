@@ -8,10 +8,8 @@
 #include <map>
 #include <new>
 
-#include "platform/posix/file_replace.h"
+#include "winenv/winenv.h"
 #include "platform/posix/paths_posix.h"
-#include "platform/posix/reg_file.h"
-#include "platform/posix/registry_store.h"
 
 namespace brisko {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/reg_file.h"
+#include "winenv/reg_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <optional>
 #include <unistd.h>
 
-#include "platform/posix/ansi_text.h"
+#include "winenv/ansi_text.h"
 
 namespace brisko {
 namespace {

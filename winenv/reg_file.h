@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/posix/registry_tree.h"
+#include "winenv/registry_tree.h"
 
 namespace brisko {
 

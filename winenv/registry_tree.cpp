@@ -1,8 +1,8 @@
-#include "platform/posix/registry_tree.h"
+#include "winenv/registry_tree.h"
 
 #include <algorithm>
 
-#include "platform/posix/ansi_text.h"
+#include "winenv/ansi_text.h"
 #include "platform/registry_read.h"
 
 namespace brisko {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/posix/registry_tree.h"
+#include "winenv/registry_tree.h"
 
 namespace brisko {
 

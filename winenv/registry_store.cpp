@@ -1,4 +1,4 @@
-#include "platform/posix/registry_store.h"
+#include "winenv/registry_store.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -6,8 +6,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "platform/posix/file_replace.h"
-#include "platform/posix/reg_file.h"
+#include "winenv/file_replace.h"
+#include "winenv/reg_file.h"
 
 namespace brisko {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/ansi_text.h"
+#include "winenv/ansi_text.h"
 
 #include <algorithm>
 

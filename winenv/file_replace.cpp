@@ -1,4 +1,4 @@
-#include "platform/posix/file_replace.h"
+#include "winenv/file_replace.h"
 
 #include <atomic>
 #include <cerrno>

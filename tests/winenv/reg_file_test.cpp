@@ -3,8 +3,8 @@
 
 #include <random>
 
-#include "platform/posix/ansi_text.h"
-#include "platform/posix/reg_file.h"
+#include "winenv/ansi_text.h"
+#include "winenv/reg_file.h"
 
 namespace brisko {
 namespace {

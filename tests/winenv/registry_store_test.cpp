@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/posix/file_replace.h"
-#include "platform/posix/registry_store.h"
+#include "winenv/file_replace.h"
+#include "winenv/registry_store.h"
 #include "tests/support/temp_folder.h"
 
 namespace brisko::test {

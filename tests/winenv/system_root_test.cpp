@@ -9,8 +9,8 @@
 #include <future>
 
 #include "platform/posix/registry_read_posix.h"
-#include "platform/posix/registry_store.h"
-#include "platform/posix/system_root.h"
+#include "winenv/registry_store.h"
+#include "winenv/system_root.h"
 #include "tests/support/temp_folder.h"
 
 namespace brisko::test {

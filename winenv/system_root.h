@@ -8,6 +8,11 @@
 
 namespace brisko {
 
+inline constexpr const char* kDriveFolderPrefix = "drive_";
+
+// The folder that stands for drive letter: <systemRoot>/drive_c for C:, and so on.
+std::string DriveFolder(const std::string& systemRoot, char driveLetter);
+
 // Always an absolute path: a relative $BRISKO_SYSTEM_ROOT is taken from the working
 // folder of the moment.
 std::string SystemRootFolder();

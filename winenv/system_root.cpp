@@ -1,4 +1,4 @@
-#include "platform/posix/system_root.h"
+#include "winenv/system_root.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/file_replace.h"
-#include "platform/posix/registry_store.h"
+#include "winenv/file_replace.h"
+#include "winenv/registry_store.h"
 
 namespace brisko {
 namespace {
@@ -110,8 +110,13 @@ std::string AnchorSystemRoot() {
     return root;
 }
 
+std::string DriveFolder(const std::string& systemRoot, char driveLetter) {
+    const char letter = driveLetter >= 'A' && driveLetter <= 'Z' ? static_cast<char>(driveLetter - 'A' + 'a') : driveLetter;
+    return (systemRoot.empty() || systemRoot.back() != '/' ? systemRoot + "/" : systemRoot) + kDriveFolderPrefix + letter;
+}
+
 Status ProvisionSystemRoot(const std::string& systemRoot) {
-    const std::string driveC = systemRoot + "/drive_c";
+    const std::string driveC = DriveFolder(systemRoot, 'C');
     Status status = MakeFolders(driveC);
     if (status.ok()) status = MakeFolders(systemRoot + "/registry");
     if (!status.ok()) return status;
