@@ -11,7 +11,7 @@
 #include "shell/uncaught_error.h"
 #include "shell/window_instances.h"
 #include "speedtest/data_window.h"
-#include "webtest/launch_web_test.h"
+#include "webtest/web_test_launch.h"
 #include "webtest/web_test_window.h"
 
 int main(int argc, char** argv) {

@@ -12,15 +12,15 @@
 
 #include "cli/cli_arguments.h"
 #include "cli/cli_boost.h"
-#include "cli/cli_data_test.h"
-#include "cli/cli_web_test.h"
+#include "cli/data_test_command.h"
+#include "cli/web_test_command.h"
 #include "cli/progress_line.h"
 #include "cli/report_compare.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 #include "webtest/control_profile.h"
-#include "webtest/web_test.h"
+#include "webtest/web_test_logic.h"
 
 namespace {
 

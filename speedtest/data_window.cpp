@@ -20,7 +20,7 @@
 #include "shell/open_external_page.h"
 #include "shell/uncaught_error.h"
 #include "speedtest/report.h"
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 
 namespace brisko {
 

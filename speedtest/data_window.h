@@ -11,7 +11,7 @@
 #include "platform/save_dialog.h"
 #include "platform/tcp_socket.h"
 #include "shell/form_window.h"
-#include "speedtest/test_run.h"
+#include "speedtest/download_run.h"
 
 class QAction;
 class QLabel;

@@ -17,10 +17,10 @@
 #include "shell/gradient_button.h"
 #include "shell/window_instances.h"
 #include "platform/qt/browser_engine_qt.h"
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 #include "webtest/control_profile.h"
 #include "webtest/firefox_command.h"
-#include "webtest/test_page.h"
+#include "webtest/start_page.h"
 #include "webtest/web_test_texts.h"
 
 namespace brisko {

@@ -1,6 +1,6 @@
 #pragma once
 // The web page load test windows: `frmbrowser` (the Internet Explorer engine) and
-// `firebrowser` (the Mozilla engine). Both share one layout; the logic is in web_test.h.
+// `firebrowser` (the Mozilla engine). Both share one layout; the logic is in web_test_logic.h.
 #include <memory>
 #include <string>
 
@@ -9,7 +9,7 @@
 #include "platform/process_start.h"
 #include "platform/registry_read.h"
 #include "shell/form_window.h"
-#include "webtest/web_test.h"
+#include "webtest/web_test_logic.h"
 
 class QLineEdit;
 class QProgressBar;

@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <sstream>
 
-#include "cli/cli_data_test.h"
+#include "cli/data_test_command.h"
 #include "speedtest/data_window.h"
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_external_browser.h"
 #include "tests/support/fake_locale.h"

@@ -15,9 +15,9 @@
 #include "tests/support/fake_process_starter.h"
 #include "tests/support/fake_string_registry.h"
 #include "tests/support/temp_folder.h"
-#include "speedtest/test_files.h"
-#include "webtest/launch_web_test.h"
-#include "webtest/test_page.h"
+#include "speedtest/download_files.h"
+#include "webtest/web_test_launch.h"
+#include "webtest/start_page.h"
 #include "webtest/web_test_texts.h"
 #include "webtest/web_test_window.h"
 

@@ -1,4 +1,4 @@
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 
 #include <algorithm>
 

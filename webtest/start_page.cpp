@@ -1,6 +1,6 @@
-#include "webtest/test_page.h"
+#include "webtest/start_page.h"
 
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 
 namespace brisko {
 

@@ -1,4 +1,4 @@
-#include "speedtest/test_run.h"
+#include "speedtest/download_run.h"
 
 #include <gtest/gtest.h>
 

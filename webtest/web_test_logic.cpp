@@ -1,4 +1,4 @@
-#include "webtest/web_test.h"
+#include "webtest/web_test_logic.h"
 
 #include "webtest/web_test_texts.h"
 

@@ -15,7 +15,7 @@
 #include "platform/message_box.h"
 #include "platform/tcp_socket.h"
 #include "speedtest/report.h"
-#include "speedtest/test_run.h"
+#include "speedtest/download_run.h"
 
 namespace brisko::cli {
 

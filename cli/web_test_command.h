@@ -8,7 +8,7 @@
 #include "platform/browser_engine.h"
 #include "platform/message_box.h"
 #include "webtest/timed_load.h"
-#include "webtest/web_test.h"
+#include "webtest/web_test_logic.h"
 
 namespace brisko::cli {
 

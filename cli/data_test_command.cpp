@@ -1,4 +1,4 @@
-#include "cli/cli_data_test.h"
+#include "cli/data_test_command.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "cli/cli_web_test.h"
+#include "cli/web_test_command.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "webtest/launch_web_test.h"
+#include "webtest/web_test_launch.h"
 
 #include "webtest/web_test_texts.h"
 
