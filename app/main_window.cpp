@@ -164,14 +164,15 @@ void main::BuildControls() {
     AddLabel(frame9, "Label19", "However, anyone with any speed can safely try it.", {172, 96, 227, 28});
     AddLabel(frame9, "Label24", "See your Broadband go beyond the 'Normal' boost: go Pro.", {172, 124, 227, 26});
 
-    // Never shown: the boost engine's scratch list, kept in insertion order.
-    m_list1 = new QListWidget(client);
-    m_list1->setObjectName("List1");
-    m_list1->setSortingEnabled(false);
-    m_list1->setGeometry(-1000, -1000, 10, 10);
-    m_list1->hide();
-
-    for (const char* name : kBoostControls) client->findChild<QWidget*>(name)->setEnabled(false);
+    m_boostButtons[static_cast<int>(BoostButton::btnBoost)] = btnBoost;
+    m_boostButtons[static_cast<int>(BoostButton::btnProBoost)] = btnProBoost;
+    m_boostButtons[static_cast<int>(BoostButton::btnRestore)] = btnRestore;
+    m_check1 = check1;
+    for (const char* name : kBoostControls) {
+        QWidget* control = client->findChild<QWidget*>(name);
+        control->setEnabled(false);
+        m_boostControls.push_back(control);
+    }
 
     auto call = [](const std::function<void()>& f) {
         return [f] {
@@ -228,15 +229,13 @@ void main::OpenPage(const char* address) {
 }
 
 void main::EnableBoostControls() {
-    for (const char* name : kBoostControls) centralWidget()->findChild<QWidget*>(name)->setEnabled(true);
+    for (QWidget* control : m_boostControls) control->setEnabled(true);
 }
 
-int main::Check1Value() const {
-    return centralWidget()->findChild<QCheckBox*>("Check1")->isChecked() ? 1 : 0;
-}
+int main::Check1Value() const { return m_check1->isChecked() ? 1 : 0; }
 
-void main::SetCaption(const QString& buttonName, const QString& caption) {
-    if (auto* button = centralWidget()->findChild<QPushButton*>(buttonName)) button->setText(caption);
+void main::SetCaption(BoostButton button, const QString& caption) {
+    m_boostButtons[static_cast<int>(button)]->setText(caption);
 }
 
 void main::SetDefaultPointer() { unsetCursor(); }

@@ -1,7 +1,9 @@
 #pragma once
 // The main window `main`: the start-up window and hub.
-#include <QListWidget>
 #include <functional>
+#include <vector>
+
+#include "boost/boost_ui.h"
 
 #include "shell/shell_services.h"
 #include "shell/form_window.h"
@@ -29,9 +31,8 @@ public:
     void EnableBoostControls();
 
     int Check1Value() const;  // 0 unchecked, 1 checked
-    void SetCaption(const QString& buttonName, const QString& caption);
+    void SetCaption(BoostButton button, const QString& caption);
     void SetDefaultPointer();
-    QListWidget* List1() const { return m_list1; }
 
     // The exit sequence of the "Exit" menu item.
     static void RunExitSequence(WindowInstances& windows);
@@ -44,7 +45,9 @@ private:
 
     ShellServices m_services;
     Handlers m_handlers;
-    QListWidget* m_list1 = nullptr;
+    GradientButton* m_boostButtons[3] = {};  // by BoostButton
+    QCheckBox* m_check1 = nullptr;
+    std::vector<QWidget*> m_boostControls;  // locked until a web test is launched
 };
 
 }  // namespace brisko

@@ -22,4 +22,8 @@ public:
     virtual char Separator() const = 0;
 };
 
+// Folder of the running executable (Linux: /proc/self/exe); the current folder when
+// that cannot be read.
+std::string RunningProgramFolder();
+
 }  // namespace brisko
