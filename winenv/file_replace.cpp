@@ -10,24 +10,16 @@
 #include <unistd.h>
 
 namespace brisko {
+
+UniqueFd::~UniqueFd() { Close(); }
+
+int UniqueFd::Close() {
+    const int result = m_fd >= 0 ? ::close(m_fd) : 0;
+    m_fd = -1;
+    return result;
+}
+
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { Close(); }
-    int get() const { return m_fd; }
-    int Close() {
-        const int result = m_fd >= 0 ? ::close(m_fd) : 0;
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
 
 Status Fail(const std::string& what, const std::string& path, int err) {
     Status status = Status::FromErrno(err);
@@ -48,7 +40,7 @@ std::string NameOf(const std::string& path) {
 
 // Makes a rename durable.
 void SyncFolderOf(const std::string& path) {
-    Fd folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0) ::fsync(folder.get());
 }
 
@@ -91,7 +83,7 @@ std::string TemporaryName(const std::string& target, unsigned attempt) {
 Status ReadWholeFile(const std::string& path, std::string* bytes, bool* exists) {
     bytes->clear();
     if (exists) *exists = false;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == ENOENT && exists) return Status::Ok();
         return Fail("cannot open", path, errno);
@@ -227,7 +219,7 @@ Status MoveFileOver(const std::string& from, const std::string& to) {
     if (errno != EXDEV) return Status::FromErrno(errno);
 
     // A link into another file system: the bytes travel, the rename happens over there.
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return Fail("cannot open", from, errno);
     FileReplacement replacement;
     status = replacement.Begin(target);

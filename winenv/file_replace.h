@@ -26,6 +26,20 @@ Status ReadOpenFile(int fd, std::string* bytes);
 // it would destroy it.
 Status ResolveSaveTarget(const std::string& path, std::string* target);
 
+// An open file descriptor, closed when it goes.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd();
+    int get() const { return m_fd; }
+    int Close();  // close's result; later calls do nothing
+
+private:
+    int m_fd;
+};
+
 // A new version of a file being written. Begin creates the temporary file beside the
 // resolved target; Commit flushes it and renames it into place; a replacement that
 // ends without Commit removes its temporary file and leaves the target untouched.

@@ -36,20 +36,6 @@ private:
     int m_fd = -1;
 };
 
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 bool IsEmpty(const RegKey& key) { return key.Values().empty() && key.Subkeys().empty(); }
 
 // Reads exactly size bytes (fewer only at the end of the file).
@@ -82,7 +68,7 @@ RegKey* RegistryTransaction::Hive(RegRoot root) {
     if (it != m_hives.end()) return it->second.hive.get();
     Loaded loaded;
     const std::string file = m_store.HiveFile(root);
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     Status status;
     if (fd.get() >= 0) {
         loaded.existed = true;
@@ -133,7 +119,7 @@ Status RegistryStore::ReadHive(RegRoot root, int fd, std::unique_ptr<RegKey>* hi
 
 Status RegistryStore::Load(RegRoot root, std::unique_ptr<RegKey>* hive) const {
     const std::string file = HiveFile(root);
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno != ENOENT) {
             Status status = Status::FromErrno(errno);
@@ -152,7 +138,7 @@ Status RegistryStore::WriteHive(RegRoot root, const RegKey& hive) const {
     if (!status.ok()) return status;
     // The new text is compared with the file piece by piece as it is written: a hive
     // that did not change is left as it is, neither held twice in memory nor replaced.
-    Fd old(::open(replacement.Target().c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd old(::open(replacement.Target().c_str(), O_RDONLY | O_CLOEXEC));
     bool same = old.get() >= 0;
     std::string piece;
     RegFileWriter writer([&](std::string_view bytes) {
