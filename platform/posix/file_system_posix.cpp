@@ -10,7 +10,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "platform/posix/file_replace.h"
+#include "winenv/winenv.h"
 
 namespace brisko {
 
