@@ -7,6 +7,8 @@
 #include "app/main_window.h"
 #include "app/secondary_windows.h"
 #include "boost/boost_mode.h"
+#include "history/history_file.h"
+#include "history/history_window.h"
 #include "platform/services.h"
 #include "restart/reboot.h"
 #include "restart/restart_windows.h"
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
 
     brisko::WindowInstances windows;
     brisko::MessageBoxService& messages = *desktop.messages;
+    brisko::HistoryFile history(system.userDataFolder, "brisko");
     brisko::reboot shutdown(*desktop.shutdownApi, QCoreApplication::applicationFilePath().toStdString());
 
     const brisko::ShellServices shell{&windows, &messages, desktop.externalBrowser.get()};
@@ -39,7 +42,8 @@ int main(int argc, char** argv) {
                                                   .sockets = desktop.sockets.get(),
                                                   .locale = desktop.locale.get(),
                                                   .saveDialog = desktop.saveDialog.get(),
-                                                  .printer = desktop.printer.get()};
+                                                  .printer = desktop.printer.get(),
+                                                  .history = &history};
     const brisko::RestartServices restartServices{.windows = &windows,
                                                   .messages = &messages,
                                                   .processes = system.processes.get(),
@@ -57,11 +61,16 @@ int main(int argc, char** argv) {
                                                     .syncHttp = desktop.syncHttp.get(),
                                                     .registry = system.registry.get(),
                                                     .paths = system.paths.get(),
-                                                    .processes = system.processes.get()};
+                                                    .processes = system.processes.get(),
+                                                    .history = &history};
+    const brisko::HistoryWindowServices historyServices{.history = &history,
+                                                        .saveDialog = desktop.saveDialog.get(),
+                                                        .messages = &messages,
+                                                        .locale = desktop.locale.get()};
 
     brisko::BoostUiQt boostUi(windows, messages);
     brisko::BoostEngine boostEngine({system.processes.get(), system.registry.get(), system.paths.get(),
-                                     desktop.pump.get(), system.files.get(), &boostUi});
+                                     desktop.pump.get(), system.files.get(), &boostUi, &history});
     auto boostCommand = [&](brisko::BoostMode mode) {
         return [&, mode] { brisko::RunOrEnd(messages, [&] { boostEngine.RunBoostMode(mode); }); };
     };
@@ -83,6 +92,7 @@ int main(int argc, char** argv) {
     windows.Register("data", [&] { return new brisko::data(dataServices); });
     windows.Register("frmbrowser", [&] { return new brisko::frmbrowser(webServices); });
     windows.Register("firebrowser", [&] { return new brisko::firebrowser(webServices); });
+    windows.Register("history", [&] { return new brisko::history(historyServices); });
 
     windows.Show("main");
     return app.exec();

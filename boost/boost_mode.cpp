@@ -100,6 +100,7 @@ bool BoostEngine::RunBoostMode(BoostMode mode, BoostOutcome* outcome) {
 
     for (const auto& [button, caption] : row.completionCaptions) ui.SetCaption(button, caption);
     ui.SetDefaultPointer();
+    if (m_services.history) m_services.history->Append({0, {}, MakeBoostRecord(mode, record)});
     // "Done!" would not be true: settings of the files that did not start are unchanged.
     if (record.importsNotStarted.empty())
         ui.ShowPrompt(row.prompt);
@@ -142,6 +143,19 @@ void BoostEngine::RunImports(BoostMode mode, BoostOutcome& outcome) {
         outcome.importsNotStarted.assign(files.begin() + static_cast<std::ptrdiff_t>(started), files.end());
         throw;
     }
+}
+
+BoostRecord MakeBoostRecord(BoostMode mode, const BoostOutcome& outcome) {
+    BoostRecord record;
+    record.mode = mode == BoostMode::Normal ? "boost" : mode == BoostMode::Pro ? "pro-boost" : "restore";
+    const std::string prefix = "regedit /s ";
+    for (const std::string& command : outcome.importsStarted)
+        record.imported.push_back(command.compare(0, prefix.size(), prefix) == 0 ? command.substr(prefix.size()) : command);
+    record.notImported = outcome.importsNotStarted;
+    for (const BoostOutcome::Step& step : outcome.steps)
+        if (step.done) record.patched.push_back(step.name);
+    record.failure = outcome.failure;
+    return record;
 }
 
 std::string ImportFailureText(const BoostOutcome& outcome) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "boost/boost_ui.h"
+#include "history/history_file.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
@@ -26,6 +27,7 @@ struct BoostServices {
     EventPump* pump = nullptr;
     FileSystem* files = nullptr;
     BoostUi* ui = nullptr;
+    HistoryService* history = nullptr;  // gets every command run; may be null
 };
 
 // What one command did, for callers that report it (the window shows nothing).
@@ -44,6 +46,9 @@ struct BoostOutcome {
     std::vector<Step> steps;                     // both preference steps, reached or not
     std::string failure;                         // the failure that ended the sequence, if it is one
 };
+
+// The history's record of a command: what was imported and which preference steps were done.
+BoostRecord MakeBoostRecord(BoostMode mode, const BoostOutcome& outcome);
 
 // What the user is told, instead of the restart prompt, when imports did not start.
 std::string ImportFailureText(const BoostOutcome& outcome);

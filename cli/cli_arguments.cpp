@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 
+#include "history/history_record.h"
 #include "platform/registry_read.h"
 
 namespace brisko::cli {
@@ -31,7 +32,10 @@ constexpr const char* kProgramHelp =
     "  restore               put the original Windows settings back\n"
     "  read-reg ROOT KEY [VALUE]\n"
     "                        print a registry value as Brisko reads it\n"
-    "  compare FILE          compare the test reports saved in FILE\n"
+    "  compare [FILE]        compare the test reports saved in FILE, or the history's\n"
+    "                        data tests\n"
+    "  history [--json|--csv] [--since DATE]\n"
+    "                        list the results of earlier tests and the boosts\n"
     "\n"
     "'brisko-cli COMMAND --help' tells more about each command.\n"
     "Exit status: 0 success, 1 the test or command failed, 2 bad usage.\n";
@@ -102,13 +106,33 @@ const CommandRow kCommands[] = {
      "\n"
      "Example: brisko-cli read-reg HKCU \"Volatile Environment\" HOMEPATH\n"},
     {Command::Compare, "compare",
-     "Usage: brisko-cli compare FILE\n"
+     "Usage: brisko-cli compare [FILE]\n"
      "\n"
      "Reads a file of test reports, as Save As in the Data Speed Tests window and\n"
      "'brisko-cli data-test --report' append them, and prints a table with one row\n"
      "per test: when it was saved, the data size, the time, the average, maximum and\n"
      "minimum speeds and the comments. Each figure after the first test's shows its\n"
-     "change against the first test.\n"},
+     "change against the first test.\n"
+     "\n"
+     "Without FILE, or with a history file as FILE, the data tests of the history\n"
+     "are compared instead; the comments then say which test came first after a\n"
+     "boost or restore.\n"},
+    {Command::History, "history",
+     "Usage: brisko-cli history [--json | --csv] [--since DATE]\n"
+     "\n"
+     "Lists the history of results, oldest first: every finished data test and web\n"
+     "test and every boost, Pro Boost and restore, from the windows and from\n"
+     "brisko-cli alike. The table ends with the change across the latest boost.\n"
+     "\n"
+     "Options:\n"
+     "  --json        print the records as a JSON array, one object per line\n"
+     "  --csv         print the records as CSV, with a header line\n"
+     "  --since DATE  only the records from DATE on: YYYY-MM-DD or\n"
+     "                YYYY-MM-DDTHH:MM[:SS], in local time\n"
+     "  -h, --help    show this help\n"
+     "\n"
+     "The history is kept in $XDG_DATA_HOME/brisko/history.jsonl\n"
+     "(~/.local/share/brisko/history.jsonl when XDG_DATA_HOME is not set).\n"},
 };
 
 const CommandRow* FindCommand(const std::string& name) {
@@ -252,6 +276,16 @@ bool CommandParser::Option(const std::string& name, const std::optional<std::str
         case Command::Boost:
             if (name == "--dial-up") return flag(&r.dialUp);
             break;
+        case Command::History:
+            if (name == "--json") return (r.csv ? Fail("--json and --csv cannot go together") : flag(&r.json));
+            if (name == "--csv") return (r.json ? Fail("--json and --csv cannot go together") : flag(&r.csv));
+            if (name == "--since") {
+                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
+                r.since = ParseLocalDate(value);
+                if (!r.since) return Fail("--since needs a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM, not \"" + value + "\"");
+                return true;
+            }
+            break;
         default:
             break;
     }
@@ -271,6 +305,7 @@ bool CommandParser::Operands() {
         case Command::Boost:
         case Command::ProBoost:
         case Command::Restore:
+        case Command::History:
             return expect(0, 0, "");
         case Command::WebTest: {
             if (!expect(1, 1, "the ADDRESS of the page to load")) return false;
@@ -291,7 +326,8 @@ bool CommandParser::Operands() {
             return true;
         }
         case Command::Compare:
-            if (!expect(1, 1, "the FILE of saved test reports")) return false;
+            if (!expect(0, 1, "the FILE of saved test reports")) return false;
+            if (count == 0) return true;  // the history
             if (m_operands[0].empty()) return Fail("the FILE name is empty");
             r.file = m_operands[0];
             return true;

@@ -15,7 +15,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class Command { None, DataTest, WebTest, Boost, ProBoost, Restore, ReadReg, Compare };
+enum class Command { None, DataTest, WebTest, Boost, ProBoost, Restore, ReadReg, Compare, History };
 enum class EngineChoice { Ie, Mozilla };
 
 inline constexpr int kMaxRuns = 100;
@@ -42,8 +42,12 @@ struct Request {
     std::string keyPath;
     std::string valueName;  // empty: the key's default value
 
-    // compare
+    // compare: empty reads the history
     std::string file;
+
+    // history (json above too)
+    bool csv = false;
+    std::optional<std::int64_t> since;  // seconds since 1970, from --since
 };
 
 struct ParseResult {

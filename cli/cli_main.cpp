@@ -13,9 +13,11 @@
 #include "cli/cli_arguments.h"
 #include "cli/cli_boost.h"
 #include "cli/data_test_command.h"
+#include "cli/history_command.h"
 #include "cli/web_test_command.h"
 #include "cli/progress_line.h"
 #include "cli/report_compare.h"
+#include "history/history_file.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
 #include "speedtest/download_files.h"
@@ -69,6 +71,7 @@ int RunDataTest(char* program, const SystemServices& system, const cli::Request&
     QTimer watchdog;
     watchdog.setInterval(kTimerIntervalMs);
 
+    HistoryFile history(system.userDataFolder, cli::kProgramName);
     cli::DataTestHooks hooks;
     hooks.setTimer = [&timer1](bool enabled) {
         if (!enabled)
@@ -77,13 +80,15 @@ int RunDataTest(char* program, const SystemServices& system, const cli::Request&
             timer1.start();
     };
     hooks.done = [&app] { QTimer::singleShot(0, &app, &QCoreApplication::quit); };
-    cli::CliDataTest test(*socket, *system.clock, locale, progress, url, hooks);
+    cli::CliDataTest test(*socket, *system.clock, locale, progress, url, hooks, cli::CliDataTest::kStallSeconds,
+                          &history);
     QObject::connect(&timer1, &QTimer::timeout, [&test] { test.OnTimer(); });
     QObject::connect(&watchdog, &QTimer::timeout, [&test] { test.Watch(); });
 
     watchdog.start();
     test.Start();
     if (!test.Done()) app.exec();
+    cli::WarnIfNotRecorded(history, "data-test", std::cerr);
     return cli::FinishDataTest(test, request.reportFile, request.json, locale, std::cout, std::cerr);
 }
 
@@ -107,7 +112,8 @@ int RunWebTest(char* program, const SystemServices& system, const cli::Request& 
     const Clock& clock = *system.clock;
     EventWaiter& waiter = *desktop.waiter;
     cli::RecordedMessages messages;
-    const WebTestServices services{&clock, &waiter, desktop.pump.get(), &messages, locale.DecimalSeparator()};
+    HistoryFile history(system.userDataFolder, cli::kProgramName);
+    const WebTestServices services{&clock, &waiter, desktop.pump.get(), &messages, locale.DecimalSeparator(), &history};
     WebTestView view;
     view.address = [&request] { return request.address; };
 
@@ -163,7 +169,9 @@ int RunWebTest(char* program, const SystemServices& system, const cli::Request& 
     };
     const cli::WebTestRequest what{request.address, request.engine == cli::EngineChoice::Ie ? "ie" : "mozilla",
                                    request.runs, request.json, locale.DecimalSeparator()};
-    return cli::RunWebTests(*test, timed, messages, what, std::cout, std::cerr);
+    const int status = cli::RunWebTests(*test, timed, messages, what, std::cout, std::cerr);
+    cli::WarnIfNotRecorded(history, "web-test", std::cerr);
+    return status;
 }
 
 int RunBoost(const SystemServices& system, const cli::Request& request) {
@@ -171,9 +179,12 @@ int RunBoost(const SystemServices& system, const cli::Request& request) {
     const BoostMode mode = request.command == cli::Command::Boost      ? BoostMode::Normal
                            : request.command == cli::Command::ProBoost ? BoostMode::Pro
                                                                        : BoostMode::Restore;
-    return cli::RunBoostCommand(
-        {system.processes.get(), system.registry.get(), system.paths.get(), &pump, system.files.get(), nullptr}, mode,
-        request.dialUp, std::cout, std::cerr);
+    HistoryFile history(system.userDataFolder, cli::kProgramName);
+    const int status = cli::RunBoostCommand({system.processes.get(), system.registry.get(), system.paths.get(), &pump,
+                                             system.files.get(), nullptr, &history},
+                                            mode, request.dialUp, std::cout, std::cerr);
+    cli::WarnIfNotRecorded(history, cli::CommandName(request.command), std::cerr);
+    return status;
 }
 
 int RunReadReg(const SystemServices& system, const cli::Request& request) {
@@ -195,7 +206,8 @@ int main(int argc, char** argv) {
     }
     // Commands that read no machine leave it alone; the others fix it before the boost
     // enters the program's folder, so that regedit, started from there, finds the same one.
-    const bool readsMachine = request.command != cli::Command::Compare && request.command != cli::Command::None;
+    const bool readsMachine = request.command != cli::Command::Compare && request.command != cli::Command::History &&
+                              request.command != cli::Command::None;
     const SystemServices system = readsMachine ? CreateSystemServices() : SystemServices{};
     switch (request.command) {
         case cli::Command::DataTest: return RunDataTest(argv[0], system, request);
@@ -209,8 +221,21 @@ int main(int argc, char** argv) {
             int qtArgc = 1;
             char* qtArgv[] = {argv[0], nullptr};
             QCoreApplication app(qtArgc, qtArgv);
-            return cli::RunCompare(request.file, CreateDesktopServices().locale->DecimalSeparator(), std::cout,
+            const bool history = request.file.empty();
+            const std::string path = history ? HistoryFile(UserDataFolder(), {}).Location() : request.file;
+            return cli::RunCompare(path, history, CreateDesktopServices().locale->DecimalSeparator(), std::cout,
                                    std::cerr);
+        }
+        case cli::Command::History: {
+            int qtArgc = 1;
+            char* qtArgv[] = {argv[0], nullptr};
+            QCoreApplication app(qtArgc, qtArgv);
+            const HistoryFile history(UserDataFolder(), cli::kProgramName);
+            const cli::HistoryFormat format = request.json  ? cli::HistoryFormat::Json
+                                              : request.csv ? cli::HistoryFormat::Csv
+                                                            : cli::HistoryFormat::Table;
+            return cli::RunHistory(history, format, request.since, CreateDesktopServices().locale->DecimalSeparator(),
+                                   std::cout, std::cerr);
         }
         case cli::Command::None: break;
     }

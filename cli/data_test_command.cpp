@@ -10,7 +10,8 @@
 namespace brisko::cli {
 
 CliDataTest::CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale,
-                         ProgressLine& progress, std::string testUrl, DataTestHooks hooks, double stallSeconds)
+                         ProgressLine& progress, std::string testUrl, DataTestHooks hooks, double stallSeconds,
+                         HistoryService* history)
     : m_clock(clock),
       m_progress(progress),
       m_testUrl(std::move(testUrl)),
@@ -18,7 +19,7 @@ CliDataTest::CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleServ
       m_stallSeconds(stallSeconds) {
     DataTestView& view = *this;
     MessageBoxService& messages = *this;
-    m_test = std::make_unique<DataSpeedTest>(socket, clock, locale, messages, view);
+    m_test = std::make_unique<DataSpeedTest>(socket, clock, locale, messages, view, history);
 }
 
 CliDataTest::~CliDataTest() = default;
@@ -49,7 +50,6 @@ void CliDataTest::OnTimer() {
         End();
         return;
     }
-    m_tickSpeeds.push_back(m_test->CurrentSpeed());
     m_progress.Show(DownloadProgressText([this](const std::string& control) { return Text(control); }));
 }
 

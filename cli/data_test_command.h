@@ -30,7 +30,8 @@ public:
     static constexpr double kStallSeconds = 60;
 
     CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale, ProgressLine& progress,
-                std::string testUrl, DataTestHooks hooks, double stallSeconds = kStallSeconds);
+                std::string testUrl, DataTestHooks hooks, double stallSeconds = kStallSeconds,
+                HistoryService* history = nullptr);
     ~CliDataTest() override;
     CliDataTest(const CliDataTest&) = delete;
     CliDataTest& operator=(const CliDataTest&) = delete;
@@ -47,7 +48,7 @@ public:
     const DataSpeedTest& Test() const { return *m_test; }
     const std::string& TestUrl() const { return m_testUrl; }
     // The speed of every tick that showed one, KB/s.
-    const std::vector<std::int64_t>& TickSpeeds() const { return m_tickSpeeds; }
+    const std::vector<std::int64_t>& TickSpeeds() const { return m_test->TickSpeeds(); }
     // What a control of the window would show now; empty when never set.
     std::string Text(const std::string& control) const;
 
@@ -75,7 +76,6 @@ private:
     std::unique_ptr<DataSpeedTest> m_test;
 
     std::map<std::string, std::string> m_texts;
-    std::vector<std::int64_t> m_tickSpeeds;
     bool m_done = false;
     std::string m_failure;
     // The watchdog's last sight of progress.

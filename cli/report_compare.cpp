@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "cli/cli_arguments.h"
+#include "history/history_file.h"
 #include "speedtest/number_format.h"
 
 namespace brisko::cli {
@@ -202,8 +203,41 @@ std::string CompareTable(const std::vector<SavedReport>& reports, const std::str
     return table;
 }
 
-int RunCompare(const std::string& path, const std::string& decimalSeparator, std::ostream& out, std::ostream& err) {
+std::vector<SavedReport> ReportsFromHistory(const std::vector<HistoryRecord>& records,
+                                            const std::string& decimalSeparator) {
+    std::vector<SavedReport> reports;
+    std::string after;
+    for (const HistoryRecord& record : records) {
+        if (const BoostRecord* boost = record.Boost()) {
+            after = boost->mode == "restore" ? "after restore" : boost->mode == "pro-boost" ? "after Pro Boost" : "after boost";
+            continue;
+        }
+        const DataTestRecord* d = record.Data();
+        if (!d) continue;
+        SavedReport report;
+        const std::string when = LocalText(record.time);
+        report.date = when.substr(0, when.find(' '));
+        report.time = when.find(' ') == std::string::npos ? std::string() : when.substr(when.find(' ') + 1);
+        report.fields.fileSize = FormatGeneral(WholeDiv(d->bytes, 1024)) + " KB";
+        report.fields.totalTime = FormatGeneral(d->seconds, decimalSeparator) + " seconds";
+        report.fields.averageSpeed = FormatGeneral(d->averageSpeed) + " KB/s";
+        report.fields.maximumSpeed = FormatGeneral(d->maximumSpeed) + " KB/s";
+        report.fields.minimumSpeed = FormatGeneral(d->minimumSpeed) + " KB/s";
+        report.fields.comments = after;
+        after.clear();
+        reports.push_back(std::move(report));
+    }
+    return reports;
+}
+
+int RunCompare(const std::string& path, bool isHistory, const std::string& decimalSeparator, std::ostream& out,
+               std::ostream& err) {
     const std::string prefix = std::string(kProgramName) + " compare: ";
+    std::error_code exists;
+    if (isHistory && !std::filesystem::exists(path, exists)) {
+        err << prefix << "there is no history yet (" << path << "): run a data test first.\n";
+        return kExitFailed;
+    }
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
         err << prefix << path << " is a folder, not a file of saved test reports.\n";
@@ -231,6 +265,17 @@ int RunCompare(const std::string& path, const std::string& decimalSeparator, std
     if (std::ferror(file.get())) {
         err << prefix << "cannot read " << path << ": " << std::strerror(errno) << ".\n";
         return kExitFailed;
+    }
+    // A history is JSON, one object a line; a file of reports starts with its rule.
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && text[first] == '{') {
+        const std::vector<SavedReport> reports = ReportsFromHistory(ParseHistory(text).records, decimalSeparator);
+        if (reports.empty()) {
+            err << prefix << path << " holds no data test results.\n";
+            return kExitFailed;
+        }
+        out << CompareTable(reports, decimalSeparator);
+        return kExitOk;
     }
     const ReportsRead read = ReadReports(text, path);
     if (!read.problem.empty()) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "history/history_record.h"
 #include "speedtest/report.h"
 
 namespace brisko::cli {
@@ -38,7 +39,15 @@ std::string PercentChange(const std::string& first, const std::string& value, co
 // comments; every figure after the first report's carries its change against it.
 std::string CompareTable(const std::vector<SavedReport>& reports, const std::string& decimalSeparator);
 
+// The data tests of a history as reports: saved when they ended, the comments saying
+// which came first after a boost or restore.
+std::vector<SavedReport> ReportsFromHistory(const std::vector<HistoryRecord>& records,
+                                            const std::string& decimalSeparator);
+
 // compare FILE: prints the table on out, or what is wrong on err. Returns the exit status.
-int RunCompare(const std::string& path, const std::string& decimalSeparator, std::ostream& out, std::ostream& err);
+// FILE may be a file of reports or a history; isHistory says it is the user's own
+// history, which may not exist yet.
+int RunCompare(const std::string& path, bool isHistory, const std::string& decimalSeparator, std::ostream& out,
+               std::ostream& err);
 
 }  // namespace brisko::cli

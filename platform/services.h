@@ -32,6 +32,9 @@ namespace brisko {
 // brisko-cli.exe live on these alone.
 struct SystemServices {
     ProgramFolders folders;  // where the data, the helper programs and the programs are
+    // The user's own Brisko folder, for what the program keeps (the history of results):
+    // $XDG_DATA_HOME/brisko on Linux, %APPDATA%\Brisko on Windows. Not created here.
+    std::string userDataFolder;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<PathMapper> paths;
     std::unique_ptr<ProcessStarter> processes;
@@ -43,6 +46,10 @@ struct SystemServices {
 // fixes and provisions the emulated Windows machine that every program we start
 // (regedit above all) must find too.
 SystemServices CreateSystemServices();
+
+// The same folder as SystemServices::userDataFolder, for a program that needs nothing
+// else (brisko-cli history).
+std::string UserDataFolder();
 
 // Windows, dialogs, the socket, the browser engines and the shutdown request.
 struct DesktopServices {

@@ -1,4 +1,9 @@
 // The Qt-free back ends on Linux: the emulated Windows machine under the system root.
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/paths_posix.h"
 #include "platform/posix/process_start_posix.h"
@@ -8,6 +13,15 @@
 
 namespace brisko {
 
+std::string UserDataFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/') return std::string(data) + "/brisko";
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env && *env) home = env;
+    else if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir) home = user->pw_dir;
+    return home + "/.local/share/brisko";
+}
+
 SystemServices CreateSystemServices() {
     const std::string systemRoot = AnchorSystemRoot();
     ProvisionSystemRoot(systemRoot);
@@ -15,6 +29,7 @@ SystemServices CreateSystemServices() {
     // Import files and stock preferences come from the data folder; regedit and the
     // reopener are found first among the helpers, as Windows looks beside the program.
     services.folders = FindProgramFolders(RunningProgramFolder());
+    services.userDataFolder = UserDataFolder();
     services.clock = std::make_unique<SystemClock>();
     auto paths = std::make_unique<PathMapperPosix>(systemRoot, services.folders.data);
     services.processes = std::make_unique<ProcessStarterPosix>(services.folders.helpers, paths.get());

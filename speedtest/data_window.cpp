@@ -167,7 +167,7 @@ data::data(const DataWindowServices& services) : FormWindow("data"), m_services(
     m_socket = m_services.sockets->Create();
     DataTestView& view = *this;
     m_test = std::make_unique<DataSpeedTest>(*m_socket, *m_services.clock, *m_services.locale, *m_services.messages,
-                                             view);
+                                             view, m_services.history);
     BuildControls();
     BuildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);

@@ -30,6 +30,7 @@ struct DataWindowServices {
     LocaleService* locale = nullptr;
     SaveDialog* saveDialog = nullptr;
     Printer* printer = nullptr;
+    HistoryService* history = nullptr;  // gets every finished test; may be null
 };
 
 class data : public FormWindow, private DataTestView {

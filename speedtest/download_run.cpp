@@ -12,11 +12,12 @@ constexpr std::int64_t kMaxExact = std::numeric_limits<std::int64_t>::max() / 10
 }  // namespace
 
 DataSpeedTest::DataSpeedTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale,
-                             MessageBoxService& messages, DataTestView& view)
+                             MessageBoxService& messages, DataTestView& view, HistoryService* history)
     : m_clock(clock),
       m_locale(locale),
       m_messages(messages),
       m_view(view),
+      m_history(history),
       m_client(socket, clock, messages, [this] { m_view.SetTimerEnabled(true); }) {
     // A server that ends the connection early ends the test as Stop would.
     m_client.SetOnCutShort([this] { StopTest(); });
@@ -49,13 +50,15 @@ void DataSpeedTest::StartTest() {
     m_client.ResetReceivedBytes();
     m_lastReceivedBytes = 0;
     m_currentSpeed = 0;
+    m_tickSpeeds.clear();
     m_finished = false;
     m_results = {};
     SetCaption(kStopCaption);
     m_view.SetResultsVisible(false);
     m_view.SetWindowHeight(kStartedHeightTwips);
     m_client.Close();
-    m_client.SetTestUrl(m_view.SelectedTestUrl());
+    m_testUrl = m_view.SelectedTestUrl();
+    m_client.SetTestUrl(m_testUrl);
     m_client.ConnectToTestServer();
 }
 
@@ -95,6 +98,7 @@ void DataSpeedTest::Tick() {
     m_currentSpeed = delta <= kMaxExact ? WholeDiv(delta * 1000, interval * 1024)
                                         : Whole(1000.0 / interval * (delta / 1024.0));
     m_view.SetText(DataControl::lblKBSpeed, "Speed - " + FormatGeneral(m_currentSpeed) + " KB/s");
+    m_tickSpeeds.push_back(m_currentSpeed);
     if (m_ticks++ == 0) m_maxSpeed = m_minSpeed = m_currentSpeed;
     m_maxSpeed = std::max(m_maxSpeed, m_currentSpeed);
     m_minSpeed = std::min(m_minSpeed, m_currentSpeed);
@@ -134,6 +138,9 @@ void DataSpeedTest::FinishTest() {
     m_view.SetText(DataControl::lblFileSize, size);
     m_results = {c.TotalBytes, tenths, average, maximum, minimum};
     m_finished = true;
+    // Recorded before the message: it waits for the user, who may close the window.
+    if (m_history)
+        m_history->Append({0, {}, DataTestRecord{m_testUrl, c.TotalBytes, tenths, average, maximum, minimum, m_tickSpeeds}});
     m_messages.Show(kDoneText);
 }
 

@@ -3,7 +3,9 @@
 // drives a view (the Data Speed Tests window, or a terminal).
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "history/history_file.h"
 #include "platform/clock.h"
 #include "platform/locale.h"
 #include "platform/message_box.h"
@@ -70,8 +72,9 @@ struct DataTestResults {
 
 class DataSpeedTest {
 public:
+    // history, when given, gets every finished test.
     DataSpeedTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale, MessageBoxService& messages,
-                  DataTestView& view);
+                  DataTestView& view, HistoryService* history = nullptr);
 
     // Click of btnStartTest: starts when its caption says so, otherwise stops.
     void OnStartButton();
@@ -89,6 +92,8 @@ public:
     // the average (connecting counts in it, and the last part of a download is never
     // ticked); with no tick at all both are the average.
     const DataTestResults& Results() const { return m_results; }
+    // The speed of every tick that showed one, KB/s.
+    const std::vector<std::int64_t>& TickSpeeds() const { return m_tickSpeeds; }
 
 private:
     void FinishTest();
@@ -99,7 +104,9 @@ private:
     const LocaleService& m_locale;
     MessageBoxService& m_messages;
     DataTestView& m_view;
+    HistoryService* m_history;
     DownloadClient m_client;
+    std::string m_testUrl;
 
     std::string m_caption = kStartCaption;
     double m_startTime = 0;  // monotonic seconds
@@ -109,6 +116,7 @@ private:
     std::int64_t m_minSpeed = 0;
     std::int64_t m_currentSpeed = 0;
     std::int64_t m_lastReceivedBytes = 0;
+    std::vector<std::int64_t> m_tickSpeeds;
     bool m_finished = false;
     DataTestResults m_results;
 };

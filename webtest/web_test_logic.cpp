@@ -1,11 +1,15 @@
 #include "webtest/web_test_logic.h"
 
+#include <cstdlib>
+
+#include "history/history_summary.h"
 #include "webtest/web_test_texts.h"
 
 namespace brisko {
 
-WebTestBase::WebTestBase(WebTestServices services, WebTestView view)
-    : m_services(std::move(services)), m_view(std::move(view)), m_load(*m_services.clock, *m_services.waiter) {}
+WebTestBase::WebTestBase(const char* engine, WebTestServices services, WebTestView view)
+    : m_engineName(engine),
+      m_services(std::move(services)), m_view(std::move(view)), m_load(*m_services.clock, *m_services.waiter) {}
 
 void WebTestBase::Close() {
     m_closed = true;
@@ -33,13 +37,27 @@ void WebTestBase::TimeAndReport(const BrowserEngine& engine, const std::function
         return;
     }
     if (result.outcome != TimedLoadResult::Outcome::Completed) return;
+    Record(result.seconds);
     messages.Show(LoadTimeMessage(result.seconds, finalPeriod, m_services.decimalPoint), kAppTitle, true);
     messages.Show(webtext::kApplyBoostMessage);
     if (m_view.showMain && !m_closed) m_view.showMain();
 }
 
+void WebTestBase::Record(float seconds) {
+    HistoryService* history = m_services.history;
+    if (!history) return;
+    // The seconds as the message shows them, so the history agrees with what was seen.
+    const double shown = std::strtod(FormatSingle(seconds, ".").c_str(), nullptr);
+    const std::string address = Address();
+    const HistoryRead earlier = history->Read();
+    std::string status = LoadComparison(earlier.records, address, shown, m_services.decimalPoint);
+    const Status added = history->Append({0, {}, WebTestRecord{m_engineName, address, shown}});
+    if (!added.ok()) status += " This load could not be added to the history: " + added.text;
+    if (m_view.showStatus && !m_closed) m_view.showStatus(status);
+}
+
 IeWebTest::IeWebTest(IeBrowserEngine& engine, ExternalBrowser* external, WebTestServices services, WebTestView view)
-    : WebTestBase(std::move(services), std::move(view)), m_engine(engine), m_external(external) {
+    : WebTestBase("ie", std::move(services), std::move(view)), m_engine(engine), m_external(external) {
     BrowserEngineEvents events;
     events.statusTextChange = [this](const std::string& text) { OnStatusText(text); };
     events.downloadComplete = [this] { m_load.EngineEvent(); };
@@ -88,7 +106,7 @@ void IeWebTest::OnStatusText(const std::string& text) {
 
 MozillaWebTest::MozillaWebTest(MozillaBrowserEngine& engine, SyncHttpClient& http, WebTestServices services,
                                WebTestView view)
-    : WebTestBase(std::move(services), std::move(view)), m_engine(engine), m_http(http) {
+    : WebTestBase("mozilla", std::move(services), std::move(view)), m_engine(engine), m_http(http) {
     BrowserEngineEvents events;
     events.statusTextChange = [this](const std::string& text) { OnStatusText(text); };
     events.navigateComplete2 = [this](const std::string&) { OnNavigateComplete(); };

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "history/history_file.h"
 #include "platform/browser_engine.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
@@ -22,6 +23,7 @@ struct WebTestServices {
     EventPump* pump = nullptr;
     MessageBoxService* messages = nullptr;
     std::string decimalPoint = ".";  // the user's decimal separator
+    HistoryService* history = nullptr;  // gets every timed load; may be null
 };
 
 // The window side, as callbacks; any may be left empty.
@@ -31,6 +33,8 @@ struct WebTestView {
     std::function<void(bool timing)> setTiming;            // test buttons off while a load is timed
     std::function<void()> showMain;                        // bring the main window forward
     std::function<void(bool wait)> setWaitCursor;          // hourglass during the image count
+    // After a timed load: how it compares with the same page before the latest boost.
+    std::function<void(const std::string& text)> showStatus;
 };
 
 // Shared by both windows: the messages after a timed load and the closing of a window.
@@ -44,13 +48,16 @@ public:
     void Close();
 
 protected:
-    WebTestBase(WebTestServices services, WebTestView view);
+    // engine: "ie" or "mozilla", as the history names it.
+    WebTestBase(const char* engine, WebTestServices services, WebTestView view);
     std::string Address() const;
     void ShowBar();
     // Runs a timed load with the buttons off, then reports it as the windows do.
     void TimeAndReport(const BrowserEngine& engine, const std::function<Status()>& prepare,
                        const std::function<Status()>& start, bool finalPeriod);
+    void Record(float seconds);
 
+    const char* m_engineName;
     WebTestServices m_services;
     WebTestView m_view;
     ProgressBarModel m_bar;

@@ -126,10 +126,11 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     m_progressBar1->setRange(0, 100);
     m_progressBar1->setValue(0);
     statusLayout->addWidget(m_progressBar1);
-    auto* picani = new QLabel("Web Browser Ready", frame5);
-    picani->setObjectName("picani");
-    picani->hide();
-    statusLayout->addWidget(picani);
+    m_picani = new QLabel("Web Browser Ready", frame5);
+    m_picani->setObjectName("picani");
+    m_picani->setWordWrap(true);
+    m_picani->hide();
+    statusLayout->addWidget(m_picani);
     layout->addWidget(frame5);
 
     QWidget* view = engineView;
@@ -167,6 +168,7 @@ WebTestServices WebTestWindow::Services() const {
     services.messages = m_services.messages;
     services.decimalPoint =
         m_services.locale ? m_services.locale->DecimalSeparator() : QLocale().decimalPoint().toStdString();
+    services.history = m_services.history;
     return services;
 }
 
@@ -182,6 +184,10 @@ WebTestView WebTestWindow::View() {
         m_btnRefresh->setEnabled(!timing);
     };
     view.showMain = [this] { m_services.windows->Show("main"); };
+    view.showStatus = [this](const std::string& text) {
+        m_picani->setText(QString::fromStdString(text));
+        m_picani->show();
+    };
     view.setWaitCursor = [this](bool wait) {
         if (wait)
             setCursor(Qt::WaitCursor);

@@ -11,6 +11,7 @@
 #include "shell/form_window.h"
 #include "webtest/web_test_logic.h"
 
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTimer;
@@ -34,6 +35,7 @@ struct WebTestWindowServices {
     RegistryReader* registry = nullptr;          // firebrowser: profile and Firefox command
     PathMapper* paths = nullptr;
     ProcessStarter* processes = nullptr;         // firebrowser starts Firefox
+    HistoryService* history = nullptr;           // gets every timed load; may be null
 };
 
 class WebTestWindow : public FormWindow {
@@ -54,6 +56,7 @@ protected:
     WebTestWindowServices m_services;
     QLineEdit* m_txtURL = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
+    QLabel* m_picani = nullptr;  // the status line, shown once a timed load can be compared
     GradientButton* m_btnTest = nullptr;
     GradientButton* m_btnRefresh = nullptr;
     GradientButton* m_btnExternal = nullptr;

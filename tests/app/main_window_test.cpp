@@ -103,7 +103,7 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrder) {
     }
     EXPECT_EQ(seen.join("|").toStdString(),
               "mnuMain=Main|mnuExit=Exit|mnuMore=Data Speed Tests|mnuData=Data Speed Tests|"
-              "mnuHelp=Help|mnuQuick=Quick Help|mnuLive=Live Online Chat Help|mnuBlank=-|mnuTip=Top Tip|"
+              "mnuHistory=Results History|mnuHelp=Help|mnuQuick=Quick Help|mnuLive=Live Online Chat Help|mnuBlank=-|mnuTip=Top Tip|"
               "mnuAbout=About|mnuFull=About Brisko|mnuSpace=-|mnuNorvane=More about Norvane...");
 }
 

@@ -6,6 +6,7 @@
 #include "tests/boost/profile_fixture.h"
 #include "tests/support/fake_boost_ui.h"
 #include "tests/support/fake_event_pump.h"
+#include "tests/support/fake_history.h"
 #include "tests/support/fake_process_starter.h"
 #include "tests/support/fake_string_registry.h"
 
@@ -45,7 +46,8 @@ struct Rig {
     FakeEventPump pump;
     FileSystemPosix files;
     FakeBoostUi ui;
-    BoostEngine engine{{&processes, &registry, paths.get(), &pump, &files, &ui}};
+    FakeHistory history;
+    BoostEngine engine{{&processes, &registry, paths.get(), &pump, &files, &ui, &history}};
 };
 
 TEST(BoostMode, EachModeRunsItsImportsBetweenTheBusyCaptionAndItsPrompt) {
@@ -147,6 +149,13 @@ TEST(BoostMode, FailuresSkipToTheCompletion) {
         EXPECT_EQ(outcome.failure.empty(), !c.failed);
         EXPECT_EQ(outcome.steps[1].noProfile, !c.failed);
         EXPECT_FALSE(t.engine.Running());
+        // The history keeps what was imported and patched, whatever stopped the command.
+        ASSERT_EQ(t.history.Records().size(), 1u);
+        const BoostRecord& kept = *t.history.Records()[0].Boost();
+        EXPECT_EQ(kept.imported.size(), c.imports);
+        EXPECT_EQ(kept.imported.size() + kept.notImported.size() == 8, true);
+        EXPECT_EQ(kept.patched.size(), (c.control ? 1u : 0u) + (c.firefox ? 1u : 0u));
+        EXPECT_EQ(kept.failure, outcome.failure);
     }
 }
 

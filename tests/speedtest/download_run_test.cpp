@@ -5,6 +5,7 @@
 #include "speedtest/number_format.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_data_test_view.h"
+#include "tests/support/fake_history.h"
 #include "tests/support/fake_locale.h"
 #include "tests/support/fake_message_box.h"
 #include "tests/support/fake_tcp_socket.h"
@@ -41,7 +42,8 @@ struct DataSpeedTestRig {
     FakeLocale locale;
     FakeMessageBox messages;
     FakeDataTestView view;
-    DataSpeedTest test{socket, clock, locale, messages, view};
+    FakeHistory history;
+    DataSpeedTest test{socket, clock, locale, messages, view, &history};
 };
 
 // Bytes arriving in each half second, and what the labels then say.
@@ -151,6 +153,16 @@ TEST(DataSpeedTest, OtherEndsOfATest) {
         t.test.Tick();
         t.ExpectTexts({{"lblAverageSpeed", "3072 KB/s"}, {"lblMaximumSpeed", "12288 KB/s"},
                        {"lblMinimumSpeed", "3072 KB/s"}});
+        // The history keeps the panel's figures and the speed of every tick.
+        ASSERT_EQ(t.history.Records().size(), 1u);
+        const DataTestRecord* kept = t.history.Records()[0].Data();
+        ASSERT_NE(kept, nullptr);
+        EXPECT_EQ(kept->url, "files.example/dir/4MB.bin");
+        EXPECT_EQ(kept->bytes, 12 << 20);
+        EXPECT_EQ(kept->seconds, 4);
+        EXPECT_EQ(std::vector<std::int64_t>({kept->averageSpeed, kept->maximumSpeed, kept->minimumSpeed}),
+                  std::vector<std::int64_t>({3072, 12288, 3072}));
+        EXPECT_EQ(kept->tickSpeeds, std::vector<std::int64_t>{12288});
     }
     {
         DataSpeedTestRig t;  // no size: the server's close ends the file
@@ -170,6 +182,7 @@ TEST(DataSpeedTest, OtherEndsOfATest) {
         t.ExpectTexts({{"btnStartTest", "Test Data Speed"}, {"lblKBSpeed", "Speed - 0 KB/s"}});
         EXPECT_FALSE(t.view.timer);
         EXPECT_FALSE(t.view.resultsVisible);
+        EXPECT_TRUE(t.history.Records().empty());  // no result, no record
         EXPECT_EQ(t.messages.Texts(), std::vector<std::string>{"Error! Your Internet connection may be down. The "
                                                                "server ended the connection after 300000 of "
                                                                "4194304 bytes."});

@@ -3,6 +3,7 @@
 
 #include "tests/support/fake_browser_engine.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/fake_history.h"
 #include "tests/support/fake_message_box.h"
 #include "webtest/web_test_logic.h"
 #include "webtest/web_test_texts.h"
@@ -18,6 +19,7 @@ protected:
         s.waiter = &waiter;
         s.pump = &pump;
         s.messages = &messages;
+        s.history = &history;
         return s;
     }
     WebTestView View() {
@@ -27,6 +29,7 @@ protected:
         v.setTiming = [this](bool timing) { timingChanges.push_back(timing); };
         v.showMain = [this] { ++mainShown; };
         v.setWaitCursor = [this](bool wait) { cursor.push_back(wait); };
+        v.showStatus = [this](const std::string& text) { statusLines.push_back(text); };
         return v;
     }
 
@@ -38,10 +41,16 @@ protected:
     std::vector<int> shownValues;
     std::vector<bool> timingChanges;
     std::vector<bool> cursor;
+    std::vector<std::string> statusLines;
     int mainShown = 0;
+    FakeHistory history;
 };
 
 TEST_F(WebTestLogic, TimedTestReportsTheLoadAndBringsTheMainWindowForward) {
+    // The page took a second before a boost; each load is set against that in the status line.
+    history.Append({0, {}, WebTestRecord{"mozilla", address, 1}});
+    history.Append({0, {}, WebTestRecord{"ie", "http://elsewhere/", 9}});
+    history.Append({0, {}, BoostRecord{"boost", {}, {}, {}, {}}});
     FakeIeEngine engine;
     IeWebTest test(engine, nullptr, Services(), View());
     test.Load();
@@ -75,6 +84,16 @@ TEST_F(WebTestLogic, TimedTestReportsTheLoadAndBringsTheMainWindowForward) {
     EXPECT_EQ(engine.requests.back(), "refresh");
     EXPECT_EQ(test.Bar().max, 2);
     EXPECT_EQ(messages.Texts()[2], "This page took 2.5 seconds to load");
+
+    EXPECT_EQ(statusLines, (std::vector<std::string>{
+                               "Before the latest boost this page took 1 seconds; now 0.45 seconds (-54.7%).",
+                               "Before the latest boost this page took 1 seconds; now 2.5 seconds (+150%)."}));
+    ASSERT_EQ(history.Records().size(), 5u);
+    const WebTestRecord* kept = history.Records()[3].Web();
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->engine, "ie");
+    EXPECT_EQ(kept->address, address);
+    EXPECT_EQ(kept->seconds, 0.453125);
 }
 
 TEST_F(WebTestLogic, ASecondClickDuringAWaitStartsNothing) {
@@ -111,6 +130,8 @@ TEST_F(WebTestLogic, EngineFailureTakesTheErrorPath) {
               (std::vector<std::string>{"Error. Your Internet connection may be down. -2147221020 Invalid syntax"}));
     EXPECT_EQ(mainShown, 0);
     EXPECT_EQ(timingChanges, (std::vector<bool>{true, false}));  // usable again
+    EXPECT_TRUE(history.Records().empty());
+    EXPECT_TRUE(statusLines.empty());
 }
 
 TEST_F(WebTestLogic, MozillaTestCountsImagesBeforeTimingAndFailsBeforeAnyLoad) {

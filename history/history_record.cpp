@@ -1,0 +1,161 @@
+#include "history/history_record.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+namespace brisko {
+
+namespace {
+
+using nlohmann::json;
+
+template <typename T>
+T Get(const json& object, const char* key, T fallback = {}) {
+    const auto it = object.find(key);
+    if (it == object.end()) return fallback;
+    try {
+        return it->get<T>();
+    } catch (const json::exception&) {
+        return fallback;
+    }
+}
+
+std::optional<std::int64_t> FromCivil(int year, unsigned month, unsigned day, int hour, int minute, int second) {
+    using namespace std::chrono;
+    const year_month_day date{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
+    if (!date.ok() || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60)
+        return std::nullopt;
+    return sys_days{date}.time_since_epoch().count() * 86400LL + hour * 3600 + minute * 60 + second;
+}
+
+}  // namespace
+
+std::string HistoryRecord::Kind() const {
+    if (Data()) return "data-test";
+    if (Web()) return "web-test";
+    return Boost()->mode;
+}
+
+std::string ToJsonLine(const HistoryRecord& record) {
+    json j = {{"time", UtcText(record.time)}, {"from", record.from}};
+    if (const DataTestRecord* d = record.Data()) {
+        j["kind"] = "data-test";
+        j["url"] = d->url;
+        j["bytes"] = d->bytes;
+        j["seconds"] = d->seconds;
+        j["average_kb_s"] = d->averageSpeed;
+        j["max_kb_s"] = d->maximumSpeed;
+        j["min_kb_s"] = d->minimumSpeed;
+        j["speeds_kb_s"] = d->tickSpeeds;
+    } else if (const WebTestRecord* w = record.Web()) {
+        j["kind"] = "web-test";
+        j["engine"] = w->engine;
+        j["address"] = w->address;
+        j["seconds"] = w->seconds;
+    } else if (const BoostRecord* b = record.Boost()) {
+        j["kind"] = b->mode;
+        j["imported"] = b->imported;
+        j["not_imported"] = b->notImported;
+        j["patched"] = b->patched;
+        j["failure"] = b->failure;
+    }
+    // A typed address may hold any bytes; the line must stay valid JSON.
+    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
+    const json j = json::parse(line, nullptr, false);
+    if (!j.is_object()) return std::nullopt;
+    const std::optional<std::int64_t> time = ParseUtcText(Get<std::string>(j, "time"));
+    if (!time) return std::nullopt;
+    HistoryRecord record;
+    record.time = *time;
+    record.from = Get<std::string>(j, "from");
+    const std::string kind = Get<std::string>(j, "kind");
+    if (kind == "data-test") {
+        DataTestRecord d;
+        d.url = Get<std::string>(j, "url");
+        d.bytes = Get<std::int64_t>(j, "bytes");
+        d.seconds = Get<double>(j, "seconds");
+        d.averageSpeed = Get<std::int64_t>(j, "average_kb_s");
+        d.maximumSpeed = Get<std::int64_t>(j, "max_kb_s");
+        d.minimumSpeed = Get<std::int64_t>(j, "min_kb_s");
+        d.tickSpeeds = Get<std::vector<std::int64_t>>(j, "speeds_kb_s");
+        record.what = std::move(d);
+    } else if (kind == "web-test") {
+        WebTestRecord w;
+        w.engine = Get<std::string>(j, "engine");
+        w.address = Get<std::string>(j, "address");
+        w.seconds = Get<double>(j, "seconds");
+        record.what = std::move(w);
+    } else if (kind == "boost" || kind == "pro-boost" || kind == "restore") {
+        BoostRecord b;
+        b.mode = kind;
+        b.imported = Get<std::vector<std::string>>(j, "imported");
+        b.notImported = Get<std::vector<std::string>>(j, "not_imported");
+        b.patched = Get<std::vector<std::string>>(j, "patched");
+        b.failure = Get<std::string>(j, "failure");
+        record.what = std::move(b);
+    } else {
+        return std::nullopt;
+    }
+    return record;
+}
+
+std::string UtcText(std::int64_t time) {
+    using namespace std::chrono;
+    const sys_days day{days{time >= 0 ? time / 86400 : (time - 86399) / 86400}};
+    const std::int64_t rest = time - day.time_since_epoch().count() * 86400LL;
+    const year_month_day date{day};
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), static_cast<int>(rest / 3600),
+                  static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+    return text;
+}
+
+std::optional<std::int64_t> ParseUtcText(const std::string& text) {
+    int year = 0, hour = 0, minute = 0, second = 0;
+    unsigned month = 0, day = 0;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2u-%2uT%2d:%2d:%2dZ%n", &year, &month, &day, &hour, &minute, &second,
+                    &used) != 6 ||
+        used != static_cast<int>(text.size()))
+        return std::nullopt;
+    return FromCivil(year, month, day, hour, minute, second);
+}
+
+std::string LocalText(std::int64_t time) {
+    const std::time_t t = static_cast<std::time_t>(time);
+    const std::tm* local = std::localtime(&t);
+    char text[40] = "";
+    if (local) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    return text;
+}
+
+std::optional<std::int64_t> ParseLocalDate(const std::string& text) {
+    int year = 0, hour = 0, minute = 0, second = 0;
+    unsigned month = 0, day = 0;
+    int used = 0;
+    char separator = 0;
+    const int fields = std::sscanf(text.c_str(), "%4d-%2u-%2u%n%c%2d:%2d%n:%2d%n", &year, &month, &day, &used,
+                                   &separator, &hour, &minute, &used, &second, &used);
+    const bool shape = (fields == 3 || ((fields == 6 || fields == 7) && (separator == 'T' || separator == ' ')));
+    if (!shape || used != static_cast<int>(text.size())) return std::nullopt;
+    if (!FromCivil(year, month, day, hour, minute, second)) return std::nullopt;
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = static_cast<int>(month) - 1;
+    local.tm_mday = static_cast<int>(day);
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    const std::time_t t = std::mktime(&local);
+    if (t == static_cast<std::time_t>(-1)) return std::nullopt;
+    return static_cast<std::int64_t>(t);
+}
+
+}  // namespace brisko

@@ -1,0 +1,61 @@
+#pragma once
+// One entry of the history of results: a finished data test, a timed web page load,
+// or a boost, Pro Boost or restore. Kept as one JSON object per line.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace brisko {
+
+struct DataTestRecord {
+    std::string url;  // host/path of the test file
+    std::int64_t bytes = 0;
+    double seconds = 0;
+    std::int64_t averageSpeed = 0;  // KB/s
+    std::int64_t maximumSpeed = 0;
+    std::int64_t minimumSpeed = 0;
+    std::vector<std::int64_t> tickSpeeds;  // every 500 ms tick, KB/s
+};
+
+struct WebTestRecord {
+    std::string engine;  // "ie" or "mozilla"
+    std::string address;
+    double seconds = 0;
+};
+
+struct BoostRecord {
+    std::string mode;                       // "boost", "pro-boost" or "restore"
+    std::vector<std::string> imported;      // import files started, in order
+    std::vector<std::string> notImported;   // import files that could not start
+    std::vector<std::string> patched;       // preference steps done
+    std::string failure;                    // what ended the command early; empty if nothing
+};
+
+struct HistoryRecord {
+    std::int64_t time = 0;  // seconds since 1970-01-01 UTC
+    std::string from;       // "brisko" or "brisko-cli"
+    std::variant<DataTestRecord, WebTestRecord, BoostRecord> what;
+
+    const DataTestRecord* Data() const { return std::get_if<DataTestRecord>(&what); }
+    const WebTestRecord* Web() const { return std::get_if<WebTestRecord>(&what); }
+    const BoostRecord* Boost() const { return std::get_if<BoostRecord>(&what); }
+    // "data-test", "web-test" or the boost's mode.
+    std::string Kind() const;
+};
+
+// The record as one line of JSON, without the line end.
+std::string ToJsonLine(const HistoryRecord& record);
+// Empty when line is not a record (torn, edited, or of a kind we do not know).
+std::optional<HistoryRecord> FromJsonLine(const std::string& line);
+
+// "2024-05-01T10:00:00Z" and back; nullopt for anything else.
+std::string UtcText(std::int64_t time);
+std::optional<std::int64_t> ParseUtcText(const std::string& text);
+// In the local time zone: "2024-05-01 12:00:00".
+std::string LocalText(std::int64_t time);
+// "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM[:SS]" (or with a blank for T), local time.
+std::optional<std::int64_t> ParseLocalDate(const std::string& text);
+
+}  // namespace brisko

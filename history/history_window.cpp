@@ -1,0 +1,242 @@
+#include "history/history_window.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QValueAxis>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+
+#include "history/history_export.h"
+#include "history/history_summary.h"
+
+namespace brisko {
+
+namespace {
+
+constexpr int kMostAddresses = 6;  // more lines than this are no longer readable
+
+QDateTime When(const HistoryRecord& record) { return QDateTime::fromSecsSinceEpoch(record.time); }
+
+QChartView* MakeChartView(const char* name, QWidget* parent) {
+    auto* view = new QChartView(new QChart(), parent);
+    view->setObjectName(name);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(560, 230);
+    return view;
+}
+
+struct Span {
+    std::int64_t first = 0, last = 0;
+};
+
+// Fills chart with series over time, marks the boosts and restores, and sets its axes.
+void DrawChart(QChart* chart, const QString& title, const QString& unit, const std::vector<QLineSeries*>& series,
+               const std::vector<HistoryRecord>& records, Span span, double highest) {
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes()) {
+        chart->removeAxis(axis);
+        delete axis;
+    }
+    chart->setTitle(title);
+    const double top = highest > 0 ? highest * 1.15 : 1;
+    auto* timeAxis = new QDateTimeAxis(chart);
+    timeAxis->setFormat("dd MMM hh:mm");
+    timeAxis->setTitleText("Time");
+    const qint64 pad = std::max<qint64>(60, (span.last - span.first) / 20);
+    timeAxis->setRange(QDateTime::fromSecsSinceEpoch(span.first - pad), QDateTime::fromSecsSinceEpoch(span.last + pad));
+    timeAxis->setTickCount(5);
+    auto* valueAxis = new QValueAxis(chart);
+    valueAxis->setRange(0, top);
+    valueAxis->setTitleText(unit);
+    valueAxis->setLabelFormat("%.4g");
+    chart->addAxis(timeAxis, Qt::AlignBottom);
+    chart->addAxis(valueAxis, Qt::AlignLeft);
+    for (QLineSeries* s : series) {
+        s->setPointsVisible(true);
+        chart->addSeries(s);
+        s->attachAxis(timeAxis);
+        s->attachAxis(valueAxis);
+    }
+    // A boost or restore is a vertical line across the chart at its time.
+    std::map<std::string, bool> named;
+    for (const HistoryRecord& r : records) {
+        const BoostRecord* boost = r.Boost();
+        if (!boost) continue;
+        auto* mark = new QLineSeries(chart);
+        const QString name = boost->mode == "restore" ? "Restore" : boost->mode == "pro-boost" ? "Pro Boost" : "Boost";
+        mark->setName(name);
+        QPen pen(boost->mode == "restore" ? QColor(0, 140, 0) : QColor(200, 0, 0));
+        pen.setStyle(Qt::DashLine);
+        pen.setWidth(2);
+        mark->setPen(pen);
+        const qreal at = static_cast<qreal>(When(r).toMSecsSinceEpoch());
+        mark->append(at, 0);
+        mark->append(at, top);
+        chart->addSeries(mark);
+        mark->attachAxis(timeAxis);
+        mark->attachAxis(valueAxis);
+        // One legend entry per kind of mark.
+        if (named[boost->mode])
+            for (QLegendMarker* marker : chart->legend()->markers(mark)) marker->setVisible(false);
+        named[boost->mode] = true;
+    }
+    chart->legend()->setAlignment(Qt::AlignBottom);
+}
+
+}  // namespace
+
+history::history(const HistoryWindowServices& services) : FormWindow("history"), m_services(services) {
+    setWindowTitle("Results History");
+    BuildControls();
+}
+
+void history::BuildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    setCentralWidget(client);
+    auto* layout = new QVBoxLayout(client);
+
+    m_pages = new QStackedWidget(client);
+    auto* empty = new QLabel(kEmptyHistoryText, m_pages);
+    empty->setObjectName("lblEmpty");
+    empty->setWordWrap(true);
+    empty->setAlignment(Qt::AlignCenter);
+    empty->setMargin(40);
+    m_pages->addWidget(empty);
+
+    auto* charts = new QWidget(m_pages);
+    auto* chartLayout = new QVBoxLayout(charts);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    m_summary = new QLabel(charts);
+    m_summary->setObjectName("lblSummary");
+    m_summary->setWordWrap(true);
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont bold = m_summary->font();
+    bold.setBold(true);
+    m_summary->setFont(bold);
+    chartLayout->addWidget(m_summary);
+    m_speedChart = MakeChartView("chartDownload", charts);
+    m_loadChart = MakeChartView("chartPageLoad", charts);
+    chartLayout->addWidget(m_speedChart, 1);
+    chartLayout->addWidget(m_loadChart, 1);
+    m_pages->addWidget(charts);
+    layout->addWidget(m_pages, 1);
+
+    m_problem = new QLabel(client);
+    m_problem->setObjectName("lblProblem");
+    m_problem->setWordWrap(true);
+    m_problem->setStyleSheet("color: rgb(200, 0, 0);");
+    m_problem->hide();
+    layout->addWidget(m_problem);
+
+    auto* buttons = new QHBoxLayout();
+    m_export = new QPushButton("Export to CSV...", client);
+    m_export->setObjectName("btnExport");
+    auto* close = new QPushButton("Close", client);
+    close->setObjectName("btnClose");
+    buttons->addStretch();
+    buttons->addWidget(m_export);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    connect(m_export, &QPushButton::clicked, this, [this] { ExportCsv(); });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    resize(760, 640);
+}
+
+void history::showEvent(QShowEvent* event) {
+    Reload();
+    FormWindow::showEvent(event);
+}
+
+void history::Reload() {
+    HistoryRead read = m_services.history->Read();
+    m_records = std::move(read.records);
+    QStringList problems;
+    if (!read.status.ok()) problems << QString::fromStdString("The history could not be read: " + read.status.text);
+    if (read.skipped)
+        problems << QString("%1 line(s) of %2 are not results and were left out.")
+                        .arg(read.skipped)
+                        .arg(QString::fromStdString(m_services.history->Location()));
+    if (!m_services.history->LastAppend().ok())
+        problems << QString::fromStdString("The last result could not be added to the history: " +
+                                           m_services.history->LastAppend().text);
+    m_problem->setText(problems.join("\n"));
+    m_problem->setVisible(!problems.isEmpty());
+    Draw();
+}
+
+void history::Draw() {
+    const bool any = !m_records.empty();
+    m_pages->setCurrentIndex(any ? 1 : 0);
+    m_export->setEnabled(any);
+    if (!any) return;
+    const std::string separator = m_services.locale ? m_services.locale->DecimalSeparator() : ".";
+    m_summary->setText(QString::fromStdString(SummaryLine(m_records, separator)));
+
+    Span span{m_records.front().time, m_records.front().time};
+    for (const HistoryRecord& r : m_records) {
+        span.first = std::min(span.first, r.time);
+        span.last = std::max(span.last, r.time);
+    }
+
+    auto* speeds = new QLineSeries();
+    speeds->setName("Average download (KB/s)");
+    double fastest = 0;
+    for (const HistoryRecord& r : m_records)
+        if (const DataTestRecord* d = r.Data()) {
+            speeds->append(static_cast<qreal>(When(r).toMSecsSinceEpoch()), static_cast<qreal>(d->averageSpeed));
+            fastest = std::max(fastest, static_cast<double>(d->averageSpeed));
+        }
+    DrawChart(m_speedChart->chart(), "Download speed", "KB/s", {speeds}, m_records, span, fastest);
+
+    // One line per address, the most recently timed ones.
+    std::vector<std::string> addresses;
+    for (auto it = m_records.rbegin(); it != m_records.rend(); ++it)
+        if (const WebTestRecord* w = it->Web();
+            w && std::find(addresses.begin(), addresses.end(), w->address) == addresses.end() &&
+            addresses.size() < kMostAddresses)
+            addresses.push_back(w->address);
+    std::vector<QLineSeries*> loads;
+    double slowest = 0;
+    for (const std::string& address : addresses) {
+        auto* series = new QLineSeries();
+        series->setName(QString::fromStdString(ShownAddress(address)));
+        for (const HistoryRecord& r : m_records)
+            if (const WebTestRecord* w = r.Web(); w && w->address == address) {
+                series->append(static_cast<qreal>(When(r).toMSecsSinceEpoch()), w->seconds);
+                slowest = std::max(slowest, w->seconds);
+            }
+        loads.push_back(series);
+    }
+    DrawChart(m_loadChart->chart(), "Page load time", "seconds", loads, m_records, span, slowest);
+}
+
+void history::ExportCsv() {
+    if (m_records.empty()) return;
+    const std::optional<std::string> name = m_services.saveDialog->AskFileName();
+    if (!name || name->empty()) return;
+    QFile file(QString::fromStdString(*name));
+    const std::string csv = HistoryCsv(m_records);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) ||
+        !file.flush()) {
+        m_services.messages->Show("The history could not be exported to " + *name + ": " +
+                                  file.errorString().toStdString());
+        return;
+    }
+    file.close();
+    m_services.messages->Show("The history was exported to " + *name + ".");
+}
+
+}  // namespace brisko

@@ -1,0 +1,61 @@
+#pragma once
+// The History window `history`: download speed and page-load time over time, boosts
+// and restores marked on the time axis, the change across the latest boost, and the
+// export of every record to CSV. Opened from the main window's Data Speed Tests menu.
+#include <string>
+#include <vector>
+
+#include "history/history_file.h"
+#include "platform/locale.h"
+#include "platform/message_box.h"
+#include "platform/save_dialog.h"
+#include "shell/form_window.h"
+
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QChartView;
+
+namespace brisko {
+
+struct HistoryWindowServices {
+    HistoryService* history = nullptr;
+    SaveDialog* saveDialog = nullptr;
+    MessageBoxService* messages = nullptr;
+    LocaleService* locale = nullptr;
+};
+
+// What opens in place of the charts while there is nothing to show.
+inline constexpr const char* kEmptyHistoryText =
+    "No results yet. Run a test from the Data Speed Tests menu, or time a web page with the "
+    "Internet Explorer Users or Firefox Users button: every result, boost and restore is "
+    "added here, from brisko-cli too.";
+
+class history final : public FormWindow {
+    Q_OBJECT
+public:
+    explicit history(const HistoryWindowServices& services);
+
+    // Reads the history again and redraws; done whenever the window is shown.
+    void Reload();
+    void ExportCsv();
+    const std::vector<HistoryRecord>& Records() const { return m_records; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    void Draw();
+
+    HistoryWindowServices m_services;
+    std::vector<HistoryRecord> m_records;
+    QStackedWidget* m_pages = nullptr;
+    QLabel* m_summary = nullptr;
+    QLabel* m_problem = nullptr;
+    QChartView* m_speedChart = nullptr;
+    QChartView* m_loadChart = nullptr;
+    QPushButton* m_export = nullptr;
+};
+
+}  // namespace brisko

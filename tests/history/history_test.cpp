@@ -1,0 +1,122 @@
+// The history file on real files (torn lines, two programs appending at once), its
+// records as JSON and CSV, and the summary across the latest boost.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "history/history_export.h"
+#include "history/history_file.h"
+#include "history/history_summary.h"
+#include "tests/support/temp_folder.h"
+
+namespace brisko::test {
+namespace {
+
+HistoryRecord Data(std::int64_t average) { return {0, "brisko", DataTestRecord{"h/4MB.bin", 4 << 20, 4, average, 0, 0, {}}}; }
+HistoryRecord Web(const std::string& address, double seconds) { return {0, "brisko", WebTestRecord{"ie", address, seconds}}; }
+HistoryRecord Boost(const char* mode) { return {0, "brisko", BoostRecord{mode, {"web.reg"}, {}, {"PatchControlPrefs"}, {}}}; }
+
+TEST(HistoryFile, ATornLastLineIsLeftOutAndTheNextRecordStartsALineOfItsOwn) {
+    TempFolder folder;
+    HistoryFile history(folder.path(), "brisko");
+    ASSERT_TRUE(history.Append(Data(1190)).ok());
+    WriteFileBytes(history.Location(), ReadFileBytes(history.Location()) + "{\"time\":\"2024-05-01T10:0");
+    HistoryRead read = history.Read();
+    EXPECT_EQ(read.records.size(), 1u);
+    EXPECT_EQ(read.skipped, 1u);
+
+    ASSERT_TRUE(history.Append(Web("x", 1)).ok());
+    read = history.Read();
+    ASSERT_EQ(read.records.size(), 2u);
+    EXPECT_EQ(read.skipped, 1u);
+    EXPECT_EQ(read.records[1].from, "brisko");
+    EXPECT_TRUE(read.records[1].Web());
+}
+
+TEST(HistoryFile, TwoProgramsAppendingAtOnceNeverInterleave) {
+    TempFolder folder;
+    constexpr int kEach = 200;
+    // Records far larger than any stdio buffer: a record written in pieces would mix.
+    pid_t children[2];
+    for (int child = 0; child < 2; ++child) {
+        children[child] = ::fork();
+        ASSERT_GE(children[child], 0);
+        if (children[child] == 0) {
+            HistoryFile history(folder.path(), "child");
+            for (int i = 0; i < kEach; ++i)
+                if (!history.Append(Web(std::string(20000, static_cast<char>('a' + child)), i)).ok()) ::_exit(1);
+            ::_exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const HistoryRead read = HistoryFile(folder.path(), "brisko").Read();
+    EXPECT_EQ(read.records.size(), 2u * kEach);
+    EXPECT_EQ(read.skipped, 0u);
+    for (const HistoryRecord& record : read.records)
+        EXPECT_EQ(record.Web()->address.find_first_not_of(record.Web()->address[0]), std::string::npos);
+}
+
+TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
+    const HistoryRecord written[] = {
+        {1714557600, "brisko", DataTestRecord{"h/4MB.bin", 4194304, 3.5, 1170, 1300, 900, {1200, 1300, 900}}},
+        {1714557601, "brisko-cli", WebTestRecord{"mozilla", "http://h/\xE9t\xE9", 0.453125}},
+        {1714557602, "brisko", BoostRecord{"pro-boost", {"web-game.reg"}, {"tcp-game.reg"}, {"PatchControlPrefs"}, "gone"}},
+    };
+    EXPECT_EQ(UtcText(written[0].time), "2024-05-01T10:00:00Z");
+    for (const HistoryRecord& record : written) {
+        const std::string line = ToJsonLine(record);
+        const std::optional<HistoryRecord> read = FromJsonLine(line);
+        ASSERT_TRUE(read) << line;
+        EXPECT_EQ(read->time, record.time);
+        EXPECT_EQ(read->from, record.from);
+        EXPECT_EQ(ToJsonLine(*read), line);
+    }
+    EXPECT_EQ(FromJsonLine(ToJsonLine(written[0]))->Data()->tickSpeeds, (std::vector<std::int64_t>{1200, 1300, 900}));
+    EXPECT_EQ(FromJsonLine(ToJsonLine(written[1]))->Web()->seconds, 0.453125);
+    for (const char* line : {"", "{}", "[1]", "{\"time\":\"2024-05-01T10:00:00Z\",\"kind\":\"tune-up\"}",
+                             "{\"time\":\"yesterday\",\"kind\":\"web-test\"}"})
+        EXPECT_FALSE(FromJsonLine(line)) << line;
+
+    EXPECT_EQ(HistoryCsv({written[2], {0, "brisko", WebTestRecord{"ie", "http://h/a,\"b\"", 2.5}}}),
+              "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
+              "not_imported,patched,failure\r\n"
+              "2024-05-01T10:00:02Z,pro-boost,brisko,,,,,,,,,web-game.reg,tcp-game.reg,PatchControlPrefs,gone\r\n"
+              "1970-01-01T00:00:00Z,web-test,brisko,\"http://h/a,\"\"b\"\"\",ie,2.5,,,,,,,,,\r\n");
+}
+
+// The last result before the latest boost against the first after it, up to a restore.
+TEST(HistorySummary, SetsTheLastResultBeforeTheLatestBoostAgainstTheFirstAfterIt) {
+    const struct {
+        const char* what;
+        std::vector<HistoryRecord> records;
+        std::string summary;
+        const char* separator = ".";
+    } cases[] = {
+        {"data and a page",
+         {Data(900), Data(1190), Web("http://www.example.com", 0.81), Boost("boost"), Data(1651), Data(1000),
+          Web("http://www.example.com", 0.62), Web("http://www.example.com", 0.7), Web("other", 1)},
+         "Average download 1190 -> 1651 KB/s (+38.7%); www.example.com 0.81 -> 0.62 s (-23.5%)"},
+        {"the latest boost counts", {Data(1000), Boost("boost"), Data(1500), Boost("pro-boost"), Data(3000)},
+         "Average download 1500 -> 3000 KB/s (+100%)"},
+        {"a restore ends what the boost did",
+         {Data(1000), Boost("boost"), Boost("restore"), Data(500)},
+         "Nothing to compare across the latest boost yet: run the same test before and after a boost."},
+        {"no boost", {Data(1000), Boost("restore"), Data(500)},
+         "No boost yet: run a test, apply a boost, restart and run the test again to see the change."},
+        {"the user's separator", {Web("a", 2.5), Boost("boost"), Web("a", 1.25)}, "a 2,5 -> 1,25 s (-50%)", ","},
+    };
+    for (const auto& c : cases) EXPECT_EQ(BoostSummary(c.records, c.separator), c.summary) << c.what;
+
+    const std::vector<HistoryRecord> records = {Web("a", 1), Boost("boost"), Web("a", 3)};
+    EXPECT_EQ(LoadComparison(records, "a", 0.8, "."),
+              "Before the latest boost this page took 1 seconds; now 0.8 seconds (-20%).");
+    EXPECT_EQ(LoadComparison(records, "b", 0.8, "."),
+              "This page was not timed before the latest boost: there is nothing to compare with.");
+}
+
+}  // namespace
+}  // namespace brisko::test
