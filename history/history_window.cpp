@@ -51,7 +51,9 @@ void DrawChart(QChart* chart, const QString& title, const QString& unit, const s
     chart->setTitle(title);
     const double top = highest > 0 ? highest * 1.15 : 1;
     auto* timeAxis = new QDateTimeAxis(chart);
-    timeAxis->setFormat("dd MMM hh:mm");
+    // Seconds matter within a sitting; over weeks the day is enough.
+    const std::int64_t length = span.last - span.first;
+    timeAxis->setFormat(length <= 2 * 3600 ? "hh:mm:ss" : length <= 2 * 86400 ? "dd MMM hh:mm" : "dd MMM yyyy");
     timeAxis->setTitleText("Time");
     const qint64 pad = std::max<qint64>(60, (span.last - span.first) / 20);
     timeAxis->setRange(QDateTime::fromSecsSinceEpoch(span.first - pad), QDateTime::fromSecsSinceEpoch(span.last + pad));

@@ -137,3 +137,27 @@ sleep 2.5
 shot data-test-running.png "$data"
 sleep 6
 shot data-test-results.png "$data"
+dismiss  # "Done! ..."
+
+# The History window: a Pro Boost, the data test and the web test again, then the
+# results before and after it, the boosts marked on the time axis.
+xdotool windowactivate --sync "$main"
+click "$main" 94 461
+restart=$(window Restart)
+xdotool windowminimize "$restart"
+xdotool windowactivate --sync "$data"
+click "$data" 346 114
+sleep 8
+dismiss  # "Done! ..."
+xdotool windowactivate --sync "$web" key Return
+sleep 1
+dismiss  # the time
+dismiss  # "Now you can apply the Brisko Boost ..."
+xdotool windowminimize "$data"
+xdotool windowminimize "$web"
+xdotool windowactivate --sync "$main"
+click "$main" 103 8
+xdotool key Down Down Return
+history=$(window "Results History")
+sleep 1
+shot history.png "$history"

@@ -33,6 +33,9 @@ CliRun RunProgram(const char* name, const QStringList& args, const QMap<QString,
                   const QString& folder = {}) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Results go into a history of the tests' own, never the user's.
+    static const TempFolder dataHome;
+    environment.insert("XDG_DATA_HOME", QString::fromStdString(dataHome.path()));
     for (auto it = env.begin(); it != env.end(); ++it) environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder.isEmpty() ? QDir::currentPath() : folder);
@@ -70,7 +73,8 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndTheirComparison) {
     ASSERT_TRUE(server.Started());
     TempFolder folder;
     const QString report = QString::fromStdString(folder / "results.txt");
-    const QMap<QString, QString> env{{"BRISKO_TEST_SERVER", server.Address()}};
+    const QMap<QString, QString> env{{"BRISKO_TEST_SERVER", server.Address()},
+                                     {"XDG_DATA_HOME", QString::fromStdString(folder / "data")}};
 
     const CliRun run = RunCli({"data-test", "--report", report}, env);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
@@ -133,6 +137,30 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndTheirComparison) {
     EXPECT_TRUE(rows[0].startsWith("Test  Saved"));
     EXPECT_TRUE(rows[2].contains(" 5120 KB (0%) "));
     EXPECT_TRUE(rows[3].contains(" 10240 KB (+100%) ")) << rows[3].toStdString();
+
+    // Every test went into the history too: the JSON test's figures as printed.
+    const CliRun history = RunCli({"history", "--json"}, env);
+    ASSERT_EQ(history.status, 0) << history.err.toStdString();
+    const QJsonArray records = QJsonDocument::fromJson(history.out.toUtf8()).array();
+    ASSERT_EQ(records.size(), 3) << history.out.toStdString();
+    QJsonObject kept = records[1].toObject();
+    EXPECT_EQ(kept["kind"].toString(), "data-test");
+    EXPECT_EQ(kept["from"].toString(), "brisko-cli");
+    for (const char* key : {"url", "bytes", "seconds", "average_kb_s", "max_kb_s", "min_kb_s", "speeds_kb_s"})
+        EXPECT_EQ(kept[key], o[key]) << key;
+    const QStringList csv = RunCli({"history", "--csv"}, env).out.split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(csv.size(), 4);
+    EXPECT_TRUE(csv[0].startsWith("time,kind,from,address,engine,seconds,bytes,average_kb_s"));
+    EXPECT_TRUE(csv[2].contains(",data-test,brisko-cli," + server.Address() + "/5MB.zip,,"));
+    const QStringList table = RunCli({"history"}, env).OutLines();
+    ASSERT_EQ(table.size(), 5) << table.join('\n').toStdString();
+    EXPECT_TRUE(table[0].startsWith("Time  ") && table[3].contains("  data-test  brisko-cli  10240 KB in "));
+    EXPECT_TRUE(table[4].startsWith("No boost yet: "));
+    EXPECT_EQ(RunCli({"history", "--json", "--since", "2999-01-01"}, env).out, "[]\n");
+    // compare without a file sets the history's data tests side by side.
+    const QStringList fromHistory = RunCli({"compare"}, env).OutLines();
+    ASSERT_EQ(fromHistory.size(), 4);
+    EXPECT_TRUE(fromHistory[3].contains(" 10240 KB (+100%) ")) << fromHistory[3].toStdString();
 }
 
 TEST(CliProgramTest, FailuresAndBadUsage) {
@@ -159,6 +187,7 @@ TEST(CliProgramTest, FailuresAndBadUsage) {
                                         "\"---------------------------------------\" but reads \"not a report\"."},
         {{"compare", notes + ".gone"}, {}, 1, "brisko-cli compare: cannot open " + notes +
                                                   ".gone: No such file or directory."},
+        {{"history", "--json", "--csv"}, {}, 2, "Try 'brisko-cli history --help'."},
     };
     for (const Case& c : cases) {
         const CliRun run = RunCli(c.args, c.env);
@@ -243,7 +272,8 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
 class CliBoostProgramTest : public ::testing::Test {
 protected:
     CliBoostProgramTest() {
-        env = {{"BRISKO_SYSTEM_ROOT", QString::fromStdString(p.root.string())}};
+        env = {{"BRISKO_SYSTEM_ROOT", QString::fromStdString(p.root.string())},
+               {"XDG_DATA_HOME", QString::fromStdString((p.root / "data").string())}};
         p.CreateAll(kUserPrefs, kUserPrefs);
         WriteBytes(p.root / "seed.reg",
                    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Volatile Environment]\r\n\"HOMEPATH\"=\"\\\\Users\\\\ann\"\r\n");
@@ -302,6 +332,15 @@ TEST_F(CliBoostProgramTest, BoostProBoostAndRestoreWithTheRealRegedit) {
     ASSERT_TRUE(Imported({"web.reg", "tcp.reg"}, false));
     EXPECT_EQ(ReadBytes(p.controlPrefs), ReadBytes(fs::path(BRISKO_BIN_DIR) / "control.js"));
     EXPECT_EQ(ReadBytes(p.firefoxPrefs), ReadBytes(fs::path(BRISKO_BIN_DIR) / "fire.js"));
+
+    // Each command is in the history with what it imported and patched.
+    const QJsonArray records = QJsonDocument::fromJson(RunCli({"history", "--json"}, env).out.toUtf8()).array();
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[0]["kind"].toString(), "boost");
+    EXPECT_EQ(records[0]["imported"].toArray().size(), 8);
+    EXPECT_EQ(records[1]["kind"].toString(), "pro-boost");
+    EXPECT_EQ(records[2]["kind"].toString(), "restore");
+    EXPECT_EQ(records[2]["patched"].toArray(), (QJsonArray{"RestoreControlPrefs", "RestoreFirefoxPrefs"}));
 }
 
 TEST_F(CliBoostProgramTest, ReadRegPrintsWhatTheProgramReads) {
