@@ -55,13 +55,14 @@ void DrawChart(QChart* chart, const QString& title, const QString& unit, const s
     const std::int64_t length = span.last - span.first;
     timeAxis->setFormat(length <= 2 * 3600 ? "hh:mm:ss" : length <= 2 * 86400 ? "dd MMM hh:mm" : "dd MMM yyyy");
     timeAxis->setTitleText("Time");
-    const qint64 pad = std::max<qint64>(60, (span.last - span.first) / 20);
+    const qint64 pad = span.last > span.first ? std::max<qint64>(5, (span.last - span.first) / 10) : 60;
     timeAxis->setRange(QDateTime::fromSecsSinceEpoch(span.first - pad), QDateTime::fromSecsSinceEpoch(span.last + pad));
     timeAxis->setTickCount(5);
     auto* valueAxis = new QValueAxis(chart);
     valueAxis->setRange(0, top);
+    valueAxis->applyNiceNumbers();
     valueAxis->setTitleText(unit);
-    valueAxis->setLabelFormat("%.4g");
+    valueAxis->setLabelFormat("%g");
     chart->addAxis(timeAxis, Qt::AlignBottom);
     chart->addAxis(valueAxis, Qt::AlignLeft);
     for (QLineSeries* s : series) {
@@ -78,13 +79,13 @@ void DrawChart(QChart* chart, const QString& title, const QString& unit, const s
         auto* mark = new QLineSeries(chart);
         const QString name = boost->mode == "restore" ? "Restore" : boost->mode == "pro-boost" ? "Pro Boost" : "Boost";
         mark->setName(name);
-        QPen pen(boost->mode == "restore" ? QColor(0, 140, 0) : QColor(200, 0, 0));
+        QPen pen(boost->mode == "restore" ? QColor(0, 140, 0) : boost->mode == "pro-boost" ? QColor(150, 0, 200) : QColor(200, 0, 0));
         pen.setStyle(Qt::DashLine);
         pen.setWidth(2);
         mark->setPen(pen);
         const qreal at = static_cast<qreal>(When(r).toMSecsSinceEpoch());
         mark->append(at, 0);
-        mark->append(at, top);
+        mark->append(at, valueAxis->max());
         chart->addSeries(mark);
         mark->attachAxis(timeAxis);
         mark->attachAxis(valueAxis);

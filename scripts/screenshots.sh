@@ -120,7 +120,9 @@ shot web-test.png "$web" "$box"
 dismiss  # the time
 dismiss  # "Now you can apply the Brisko Boost ..."
 
-# The boost, unlocked by the web test; its restart prompt.
+# The boost, unlocked by the web test; its restart prompt. The main window comes
+# forward on its own once the last box has gone: wait for it, not against it.
+sleep 1
 xdotool windowactivate --sync "$main"
 click "$main" 315 258
 restart=$(window Restart)

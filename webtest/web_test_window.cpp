@@ -128,7 +128,10 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     statusLayout->addWidget(m_progressBar1);
     m_picani = new QLabel("Web Browser Ready", frame5);
     m_picani->setObjectName("picani");
-    m_picani->setWordWrap(true);
+    // Its line is kept while hidden, so showing a comparison moves nothing else.
+    QSizePolicy policy = m_picani->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_picani->setSizePolicy(policy);
     m_picani->hide();
     statusLayout->addWidget(m_picani);
     layout->addWidget(frame5);
