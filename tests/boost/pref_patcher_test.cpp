@@ -9,12 +9,61 @@
 #include "platform/error.h"
 #include "platform/posix/file_system_posix.h"
 #include "tests/boost/profile_fixture.h"
-#include "tests/support/fake_boost_ui.h"
-#include "tests/support/fake_event_pump.h"
-#include "tests/support/fake_file_system.h"
+#include "tests/support/fakes.h"
 
 namespace brisko::test {
 namespace {
+
+// Real files with chosen failures, for those a test cannot provoke with real files as root.
+class FakeFileSystem final : public FileSystem {
+public:
+    int failWriteLine = 0;   // the n-th WriteLine of any writer fails (1-based); 0 never
+    bool failCommit = false;
+    bool failReplace = false;
+    std::string failCopyTo;  // CopyFile fails after creating a destination ending so
+
+    Status GetFolder(const std::string& path, FolderListing* listing) override { return m_real.GetFolder(path, listing); }
+    std::unique_ptr<TextLineReader> OpenForReading(const std::string& path, Status* error) override {
+        return m_real.OpenForReading(path, error);
+    }
+    std::unique_ptr<TextLineWriter> CreateForWriting(const std::string& path, Status* error) override {
+        auto real = m_real.CreateForWriting(path, error);
+        return real ? std::make_unique<Writer>(std::move(real), *this) : nullptr;
+    }
+    Status CopyFile(const std::string& from, const std::string& to) override {
+        if (failCopyTo.empty() || to.size() < failCopyTo.size() || to.substr(to.size() - failCopyTo.size()) != failCopyTo)
+            return m_real.CopyFile(from, to);
+        WriteBytes(to, "# Mozilla User");
+        return Status::Fail(28, "No space left on device");
+    }
+    Status ReplaceFile(const std::string& from, const std::string& to) override {
+        return failReplace ? Status::Fail(13, "Permission denied") : m_real.ReplaceFile(from, to);
+    }
+    bool FileExists(const std::string& path) override { return m_real.FileExists(path); }
+
+private:
+    class Writer final : public TextLineWriter {
+    public:
+        Writer(std::unique_ptr<TextLineWriter> real, FakeFileSystem& owner) : m_real(std::move(real)), m_owner(owner) {}
+        Status WriteLine(const std::string& line) override {
+            if (++m_owner.m_lines == m_owner.failWriteLine) return Status::Fail(28, "No space left on device");
+            return m_real->WriteLine(line);
+        }
+        Status Commit() override { return m_owner.failCommit ? Status::Fail(5, "Input/output error") : m_real->Commit(); }
+
+    private:
+        std::unique_ptr<TextLineWriter> m_real;
+        FakeFileSystem& m_owner;
+    };
+    FileSystemPosix m_real;
+    int m_lines = 0;
+};
+
+std::vector<std::string> Entries(const TextList& list) {
+    std::vector<std::string> entries;
+    for (std::size_t i = 0; i < list.Count(); ++i) entries.push_back(list.At(i));
+    return entries;
+}
 
 // A user's profiles, the stock files beside the program, and a patcher over real files
 // that can be told to fail.
@@ -25,11 +74,10 @@ struct PatcherTest : ::testing::Test {
     }
 
     ProfileFixture f;
-    FileSystemPosix real;
-    FakeFileSystem files{real};
+    FakeFileSystem files;
     std::unique_ptr<PathMapper> paths = MakePathMapper(f.root, f.programFolder);
     FakeEventPump pump;
-    FakeTextList list1;
+    MemoryTextList list1;
     PrefPatcher patcher{*paths, pump, list1, files};
 };
 
@@ -76,7 +124,7 @@ TEST_F(PatcherTest, ListFolderTreeWalksDepthFirstFilesBeforeFoldersWithoutRegard
     fs::create_directories(top / "Z");
     fs::create_directory_symlink(top, top / "m/loop");  // listed as a file, never followed
     patcher.ListFolderTree("C:\\walk");
-    EXPECT_EQ(list1.entries, (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
+    EXPECT_EQ(Entries(list1), (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
                                                        "\t\tloop", "\t\tx.txt", "\tC:\\walk\\m\\inner",
                                                        "\t\tdeep.txt", "\tC:\\walk\\Z"}));
 }
@@ -88,12 +136,12 @@ TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
     auto mapper = MakePathMapper(p.root, p.programFolder);
     FileSystemPosix files;
     FakeEventPump pump;
-    FakeTextList list;
+    MemoryTextList list;
     PrefPatcher patcher(*mapper, pump, list, files);
     list.Append("left over from an earlier walk");
     EXPECT_EQ(patcher.FindControlProfile(p.homePath), "abc.default");
     const std::string root = "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl";
-    EXPECT_EQ(list.entries, (std::vector<std::string>{root, root + "\\AbC.Default.slt", "\t\tprefs.js"}));
+    EXPECT_EQ(Entries(list), (std::vector<std::string>{root, root + "\\AbC.Default.slt", "\t\tprefs.js"}));
     patcher.PatchControlPrefs(p.homePath);
     patcher.PatchFirefoxPrefs(p.homePath);
     EXPECT_EQ(ReadBytes(p.controlPrefs), kUserPrefs + kNineLines);
@@ -191,12 +239,11 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
         p.CreateAll(kUserPrefs, kUserPrefs);
         WriteBytes(p.programFolder / "control.js", "stock control\r\n");
         WriteBytes(p.programFolder / "fire.js", "stock fire\r\n");
-        FileSystemPosix realFiles;
-        FakeFileSystem fsys(realFiles);
+        FakeFileSystem fsys;
         row.arrange(p, fsys);
         const auto before = Snapshot(p.root);
         auto mapper = MakePathMapper(p.root, p.programFolder);
-        FakeTextList list;
+        MemoryTextList list;
         FakeEventPump yields;
         PrefPatcher subject(*mapper, yields, list, fsys);
 

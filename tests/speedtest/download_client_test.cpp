@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_message_box.h"
-#include "tests/support/fake_tcp_socket.h"
+#include "tests/support/fakes.h"
 
 namespace brisko {
 namespace {
