@@ -99,7 +99,7 @@ TEST(DataSpeedTest, TicksShowTheProgressTexts) {
     }
 }
 
-TEST(DataSpeedTest, FinishShowsTheFiguresOfTheWholeFile) {
+TEST(DataSpeedTest, FinishShowsTheWholeFilesFiguresAndANewTestClearsThem) {
     DataSpeedTestRig t;
     t.clock.SetMidnightSeconds(86398);  // runs across midnight: durations must not care
     t.Begin(Header(4194304));
@@ -133,7 +133,7 @@ TEST(DataSpeedTest, FinishShowsTheFiguresOfTheWholeFile) {
     EXPECT_TRUE(t.view.timer);
 }
 
-TEST(DataSpeedTest, OtherEndsOfATest) {
+TEST(DataSpeedTest, TotalTimeIsCutToTenthsAndTheExtremesTakeInTheAverage) {
     {
         DataSpeedTestRig t;  // total time is cut to tenths
         t.Begin(Header(4194304));
@@ -187,7 +187,7 @@ TEST(DataSpeedTest, OtherEndsOfATest) {
     }
 }
 
-TEST(NumberFormatTest, GeneralForm) {
+TEST(NumberFormatTest, GeneralFormTakesTheUsersSeparatorAndExponentsForHugeValues) {
     const struct {
         double value;
         const char* separator;

@@ -120,7 +120,7 @@ TEST(FormatSingleTest, WritesUpToSevenSignificantDigits) {
     for (const auto& c : cases) EXPECT_EQ(FormatSingle(c.value, c.point), c.expected) << c.expected;
 }
 
-TEST(MessagesTest, LoadTimeAndErrorTexts) {
+TEST(MessagesTest, TheRefreshsLoadTimeHasNoFinalPeriod) {
     EXPECT_EQ(LoadTimeMessage(2.5f, true, "."), "This page took 2.5 seconds to load.");
     EXPECT_EQ(LoadTimeMessage(0.453125f, false, "."), "This page took 0.453125 seconds to load");
     EXPECT_EQ(ConnectionErrorMessage(Status::Fail(-2147012867, "A connection with the server could not be established")),
