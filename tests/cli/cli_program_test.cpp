@@ -143,7 +143,7 @@ TEST(CliProgramTest, FailuresEndWithTheirReasonAndStatus) {
     const QString notes = QString::fromStdString(folder / "notes.txt");
     const std::tuple<QStringList, QString, int, QString> cases[] = {  // the last line of standard error
         {{"data-test"}, missing.Address(), 1, "Error! File not found."},
-        {{"data-test"}, QStringLiteral("127.0.0.1:%1").arg(UnusedPort()), 1,
+        {{"data-test"}, QStringLiteral("127.0.0.1:%1").arg(LocalWebServer::ClosedPort()), 1,
          "Error! Your Internet connection may be down. Connection refused"},
         {{"data-test", "--size", "huge"}, {}, 2, "Try 'brisko-cli data-test --help'."},
         {{"compare", notes}, {}, 1, "brisko-cli compare: " + notes + " is not a file of saved test reports: line 1 "

@@ -89,16 +89,6 @@ TEST_F(WebTestLogic, ASecondClickDuringAWaitStartsNothing) {
     EXPECT_FALSE(test.Timing());
 }
 
-TEST_F(WebTestLogic, ClosingTheWindowEndsTheWaitSilently) {
-    FakeIeEngine engine;
-    IeWebTest test(engine, nullptr, Services(), View());
-    waiter.onEveryWait = [&] { test.Close(); };  // the engine never completes
-    test.Test();
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(mainShown, 0);
-    EXPECT_EQ(waiter.waits, 1);
-}
-
 TEST_F(WebTestLogic, EngineFailureTakesTheErrorPath) {
     FakeIeEngine engine;
     IeWebTest test(engine, nullptr, Services(), View());
