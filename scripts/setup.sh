@@ -11,6 +11,7 @@ packages=(
   libqt6webenginecore6-bin libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins libqt6printsupport6 libqt6dbus6
   dbus xvfb xauth fonts-dejavu-core curl
+  clang libclang-rt-14-dev
 )
 
 missing=()
