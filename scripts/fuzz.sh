@@ -11,8 +11,9 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 targets=(reg_file command_line download_client pref_patcher report)
-# Runs per target in --smoke mode: about 20 s each on one free core.
-declare -A smoke_runs=([reg_file]=8000 [command_line]=300000 [download_client]=400000
+# Runs per target in --smoke mode: 10 to 20 s each on one free core, and never more
+# than 25 s (a fixed number of runs unless a slow machine meets that bound first).
+declare -A smoke_runs=([reg_file]=30000 [command_line]=300000 [download_client]=400000
                        [pref_patcher]=4000 [report]=60000)
 
 smoke=0
@@ -54,7 +55,7 @@ for t in "${targets[@]}"; do
     mkdir -p "$corpus"
     cp fuzz/corpus/"$t"/* "$corpus"/
     # A fixed seed: ./test explores the same inputs every time.
-    limit=(-runs="${smoke_runs[$t]}" -seed=1)
+    limit=(-runs="${smoke_runs[$t]}" -max_total_time=25 -seed=1)
   else
     corpus="$build/corpus/$t"
     mkdir -p "$corpus"
@@ -66,13 +67,16 @@ for t in "${targets[@]}"; do
   export TMPDIR="$scratch/$t-tmp"
   # The seeds first, each whole; the fuzzer then works on inputs of at most 4 KB (it
   # cuts longer seeds), so a huge seed cannot slow every run down.
-  "$build/fuzz-bin/${t}_fuzz" -timeout=60 -artifact_prefix="$artifacts/" fuzz/corpus/"$t"/* >"$log" 2>&1 &&
-    "$build/fuzz-bin/${t}_fuzz" "${limit[@]}" -max_len=4096 -timeout=30 -print_final_stats=1 \
-      -artifact_prefix="$artifacts/" "$corpus" >>"$log" 2>&1
-  rc=$?
+  broke=""
+  if ! "$build/fuzz-bin/${t}_fuzz" -timeout=60 fuzz/corpus/"$t"/* >"$log" 2>&1; then
+    broke="seed $(sed -n 's/^Running: //p' "$log" | tail -n 1)"
+  elif ! "$build/fuzz-bin/${t}_fuzz" "${limit[@]}" -max_len=4096 -timeout=30 -print_final_stats=1 \
+      -artifact_prefix="$artifacts/" "$corpus" >>"$log" 2>&1; then
+    broke="input kept: $artifacts/$(ls -t "$artifacts" | head -n 1)"
+  fi
   unset TMPDIR
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
-  if ((rc == 0)); then
+  if [ -z "$broke" ]; then
     echo "fuzz $t: ${runs:-?} runs in $((SECONDS - start)) s, nothing found"
   else
     failed+=("$t")
@@ -81,7 +85,7 @@ for t in "${targets[@]}"; do
     awk '/Property broken|^==[0-9]+==ERROR|runtime error:/ {on = 1}
          on && n < 10 && !/^INFO:|^#[0-9]+ |NEW_FUNC/ {print "  " $0; n++}
          /^SUMMARY:/ {print "  " $0}' "$log" | cut -c1-200
-    ls -t "$artifacts" | head -n 1 | sed "s|^|  input kept: $artifacts/|"
+    echo "  $broke"
   fi
 done
 
