@@ -2,11 +2,12 @@
 # Builds the libFuzzer targets of fuzz/ with clang and runs them.
 #   scripts/fuzz.sh [TARGET|all] [SECONDS]   each target SECONDS long (default 300); what
 #                                            they find grows build-fuzz/corpus/TARGET
-#   scripts/fuzz.sh --smoke                  the short fixed runs ./test makes, on a
+#   scripts/fuzz.sh --smoke [TARGET]         the short fixed runs ./test makes, on a
 #                                            temporary copy of the seeds
 # Targets: reg_file command_line download_client pref_patcher report.
 # An input that breaks a target is kept in build-fuzz/artifacts/TARGET/; run the target
-# on it to see why: build-fuzz/fuzz-bin/TARGET_fuzz FILE
+# on it to see why: build-fuzz/fuzz-bin/TARGET_fuzz FILE. Exits with 77 when there is no
+# clang++ to build the targets with.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,7 +33,7 @@ fi
 clang="$(command -v clang++ || true)"
 if [ -z "$clang" ]; then
   echo "Fuzzing skipped: clang++ is not installed (scripts/setup.sh installs it)."
-  exit 0
+  exit 77
 fi
 
 build=build-fuzz
