@@ -1,6 +1,8 @@
 // Start-up: the platform factory builds the back ends; here the windows get theirs.
 #include <QApplication>
+#include <QIcon>
 
+#include "app/artwork.h"
 #include "app/boost_ui_qt.h"
 #include "app/main_window.h"
 #include "app/secondary_windows.h"
@@ -20,6 +22,10 @@ int main(int argc, char** argv) {
     brisko::PrepareDesktopProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brisko");
+    // The menu entry's name, so a desktop matches our windows to it and its icon.
+    QGuiApplication::setDesktopFileName("example.brisko.Brisko");
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        "example.brisko.Brisko", QIcon(brisko::DrawSpeedometer(QSize(64, 64), Qt::transparent))));
     const brisko::DesktopServices desktop = brisko::CreateDesktopServices();
 
     brisko::WindowInstances windows;
@@ -38,6 +44,7 @@ int main(int argc, char** argv) {
                                                   .messages = &messages,
                                                   .processes = system.processes.get(),
                                                   .paths = system.paths.get(),
+                                                  .helperFolder = system.folders.helpers,
                                                   .shutdown = &shutdown};
     const brisko::WebTestWindowServices webServices{.windows = &windows,
                                                     .messages = &messages,

@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/printer.h"
+#include "platform/program_folders.h"
 #include "platform/process_start.h"
 #include "platform/registry_read.h"
 #include "platform/save_dialog.h"
@@ -30,7 +31,7 @@ namespace brisko {
 // What needs no Qt: brisko-cli's boost and registry commands and a Windows
 // brisko-cli.exe live on these alone.
 struct SystemServices {
-    std::string programFolder;  // the folder of the running program and its data
+    ProgramFolders folders;  // where the data, the helper programs and the programs are
     std::unique_ptr<Clock> clock;
     std::unique_ptr<PathMapper> paths;
     std::unique_ptr<ProcessStarter> processes;

@@ -12,10 +12,12 @@ SystemServices CreateSystemServices() {
     const std::string systemRoot = AnchorSystemRoot();
     ProvisionSystemRoot(systemRoot);
     SystemServices services;
-    services.programFolder = RunningProgramFolder();
+    // Import files and stock preferences come from the data folder; regedit and the
+    // reopener are found first among the helpers, as Windows looks beside the program.
+    services.folders = FindProgramFolders(RunningProgramFolder());
     services.clock = std::make_unique<SystemClock>();
-    auto paths = std::make_unique<PathMapperPosix>(systemRoot, services.programFolder);
-    services.processes = std::make_unique<ProcessStarterPosix>(services.programFolder, paths.get());
+    auto paths = std::make_unique<PathMapperPosix>(systemRoot, services.folders.data);
+    services.processes = std::make_unique<ProcessStarterPosix>(services.folders.helpers, paths.get());
     services.paths = std::move(paths);
     services.registry = std::make_unique<RegistryReaderPosix>(systemRoot);
     services.files = std::make_unique<FileSystemPosix>();

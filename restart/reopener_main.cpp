@@ -7,6 +7,7 @@
 
 #include "platform/handoff.h"
 #include "platform/paths.h"
+#include "platform/program_folders.h"
 
 namespace {
 
@@ -18,7 +19,9 @@ constexpr auto kWaitLimit = std::chrono::seconds(30);
 
 int main() {
     brisko::WaitForStarterToEnd(kWaitLimit);
-    const std::string program = brisko::RunningProgramFolder() + "/brisko" BRISKO_EXE_SUFFIX;
+    // Installed, the reopener lives among the helpers and brisko among the programs.
+    const std::string program =
+        brisko::FindProgramFolders(brisko::RunningProgramFolder()).programs + "/brisko" BRISKO_EXE_SUFFIX;
     const brisko::Status started = brisko::StartDetached(program);
     if (!started.ok()) {
         std::fprintf(stderr, "reopener: can't start %s: %s\n", program.c_str(), started.text.c_str());

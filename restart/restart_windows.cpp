@@ -125,7 +125,7 @@ void restart::ShowImprovements() {
     // This prompt is among the windows closed, so work from copies only.
     const RestartServices context = m_services;
     context.windows->UnloadInOrder(ShowImprovementsCloseOrder());
-    const std::string command = ReopenerCommand(*context.paths);
+    const std::string command = ReopenerCommand(*context.paths, context.helperFolder);
     RunOrEnd(*context.messages, [&] {
         const Status started = context.processes->Start(command, WindowState::MinimizedActive);
         if (!started.ok())

@@ -16,6 +16,7 @@ struct RestartServices {
     MessageBoxService* messages = nullptr;
     ProcessStarter* processes = nullptr;  // starts the reopener
     PathMapper* paths = nullptr;          // finds it beside the program
+    std::string helperFolder;             // where it is installed, if not there
     reboot* shutdown = nullptr;           // the shutdown service (restart/reboot.h)
 };
 

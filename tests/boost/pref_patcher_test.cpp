@@ -9,55 +9,11 @@
 #include "platform/error.h"
 #include "platform/posix/file_system_posix.h"
 #include "tests/boost/profile_fixture.h"
+#include "tests/support/fake_file_system.h"
 #include "tests/support/fakes.h"
 
 namespace brisko::test {
 namespace {
-
-// Real files with chosen failures, for those a test cannot provoke with real files as root.
-class FakeFileSystem final : public FileSystem {
-public:
-    int failWriteLine = 0;   // the n-th WriteLine of any writer fails (1-based); 0 never
-    bool failCommit = false;
-    bool failReplace = false;
-    std::string failCopyTo;  // CopyFile fails after creating a destination ending so
-
-    Status GetFolder(const std::string& path, FolderListing* listing) override { return m_real.GetFolder(path, listing); }
-    std::unique_ptr<TextLineReader> OpenForReading(const std::string& path, Status* error) override {
-        return m_real.OpenForReading(path, error);
-    }
-    std::unique_ptr<TextLineWriter> CreateForWriting(const std::string& path, Status* error) override {
-        auto real = m_real.CreateForWriting(path, error);
-        return real ? std::make_unique<Writer>(std::move(real), *this) : nullptr;
-    }
-    Status CopyFile(const std::string& from, const std::string& to) override {
-        if (failCopyTo.empty() || to.size() < failCopyTo.size() || to.substr(to.size() - failCopyTo.size()) != failCopyTo)
-            return m_real.CopyFile(from, to);
-        WriteBytes(to, "# Mozilla User");
-        return Status::Fail(28, "No space left on device");
-    }
-    Status ReplaceFile(const std::string& from, const std::string& to) override {
-        return failReplace ? Status::Fail(13, "Permission denied") : m_real.ReplaceFile(from, to);
-    }
-    bool FileExists(const std::string& path) override { return m_real.FileExists(path); }
-
-private:
-    class Writer final : public TextLineWriter {
-    public:
-        Writer(std::unique_ptr<TextLineWriter> real, FakeFileSystem& owner) : m_real(std::move(real)), m_owner(owner) {}
-        Status WriteLine(const std::string& line) override {
-            if (++m_owner.m_lines == m_owner.failWriteLine) return Status::Fail(28, "No space left on device");
-            return m_real->WriteLine(line);
-        }
-        Status Commit() override { return m_owner.failCommit ? Status::Fail(5, "Input/output error") : m_real->Commit(); }
-
-    private:
-        std::unique_ptr<TextLineWriter> m_real;
-        FakeFileSystem& m_owner;
-    };
-    FileSystemPosix m_real;
-    int m_lines = 0;
-};
 
 std::vector<std::string> Entries(const TextList& list) {
     std::vector<std::string> entries;
@@ -74,7 +30,8 @@ struct PatcherTest : ::testing::Test {
     }
 
     ProfileFixture f;
-    FakeFileSystem files;
+    FileSystemPosix real;
+    FakeFileSystem files{real};
     std::unique_ptr<PathMapper> paths = MakePathMapper(f.root, f.programFolder);
     FakeEventPump pump;
     MemoryTextList list1;
@@ -193,6 +150,7 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
     using P = ProfileFixture;
     using F = FakeFileSystem;
     using Arrange = std::function<void(P&, F&)>;
+    static const std::string kIniItself = std::string("../profiles.ini") + '\0';
     const Arrange none = [](P&, F&) {};
     const struct {
         const char* name;
@@ -219,6 +177,11 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
                                        "IsRelative=0\r\nPath=C:\\Users\\ann\\ff\r\n");
          },
          PatchFirefox, {}},
+        // The system stops reading a path at a zero byte, which would name profiles.ini itself.
+        {"zero byte in the profile path", [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni(kIniItself)); },
+         PatchFirefox, {}},
+        {"zero byte in the profile path (restore)",
+         [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni(kIniItself)); }, RestoreFirefox, {}},
         {"prefs.js missing", [](P& p, F&) { fs::remove(p.controlPrefs); }, PatchControl, {}},
         {"prefs.js is a folder", [](P& p, F&) { fs::remove(p.firefoxPrefs); fs::create_directory(p.firefoxPrefs); },
          PatchFirefox, {}},
@@ -239,7 +202,8 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
         p.CreateAll(kUserPrefs, kUserPrefs);
         WriteBytes(p.programFolder / "control.js", "stock control\r\n");
         WriteBytes(p.programFolder / "fire.js", "stock fire\r\n");
-        FakeFileSystem fsys;
+        FileSystemPosix realFiles;
+        FakeFileSystem fsys(realFiles);
         row.arrange(p, fsys);
         const auto before = Snapshot(p.root);
         auto mapper = MakePathMapper(p.root, p.programFolder);
