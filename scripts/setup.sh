@@ -12,6 +12,7 @@ packages=(
   qt6-qpa-plugins libqt6printsupport6 libqt6dbus6
   dbus xvfb xauth fonts-dejavu-core curl
   desktop-file-utils appstream librsvg2-bin
+  clang libclang-rt-14-dev
   nlohmann-json3-dev libcli11-dev qt6-charts-dev
 )
 

@@ -9,10 +9,7 @@
 
 #include "history/history_export.h"
 #include "history/history_window.h"
-#include "tests/support/fake_history.h"
-#include "tests/support/fake_locale.h"
-#include "tests/support/fake_message_box.h"
-#include "tests/support/fake_save_dialog.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
 namespace brisko::test {
