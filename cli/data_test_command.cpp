@@ -1,9 +1,9 @@
 #include "cli/data_test_command.h"
 
+#include <nlohmann/json.hpp>
 #include <utility>
 
 #include "cli/cli_arguments.h"
-#include "cli/json_writer.h"
 #include "speedtest/download_client.h"
 #include "speedtest/number_format.h"
 
@@ -102,18 +102,12 @@ std::string ResultsText(const CliDataTest& test) {
 
 std::string ResultsJson(const CliDataTest& test) {
     const DataTestResults& r = test.Test().Results();
-    JsonWriter json;
-    json.BeginObject()
-        .Key("url").String(test.TestUrl())
-        .Key("bytes").Int(r.totalBytes)
-        .Key("seconds").Number(r.seconds)
-        .Key("average_kb_s").Int(r.averageSpeed)
-        .Key("max_kb_s").Int(r.maximumSpeed)
-        .Key("min_kb_s").Int(r.minimumSpeed)
-        .Key("speeds_kb_s").BeginArray();
-    for (std::int64_t speed : test.TickSpeeds()) json.Int(speed);
-    json.EndArray().EndObject();
-    return json.Text() + "\n";
+    const nlohmann::ordered_json json = {{"url", test.TestUrl()},          {"bytes", r.totalBytes},
+                                         {"seconds", r.seconds},           {"average_kb_s", r.averageSpeed},
+                                         {"max_kb_s", r.maximumSpeed},     {"min_kb_s", r.minimumSpeed},
+                                         {"speeds_kb_s", test.TickSpeeds()}};
+    // The address comes from the environment: bytes that are not UTF-8 must not end the output.
+    return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 ReportFields ResultsReportFields(const CliDataTest& test) {

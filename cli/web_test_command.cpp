@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 
 #include "cli/cli_arguments.h"
-#include "cli/json_writer.h"
 #include "webtest/web_test_rules.h"
 #include "webtest/web_test_texts.h"
 
@@ -64,15 +64,12 @@ int RunWebTests(const WebTestBase& test, const std::function<void()>& press, con
     }
     const LoadSpread spread = Summarize(seconds);
     if (request.json) {
-        JsonWriter json;
-        json.BeginObject().Key("address").String(request.address).Key("engine").String(request.engine);
-        json.Key("seconds").BeginArray();
-        for (double s : seconds) json.Number(s);
-        json.EndArray()
-            .Key("median").Number(Shown(static_cast<float>(spread.median)))
-            .Key("spread").Number(Shown(static_cast<float>(spread.Spread())))
-            .EndObject();
-        out << json.Text() << '\n';
+        const nlohmann::ordered_json json = {{"address", request.address},
+                                             {"engine", request.engine},
+                                             {"seconds", seconds},
+                                             {"median", Shown(static_cast<float>(spread.median))},
+                                             {"spread", Shown(static_cast<float>(spread.Spread()))}};
+        out << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
     } else if (request.runs > 1) {
         out << "Median: " << Seconds(spread.median, request.decimalPoint) << '\n'
             << "Spread: " << Seconds(spread.Spread(), request.decimalPoint) << " (from "

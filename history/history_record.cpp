@@ -10,6 +10,7 @@ namespace brisko {
 namespace {
 
 using nlohmann::json;
+using nlohmann::ordered_json;
 
 template <typename T>
 T Get(const json& object, const char* key, T fallback = {}) {
@@ -39,9 +40,9 @@ std::string HistoryRecord::Kind() const {
 }
 
 std::string ToJsonLine(const HistoryRecord& record) {
-    json j = {{"time", UtcText(record.time)}, {"from", record.from}};
+    // Written in a fixed order, time first, so the file reads well too.
+    ordered_json j = {{"time", UtcText(record.time)}, {"kind", record.Kind()}, {"from", record.from}};
     if (const DataTestRecord* d = record.Data()) {
-        j["kind"] = "data-test";
         j["url"] = d->url;
         j["bytes"] = d->bytes;
         j["seconds"] = d->seconds;
@@ -50,19 +51,17 @@ std::string ToJsonLine(const HistoryRecord& record) {
         j["min_kb_s"] = d->minimumSpeed;
         j["speeds_kb_s"] = d->tickSpeeds;
     } else if (const WebTestRecord* w = record.Web()) {
-        j["kind"] = "web-test";
         j["engine"] = w->engine;
         j["address"] = w->address;
         j["seconds"] = w->seconds;
     } else if (const BoostRecord* b = record.Boost()) {
-        j["kind"] = b->mode;
         j["imported"] = b->imported;
         j["not_imported"] = b->notImported;
         j["patched"] = b->patched;
         j["failure"] = b->failure;
     }
     // A typed address may hold any bytes; the line must stay valid JSON.
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+    return j.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
 }
 
 std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
