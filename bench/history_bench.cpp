@@ -23,12 +23,16 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         HistoryRecord record{1700000000 + i * 60, "brisko", {}};
         if (i % 50 == 25)
-            record.what = BoostRecord{"boost", {"web.reg", "tcp.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg"},
-                                      {}, {"PatchControlPrefs", "PatchFirefoxPrefs"}, {}};
+            record.what = BoostRecord{"boost",
+                                      {"web.reg", "tcp.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg"},
+                                      {},
+                                      {"PatchControlPrefs", "PatchFirefoxPrefs"},
+                                      {}};
         else if (i % 2)
-            record.what = WebTestRecord{"ie", "http://www.example.com/page" + std::to_string(i % 7) + ".html", 0.453125};
+            record.what =
+                WebTestRecord{"ie", "http://www.example.com/page" + std::to_string(i % 7) + ".html", 0.453125};
         else
-            record.what = DataTestRecord{"files.example/4MB.bin", 4194304, 3.5, 1170, 1300, 900,
+            record.what = DataTestRecord{"files.example/4MB.bin",           4194304, 3.5, 1170, 1300, 900,
                                          std::vector<std::int64_t>(8, 1200)};
         text += ToJsonLine(record) + "\n";
     }

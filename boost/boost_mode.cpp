@@ -150,7 +150,7 @@ BoostRecord MakeBoostRecord(BoostMode mode, const BoostOutcome& outcome) {
     record.mode = mode == BoostMode::Normal ? "boost" : mode == BoostMode::Pro ? "pro-boost" : "restore";
     const std::string prefix = "regedit /s ";
     for (const std::string& command : outcome.importsStarted)
-        record.imported.push_back(command.compare(0, prefix.size(), prefix) == 0 ? command.substr(prefix.size()) : command);
+        record.imported.push_back(command.rfind(prefix, 0) == 0 ? command.substr(prefix.size()) : command);
     record.notImported = outcome.importsNotStarted;
     for (const BoostOutcome::Step& step : outcome.steps)
         if (step.done) record.patched.push_back(step.name);

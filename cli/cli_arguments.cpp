@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <CLI/CLI.hpp>
+#include <iterator>
 #include <map>
 
 #include "history/history_record.h"
@@ -147,149 +149,151 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Reads one subcommand's options and operands.
+// One subcommand's options and operands. CLI11 reads the line (inline and separate
+// values, "--", repeats, unknown options); what is wrong is told in our own words.
 class CommandParser {
 public:
-    CommandParser(Command command, const std::vector<std::string>& args, std::size_t first)
-        : m_command(command), m_args(args), m_next(first) {
+    CommandParser(Command command, const std::vector<std::string>& args) : m_command(command), m_args(args) {
         m_result.request.command = command;
+        m_app.set_help_flag();  // help is found before CLI11 is asked, and worded as ours
+        m_app.allow_extras();   // unknown options come back to be named in the message
+        m_app.add_option("operands", m_operands);
     }
 
     ParseResult Run();
 
 private:
+    // An option with one value; given several times is left for Value to judge.
+    void AddValue(const char* name) {
+        m_values[name] = m_app.add_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    }
+    void AddFlag(const char* name) { m_flags[name] = m_app.add_flag(name); }
     bool Fail(const std::string& problem) {
         if (m_result.error.empty())
             m_result.error = std::string(kProgramName) + " " + CommandName(m_command) + ": " + problem +
                              "\nTry '" + kProgramName + " " + CommandName(m_command) + " --help'.";
         return false;
     }
-    bool Option(const std::string& name, const std::optional<std::string>& inlineValue);
-    bool Value(const std::string& name, const std::optional<std::string>& inlineValue, std::string* value);
-    bool Operands();
-    bool Once(const std::string& name) {
-        if (m_seen.count(name)) return Fail(name + " is given more than once");
-        m_seen[name] = true;
-        return true;
+    // Whether the flag was given (once); false after a failure too.
+    bool Flag(const char* name) {
+        const std::size_t count = m_flags.at(name)->count();
+        if (count > 1) return Fail(std::string(name) + " is given more than once");
+        return count == 1;
     }
+    // The option's value, if it was given (once, with a value).
+    std::optional<std::string> Value(const char* name) {
+        const CLI::Option* option = m_values.at(name);
+        if (option->count() == 0) return std::nullopt;
+        if (option->count() > 1) return Fail(std::string(name) + " is given more than once"), std::nullopt;
+        return option->results().front();
+    }
+    bool Options();
+    bool Operands();
 
     Command m_command;
     const std::vector<std::string>& m_args;
-    std::size_t m_next;
+    CLI::App m_app;
+    std::map<std::string, CLI::Option*> m_values, m_flags;
     std::vector<std::string> m_operands;
-    std::map<std::string, bool> m_seen;
     ParseResult m_result;
 };
 
 ParseResult CommandParser::Run() {
     // Help wins over anything else on the line, as a user asking for it expects.
-    for (std::size_t i = m_next; i < m_args.size() && m_args[i] != "--"; ++i)
+    for (std::size_t i = 1; i < m_args.size() && m_args[i] != "--"; ++i)
         if (m_args[i] == "--help" || m_args[i] == "-h") {
             m_result.request.help = true;
             return m_result;
         }
-
-    bool optionsEnded = false;
-    for (; m_next < m_args.size(); ++m_next) {
-        const std::string& arg = m_args[m_next];
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            const std::size_t equals = arg.find('=');
-            const std::string name = arg.substr(0, equals);
-            const std::optional<std::string> inlineValue =
-                equals == std::string::npos ? std::nullopt : std::optional<std::string>(arg.substr(equals + 1));
-            if (!Option(name, inlineValue)) return m_result;
-        } else {
-            m_operands.push_back(arg);
-        }
+    switch (m_command) {
+        case Command::DataTest: AddValue("--size"); AddValue("--report"); AddFlag("--json"); break;
+        case Command::WebTest: AddValue("--engine"); AddValue("--runs"); AddFlag("--json"); break;
+        case Command::Boost: AddFlag("--dial-up"); break;
+        case Command::History: AddFlag("--json"); AddFlag("--csv"); AddValue("--since"); break;
+        default: break;
     }
-    Operands();
+    // CLI11 reads "--report=" as no value at all and "--json=x" as a flag set to x: the
+    // first is an empty value here, the second no flag.
+    std::vector<std::string> line;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < m_args.size(); ++i) {
+        const std::string& arg = m_args[i];
+        optionsEnded = optionsEnded || arg == "--";
+        const std::string name = arg.substr(0, arg.find('='));
+        if (!optionsEnded && name.size() < arg.size() && m_flags.count(name))
+            return Fail(name + " takes no value"), m_result;
+        line.push_back(!optionsEnded && name.size() + 1 == arg.size() && m_values.count(name) ? name : arg);
+        if (line.back() != arg) line.push_back("");
+    }
+    std::vector<std::string> reversed(line.rbegin(), line.rend());  // CLI11 reads from the back
+    try {
+        m_app.parse(reversed);
+    } catch (const CLI::ArgumentMismatch& e) {
+        // A value missing after its option: "--size: 1 required  missing".
+        for (const auto& [name, option] : m_values)
+            if (std::string(e.what()).rfind(name + ":", 0) == 0) return Fail(name + " needs a value"), m_result;
+        return Fail(e.what()), m_result;
+    } catch (const CLI::ParseError& e) {
+        return Fail(e.what()), m_result;
+    }
+    for (const std::string& extra : m_app.remaining())
+        if (extra != "--" && extra.size() > 1 && extra[0] == '-')
+            return Fail("unknown option \"" + extra.substr(0, extra.find('=')) + "\""), m_result;
+    if (Options()) Operands();
     return m_result;
 }
 
-bool CommandParser::Value(const std::string& name, const std::optional<std::string>& inlineValue,
-                          std::string* value) {
-    if (inlineValue) {
-        *value = *inlineValue;
-    } else if (m_next + 1 < m_args.size()) {
-        *value = m_args[++m_next];
-    } else {
-        return Fail(name + " needs a value");
-    }
-    return true;
-}
-
-bool CommandParser::Option(const std::string& name, const std::optional<std::string>& inlineValue) {
+bool CommandParser::Options() {
     Request& r = m_result.request;
-    auto flag = [&](bool* target) {
-        if (inlineValue) return Fail(name + " takes no value");
-        if (!Once(name)) return false;
-        *target = true;
-        return true;
-    };
-    std::string value;
+    std::optional<std::string> value;
     switch (m_command) {
         case Command::DataTest:
-            if (name == "--json") return flag(&r.json);
-            if (name == "--size") {
-                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
+            if ((value = Value("--size"))) {
                 const char* sizes[] = {"quick", "medium", "long"};
-                for (std::size_t i = 0; i < 3; ++i)
-                    if (value == sizes[i]) {
-                        r.testFile = i;
-                        return true;
-                    }
-                return Fail("unknown size \"" + value + "\"; use quick, medium or long");
+                const auto* found = std::find(std::begin(sizes), std::end(sizes), *value);
+                if (found == std::end(sizes)) return Fail("unknown size \"" + *value + "\"; use quick, medium or long");
+                r.testFile = static_cast<std::size_t>(found - std::begin(sizes));
             }
-            if (name == "--report") {
-                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
-                if (value.empty()) return Fail("--report needs a file name");
-                r.reportFile = value;
-                return true;
+            if ((value = Value("--report"))) {
+                if (value->empty()) return Fail("--report needs a file name");
+                r.reportFile = *value;
             }
+            r.json = Flag("--json");
             break;
         case Command::WebTest:
-            if (name == "--json") return flag(&r.json);
-            if (name == "--engine") {
-                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
-                if (value == "ie")
-                    r.engine = EngineChoice::Ie;
-                else if (value == "mozilla")
-                    r.engine = EngineChoice::Mozilla;
-                else
-                    return Fail("unknown engine \"" + value + "\"; use ie or mozilla");
-                return true;
+            if ((value = Value("--engine"))) {
+                if (*value != "ie" && *value != "mozilla")
+                    return Fail("unknown engine \"" + *value + "\"; use ie or mozilla");
+                r.engine = *value == "ie" ? EngineChoice::Ie : EngineChoice::Mozilla;
             }
-            if (name == "--runs") {
-                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
-                const bool digits = !value.empty() && value.size() <= 3 &&
-                                    std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-                const int runs = digits ? std::stoi(value) : 0;
+            if ((value = Value("--runs"))) {
+                const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+                const bool digits = !value->empty() && value->size() <= 3 && std::all_of(value->begin(), value->end(), isDigit);
+                const int runs = digits ? std::stoi(*value) : 0;
                 if (runs < 1 || runs > kMaxRuns)
                     return Fail("--runs must be a whole number from 1 to " + std::to_string(kMaxRuns) + ", not \"" +
-                                value + "\"");
+                                *value + "\"");
                 r.runs = runs;
-                return true;
             }
+            r.json = Flag("--json");
             break;
         case Command::Boost:
-            if (name == "--dial-up") return flag(&r.dialUp);
+            r.dialUp = Flag("--dial-up");
             break;
         case Command::History:
-            if (name == "--json") return (r.csv ? Fail("--json and --csv cannot go together") : flag(&r.json));
-            if (name == "--csv") return (r.json ? Fail("--json and --csv cannot go together") : flag(&r.csv));
-            if (name == "--since") {
-                if (!Once(name) || !Value(name, inlineValue, &value)) return false;
-                r.since = ParseLocalDate(value);
-                if (!r.since) return Fail("--since needs a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM, not \"" + value + "\"");
-                return true;
+            r.json = Flag("--json");
+            r.csv = Flag("--csv");
+            if (r.json && r.csv) return Fail("--json and --csv cannot go together");
+            if ((value = Value("--since"))) {
+                r.since = ParseLocalDate(*value);
+                if (!r.since)
+                    return Fail("--since needs a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM, not \"" + *value + "\"");
             }
             break;
         default:
             break;
     }
-    return Fail("unknown option \"" + name + "\"");
+    return m_result.ok();
 }
 
 bool CommandParser::Operands() {
@@ -364,7 +368,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         result.error = std::string(kProgramName) + ": unknown command \"" + first + "\"." + hint;
         return result;
     }
-    return CommandParser(row->command, args, 1).Run();
+    return CommandParser(row->command, args).Run();
 }
 
 std::string CommandName(Command command) {

@@ -22,8 +22,12 @@ int RunHistory(const HistoryService& history, HistoryFormat format, std::optiona
     const bool anyAtAll = !read.records.empty();
     if (since) read.records = RecordsSince(read.records, *since);
     switch (format) {
-        case HistoryFormat::Json: out << HistoryJson(read.records); break;
-        case HistoryFormat::Csv: out << HistoryCsv(read.records); break;
+        case HistoryFormat::Json:
+            out << HistoryJson(read.records);
+            break;
+        case HistoryFormat::Csv:
+            out << HistoryCsv(read.records);
+            break;
         case HistoryFormat::Table:
             if (!anyAtAll) {
                 out << kEmptyHistoryHint;
@@ -42,8 +46,8 @@ int RunHistory(const HistoryService& history, HistoryFormat format, std::optiona
 
 void WarnIfNotRecorded(const HistoryService& history, const std::string& command, std::ostream& err) {
     if (!history.LastAppend().ok())
-        err << kProgramName << " " << command << ": the result was not added to the history: "
-            << history.LastAppend().text << '\n';
+        err << kProgramName << " " << command
+            << ": the result was not added to the history: " << history.LastAppend().text << '\n';
 }
 
 }  // namespace brisko::cli

@@ -209,7 +209,9 @@ std::vector<SavedReport> ReportsFromHistory(const std::vector<HistoryRecord>& re
     std::string after;
     for (const HistoryRecord& record : records) {
         if (const BoostRecord* boost = record.Boost()) {
-            after = boost->mode == "restore" ? "after restore" : boost->mode == "pro-boost" ? "after Pro Boost" : "after boost";
+            after = boost->mode == "restore"     ? "after restore"
+                    : boost->mode == "pro-boost" ? "after Pro Boost"
+                                                 : "after boost";
             continue;
         }
         const DataTestRecord* d = record.Data();

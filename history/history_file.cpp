@@ -29,8 +29,8 @@ HistoryFile::HistoryFile(std::string folder, std::string from)
     : m_folder(std::move(folder)), m_path(m_folder + "/" + kHistoryFileName), m_from(std::move(from)) {}
 
 Status HistoryFile::Append(HistoryRecord record) {
-    record.time = std::chrono::duration_cast<std::chrono::seconds>(
-                      std::chrono::system_clock::now().time_since_epoch()).count();
+    record.time =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     record.from = m_from;
     std::error_code ec;
     std::filesystem::create_directories(m_folder, ec);

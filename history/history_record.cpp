@@ -119,8 +119,8 @@ std::optional<std::int64_t> ParseUtcText(const std::string& text) {
     int year = 0, hour = 0, minute = 0, second = 0;
     unsigned month = 0, day = 0;
     int used = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2u-%2uT%2d:%2d:%2dZ%n", &year, &month, &day, &hour, &minute, &second,
-                    &used) != 6 ||
+    if (std::sscanf(text.c_str(), "%4d-%2u-%2uT%2d:%2d:%2dZ%n", &year, &month, &day, &hour, &minute, &second, &used) !=
+            6 ||
         used != static_cast<int>(text.size()))
         return std::nullopt;
     return FromCivil(year, month, day, hour, minute, second);

@@ -26,11 +26,11 @@ struct WebTestRecord {
 };
 
 struct BoostRecord {
-    std::string mode;                       // "boost", "pro-boost" or "restore"
-    std::vector<std::string> imported;      // import files started, in order
-    std::vector<std::string> notImported;   // import files that could not start
-    std::vector<std::string> patched;       // preference steps done
-    std::string failure;                    // what ended the command early; empty if nothing
+    std::string mode;                      // "boost", "pro-boost" or "restore"
+    std::vector<std::string> imported;     // import files started, in order
+    std::vector<std::string> notImported;  // import files that could not start
+    std::vector<std::string> patched;      // preference steps done
+    std::string failure;                   // what ended the command early; empty if nothing
 };
 
 struct HistoryRecord {

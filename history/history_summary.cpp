@@ -121,8 +121,8 @@ std::vector<std::string> SummaryParts(const std::vector<HistoryRecord>& records,
         for (std::size_t j = *boost; j-- > 0 && !last;)
             if (const WebTestRecord* web = records[j].Web(); web && web->address == first->address) last = web;
         if (!last) continue;
-        std::string part = ShownAddress(first->address) + " " + ShortNumber(last->seconds, decimalSeparator) +
-                           " -> " + ShortNumber(first->seconds, decimalSeparator) + " s";
+        std::string part = ShownAddress(first->address) + " " + ShortNumber(last->seconds, decimalSeparator) + " -> " +
+                           ShortNumber(first->seconds, decimalSeparator) + " s";
         const std::string change = PercentText(last->seconds, first->seconds, decimalSeparator);
         if (!change.empty()) part += " (" + change + ")";
         parts.push_back(part);

@@ -79,7 +79,9 @@ void DrawChart(QChart* chart, const QString& title, const QString& unit, const s
         auto* mark = new QLineSeries(chart);
         const QString name = boost->mode == "restore" ? "Restore" : boost->mode == "pro-boost" ? "Pro Boost" : "Boost";
         mark->setName(name);
-        QPen pen(boost->mode == "restore" ? QColor(0, 140, 0) : boost->mode == "pro-boost" ? QColor(150, 0, 200) : QColor(200, 0, 0));
+        QPen pen(boost->mode == "restore"     ? QColor(0, 140, 0)
+                 : boost->mode == "pro-boost" ? QColor(150, 0, 200)
+                                              : QColor(200, 0, 0));
         pen.setStyle(Qt::DashLine);
         pen.setWidth(2);
         mark->setPen(pen);
@@ -232,8 +234,7 @@ void history::ExportCsv() {
     QFile file(QString::fromStdString(*name));
     const std::string csv = HistoryCsv(m_records);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) ||
-        !file.flush()) {
+        file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) || !file.flush()) {
         m_services.messages->Show("The history could not be exported to " + *name + ": " +
                                   file.errorString().toStdString());
         return;

@@ -140,7 +140,8 @@ void DataSpeedTest::FinishTest() {
     m_finished = true;
     // Recorded before the message: it waits for the user, who may close the window.
     if (m_history)
-        m_history->Append({0, {}, DataTestRecord{m_testUrl, c.TotalBytes, tenths, average, maximum, minimum, m_tickSpeeds}});
+        m_history->Append(
+            {0, {}, DataTestRecord{m_testUrl, c.TotalBytes, tenths, average, maximum, minimum, m_tickSpeeds}});
     m_messages.Show(kDoneText);
 }
 

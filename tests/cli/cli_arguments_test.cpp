@@ -33,6 +33,8 @@ TEST(CliArgumentsTest, GoodLinesAreReadWhateverTheRootKeysCase) {
         {{"read-reg", "HkLm", "SOFTWARE\\Clients\\"},
          [](const Request& r) { return r.rootKey == kHkeyLocalMachine && r.valueName.empty(); }},
         {{"compare", "--", "--help"}, [](const Request& r) { return !r.help && r.file == "--help"; }},
+        {{"compare"}, [](const Request& r) { return r.command == Command::Compare && r.file.empty(); }},
+        {{"history", "--csv", "--since=2024-05-01T10:30"}, [](const Request& r) { return r.csv && !r.json && r.since; }},
     };
     for (const auto& [args, holds] : cases) {
         const ParseResult result = ParseArguments(args);
@@ -52,6 +54,10 @@ TEST(CliArgumentsTest, BadLinesSayWhatIsWrongAndWhereHelpIs) {
         {"data-test --size", "--size needs a value"},
         {"data-test --size quick --size long", "--size is given more than once"},
         {"data-test --json=yes", "--json takes no value"},
+        {"data-test --json=", "--json takes no value"},
+        {"data-test --report=", "--report needs a file name"},
+        {"history --json --csv", "--json and --csv cannot go together"},
+        {"history --since 05/01/2024", "--since needs a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM, not \"05/01/2024\""},
         {"data-test extra", "unexpected \"extra\""},
         {"web-test", "missing the ADDRESS"},
         {"web-test ftp://host/x", "must be an http:// or https:// address"},

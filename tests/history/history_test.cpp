@@ -12,9 +12,15 @@
 namespace brisko::test {
 namespace {
 
-HistoryRecord Data(std::int64_t average) { return {0, "brisko", DataTestRecord{"h/4MB.bin", 4 << 20, 4, average, 0, 0, {}}}; }
-HistoryRecord Web(const std::string& address, double seconds) { return {0, "brisko", WebTestRecord{"ie", address, seconds}}; }
-HistoryRecord Boost(const char* mode) { return {0, "brisko", BoostRecord{mode, {"web.reg"}, {}, {"PatchControlPrefs"}, {}}}; }
+HistoryRecord Data(std::int64_t average) {
+    return {0, "brisko", DataTestRecord{"h/4MB.bin", 4 << 20, 4, average, 0, 0, {}}};
+}
+HistoryRecord Web(const std::string& address, double seconds) {
+    return {0, "brisko", WebTestRecord{"ie", address, seconds}};
+}
+HistoryRecord Boost(const char* mode) {
+    return {0, "brisko", BoostRecord{mode, {"web.reg"}, {}, {"PatchControlPrefs"}, {}}};
+}
 
 TEST(HistoryFile, ATornLastLineIsLeftOutAndTheNextRecordStartsALineOfItsOwn) {
     TempFolder folder;
@@ -64,7 +70,8 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
     const HistoryRecord written[] = {
         {1714557600, "brisko", DataTestRecord{"h/4MB.bin", 4194304, 3.5, 1170, 1300, 900, {1200, 1300, 900}}},
         {1714557601, "brisko-cli", WebTestRecord{"mozilla", "http://h/\xE9t\xE9", 0.453125}},
-        {1714557602, "brisko", BoostRecord{"pro-boost", {"web-game.reg"}, {"tcp-game.reg"}, {"PatchControlPrefs"}, "gone"}},
+        {1714557602, "brisko",
+         BoostRecord{"pro-boost", {"web-game.reg"}, {"tcp-game.reg"}, {"PatchControlPrefs"}, "gone"}},
     };
     EXPECT_EQ(UtcText(written[0].time), "2024-05-01T10:00:00Z");
     for (const HistoryRecord& record : written) {
@@ -100,12 +107,14 @@ TEST(HistorySummary, SetsTheLastResultBeforeTheLatestBoostAgainstTheFirstAfterIt
          {Data(900), Data(1190), Web("http://www.example.com", 0.81), Boost("boost"), Data(1651), Data(1000),
           Web("http://www.example.com", 0.62), Web("http://www.example.com", 0.7), Web("other", 1)},
          "Average download 1190 -> 1651 KB/s (+38.7%); www.example.com 0.81 -> 0.62 s (-23.5%)"},
-        {"the latest boost counts", {Data(1000), Boost("boost"), Data(1500), Boost("pro-boost"), Data(3000)},
+        {"the latest boost counts",
+         {Data(1000), Boost("boost"), Data(1500), Boost("pro-boost"), Data(3000)},
          "Average download 1500 -> 3000 KB/s (+100%)"},
         {"a restore ends what the boost did",
          {Data(1000), Boost("boost"), Boost("restore"), Data(500)},
          "Nothing to compare across the latest boost yet: run the same test before and after a boost."},
-        {"no boost", {Data(1000), Boost("restore"), Data(500)},
+        {"no boost",
+         {Data(1000), Boost("restore"), Data(500)},
          "No boost yet: run a test, apply a boost, restart and run the test again to see the change."},
         {"the user's separator", {Web("a", 2.5), Boost("boost"), Web("a", 1.25)}, "a 2,5 -> 1,25 s (-50%)", ","},
     };

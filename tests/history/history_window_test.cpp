@@ -21,7 +21,8 @@ struct Rig {
     FakeMessageBox messages;
     FakeLocale locale;
     std::unique_ptr<brisko::history> Open() {
-        auto window = std::make_unique<brisko::history>(HistoryWindowServices{&history, &saveDialog, &messages, &locale});
+        auto window =
+            std::make_unique<brisko::history>(HistoryWindowServices{&history, &saveDialog, &messages, &locale});
         window->show();
         return window;
     }
@@ -69,7 +70,8 @@ TEST(HistoryWindow, ChartsTheResultsOverTimeMarksTheBoostAndExports) {
     t.saveDialog.answer = folder / "history.csv";
     window->findChild<QPushButton*>("btnExport")->click();
     EXPECT_EQ(ReadFileBytes(folder / "history.csv"), HistoryCsv(t.history.Records()));
-    EXPECT_EQ(t.messages.Texts(), std::vector<std::string>{"The history was exported to " + (folder / "history.csv") + "."});
+    EXPECT_EQ(t.messages.Texts(),
+              std::vector<std::string>{"The history was exported to " + (folder / "history.csv") + "."});
 }
 
 }  // namespace
