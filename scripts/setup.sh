@@ -11,6 +11,7 @@ packages=(
   libqt6webenginecore6-bin libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins libqt6printsupport6 libqt6dbus6
   dbus xvfb xauth fonts-dejavu-core curl
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()
