@@ -6,8 +6,8 @@ namespace brisko {
 
 namespace {
 
-// The predefined keys are 32-bit values sign-extended to a handle: HKEY_CURRENT_USER
-// is 0xFFFFFFFF80000001 in a 64-bit process, not 0x80000001.
+// The predefined keys as windows.h makes them: 32-bit values sign-extended to a
+// handle (HKEY_CURRENT_USER is 0xFFFFFFFF80000001 in a 64-bit process).
 HKEY RootHandle(std::uint32_t rootKey) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(rootKey))));
 }
