@@ -1,108 +1,88 @@
-// Start-up: the one place that builds the platform back ends and the windows.
+// Start-up: the platform factory builds the back ends; here the windows get theirs.
 #include <QApplication>
-#include <QStandardPaths>
-#include <unistd.h>
+#include <QIcon>
 
-#include "app/app_context.h"
+#include "app/artwork.h"
 #include "app/boost_ui_qt.h"
 #include "app/main_window.h"
 #include "app/secondary_windows.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
 #include "boost/boost_mode.h"
-#include "platform/clock.h"
-#include "platform/posix/file_system_posix.h"
-#include "platform/posix/paths_posix.h"
-#include "platform/posix/process_start_posix.h"
-#include "platform/posix/registry_read_posix.h"
-#include "platform/posix/system_root.h"
-#include "platform/qt/browser_engine_qt.h"
-#include "platform/qt/event_pump_qt.h"
-#include "platform/qt/event_wait_qt.h"
-#include "platform/qt/external_browser_qt.h"
-#include "platform/qt/locale_qt.h"
-#include "platform/qt/message_box_qt.h"
-#include "platform/qt/printer_qt.h"
-#include "platform/qt/save_dialog_qt.h"
-#include "platform/qt/shutdown_api_dbus.h"
-#include "platform/qt/sync_http_qt.h"
-#include "platform/qt/tcp_socket_qt.h"
+#include "platform/services.h"
 #include "restart/reboot.h"
 #include "restart/restart_windows.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 #include "speedtest/data_window.h"
-#include "webtest/launch_web_test.h"
+#include "webtest/web_test_launch.h"
 #include "webtest/web_test_window.h"
 
 int main(int argc, char** argv) {
-    brisko::PrepareBrowserEngineProcess();
+    // Fixed once, for us and for every regedit we start.
+    const brisko::SystemServices system = brisko::CreateSystemServices();
+    brisko::PrepareDesktopProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brisko");
+    // The menu entry's name, so a desktop matches our windows to it and its icon.
+    QGuiApplication::setDesktopFileName("example.brisko.Brisko");
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        "example.brisko.Brisko", QIcon(brisko::DrawSpeedometer(QSize(64, 64), Qt::transparent))));
+    const brisko::DesktopServices desktop = brisko::CreateDesktopServices();
 
-    // Fixed once, for us and for every regedit we start.
-    const std::string systemRoot = brisko::AnchorSystemRoot();
-    brisko::ProvisionSystemRoot(systemRoot);
-    const std::string programFolder = brisko::RunningProgramFolder();
-
-    brisko::SystemClock clock;
-    brisko::EventPumpQt pump;
-    brisko::MessageBoxQt messages;
-    brisko::PathMapperPosix paths(systemRoot, programFolder);
-    brisko::ProcessStarterPosix processes(programFolder, &paths);
-    brisko::RegistryReaderPosix registry(systemRoot);
-    brisko::ExternalBrowserQt externalBrowser;
-    brisko::FileSystemPosix files;
-    brisko::TcpSocketFactoryQt sockets;
-    brisko::LocaleQt locale;
-    brisko::SaveDialogQt saveDialog;
-    brisko::PrinterQt printer;
-    brisko::BrowserEnginesQt browserEngines(
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() + "/WebBrowser1");
-    brisko::SyncHttpQt syncHttp;
-    brisko::EventWaiterQt waiter;
     brisko::WindowInstances windows;
-    brisko::ShutdownApiDbus shutdownApi;
-    brisko::reboot shutdown(shutdownApi, QCoreApplication::applicationFilePath().toStdString());
+    brisko::MessageBoxService& messages = *desktop.messages;
+    brisko::reboot shutdown(*desktop.shutdownApi, QCoreApplication::applicationFilePath().toStdString());
 
-    brisko::AppContext context;
-    context.windows = &windows;
-    context.clock = &clock;
-    context.pump = &pump;
-    context.messages = &messages;
-    context.processes = &processes;
-    context.paths = &paths;
-    context.registry = &registry;
-    context.externalBrowser = &externalBrowser;
-    context.shutdown = &shutdown;
-    context.sockets = &sockets;
-    context.locale = &locale;
-    context.saveDialog = &saveDialog;
-    context.printer = &printer;
-    context.browserEngines = &browserEngines;
-    context.syncHttp = &syncHttp;
-    context.waiter = &waiter;
+    const brisko::ShellServices shell{&windows, &messages, desktop.externalBrowser.get()};
+    const brisko::DataWindowServices dataServices{.clock = system.clock.get(),
+                                                  .messages = &messages,
+                                                  .externalBrowser = desktop.externalBrowser.get(),
+                                                  .sockets = desktop.sockets.get(),
+                                                  .locale = desktop.locale.get(),
+                                                  .saveDialog = desktop.saveDialog.get(),
+                                                  .printer = desktop.printer.get()};
+    const brisko::RestartServices restartServices{.windows = &windows,
+                                                  .messages = &messages,
+                                                  .processes = system.processes.get(),
+                                                  .paths = system.paths.get(),
+                                                  .helperFolder = system.folders.helpers,
+                                                  .shutdown = &shutdown};
+    const brisko::WebTestWindowServices webServices{.windows = &windows,
+                                                    .messages = &messages,
+                                                    .externalBrowser = desktop.externalBrowser.get(),
+                                                    .clock = system.clock.get(),
+                                                    .waiter = desktop.waiter.get(),
+                                                    .pump = desktop.pump.get(),
+                                                    .locale = desktop.locale.get(),
+                                                    .browserEngines = desktop.browserEngines.get(),
+                                                    .syncHttp = desktop.syncHttp.get(),
+                                                    .registry = system.registry.get(),
+                                                    .paths = system.paths.get(),
+                                                    .processes = system.processes.get()};
 
     brisko::BoostUiQt boostUi(windows, messages);
-    brisko::BoostEngine boostEngine({&processes, &registry, &paths, &pump, &files, &boostUi});
+    brisko::BoostEngine boostEngine({system.processes.get(), system.registry.get(), system.paths.get(),
+                                     desktop.pump.get(), system.files.get(), &boostUi});
     auto boostCommand = [&](brisko::BoostMode mode) {
         return [&, mode] { brisko::RunOrEnd(messages, [&] { boostEngine.RunBoostMode(mode); }); };
     };
 
-
     brisko::main::Handlers mainHandlers;
-    mainHandlers.command1 = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::InternetExplorer); };
-    mainHandlers.btnfire = [&] { brisko::LaunchWebTest(context, brisko::WebTestKind::Firefox); };
+    mainHandlers.command1 = [&] {
+        return brisko::LaunchWebTest(windows, messages, brisko::WebTestKind::InternetExplorer);
+    };
+    mainHandlers.btnfire = [&] { return brisko::LaunchWebTest(windows, messages, brisko::WebTestKind::Firefox); };
     mainHandlers.boost = boostCommand(brisko::BoostMode::Normal);
     mainHandlers.proBoost = boostCommand(brisko::BoostMode::Pro);
     mainHandlers.restore = boostCommand(brisko::BoostMode::Restore);
-    windows.Register("main", [&] { return new brisko::main(context, mainHandlers); });
-    windows.Register("Help", [&] { return new brisko::Help(context); });
+    windows.Register("main", [&] { return new brisko::main(shell, mainHandlers); });
+    windows.Register("Help", [&] { return new brisko::Help(shell); });
     windows.Register("toptip", [] { return new brisko::toptip(); });
-    windows.Register("Formserial", [&] { return new brisko::Formserial(context); });
-    windows.Register("restart", [&] { return new brisko::restart(context); });
-    windows.Register("Restart3", [&] { return new brisko::Restart3(context); });
-    windows.Register("data", [&] { return new brisko::data(context); });
-    windows.Register("frmbrowser", [&] { return new brisko::frmbrowser(context); });
-    windows.Register("firebrowser", [&] { return new brisko::firebrowser(context); });
+    windows.Register("Formserial", [&] { return new brisko::Formserial(shell); });
+    windows.Register("restart", [&] { return new brisko::restart(restartServices); });
+    windows.Register("Restart3", [&] { return new brisko::Restart3(restartServices); });
+    windows.Register("data", [&] { return new brisko::data(dataServices); });
+    windows.Register("frmbrowser", [&] { return new brisko::frmbrowser(webServices); });
+    windows.Register("firebrowser", [&] { return new brisko::firebrowser(webServices); });
 
     windows.Show("main");
     return app.exec();

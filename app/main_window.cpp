@@ -6,12 +6,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPointer>
 
 #include "app/artwork.h"
-#include "app/gradient_button.h"
-#include "app/open_external_page.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/gradient_button.h"
+#include "shell/open_external_page.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 
 namespace brisko {
 
@@ -79,8 +80,8 @@ const char* const kExitOrder[] = {"Formserial", "toptip", "restart", "Restart3",
 
 }  // namespace
 
-main::main(const AppContext& context, Handlers handlers)
-    : FormWindow("main"), m_context(context), m_handlers(std::move(handlers)) {
+main::main(const ShellServices& services, Handlers handlers)
+    : FormWindow("main"), m_services(services), m_handlers(std::move(handlers)) {
     setWindowTitle("Brisko");
     BuildControls();
     BuildMenus();
@@ -163,14 +164,15 @@ void main::BuildControls() {
     AddLabel(frame9, "Label19", "However, anyone with any speed can safely try it.", {172, 96, 227, 28});
     AddLabel(frame9, "Label24", "See your Broadband go beyond the 'Normal' boost: go Pro.", {172, 124, 227, 26});
 
-    // Never shown: the boost engine's scratch list, kept in insertion order.
-    m_list1 = new QListWidget(client);
-    m_list1->setObjectName("List1");
-    m_list1->setSortingEnabled(false);
-    m_list1->setGeometry(-1000, -1000, 10, 10);
-    m_list1->hide();
-
-    for (const char* name : kBoostControls) client->findChild<QWidget*>(name)->setEnabled(false);
+    m_boostButtons[static_cast<int>(BoostButton::btnBoost)] = btnBoost;
+    m_boostButtons[static_cast<int>(BoostButton::btnProBoost)] = btnProBoost;
+    m_boostButtons[static_cast<int>(BoostButton::btnRestore)] = btnRestore;
+    m_check1 = check1;
+    for (const char* name : kBoostControls) {
+        QWidget* control = client->findChild<QWidget*>(name);
+        control->setEnabled(false);
+        m_boostControls.push_back(control);
+    }
 
     auto call = [](const std::function<void()>& f) {
         return [f] {
@@ -180,8 +182,14 @@ void main::BuildControls() {
     connect(btnBoost, &QPushButton::clicked, this, call(m_handlers.boost));
     connect(btnProBoost, &QPushButton::clicked, this, call(m_handlers.proBoost));
     connect(btnRestore, &QPushButton::clicked, this, call(m_handlers.restore));
-    connect(command1, &QPushButton::clicked, this, call(m_handlers.command1));
-    connect(btnfire, &QPushButton::clicked, this, call(m_handlers.btnfire));
+    auto launch = [this](const std::function<bool()>& f) {
+        return [this, f] {
+            QPointer<main> self(this);  // the launch shows a modal hint; we may be closed meanwhile
+            if (f && f() && self) EnableBoostControls();
+        };
+    };
+    connect(command1, &QPushButton::clicked, this, launch(m_handlers.command1));
+    connect(btnfire, &QPushButton::clicked, this, launch(m_handlers.btnfire));
 
     adjustSize();
 }
@@ -198,7 +206,7 @@ void main::BuildMenus() {
     mnuAbout->setObjectName("mnuAbout");
 
     connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this, [this] {
-        RunExitSequence(*m_context.windows);
+        RunExitSequence(*m_services.windows);
         EndProgram(0);
     });
     connect(AddItem(mnuMore, "mnuData", "Data Speed Tests"), &QAction::triggered, this, [this] { Open("data"); });
@@ -213,23 +221,21 @@ void main::BuildMenus() {
             [this] { OpenPage(kMakerSiteAddress); });
 }
 
-void main::Open(const char* windowName) { m_context.windows->Show(windowName); }
+void main::Open(const char* windowName) { m_services.windows->Show(windowName); }
 
 void main::OpenPage(const char* address) {
     // A page that cannot be opened is reported; the program goes on.
-    RunOrReport(*m_context.messages, [&] { OpenExternalPage(*m_context.externalBrowser, address); });
+    RunOrReport(*m_services.messages, [&] { OpenExternalPage(*m_services.externalBrowser, address); });
 }
 
 void main::EnableBoostControls() {
-    for (const char* name : kBoostControls) centralWidget()->findChild<QWidget*>(name)->setEnabled(true);
+    for (QWidget* control : m_boostControls) control->setEnabled(true);
 }
 
-int main::Check1Value() const {
-    return centralWidget()->findChild<QCheckBox*>("Check1")->isChecked() ? 1 : 0;
-}
+int main::Check1Value() const { return m_check1->isChecked() ? 1 : 0; }
 
-void main::SetCaption(const QString& buttonName, const QString& caption) {
-    if (auto* button = centralWidget()->findChild<QPushButton*>(buttonName)) button->setText(caption);
+void main::SetCaption(BoostButton button, const QString& caption) {
+    m_boostButtons[static_cast<int>(button)]->setText(caption);
 }
 
 void main::SetDefaultPointer() { unsetCursor(); }

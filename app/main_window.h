@@ -1,10 +1,12 @@
 #pragma once
 // The main window `main`: the start-up window and hub.
-#include <QListWidget>
 #include <functional>
+#include <vector>
 
-#include "app/app_context.h"
-#include "app/form_window.h"
+#include "boost/boost_ui.h"
+
+#include "shell/shell_services.h"
+#include "shell/form_window.h"
 
 class QCheckBox;
 class QPushButton;
@@ -19,18 +21,18 @@ public:
     // Click handlers that other subsystems supply (boost engine, web test launchers).
     struct Handlers {
         std::function<void()> boost, proBoost, restore;  // btnBoost, btnProBoost, btnRestore
-        std::function<void()> command1, btnfire;         // web test launchers
+        // Web test launchers: true when the test window is open, which unlocks the boost.
+        std::function<bool()> command1, btnfire;
     };
 
-    main(const AppContext& context, Handlers handlers);
+    main(const ShellServices& services, Handlers handlers);
 
     // Enables the boost buttons, panels, check box and labels, in the launchers' order.
     void EnableBoostControls();
 
     int Check1Value() const;  // 0 unchecked, 1 checked
-    void SetCaption(const QString& buttonName, const QString& caption);
+    void SetCaption(BoostButton button, const QString& caption);
     void SetDefaultPointer();
-    QListWidget* List1() const { return m_list1; }
 
     // The exit sequence of the "Exit" menu item.
     static void RunExitSequence(WindowInstances& windows);
@@ -41,9 +43,11 @@ private:
     void Open(const char* windowName);
     void OpenPage(const char* address);
 
-    AppContext m_context;
+    ShellServices m_services;
     Handlers m_handlers;
-    QListWidget* m_list1 = nullptr;
+    GradientButton* m_boostButtons[3] = {};  // by BoostButton
+    QCheckBox* m_check1 = nullptr;
+    std::vector<QWidget*> m_boostControls;  // locked until a web test is launched
 };
 
 }  // namespace brisko

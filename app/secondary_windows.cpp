@@ -8,9 +8,9 @@
 #include <algorithm>
 
 #include "app/artwork.h"
-#include "app/open_external_page.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/open_external_page.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 
 namespace brisko {
 
@@ -60,7 +60,7 @@ void FitToText(QWidget* client, int width) {
 
 }  // namespace
 
-Help::Help(const AppContext& context) : FormWindow("Help") {
+Help::Help(const ShellServices& services) : FormWindow("Help") {
     setWindowTitle("Help");
     QWidget* client = Client(this);
     auto* layout = new QVBoxLayout(client);
@@ -88,9 +88,9 @@ Help::Help(const AppContext& context) : FormWindow("Help") {
 
     FitToText(client, 420);
 
-    connect(live, &QPushButton::clicked, this, [context] {
-        RunOrReport(*context.messages,
-                    [&] { OpenExternalPage(*context.externalBrowser, kProductSiteAddress); });
+    connect(live, &QPushButton::clicked, this, [services] {
+        RunOrReport(*services.messages,
+                    [&] { OpenExternalPage(*services.externalBrowser, kProductSiteAddress); });
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -116,7 +116,7 @@ toptip::toptip() : FormWindow("toptip") {
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
-Formserial::Formserial(const AppContext& context) : FormWindow("Formserial") {
+Formserial::Formserial(const ShellServices& services) : FormWindow("Formserial") {
     setWindowTitle("About");
     QWidget* client = Client(this);
     auto* layout = new QGridLayout(client);
@@ -184,7 +184,7 @@ Formserial::Formserial(const AppContext& context) : FormWindow("Formserial") {
     layout->addLayout(buttons, 3, 1, Qt::AlignRight);
     FitToText(client, 600);
 
-    WindowInstances* windows = context.windows;
+    WindowInstances* windows = services.windows;
     connect(tip, &QPushButton::clicked, this, [windows] { windows->Show("toptip"); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The small information windows: `Help`, `toptip` and `Formserial` (About).
-#include "app/app_context.h"
-#include "app/form_window.h"
+#include "shell/shell_services.h"
+#include "shell/form_window.h"
 
 namespace brisko {
 
@@ -14,7 +14,7 @@ inline constexpr const char* kTelephone = "+44 (0)20 7946 0321";
 class Help : public FormWindow {
     Q_OBJECT
 public:
-    explicit Help(const AppContext& context);
+    explicit Help(const ShellServices& services);
 };
 
 class toptip : public FormWindow {
@@ -26,7 +26,7 @@ public:
 class Formserial : public FormWindow {
     Q_OBJECT
 public:
-    explicit Formserial(const AppContext& context);
+    explicit Formserial(const ShellServices& services);
 };
 
 }  // namespace brisko

@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -23,18 +24,17 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
-#include "platform/clock.h"
-#include "platform/qt/locale_qt.h"
-#include "platform/qt/printer_qt.h"
-#include "platform/qt/save_dialog_qt.h"
-#include "platform/qt/tcp_socket_qt.h"
+#include "platform/services.h"
 #include "speedtest/data_window.h"
 #include "tests/support/qt/test_server.h"
 
 namespace {
 
 using brisko::test::TestServerProcess;
+
+// The back ends the window runs on, built once by the platform's factory.
+const brisko::SystemServices* g_system = nullptr;
+const brisko::DesktopServices* g_desktop = nullptr;
 
 class RecordingMessages final : public brisko::MessageBoxService {
 public:
@@ -73,21 +73,16 @@ double LeadingNumber(const QString& text) { return text.section(' ', 0, 0).toDou
 // test is stopped then (an endless stream) instead of awaited.
 Run RunWindow(const QString& server, int timeoutMs, int stopAfterMs = 0) {
     qputenv("BRISKO_TEST_SERVER", server.toUtf8());
-    brisko::SystemClock clock;
     RecordingMessages messages;
-    brisko::TcpSocketFactoryQt sockets;
-    brisko::LocaleQt locale;
-    brisko::SaveDialogQt dialog;
-    brisko::PrinterQt printer;
-    brisko::AppContext context;
-    context.clock = &clock;
-    context.messages = &messages;
-    context.sockets = &sockets;
-    context.locale = &locale;
-    context.saveDialog = &dialog;
-    context.printer = &printer;
+    brisko::DataWindowServices services;
+    services.clock = g_system->clock.get();
+    services.messages = &messages;
+    services.sockets = g_desktop->sockets.get();
+    services.locale = g_desktop->locale.get();
+    services.saveDialog = g_desktop->saveDialog.get();
+    services.printer = g_desktop->printer.get();
 
-    auto* window = new brisko::data(context);
+    auto* window = new brisko::data(services);
     window->show();
     Run run;
     QElapsedTimer sinceTick;
@@ -234,6 +229,13 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "--child") return Child(args[1]);
     const QString only = args.value(0);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // A machine of its own, so that the factory provisions nothing of the user's.
+    QTemporaryDir machine;
+    qputenv("BRISKO_SYSTEM_ROOT", machine.path().toUtf8());
+    const brisko::SystemServices system = brisko::CreateSystemServices();
+    const brisko::DesktopServices desktop = brisko::CreateDesktopServices();
+    g_system = &system;
+    g_desktop = &desktop;
     if (only.isEmpty() || only == "throughput") Throughput();
     if (only.isEmpty() || only == "accuracy") Accuracy();
     if (only.isEmpty() || only == "memory") Memory(argv[0]);

@@ -13,9 +13,8 @@
 #include <cstdlib>
 #include <functional>
 
-#include "platform/clock.h"
 #include "platform/qt/browser_engine_qt.h"
-#include "platform/qt/event_wait_qt.h"
+#include "platform/services.h"
 #include "tests/support/local_web_server.h"
 #include "webtest/timed_load.h"
 
@@ -45,10 +44,9 @@ struct Totals {
     double waited = 0;
 };
 
-void Bench(const char* name, brisko::BrowserEngine& engine, QWebEnginePage* (*page)(brisko::BrowserEngine&),
-           const std::function<brisko::Status()>& warmUp, const std::function<brisko::Status()>& load, int runs) {
-    brisko::SystemClock clock;
-    brisko::EventWaiterQt waiter;
+void Bench(const char* name, const brisko::Clock& clock, brisko::EventWaiter& waiter, brisko::BrowserEngine& engine,
+           QWebEnginePage* (*page)(brisko::BrowserEngine&), const std::function<brisko::Status()>& warmUp,
+           const std::function<brisko::Status()>& load, int runs) {
     brisko::TimedLoad timed(clock, waiter);
     brisko::BrowserEngineEvents events;
     events.statusTextChange = [&](const std::string&) { timed.EngineEvent(); };
@@ -85,7 +83,7 @@ QWebEnginePage* PageOf(brisko::BrowserEngine& engine) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    brisko::PrepareBrowserEngineProcess();
+    brisko::PrepareDesktopProcess();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int images = argc > 1 ? std::atoi(argv[1]) : 6;
@@ -97,18 +95,23 @@ int main(int argc, char** argv) {
     const std::string warm = server.Url(brisko::test::LocalWebServer::PagePath(0, 0));
     std::printf("Page: %d images, each answered after %d ms (%s)\n\n", images, delayMs, page.c_str());
 
-    QTemporaryDir storage;
-    brisko::BrowserEnginesQt engines((storage.path() + "/WebBrowser1").toStdString());
+    QTemporaryDir storage;  // the engines' profiles and the machine: nothing of the user's
+    qputenv("BRISKO_SYSTEM_ROOT", (storage.path() + "/system").toUtf8());
+    const brisko::SystemServices system = brisko::CreateSystemServices();
+    const brisko::DesktopServices desktop = brisko::CreateDesktopServices((storage.path() + "/WebBrowser1").toStdString());
+    brisko::BrowserEngines& engines = *desktop.browserEngines;
+    const brisko::Clock& clock = *system.clock;
+    brisko::EventWaiter& waiter = *desktop.waiter;
     brisko::Status error;
     {
         std::unique_ptr<brisko::IeBrowserEngine> ie = engines.CreateIeEngine(&error);
-        Bench("WebBrowser", *ie, PageOf, [&] { return ie->Navigate(warm, 0); },
+        Bench("WebBrowser", clock, waiter, *ie, PageOf, [&] { return ie->Navigate(warm, 0); },
               [&] { return ie->Navigate(page, brisko::kNavNoHistory | brisko::kNavNoReadFromCache | brisko::kNavNoWriteToCache); },
               runs);
         std::unique_ptr<brisko::MozillaBrowserEngine> mozilla =
             engines.CreateMozillaEngine((storage.path() + "/control/x.slt").toStdString(), &error);
         // Warm up on the page itself, then time complete reloads: they fetch every part again.
-        Bench("Mozilla", *mozilla, PageOf, [&] { return mozilla->Navigate(page); },
+        Bench("Mozilla", clock, waiter, *mozilla, PageOf, [&] { return mozilla->Navigate(page); },
               [&] { return mozilla->Refresh2(brisko::kRefreshCompletely); }, runs);
     }
     return 0;

@@ -16,33 +16,33 @@ namespace {
 constexpr const char* kBusyCaption = "Working..";
 
 struct ModeRow {
-    const char* startButton;
+    BoostButton startButton;
     std::vector<const char*> imports;
     bool dialUpImports;
     bool restore;  // restore the stock preference files instead of patching
-    std::vector<std::pair<const char*, const char*>> completionCaptions;
-    const char* prompt;
+    std::vector<std::pair<BoostButton, const char*>> completionCaptions;
+    RestartPrompt prompt;
 };
 
 const ModeRow& Row(BoostMode mode) {
-    static const ModeRow normal{"btnBoost",
+    static const ModeRow normal{BoostButton::btnBoost,
                                 {"web.reg", "tcp.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg"},
                                 true,
                                 false,
-                                {{"btnBoost", "Apply Brisko Boost"}},
-                                "restart"};
-    static const ModeRow pro{"btnProBoost",
+                                {{BoostButton::btnBoost, "Apply Brisko Boost"}},
+                                RestartPrompt::restart};
+    static const ModeRow pro{BoostButton::btnProBoost,
                              {"web-game.reg", "tcp-game.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg"},
                              false,
                              false,
-                             {{"btnBoost", "Apply Brisko Boost"}, {"btnProBoost", "Pro Boost"}},
-                             "restart"};
-    static const ModeRow restore{"btnRestore",
+                             {{BoostButton::btnBoost, "Apply Brisko Boost"}, {BoostButton::btnProBoost, "Pro Boost"}},
+                             RestartPrompt::restart};
+    static const ModeRow restore{BoostButton::btnRestore,
                                  {"no-web.reg", "no-tcp.reg"},
                                  false,
                                  true,
-                                 {{"btnRestore", "Original Settings"}},
-                                 "Restart3"};
+                                 {{BoostButton::btnRestore, "Original Settings"}},
+                                 RestartPrompt::Restart3};
     switch (mode) {
         case BoostMode::Pro: return pro;
         case BoostMode::Restore: return restore;
@@ -153,7 +153,6 @@ std::string ImportFailureText(const BoostOutcome& outcome) {
 
 void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& preferencesReached) {
     const ModeRow& row = Row(mode);
-    BoostUi& ui = *m_services.ui;
     using Step = BoostOutcome::Step;
     outcome.steps = row.restore ? std::vector<Step>{{"RestoreControlPrefs", false, {}}, {"RestoreFirefoxPrefs", false, {}}}
                                 : std::vector<Step>{{"PatchControlPrefs", false, {}}, {"PatchFirefoxPrefs", false, {}}};
@@ -164,7 +163,7 @@ void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& p
         RegAccess::ReadRegValue(*m_services.registry, kHkeyCurrentUser, "Volatile Environment", "HOMEPATH");
     outcome.homePath = homePath;
 
-    PrefPatcher prefs(*m_services.paths, *m_services.pump, ui.List1(), *m_services.files);
+    PrefPatcher prefs(*m_services.paths, *m_services.pump, m_list1, *m_services.files);
     preferencesReached = true;
     if (row.restore) {
         prefs.RestoreControlPrefs(homePath);

@@ -65,6 +65,7 @@ private:
     bool HasFirefoxProfileList(const std::string& homePath) const;
 
     BoostServices m_services;
+    MemoryTextList m_list1;  // List1: the preference walk's scratch list
     bool m_running = false;
 };
 

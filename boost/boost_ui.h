@@ -1,14 +1,22 @@
 #pragma once
 // What the boost commands need of the main window, without Qt: the three boost
-// buttons' captions, the dial-up box, the mouse pointer, the hidden list List1 and
-// the restart prompts. The window layer implements it.
+// buttons' captions, the dial-up box, the mouse pointer and the restart prompts. The
+// window layer implements it; the compiler checks every control it names.
 #include <cstddef>
 #include <string>
 #include <vector>
 
 namespace brisko {
 
-// An ordered list of text entries (insertion order, never sorted).
+enum class BoostButton { btnBoost, btnProBoost, btnRestore };
+inline constexpr const char* kBoostButtonNames[] = {"btnBoost", "btnProBoost", "btnRestore"};
+inline const char* ControlName(BoostButton button) { return kBoostButtonNames[static_cast<int>(button)]; }
+
+enum class RestartPrompt { restart, Restart3 };
+inline const char* WindowName(RestartPrompt prompt) { return prompt == RestartPrompt::restart ? "restart" : "Restart3"; }
+
+// An ordered list of text entries (insertion order, never sorted): List1, the
+// preference walk's scratch list.
 class TextList {
 public:
     virtual ~TextList() = default;
@@ -18,7 +26,6 @@ public:
     virtual std::string At(std::size_t index) const = 0;
 };
 
-// A TextList kept in memory, for front ends without a main window.
 class MemoryTextList final : public TextList {
 public:
     void Clear() override { m_entries.clear(); }
@@ -33,13 +40,11 @@ private:
 class BoostUi {
 public:
     virtual ~BoostUi() = default;
-    // buttonName: "btnBoost", "btnProBoost" or "btnRestore".
-    virtual void SetCaption(const std::string& buttonName, const std::string& caption) = 0;
+    virtual void SetCaption(BoostButton button, const std::string& caption) = 0;
     virtual int Check1Value() const = 0;  // 0 unchecked, 1 checked
     virtual void SetDefaultPointer() = 0;
-    virtual TextList& List1() = 0;
-    // Loads and shows the prompt window ("restart" or "Restart3") modeless, to the front.
-    virtual void ShowPrompt(const std::string& windowName) = 0;
+    // Loads and shows the prompt window modeless, to the front.
+    virtual void ShowPrompt(RestartPrompt prompt) = 0;
     // Shown in place of the prompt when the command could not do its work.
     virtual void ShowFailure(const std::string& text) = 0;
 };

@@ -16,18 +16,16 @@ namespace brisko::cli {
 class CliBoostUi final : public BoostUi {
 public:
     explicit CliBoostUi(bool dialUp) : m_dialUp(dialUp) {}
-    void SetCaption(const std::string&, const std::string&) override {}
+    void SetCaption(BoostButton, const std::string&) override {}
     int Check1Value() const override { return m_dialUp ? 1 : 0; }
     void SetDefaultPointer() override {}
-    TextList& List1() override { return m_list1; }
-    void ShowPrompt(const std::string&) override {}
+    void ShowPrompt(RestartPrompt) override {}
     void ShowFailure(const std::string& text) override { m_failure = text; }
     const std::string& Failure() const { return m_failure; }
 
 private:
     bool m_dialUp;
     std::string m_failure;
-    MemoryTextList m_list1;
 };
 
 // The imports started, the home path and each preference step: done, failed and

@@ -1,8 +1,4 @@
-// brisko-cli: the one place that builds the back ends for the terminal front end.
-#include <QApplication>
-#include <QCoreApplication>
-#include <QStandardPaths>
-#include <QTimer>
+// brisko-cli: the terminal front end; the platform factory builds its back ends.
 #include <unistd.h>
 
 #include <csignal>
@@ -13,26 +9,13 @@
 
 #include "cli/cli_arguments.h"
 #include "cli/cli_boost.h"
-#include "cli/cli_data_test.h"
-#include "cli/cli_web_test.h"
+#include "cli/data_test_command.h"
 #include "cli/progress_line.h"
 #include "cli/report_compare.h"
-#include "platform/clock.h"
-#include "platform/posix/file_system_posix.h"
-#include "platform/posix/paths_posix.h"
-#include "platform/posix/process_start_posix.h"
-#include "platform/posix/registry_read_posix.h"
-#include "platform/posix/system_root.h"
-#include "platform/qt/browser_engine_qt.h"
-#include "platform/qt/event_pump_qt.h"
-#include "platform/qt/event_wait_qt.h"
-#include "platform/qt/locale_qt.h"
-#include "platform/qt/sync_http_qt.h"
-#include "platform/qt/tcp_socket_qt.h"
+#include "cli/web_test_program.h"
+#include "platform/services.h"
 #include "platform/terminal.h"
-#include "speedtest/test_files.h"
-#include "webtest/control_profile.h"
-#include "webtest/web_test.h"
+#include "speedtest/download_files.h"
 
 namespace {
 
@@ -51,12 +34,9 @@ extern "C" void EndOnInterrupt(int) {
     ::_exit(128 + SIGINT);
 }
 
-int RunDataTest(char* program, const cli::Request& request) {
-    // Qt sees the program's name only: the command line is ours, already read.
-    int qtArgc = 1;
-    char* qtArgv[] = {program, nullptr};
-    QCoreApplication app(qtArgc, qtArgv);
-    QCoreApplication::setApplicationName("Brisko");
+int RunDataTest(const SystemServices& system, const cli::Request& request) {
+    const ConsoleServices console = CreateConsoleServices();
+    EventLoop& loop = *console.loop;
 
     const TestFileTags files = MakeTestFileTags(std::getenv(kTestServerVariable));
     if (!files.problem.empty()) std::cerr << files.problem << '\n';
@@ -72,146 +52,47 @@ int RunDataTest(char* program, const cli::Request& request) {
     }
     progressOut << "Test file: " << url << std::endl;
 
-    SystemClock clock;
-    LocaleQt locale;
-    TcpSocketQt socket;
-    QTimer timer1;  // the window's Timer1
-    timer1.setInterval(kTimerIntervalMs);
-    timer1.setTimerType(Qt::PreciseTimer);
-    QTimer watchdog;
-    watchdog.setInterval(kTimerIntervalMs);
-
+    const LocaleService& locale = *console.locale;
+    const std::unique_ptr<TcpSocket> socket = console.sockets->Create();
+    EventLoop::TimerId timer1 = 0;  // the window's Timer1, while it runs
     cli::DataTestHooks hooks;
-    hooks.setTimer = [&timer1](bool enabled) {
-        if (!enabled)
-            timer1.stop();
-        else if (!timer1.isActive())
-            timer1.start();
-    };
-    hooks.done = [&app] { QTimer::singleShot(0, &app, &QCoreApplication::quit); };
-    cli::CliDataTest test(socket, clock, locale, progress, url, hooks);
-    QObject::connect(&timer1, &QTimer::timeout, [&test] { test.OnTimer(); });
-    QObject::connect(&watchdog, &QTimer::timeout, [&test] { test.Watch(); });
-
-    watchdog.start();
-    test.Start();
-    if (!test.Done()) app.exec();
-    return cli::FinishDataTest(test, request.reportFile, request.json, locale, std::cout, std::cerr);
-}
-
-// Qt's and the engine's chatter would bury what the command says on standard error.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << '\n';
-}
-
-int RunWebTest(char* program, const cli::Request& request) {
-    // The engines draw offscreen: a terminal may have no display, and a test needs none.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(QuietQtMessages);
-    PrepareBrowserEngineProcess();
-    int qtArgc = 1;
-    char* qtArgv[] = {program, nullptr};
-    QApplication app(qtArgc, qtArgv);
-    QApplication::setApplicationName("Brisko");
-    const std::string appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
-
-    const std::string systemRoot = SystemRootFolder();
-    ProvisionSystemRoot(systemRoot);
-    PathMapperPosix paths(systemRoot, RunningProgramFolder());
-    RegistryReaderPosix registry(systemRoot);
-    SystemClock clock;
-    EventWaiterQt waiter;
-    EventPumpQt pump;
-    LocaleQt locale;
-    cli::RecordedMessages messages;
-    const WebTestServices services{&clock, &waiter, &pump, &messages, locale.DecimalSeparator()};
-    WebTestView view;
-    view.address = [&request] { return request.address; };
-
-    // The windows' engines and profiles; the tests go before their engines, those before the profiles.
-    BrowserEnginesQt engines(appData + "/WebBrowser1");
-    std::unique_ptr<IeBrowserEngine> ieEngine;
-    std::unique_ptr<MozillaBrowserEngine> mozillaEngine;
-    SyncHttpQt http;
-    std::unique_ptr<WebTestBase> test;
-    std::function<void()> press;
-    Status error;
-    if (request.engine == cli::EngineChoice::Ie) {
-        ieEngine = engines.CreateIeEngine(&error);
-        if (ieEngine) {
-            auto ie = std::make_unique<IeWebTest>(*ieEngine, nullptr, services, view);
-            ie->Load();
-            press = [ie = ie.get()] { ie->Test(); };
-            test = std::move(ie);
+    std::unique_ptr<cli::CliDataTest> test;
+    hooks.setTimer = [&](bool enabled) {
+        if (!enabled && timer1) {
+            loop.StopTimer(timer1);
+            timer1 = 0;
+        } else if (enabled && !timer1) {
+            timer1 = loop.StartTimer(kTimerIntervalMs, [&test] { test->OnTimer(); });
         }
-    } else {
-        std::string problem;
-        const std::string profile = MozillaEngineProfile(registry, paths, appData + "/mozillaControl", &problem);
-        if (!problem.empty()) std::cerr << problem << '\n';
-        mozillaEngine = engines.CreateMozillaEngine(profile, &error);
-        if (mozillaEngine) {
-            auto mozilla = std::make_unique<MozillaWebTest>(*mozillaEngine, http, services, view);
-            mozilla->Load();
-            press = [mozilla = mozilla.get()] { mozilla->Test(); };
-            test = std::move(mozilla);
-        }
-    }
-    if (!test) {
-        std::cerr << cli::kProgramName << " web-test: the browser engine could not be started: " << error.text
-                  << '\n';
-        return cli::kExitFailed;
-    }
-
-    QTimer limit;  // ends a load that never finishes; its result is then Cancelled
-    limit.setSingleShot(true);
-    limit.setInterval(cli::kLoadLimitSeconds * 1000);
-    TimedLoad firstPage(clock, waiter);
-    QObject::connect(&limit, &QTimer::timeout, [&] {
-        firstPage.Cancel();
-        test->Close();
-    });
-    limit.start();
-    cli::WaitForFirstPage(firstPage, ieEngine ? static_cast<const BrowserEngine&>(*ieEngine) : *mozillaEngine);
-    limit.stop();
-    const auto timed = [&] {
-        limit.start();
-        press();
-        limit.stop();
     };
-    const cli::WebTestRequest what{request.address, request.engine == cli::EngineChoice::Ie ? "ie" : "mozilla",
-                                   request.runs, request.json, locale.DecimalSeparator()};
-    return cli::RunWebTests(*test, timed, messages, what, std::cout, std::cerr);
+    hooks.done = [&loop] { loop.Post([&loop] { loop.Quit(); }); };
+    test = std::make_unique<cli::CliDataTest>(*socket, *system.clock, locale, progress, url, hooks);
+    const EventLoop::TimerId watchdog = loop.StartTimer(kTimerIntervalMs, [&test] { test->Watch(); });
+
+    test->Start();
+    if (!test->Done()) loop.Run();
+    loop.StopTimer(watchdog);
+    if (timer1) loop.StopTimer(timer1);
+    return cli::FinishDataTest(*test, request.reportFile, request.json, locale, std::cout, std::cerr);
 }
 
-int RunBoost(const cli::Request& request) {
-    const std::string systemRoot = SystemRootFolder();
-    ProvisionSystemRoot(systemRoot);
-    const std::string programFolder = RunningProgramFolder();
-    PathMapperPosix paths(systemRoot, programFolder);
-    ProcessStarterPosix processes(programFolder, &paths);
-    RegistryReaderPosix registry(systemRoot);
+int RunBoost(const SystemServices& system, const cli::Request& request) {
     NoEventPump pump;
-    FileSystemPosix files;
     const BoostMode mode = request.command == cli::Command::Boost      ? BoostMode::Normal
                            : request.command == cli::Command::ProBoost ? BoostMode::Pro
                                                                        : BoostMode::Restore;
-    return cli::RunBoostCommand({&processes, &registry, &paths, &pump, &files, nullptr}, mode, request.dialUp,
-                                std::cout, std::cerr);
+    return cli::RunBoostCommand(
+        {system.processes.get(), system.registry.get(), system.paths.get(), &pump, system.files.get(), nullptr}, mode,
+        request.dialUp, std::cout, std::cerr);
 }
 
-int RunReadReg(const cli::Request& request) {
-    const std::string systemRoot = SystemRootFolder();
-    ProvisionSystemRoot(systemRoot);
-    RegistryReaderPosix registry(systemRoot);
-    return cli::RunReadReg(registry, request.rootKey, request.keyPath, request.valueName, std::cout);
+int RunReadReg(const SystemServices& system, const cli::Request& request) {
+    return cli::RunReadReg(*system.registry, request.rootKey, request.keyPath, request.valueName, std::cout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Before the boost enters the program's folder: regedit, started from there, must
-    // find the same machine as we do.
-    AnchorSystemRoot();
     const cli::ParseResult parsed = cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.ok()) {
         std::cerr << parsed.error << '\n';
@@ -222,17 +103,21 @@ int main(int argc, char** argv) {
         std::cout << cli::HelpText(request.command);
         return cli::kExitOk;
     }
+    // Commands that read no machine leave it alone; the others fix it before the boost
+    // enters the program's folder, so that regedit, started from there, finds the same one.
+    const bool readsMachine = request.command != cli::Command::Compare && request.command != cli::Command::None;
+    const SystemServices system = readsMachine ? CreateSystemServices() : SystemServices{};
     switch (request.command) {
-        case cli::Command::DataTest: return RunDataTest(argv[0], request);
-        case cli::Command::WebTest: return RunWebTest(argv[0], request);
+        case cli::Command::DataTest: return RunDataTest(system, request);
+        case cli::Command::WebTest: return cli::RunWebTestProgram(argv[0], system, request);
         case cli::Command::Boost:
         case cli::Command::ProBoost:
-        case cli::Command::Restore: return RunBoost(request);
-        case cli::Command::ReadReg: return RunReadReg(request);
-        case cli::Command::Compare: {
-            LocaleQt locale;
-            return cli::RunCompare(request.file, locale.DecimalSeparator(), std::cout, std::cerr);
-        }
+        case cli::Command::Restore: return RunBoost(system, request);
+        case cli::Command::ReadReg: return RunReadReg(system, request);
+        case cli::Command::Compare:
+            // The locale's decimal separator, read as the windows read it.
+            return cli::RunCompare(request.file, CreateConsoleServices().locale->DecimalSeparator(), std::cout,
+                                   std::cerr);
         case cli::Command::None: break;
     }
     std::cout << cli::HelpText(cli::Command::None);

@@ -3,6 +3,7 @@
 // Internet Explorer WebBrowser control and of the Mozilla ActiveX control.
 // Back ends: BrowserEnginesQt (qt/, Qt WebEngine, one persistent profile per engine kind),
 // later win32 (the ActiveX controls). Tests script FakeIeEngine / FakeMozillaEngine.
+// DesktopServices (platform/services.h) owns the engines; each test window owns the engine it made.
 #include <cstdint>
 #include <functional>
 #include <memory>

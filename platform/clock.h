@@ -1,5 +1,6 @@
 #pragma once
 // Clock service. Back ends: SystemClock (std::chrono, all platforms).
+// SystemServices (platform/services.h) owns it; logic borrows it by reference.
 
 namespace brisko {
 

@@ -1,6 +1,7 @@
 #pragma once
 // "Yield once to the event loop" inside a long step.
 // Back ends: EventPumpQt (qt/), NoEventPump (here, for logic without a loop).
+// DesktopServices (platform/services.h) owns the Qt pump; logic borrows it by reference.
 
 namespace brisko {
 

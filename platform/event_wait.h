@@ -2,6 +2,7 @@
 // Waiting for something to happen without spinning: the event loop runs, the thread
 // sleeps between events, and the wait ends when Wake() is called or time runs out.
 // Back ends: EventWaiterQt (qt/, a local event loop), tests script FakeEventWaiter.
+// DesktopServices (platform/services.h) owns it; the web tests borrow it.
 namespace brisko {
 
 class EventWaiter {

@@ -1,6 +1,7 @@
 #pragma once
 // "InternetExplorer.Application": a new, separate browser window per instance.
 // Back ends: ExternalBrowserQt (qt/, the desktop's default browser), later win32 (COM).
+// DesktopServices (platform/services.h) owns it; the windows borrow it.
 #include <memory>
 #include <string>
 

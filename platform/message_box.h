@@ -1,6 +1,7 @@
 #pragma once
 // Modal message box with an OK button only. Back ends: MessageBoxQt (qt/);
 // tests use FakeMessageBox, which records instead of blocking.
+// DesktopServices (platform/services.h) owns it; windows and logic borrow it.
 #include <string>
 
 namespace brisko {

@@ -1,6 +1,7 @@
 #pragma once
 // Printing an image of a window on the default printer, one page per job.
 // Back ends: PrinterQt (qt/, QPrinter), later win32.
+// DesktopServices (platform/services.h) owns it; the Data Speed Tests window borrows it.
 #include <cstdint>
 #include <vector>
 

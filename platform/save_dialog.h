@@ -1,5 +1,6 @@
 #pragma once
 // The common Save As dialog. Back ends: SaveDialogQt (qt/, QFileDialog), later win32.
+// DesktopServices (platform/services.h) owns it; the Data Speed Tests window borrows it.
 #include <optional>
 #include <string>
 

@@ -2,6 +2,7 @@
 // WinHttpRequest used synchronously: Open("GET", address, false), Send, ResponseText.
 // Back ends: SyncHttpQt (qt/: QNetworkAccessManager; user input is held back while it
 // waits, windows keep painting), later win32 (WinHTTP).
+// DesktopServices (platform/services.h) owns it; the Mozilla web test borrows it.
 #include <string>
 
 #include "platform/error.h"

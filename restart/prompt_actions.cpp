@@ -18,8 +18,9 @@ const std::vector<std::string>& RestartNowCloseOrder() {
     return order;
 }
 
-std::string ReopenerCommand(const PathMapper& paths) {
-    return paths.ProgramFolder() + paths.Separator() + "reopener" + BRISKO_EXE_SUFFIX;
+std::string ReopenerCommand(const PathMapper& paths, const std::string& helperFolder) {
+    const std::string folder = helperFolder.empty() ? paths.ProgramFolder() : helperFolder;
+    return folder + paths.Separator() + "reopener" + BRISKO_EXE_SUFFIX;
 }
 
 }  // namespace brisko

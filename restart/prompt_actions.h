@@ -12,8 +12,8 @@ const std::vector<std::string>& ShowImprovementsCloseOrder();
 // Windows closed once a restart has been accepted; the main window stays.
 const std::vector<std::string>& RestartNowCloseOrder();
 
-// The sibling that re-opens Brisko: program folder + separator + "reopener"
-// (+ ".exe" where programs carry it), unquoted.
-std::string ReopenerCommand(const PathMapper& paths);
+// The sibling that re-opens Brisko: helper folder (the program folder when none is
+// given) + separator + "reopener" (+ ".exe" where programs carry it), unquoted.
+std::string ReopenerCommand(const PathMapper& paths, const std::string& helperFolder = {});
 
 }  // namespace brisko

@@ -6,9 +6,9 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
-#include "app/gradient_button.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/gradient_button.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 #include "restart/prompt_actions.h"
 #include "restart/reboot.h"
 
@@ -75,7 +75,7 @@ QGroupBox* AddGroup(QVBoxLayout* layout, QWidget* parent, const QFont& font, QHB
 // click on it is ignored. A user who cancels or is refused is told so and the prompt
 // stays; other errors of the shutdown service end the program after showing their
 // description. The prompt may be gone by the time the answer comes.
-void RestartNow(AppContext context, GradientButton* button) {
+void RestartNow(RestartServices context, GradientButton* button) {
     QPointer<GradientButton> clicked(button);
     auto answered = [context, clicked](const ShutdownAnswer& answer) {
         if (clicked) clicked->setEnabled(true);
@@ -95,7 +95,7 @@ void RestartNow(AppContext context, GradientButton* button) {
 
 }  // namespace
 
-restart::restart(const AppContext& context) : FormWindow("restart"), m_context(context) {
+restart::restart(const RestartServices& services) : FormWindow("restart"), m_services(services) {
     QWidget* client = Client(this);
     auto* layout = new QVBoxLayout(client);
     AddText(layout, client, "Label1", "Done!", kHeadingPoints);
@@ -117,15 +117,15 @@ restart::restart(const AppContext& context) : FormWindow("restart"), m_context(c
     GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
 
     connect(show, &QPushButton::clicked, this, [this] { ShowImprovements(); });
-    connect(later, &QPushButton::clicked, this, [this] { m_context.windows->Unload("restart"); });
-    connect(now, &QPushButton::clicked, this, [this, now] { RestartNow(m_context, now); });
+    connect(later, &QPushButton::clicked, this, [this] { m_services.windows->Unload("restart"); });
+    connect(now, &QPushButton::clicked, this, [this, now] { RestartNow(m_services, now); });
 }
 
 void restart::ShowImprovements() {
     // This prompt is among the windows closed, so work from copies only.
-    const AppContext context = m_context;
+    const RestartServices context = m_services;
     context.windows->UnloadInOrder(ShowImprovementsCloseOrder());
-    const std::string command = ReopenerCommand(*context.paths);
+    const std::string command = ReopenerCommand(*context.paths, context.helperFolder);
     RunOrEnd(*context.messages, [&] {
         const Status started = context.processes->Start(command, WindowState::MinimizedActive);
         if (!started.ok())
@@ -134,7 +134,7 @@ void restart::ShowImprovements() {
     });
 }
 
-Restart3::Restart3(const AppContext& context) : FormWindow("Restart3"), m_context(context) {
+Restart3::Restart3(const RestartServices& services) : FormWindow("Restart3"), m_services(services) {
     QWidget* client = Client(this);
     auto* layout = new QVBoxLayout(client);
     AddText(layout, client, "Label1", "Done!", kHeadingPoints);
@@ -147,8 +147,8 @@ Restart3::Restart3(const AppContext& context) : FormWindow("Restart3"), m_contex
     GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
     GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC Later", kLaterTip);
 
-    connect(now, &QPushButton::clicked, this, [this, now] { RestartNow(m_context, now); });
-    connect(later, &QPushButton::clicked, this, [this] { m_context.windows->Unload("Restart3"); });
+    connect(now, &QPushButton::clicked, this, [this, now] { RestartNow(m_services, now); });
+    connect(later, &QPushButton::clicked, this, [this] { m_services.windows->Unload("Restart3"); });
 }
 
 }  // namespace brisko

@@ -11,6 +11,8 @@ packages=(
   libqt6webenginecore6-bin libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins libqt6printsupport6 libqt6dbus6
   dbus xvfb xauth fonts-dejavu-core curl
+  desktop-file-utils appstream librsvg2-bin
+  clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64
 )
 

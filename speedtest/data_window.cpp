@@ -16,11 +16,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/gradient_button.h"
-#include "app/open_external_page.h"
-#include "app/uncaught_error.h"
+#include "shell/gradient_button.h"
+#include "shell/open_external_page.h"
+#include "shell/uncaught_error.h"
 #include "speedtest/report.h"
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 
 namespace brisko {
 
@@ -162,11 +162,11 @@ protected:
 
 }  // namespace
 
-data::data(const AppContext& context) : FormWindow("data"), m_context(context) {
+data::data(const DataWindowServices& services) : FormWindow("data"), m_services(services) {
     setWindowTitle("Data Speed Tests");
-    m_socket = m_context.sockets->Create();
+    m_socket = m_services.sockets->Create();
     DataTestView& view = *this;
-    m_test = std::make_unique<DataSpeedTest>(*m_socket, *m_context.clock, *m_context.locale, *m_context.messages,
+    m_test = std::make_unique<DataSpeedTest>(*m_socket, *m_services.clock, *m_services.locale, *m_services.messages,
                                              view);
     BuildControls();
     BuildMenus();
@@ -216,7 +216,7 @@ void data::BuildControls() {
     }
     frame1->findChild<QRadioButton*>("Option2")->setChecked(true);
     if (!files.problem.empty()) {
-        QTimer::singleShot(0, this, [this, problem = files.problem] { m_context.messages->Show(problem); });
+        QTimer::singleShot(0, this, [this, problem = files.problem] { m_services.messages->Show(problem); });
     }
 
     auto* start = new PictureButton("btnStartTest", kStartCaption, frame1);
@@ -299,8 +299,8 @@ void data::BuildMenus() {
     more->setObjectName("mnuMore");
     connect(AddItem(more, "mnuThird", "Third Party Online Speed Tests"), &QAction::triggered, this, [this] {
         // A page that cannot be opened is reported; the program goes on.
-        RunOrReport(*m_context.messages,
-                    [this] { OpenExternalPage(*m_context.externalBrowser, kThirdPartySpeedTestAddress); });
+        RunOrReport(*m_services.messages,
+                    [this] { OpenExternalPage(*m_services.externalBrowser, kThirdPartySpeedTestAddress); });
     });
 }
 
@@ -320,7 +320,7 @@ void data::SaveAs() {
             return box->text().toStdString();
         return LabelText(control.c_str()).toStdString();
     });
-    SaveReport(*m_context.saveDialog, *m_context.locale, *m_context.messages, fields);
+    SaveReport(*m_services.saveDialog, *m_services.locale, *m_services.messages, fields);
 }
 
 void data::Print() {
@@ -332,7 +332,7 @@ void data::Print() {
     for (int row = 0; row < image.height; ++row)
         std::memcpy(image.pixels.data() + static_cast<std::size_t>(row) * image.width, shot.constScanLine(row),
                     static_cast<std::size_t>(image.width) * 4);
-    PrintTestWindow(*m_context.printer, *m_context.messages, image);
+    PrintTestWindow(*m_services.printer, *m_services.messages, image);
 }
 
 void data::SetText(DataControl control, const std::string& text) {

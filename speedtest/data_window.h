@@ -3,9 +3,15 @@
 // then save or print the results.
 #include <memory>
 
-#include "app/app_context.h"
-#include "app/form_window.h"
-#include "speedtest/test_run.h"
+#include "platform/clock.h"
+#include "platform/external_browser.h"
+#include "platform/locale.h"
+#include "platform/message_box.h"
+#include "platform/printer.h"
+#include "platform/save_dialog.h"
+#include "platform/tcp_socket.h"
+#include "shell/form_window.h"
+#include "speedtest/download_run.h"
 
 class QAction;
 class QLabel;
@@ -15,10 +21,21 @@ class QWidget;
 
 namespace brisko {
 
+// The services the window borrows; whoever builds the window owns them.
+struct DataWindowServices {
+    const Clock* clock = nullptr;
+    MessageBoxService* messages = nullptr;
+    ExternalBrowser* externalBrowser = nullptr;
+    TcpSocketFactory* sockets = nullptr;
+    LocaleService* locale = nullptr;
+    SaveDialog* saveDialog = nullptr;
+    Printer* printer = nullptr;
+};
+
 class data : public FormWindow, private DataTestView {
     Q_OBJECT
 public:
-    explicit data(const AppContext& context);
+    explicit data(const DataWindowServices& services);
     ~data() override;
 
 protected:
@@ -41,7 +58,7 @@ private:
     void SetWindowHeight(int twips) override;
     std::string SelectedTestUrl() const override;
 
-    AppContext m_context;
+    DataWindowServices m_services;
     QWidget* m_client = nullptr;
     QWidget* m_results = nullptr;
     QProgressBar* m_bar = nullptr;

@@ -226,7 +226,11 @@ void DownloadClient::Take(const char* data, std::size_t size) {
 }
 
 void DownloadClient::CompletionCheck() {
-    if (!m_complete && m_counters.ReceivedBytes >= m_counters.TotalBytes) Finish();
+    if (m_complete || m_counters.ReceivedBytes < m_counters.TotalBytes) return;
+    // Bytes past the size belong to no file; counting them would make the total
+    // depend on how the last read happened to be cut.
+    m_counters.ReceivedBytes = m_counters.TotalBytes;
+    Finish();
 }
 
 void DownloadClient::Finish() {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace brisko {
@@ -52,6 +53,13 @@ std::string BuildReport(const ReportFields& f, const std::string& date, const st
 }
 
 Status AppendToFile(const std::string& path, const std::string& text) {
+    // A FIFO would block the window until someone reads it, and a device keeps
+    // nothing: only a regular file (or a link to one) can hold a report.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return std::filesystem::is_directory(status) ? Status::FromErrno(EISDIR)
+                                                     : Status::Fail(EINVAL, "it is not a regular file");
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };

@@ -14,14 +14,13 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
-#include "app/gradient_button.h"
-#include "app/main_window.h"
-#include "app/window_instances.h"
+#include "shell/gradient_button.h"
+#include "shell/window_instances.h"
 #include "platform/qt/browser_engine_qt.h"
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 #include "webtest/control_profile.h"
 #include "webtest/firefox_command.h"
-#include "webtest/test_page.h"
+#include "webtest/start_page.h"
 #include "webtest/web_test_texts.h"
 
 namespace brisko {
@@ -58,8 +57,9 @@ QAction* AddItem(QMenu* menu, const char* name, const QString& caption) {
 
 }  // namespace
 
-WebTestWindow::WebTestWindow(const AppContext& context, const QString& objectName, const QString& caption)
-    : FormWindow(objectName), m_context(context) {
+WebTestWindow::WebTestWindow(const WebTestWindowServices& services, const QString& objectName,
+                             const QString& caption)
+    : FormWindow(objectName), m_services(services) {
     setWindowTitle(caption);
 }
 
@@ -154,19 +154,19 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     QMenu* mnuMain = menuBar()->addMenu("Main");
     mnuMain->setObjectName("mnuMain");
     connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this,
-            [this] { m_context.windows->Unload(objectName().toStdString()); });
+            [this] { m_services.windows->Unload(objectName().toStdString()); });
 
     resize(780, 680);
 }
 
 WebTestServices WebTestWindow::Services() const {
     WebTestServices services;
-    services.clock = m_context.clock;
-    services.waiter = m_context.waiter;
-    services.pump = m_context.pump;
-    services.messages = m_context.messages;
+    services.clock = m_services.clock;
+    services.waiter = m_services.waiter;
+    services.pump = m_services.pump;
+    services.messages = m_services.messages;
     services.decimalPoint =
-        m_context.locale ? m_context.locale->DecimalSeparator() : QLocale().decimalPoint().toStdString();
+        m_services.locale ? m_services.locale->DecimalSeparator() : QLocale().decimalPoint().toStdString();
     return services;
 }
 
@@ -181,7 +181,7 @@ WebTestView WebTestWindow::View() {
         m_btnTest->setEnabled(!timing);
         m_btnRefresh->setEnabled(!timing);
     };
-    view.showMain = [this] { m_context.windows->Show("main"); };
+    view.showMain = [this] { m_services.windows->Show("main"); };
     view.setWaitCursor = [this](bool wait) {
         if (wait)
             setCursor(Qt::WaitCursor);
@@ -194,7 +194,7 @@ WebTestView WebTestWindow::View() {
 void WebTestWindow::ReportAddressProblem() {
     // Once the window is up: the engine's first page pumps events while it is being made.
     if (!m_addressProblem.empty())
-        QTimer::singleShot(0, this, [this, problem = m_addressProblem] { m_context.messages->Show(problem); });
+        QTimer::singleShot(0, this, [this, problem = m_addressProblem] { m_services.messages->Show(problem); });
 }
 
 void WebTestWindow::closeEvent(QCloseEvent* event) {
@@ -202,19 +202,19 @@ void WebTestWindow::closeEvent(QCloseEvent* event) {
     FormWindow::closeEvent(event);
 }
 
-frmbrowser::frmbrowser(const AppContext& context)
-    : WebTestWindow(context, "frmbrowser", "Internet Explorer Browser") {
+frmbrowser::frmbrowser(const WebTestWindowServices& services)
+    : WebTestWindow(services, "frmbrowser", "Internet Explorer Browser") {
     Status error;
-    m_engine = context.browserEngines->CreateIeEngine(&error);
+    m_engine = services.browserEngines->CreateIeEngine(&error);
     BuildControls(EngineWidget(m_engine.get()), "WebBrowser1", "Using Genuine Microsoft Internet Explorer Browser Engine",
                   kExternalTipIe);
-    m_test = std::make_unique<IeWebTest>(*m_engine, context.externalBrowser, Services(), View());
+    m_test = std::make_unique<IeWebTest>(*m_engine, services.externalBrowser, Services(), View());
 
     QMenu* firefox = menuBar()->addMenu("FireFox Users");
     firefox->setObjectName("firefox");
     connect(AddItem(firefox, "firefoxspeed", "FireFox Speed Test"), &QAction::triggered, this, [this] {
-        m_context.windows->Show("firebrowser");
-        m_context.windows->Unload("frmbrowser");
+        m_services.windows->Show("firebrowser");
+        m_services.windows->Unload("frmbrowser");
     });
     connect(m_btnTest, &QPushButton::clicked, this, [this] { m_test->Test(); });
     connect(m_btnRefresh, &QPushButton::clicked, this, [this] { m_test->Refresh(); });
@@ -229,29 +229,30 @@ frmbrowser::~frmbrowser() {
     m_engine.reset();
 }
 
-firebrowser::firebrowser(const AppContext& context) : WebTestWindow(context, "firebrowser", "Firefox Browser") {
+firebrowser::firebrowser(const WebTestWindowServices& services)
+    : WebTestWindow(services, "firebrowser", "Firefox Browser") {
     std::string problem;
     const std::string profile = MozillaEngineProfile(
-        *context.registry, *context.paths,
+        *services.registry, *services.paths,
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString() + "/mozillaControl", &problem);
     // The engine still runs, on a profile of its own that no boost will find.
-    if (!problem.empty()) context.messages->Show(problem);
+    if (!problem.empty()) services.messages->Show(problem);
     Status error;
-    m_engine = context.browserEngines->CreateMozillaEngine(profile, &error);
+    m_engine = services.browserEngines->CreateMozillaEngine(profile, &error);
     BuildControls(EngineWidget(m_engine.get()), "MozillaBrowser1", "Using Genuine Mozilla Firefox Browser Engine",
                   kExternalTipFirefox);
-    m_test = std::make_unique<MozillaWebTest>(*m_engine, *context.syncHttp, Services(), View());
+    m_test = std::make_unique<MozillaWebTest>(*m_engine, *services.syncHttp, Services(), View());
 
     QMenu* ieUsers = menuBar()->addMenu("Internet Explorer Users");
     ieUsers->setObjectName("IEusers");
     connect(AddItem(ieUsers, "IEspeedtest", "Internet Explorer Speed Test"), &QAction::triggered, this, [this] {
-        m_context.windows->Show("frmbrowser");
-        m_context.windows->Unload("firebrowser");
+        m_services.windows->Show("frmbrowser");
+        m_services.windows->Unload("firebrowser");
     });
     connect(m_btnTest, &QPushButton::clicked, this, [this] { m_test->Test(); });
     connect(m_btnRefresh, &QPushButton::clicked, this, [this] { m_test->Refresh(); });
     connect(m_btnExternal, &QPushButton::clicked, this, [this] {
-        OpenInFirefox(*m_context.registry, *m_context.processes, *m_context.messages, m_txtURL->text().toStdString());
+        OpenInFirefox(*m_services.registry, *m_services.processes, *m_services.messages, m_txtURL->text().toStdString());
     });
 
     m_test->Load();

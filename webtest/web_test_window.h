@@ -1,12 +1,15 @@
 #pragma once
 // The web page load test windows: `frmbrowser` (the Internet Explorer engine) and
-// `firebrowser` (the Mozilla engine). Both share one layout; the logic is in web_test.h.
+// `firebrowser` (the Mozilla engine). Both share one layout; the logic is in web_test_logic.h.
 #include <memory>
 #include <string>
 
-#include "app/app_context.h"
-#include "app/form_window.h"
-#include "webtest/web_test.h"
+#include "platform/locale.h"
+#include "platform/paths.h"
+#include "platform/process_start.h"
+#include "platform/registry_read.h"
+#include "shell/form_window.h"
+#include "webtest/web_test_logic.h"
 
 class QLineEdit;
 class QProgressBar;
@@ -15,11 +18,28 @@ class QTimer;
 namespace brisko {
 
 class GradientButton;
+class WindowInstances;
+
+// The services the test windows borrow; whoever builds the windows owns them.
+struct WebTestWindowServices {
+    WindowInstances* windows = nullptr;
+    MessageBoxService* messages = nullptr;
+    ExternalBrowser* externalBrowser = nullptr;
+    const Clock* clock = nullptr;
+    EventWaiter* waiter = nullptr;
+    EventPump* pump = nullptr;
+    LocaleService* locale = nullptr;
+    BrowserEngines* browserEngines = nullptr;
+    SyncHttpClient* syncHttp = nullptr;          // firebrowser's page fetch
+    RegistryReader* registry = nullptr;          // firebrowser: profile and Firefox command
+    PathMapper* paths = nullptr;
+    ProcessStarter* processes = nullptr;         // firebrowser starts Firefox
+};
 
 class WebTestWindow : public FormWindow {
     Q_OBJECT
 protected:
-    WebTestWindow(const AppContext& context, const QString& objectName, const QString& caption);
+    WebTestWindow(const WebTestWindowServices& services, const QString& objectName, const QString& caption);
 
     // Builds the controls around the engine's view; engineView may be null (no view).
     void BuildControls(QWidget* engineView, const char* engineName, const QString& engineLabel,
@@ -31,7 +51,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     virtual WebTestBase* Test() = 0;
 
-    AppContext m_context;
+    WebTestWindowServices m_services;
     QLineEdit* m_txtURL = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
     GradientButton* m_btnTest = nullptr;
@@ -44,7 +64,7 @@ protected:
 class frmbrowser final : public WebTestWindow {
     Q_OBJECT
 public:
-    explicit frmbrowser(const AppContext& context);
+    explicit frmbrowser(const WebTestWindowServices& services);
     ~frmbrowser() override;
     IeWebTest* Logic() const { return m_test.get(); }
 
@@ -59,7 +79,7 @@ private:
 class firebrowser final : public WebTestWindow {
     Q_OBJECT
 public:
-    explicit firebrowser(const AppContext& context);
+    explicit firebrowser(const WebTestWindowServices& services);
     ~firebrowser() override;
     MozillaWebTest* Logic() const { return m_test.get(); }
 

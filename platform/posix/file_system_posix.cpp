@@ -10,7 +10,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "platform/posix/file_replace.h"
+#include "winenv/winenv.h"
 
 namespace brisko {
 
@@ -50,6 +50,10 @@ private:
     int m_fd;
 };
 
+// The system reads a path up to its first zero byte: a name built from a file's text
+// ("Path=x\0...") would reach another file than the one asked for, so it reaches none.
+bool Unrepresentable(const std::string& path) { return path.find('\0') != std::string::npos; }
+
 std::string WithoutTrailingSlash(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -69,6 +73,7 @@ Status WriteAll(int fd, const char* data, std::size_t size) {
 }
 
 Status OpenRegularForReading(const std::string& path, Fd* fd) {
+    if (Unrepresentable(path)) return Status::FromErrno(EINVAL);
     Fd opened(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!opened.valid()) return Status::FromErrno(errno);
     struct stat st {};
@@ -79,6 +84,7 @@ Status OpenRegularForReading(const std::string& path, Fd* fd) {
 }
 
 Status OpenForWritingFd(const std::string& path, Fd* fd) {
+    if (Unrepresentable(path)) return Status::FromErrno(EINVAL);
     int raw = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (raw < 0) return Status::FromErrno(errno);
     fd->Reset(raw);
@@ -172,6 +178,7 @@ private:
 }  // namespace
 
 Status FileSystemPosix::GetFolder(const std::string& path, FolderListing* listing) {
+    if (Unrepresentable(path)) return Status::FromErrno(EINVAL);
     const std::string folder = WithoutTrailingSlash(path);
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return Status::FromErrno(errno);
@@ -237,13 +244,14 @@ Status FileSystemPosix::CopyFile(const std::string& from, const std::string& to)
 }
 
 Status FileSystemPosix::ReplaceFile(const std::string& from, const std::string& to) {
+    if (Unrepresentable(from) || Unrepresentable(to)) return Status::FromErrno(EINVAL);
     // A prefs.js that is a link keeps being one: the file it names is what changes.
     return MoveFileOver(from, to);
 }
 
 bool FileSystemPosix::FileExists(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return !Unrepresentable(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace brisko

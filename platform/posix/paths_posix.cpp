@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "winenv/winenv.h"
+
 namespace brisko {
 
 namespace fs = std::filesystem;
@@ -98,7 +100,7 @@ PathMapperPosix::PathMapperPosix(std::string systemRoot, std::string programFold
 }
 
 std::string PathMapperPosix::DriveFolder(char driveLetter) const {
-    return JoinNative(m_systemRoot, std::string("drive_") + AsciiLower(driveLetter));
+    return brisko::DriveFolder(m_systemRoot, driveLetter);
 }
 
 std::string PathMapperPosix::ToNative(const std::string& windowsPath) const {
@@ -117,7 +119,7 @@ std::string PathMapperPosix::ToNative(const std::string& windowsPath) const {
 }
 
 std::string PathMapperPosix::ToWindows(const std::string& nativePath) const {
-    const std::string prefix = JoinNative(m_systemRoot, "drive_");
+    const std::string prefix = JoinNative(m_systemRoot, kDriveFolderPrefix);
     const std::string normal = fs::path(nativePath).lexically_normal().string();
     if (normal.compare(0, prefix.size(), prefix) != 0) return nativePath;
     const std::string_view after = std::string_view(normal).substr(prefix.size());

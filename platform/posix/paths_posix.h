@@ -25,8 +25,4 @@ private:
     std::string m_programFolder;
 };
 
-// Folder of the running executable (from /proc/self/exe); the current folder when
-// that cannot be read.
-std::string RunningProgramFolder();
-
 }  // namespace brisko

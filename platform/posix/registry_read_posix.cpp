@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix/ansi_text.h"
+#include "winenv/winenv.h"
 
 namespace brisko {
 namespace {

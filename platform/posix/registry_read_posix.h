@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/registry_store.h"
+#include "winenv/winenv.h"
 #include "platform/registry_read.h"
 
 namespace brisko {

@@ -2,11 +2,13 @@
 // The event loop of a Windows program without windows (brisko-cli.exe): posted
 // tasks, repeating timers and Winsock sockets, all run on the thread that runs the
 // loop, one event at a time. It is also the program's EventWaiter and EventPump.
+// ConsoleServices (platform/services.h) owns it; the sockets it watches borrow it.
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 
+#include "platform/event_loop.h"
 #include "platform/event_pump.h"
 #include "platform/event_wait.h"
 
@@ -19,10 +21,9 @@ struct SocketReadiness {
     bool failed = false;    // a connect has failed
 };
 
-class EventLoopWin32 final : public EventWaiter, public EventPump {
+class EventLoopWin32 final : public EventLoop, public EventWaiter, public EventPump {
 public:
     using SocketHandle = std::uintptr_t;  // a Winsock SOCKET
-    using TimerId = int;
 
     // Starts Winsock (WSAStartup) for the loop's lifetime.
     EventLoopWin32();
@@ -31,20 +32,18 @@ public:
     EventLoopWin32& operator=(const EventLoopWin32&) = delete;
     bool WinsockReady() const { return m_winsockReady; }
 
-    // Runs task from the loop, after the event being handled.
-    void Post(std::function<void()> task);
-    // Calls tick every intervalMs until StopTimer. Returns a nonzero id.
-    TimerId StartTimer(int intervalMs, std::function<void()> tick);
-    void StopTimer(TimerId id);
+    // EventLoop
+    void Post(std::function<void()> task) override;
+    TimerId StartTimer(int intervalMs, std::function<void()> tick) override;
+    void StopTimer(TimerId id) override;
+    void Run() override;
+    void Quit() override { m_quit = true; }
 
     // Reports the socket's readiness to onReady while watched. Watching again
     // replaces the interest; the socket must stay open until Unwatch.
     void Watch(SocketHandle socket, bool read, bool write, std::function<void(SocketReadiness)> onReady);
     void Unwatch(SocketHandle socket);
 
-    // Handles events until Quit.
-    void Run();
-    void Quit() { m_quit = true; }
     // Handles what is due, waiting at most timeoutMs for the first event.
     void RunOnce(int timeoutMs);
 

@@ -4,7 +4,8 @@
 
 namespace brisko {
 
-std::string RunningProgramFolderWin32() {
+// GetModuleFileNameA, without a trailing backslash.
+std::string RunningProgramFolder() {
     std::string path(MAX_PATH, '\0');
     for (;;) {
         const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -20,6 +21,6 @@ std::string RunningProgramFolderWin32() {
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-std::string PathMapperWin32::ProgramFolder() const { return RunningProgramFolderWin32(); }
+std::string PathMapperWin32::ProgramFolder() const { return RunningProgramFolder(); }
 
 }  // namespace brisko

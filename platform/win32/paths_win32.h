@@ -12,7 +12,4 @@ public:
     char Separator() const override { return '\\'; }
 };
 
-// Folder of the running executable (GetModuleFileNameA), without a trailing backslash.
-std::string RunningProgramFolderWin32();
-
 }  // namespace brisko

@@ -6,11 +6,12 @@
 #include <QApplication>
 #include <QPushButton>
 
-#include "app/app_context.h"
 #include "app/main_window.h"
 #include "app/secondary_windows.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/shell_services.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
+#include "platform/event_pump.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_external_browser.h"
 #include "tests/support/fake_message_box.h"
@@ -20,15 +21,11 @@ namespace brisko::test {
 class AppFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        context.windows = &windows;
-        context.clock = &clock;
-        context.pump = &pump;
-        context.messages = &messages;
-        context.externalBrowser = &browser;
-        windows.Register("main", [this] { return new brisko::main(context, handlers); });
-        windows.Register("Help", [this] { return new Help(context); });
+        shell = {.windows = &windows, .messages = &messages, .externalBrowser = &browser};
+        windows.Register("main", [this] { return new brisko::main(shell, handlers); });
+        windows.Register("Help", [this] { return new Help(shell); });
         windows.Register("toptip", [] { return new toptip(); });
-        windows.Register("Formserial", [this] { return new Formserial(context); });
+        windows.Register("Formserial", [this] { return new Formserial(shell); });
         SetEndProgramHook([this](int code) { endedWith = code; });
     }
     void TearDown() override {
@@ -51,7 +48,7 @@ protected:
     FakeMessageBox messages;
     FakeExternalBrowser browser;
     WindowInstances windows;
-    AppContext context;
+    ShellServices shell;
     brisko::main::Handlers handlers;
     int endedWith = -1;
 };

@@ -1,7 +1,6 @@
 #include "app/boost_ui_qt.h"
 
 #include <QCheckBox>
-#include <QListWidget>
 
 #include "boost/boost_mode.h"
 #include "platform/posix/file_system_posix.h"
@@ -47,24 +46,17 @@ protected:
 
 TEST_F(BoostUiQtTest, ReachesTheMainWindowsControlsWhileItIsOpen) {
     brisko::main* w = Main();
-    ui.SetCaption("btnRestore", "Working..");
+    ui.SetCaption(BoostButton::btnRestore, "Working..");
     EXPECT_EQ(Button("btnRestore")->text(), "Working..");
     Child<QCheckBox>(w, "Check1")->setChecked(true);
     EXPECT_EQ(ui.Check1Value(), 1);
-    // Entries keep their bytes, even ones that are not UTF-8, and their order.
-    TextList& list = ui.List1();
-    for (const char* entry : {"\tC:\\Users\\Z\xE9ro", "\t\ta.txt"}) list.Append(entry);
-    EXPECT_EQ(w->List1()->count(), 2);
-    EXPECT_EQ(list.At(0) + list.At(1) + list.At(2), "\tC:\\Users\\Z\xE9ro\t\ta.txt");
-    ui.ShowPrompt("Restart3");
+    ui.ShowPrompt(RestartPrompt::Restart3);
     EXPECT_TRUE(windows.Find("Restart3")->isVisible());
 
     // With the main window closed the calls do nothing.
     windows.Unload("main");
-    ui.SetCaption("btnBoost", "x");
+    ui.SetCaption(BoostButton::btnBoost, "x");
     ui.SetDefaultPointer();
-    list.Append("lost");
-    EXPECT_EQ(list.Count(), 0u);
     EXPECT_EQ(ui.Check1Value(), 0);
 }
 

@@ -5,7 +5,7 @@
 #include <QMenuBar>
 #include <QTest>
 
-#include "app/open_external_page.h"
+#include "shell/open_external_page.h"
 #include "tests/app/app_fixture.h"
 
 namespace brisko::test {
@@ -25,7 +25,6 @@ TEST_F(MainWindowTest, StartsWithOnlyTheLaunchControlsUsable) {
     for (const char* name : {"Frame3", "Command1", "btnfire", "Label17", "Label18", "Label21"})
         EXPECT_TRUE(Child(w, name)->isEnabled()) << name;
     EXPECT_EQ(w->Check1Value(), 0);
-    EXPECT_FALSE(w->List1()->isVisible());
 
     // Clicking a locked button runs nothing.
     bool boosted = false;
@@ -46,7 +45,8 @@ TEST_F(MainWindowTest, StartsWithOnlyTheLaunchControlsUsable) {
 TEST_F(MainWindowTest, ReturnPressesTheFocusedPushButtonElseTheDefaultOne) {
     std::vector<std::string> pressed;
     auto note = [&pressed](const char* name) { return [&pressed, name] { pressed.push_back(name); }; };
-    handlers = {note("btnBoost"), note("btnProBoost"), note("btnRestore"), note("Command1"), note("btnfire")};
+    auto launch = [&pressed](const char* name) { return [&pressed, name] { pressed.push_back(name); return true; }; };
+    handlers = {note("btnBoost"), note("btnProBoost"), note("btnRestore"), launch("Command1"), launch("btnfire")};
     brisko::main* w = Main();
     w->EnableBoostControls();
     const struct {
@@ -91,9 +91,6 @@ TEST_F(MainWindowTest, CaptionsAndToolTipsAreExact) {
               "This button tests your real Web browsing speed experience when using Mozilla Firefox . The "
               "test times how long it takes to open a Web page from the Internet. After applying the Brisko "
               "boost you can run the test again and compare the time difference.");
-
-    w->SetCaption("btnRestore", "Original Settings");
-    EXPECT_EQ(Child<QPushButton>(w, "btnRestore")->text(), "Original Settings");
 }
 
 TEST_F(MainWindowTest, MenusHoldTheirItemsInOrder) {

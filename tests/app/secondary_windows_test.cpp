@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/open_external_page.h"
+#include "shell/open_external_page.h"
 #include "tests/app/app_fixture.h"
 
 namespace brisko::test {

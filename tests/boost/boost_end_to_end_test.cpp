@@ -12,7 +12,7 @@
 #include "platform/posix/paths_posix.h"
 #include "platform/posix/process_start_posix.h"
 #include "platform/posix/registry_read_posix.h"
-#include "platform/posix/system_root.h"
+#include "winenv/system_root.h"
 #include "tests/boost/import_file_reader.h"
 #include "tests/boost/profile_fixture.h"
 #include "tests/support/child_processes.h"

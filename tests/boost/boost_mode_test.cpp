@@ -150,30 +150,5 @@ TEST(BoostMode, FailuresSkipToTheCompletion) {
     }
 }
 
-// A click on any boost button while a command yields is ignored: nothing starts,
-// no caption changes, and the file being rewritten gets the lines once.
-TEST(BoostMode, ClicksDuringACommandAreIgnored) {
-    Rig t;
-    std::vector<bool> accepted;
-    bool clicking = false;  // a broken guard must fail here, not recurse without end
-    t.pump.onPump = [&] {
-        if (std::exchange(clicking, true)) return;
-        const Lines logBefore = t.ui.log;
-        for (BoostMode mode : {BoostMode::Normal, BoostMode::Pro, BoostMode::Restore})
-            accepted.push_back(t.engine.RunBoostMode(mode));
-        EXPECT_EQ(t.ui.log, logBefore);
-        clicking = false;
-    };
-    EXPECT_TRUE(t.engine.RunBoostMode(BoostMode::Normal));
-    EXPECT_GE(t.pump.count, 3);
-    EXPECT_EQ(accepted, std::vector<bool>(accepted.size(), false));
-    EXPECT_EQ(t.processes.started.size(), 6u);
-    EXPECT_TRUE(t.Patched(t.f.controlPrefs));
-    EXPECT_TRUE(t.Patched(t.f.firefoxPrefs));
-
-    t.pump.onPump = nullptr;  // once finished, the buttons work again
-    EXPECT_TRUE(t.engine.RunBoostMode(BoostMode::Restore));
-}
-
 }  // namespace
 }  // namespace brisko::test

@@ -145,6 +145,7 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
     using P = ProfileFixture;
     using F = FakeFileSystem;
     using Arrange = std::function<void(P&, F&)>;
+    static const std::string kIniItself = std::string("../profiles.ini") + '\0';
     const Arrange none = [](P&, F&) {};
     const struct {
         const char* name;
@@ -171,6 +172,11 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
                                        "IsRelative=0\r\nPath=C:\\Users\\ann\\ff\r\n");
          },
          PatchFirefox, {}},
+        // The system stops reading a path at a zero byte, which would name profiles.ini itself.
+        {"zero byte in the profile path", [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni(kIniItself)); },
+         PatchFirefox, {}},
+        {"zero byte in the profile path (restore)",
+         [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni(kIniItself)); }, RestoreFirefox, {}},
         {"prefs.js missing", [](P& p, F&) { fs::remove(p.controlPrefs); }, PatchControl, {}},
         {"prefs.js is a folder", [](P& p, F&) { fs::remove(p.firefoxPrefs); fs::create_directory(p.firefoxPrefs); },
          PatchFirefox, {}},

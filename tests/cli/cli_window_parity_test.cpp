@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <sstream>
 
-#include "cli/cli_data_test.h"
+#include "cli/data_test_command.h"
 #include "speedtest/data_window.h"
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_external_browser.h"
 #include "tests/support/fake_locale.h"
@@ -70,7 +70,7 @@ TEST(CliWindowParityTest, SameScriptSameFiguresSameReport) {
     test::FakeSaveDialog dialog;
     test::FakePrinter printer;
     test::FakeExternalBrowser browser;
-    AppContext context;
+    DataWindowServices context;
     context.clock = &windowClock;
     context.messages = &messages;
     context.sockets = &sockets;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "cli/cli_data_test.h"
+#include "cli/data_test_command.h"
 #include "cli/progress_line.h"
 #include "platform/clock.h"
 #include "platform/win32/event_loop_win32.h"

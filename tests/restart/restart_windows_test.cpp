@@ -8,9 +8,9 @@
 
 #include <algorithm>
 
-#include "app/gradient_button.h"
-#include "app/uncaught_error.h"
-#include "app/window_instances.h"
+#include "shell/gradient_button.h"
+#include "shell/uncaught_error.h"
+#include "shell/window_instances.h"
 #include "platform/posix/paths_posix.h"
 #include "platform/qt/shutdown_api_dbus.h"
 #include "restart/reboot.h"
@@ -69,7 +69,7 @@ protected:
     FakeProcessStarter m_processes;
     PathMapperPosix m_paths{"/nonexistent", "/opt/brisko"};
     WindowInstances m_windows;
-    AppContext m_context;
+    RestartServices m_context;
     std::vector<int> m_ended;
     std::vector<std::string> m_closed;
 };

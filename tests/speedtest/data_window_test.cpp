@@ -67,7 +67,7 @@ protected:
     QTemporaryDir folder;
     PrinterQt printer{folder.filePath("window.pdf").toStdString()};
     FakeExternalBrowser browser;
-    AppContext context;
+    DataWindowServices context;
     QPointer<data> window;
 };
 

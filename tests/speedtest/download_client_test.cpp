@@ -64,6 +64,7 @@ TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
         {"blanks trimmed", header + "Content-Length:  77 \t\r\n\r\n", 77, 0},
         {"no type", "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\nabc", 99, 3},
         {"LF-only lines", "HTTP/1.1 200 OK\nContent-Length: 5\n\nabcde", 5, 5},
+        {"more than the size", "HTTP/1.1 200 OK\nContent-Length: 3\n\nabcdef", 3, 3},
         {"no size", header + "\r\n" + body, AssumedSize, 1000},
         {"size only in the body", header + "\r\nContent-Length: 5\r\n\r\n", AssumedSize, 21},
         {"size 0", header + "Content-Length: 0\r\n\r\n", AssumedSize, 0},

@@ -26,19 +26,17 @@ public:
                     {"btnProBoost", "Pro Boost"},
                     {"btnRestore", "Original Windows Settings"}};
     }
-    void SetCaption(const std::string& buttonName, const std::string& caption) override {
-        captions[buttonName] = caption;
-        log.push_back("caption " + buttonName + " " + caption);
+    void SetCaption(BoostButton button, const std::string& caption) override {
+        captions[ControlName(button)] = caption;
+        log.push_back(std::string("caption ") + ControlName(button) + " " + caption);
     }
     int Check1Value() const override { return check1 ? check1() : 0; }
     void SetDefaultPointer() override { log.push_back("pointer default"); }
-    TextList& List1() override { return list1; }
-    void ShowPrompt(const std::string& windowName) override { log.push_back("prompt " + windowName); }
+    void ShowPrompt(RestartPrompt prompt) override { log.push_back(std::string("prompt ") + WindowName(prompt)); }
     void ShowFailure(const std::string& text) override { log.push_back("failure " + text); }
 
     std::map<std::string, std::string> captions;
     std::function<int()> check1;
-    FakeTextList list1;
     std::vector<std::string> log;
 };
 

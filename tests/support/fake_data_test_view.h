@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "speedtest/test_run.h"
+#include "speedtest/download_run.h"
 
 namespace brisko::test {
 

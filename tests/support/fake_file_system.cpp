@@ -1,7 +1,5 @@
 #include "tests/support/fake_file_system.h"
 
-#include <fstream>
-
 namespace brisko::test {
 
 namespace {
@@ -38,8 +36,9 @@ std::unique_ptr<TextLineWriter> FakeFileSystem::CreateForWriting(const std::stri
 
 Status FakeFileSystem::CopyFile(const std::string& from, const std::string& to) {
     if (EndsWith(to, failCopyTo)) {
-        std::ofstream partial(to, std::ios::binary | std::ios::trunc);
-        partial << "# Mozilla User";
+        // Half a copy, where the real copy would have written it.
+        Status opened;
+        if (auto partial = m_real.CreateForWriting(to, &opened)) partial->WriteLine("# Mozilla User");
         return Status::Fail(28, "No space left on device");
     }
     return m_real.CopyFile(from, to);

@@ -8,9 +8,9 @@
 #include <random>
 #include <thread>
 
-#include "platform/posix/ansi_text.h"
+#include "winenv/ansi_text.h"
 #include "platform/posix/registry_read_posix.h"
-#include "platform/posix/registry_store.h"
+#include "winenv/registry_store.h"
 #include "tests/support/child_processes.h"
 #include "tests/support/temp_folder.h"
 

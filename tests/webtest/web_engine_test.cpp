@@ -16,7 +16,7 @@
 #include "tests/support/local_web_server.h"
 #include "tests/support/qt/wait.h"
 #include "webtest/timed_load.h"
-#include "webtest/web_test.h"
+#include "webtest/web_test_logic.h"
 #include "webtest/web_test_texts.h"
 
 namespace brisko::test {

@@ -4,7 +4,7 @@
 #include "tests/support/fake_browser_engine.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_message_box.h"
-#include "webtest/web_test.h"
+#include "webtest/web_test_logic.h"
 #include "webtest/web_test_texts.h"
 
 namespace brisko::test {

@@ -15,9 +15,9 @@
 #include "tests/support/fake_process_starter.h"
 #include "tests/support/fake_string_registry.h"
 #include "tests/support/temp_folder.h"
-#include "speedtest/test_files.h"
-#include "webtest/launch_web_test.h"
-#include "webtest/test_page.h"
+#include "speedtest/download_files.h"
+#include "webtest/web_test_launch.h"
+#include "webtest/start_page.h"
 #include "webtest/web_test_texts.h"
 #include "webtest/web_test_window.h"
 
@@ -34,17 +34,13 @@ protected:
         AppFixture::SetUp();
         paths = std::make_unique<PathMapperPosix>(root.Path().string() + "/system", root.Path().string() + "/bin");
         registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\ann");
-        context.paths = paths.get();
-        context.registry = &registry;
-        context.processes = &processes;
-        context.browserEngines = &engines;
-        context.syncHttp = &http;
-        context.waiter = &waiter;
-        context.locale = &locale;
-        handlers.command1 = [this] { LaunchWebTest(context, WebTestKind::InternetExplorer); };
-        handlers.btnfire = [this] { LaunchWebTest(context, WebTestKind::Firefox); };
-        windows.Register("frmbrowser", [this] { return new frmbrowser(context); });
-        windows.Register("firebrowser", [this] { return new firebrowser(context); });
+        services = {.windows = &windows, .messages = &messages, .externalBrowser = &browser, .clock = &clock,
+                    .waiter = &waiter, .pump = &pump, .locale = &locale, .browserEngines = &engines,
+                    .syncHttp = &http, .registry = &registry, .paths = paths.get(), .processes = &processes};
+        handlers.command1 = [this] { return LaunchWebTest(windows, messages, WebTestKind::InternetExplorer); };
+        handlers.btnfire = [this] { return LaunchWebTest(windows, messages, WebTestKind::Firefox); };
+        windows.Register("frmbrowser", [this] { return new frmbrowser(services); });
+        windows.Register("firebrowser", [this] { return new firebrowser(services); });
     }
     void TearDown() override {
         windows.Unload("frmbrowser");
@@ -52,6 +48,7 @@ protected:
         AppFixture::TearDown();
     }
 
+    WebTestWindowServices services;
     TempFolder root;
     std::unique_ptr<PathMapperPosix> paths;
     FakeStringRegistry registry;

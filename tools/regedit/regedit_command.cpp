@@ -8,10 +8,8 @@
 #include <map>
 #include <new>
 
-#include "platform/posix/file_replace.h"
+#include "winenv/winenv.h"
 #include "platform/posix/paths_posix.h"
-#include "platform/posix/reg_file.h"
-#include "platform/posix/registry_store.h"
 
 namespace brisko {
 namespace {
@@ -21,20 +19,6 @@ const char kUsage[] =
     "  regedit /s FILE...      import registry files (.reg) without asking\n"
     "  regedit /e FILE [KEY]   export KEY and everything below it, or the whole\n"
     "                          registry, to FILE (Windows Registry Editor Version 5.00)\n";
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Enough to find what is wrong with a file; a file of nothing but bad lines would
 // otherwise fill the screen, and memory.
@@ -59,7 +43,7 @@ std::string NativeFileName(const std::string& systemRoot, const std::string& fil
 bool ImportRegFile(const std::string& systemRoot, const std::string& file, std::ostream& err) {
     try {
         const std::string native = NativeFileName(systemRoot, file);
-        Fd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+        UniqueFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat info {};
         if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
             err << "regedit: cannot open " << native << ": " << Status::FromErrno(errno).text << "\n";

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <new>
 
-#include "platform/posix/system_root.h"
+#include "winenv/winenv.h"
 #include "tools/regedit/regedit_command.h"
 
 int main(int argc, char** argv) {

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "speedtest/test_files.h"
+#include "speedtest/download_files.h"
 
 namespace {
 

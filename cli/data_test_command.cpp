@@ -1,0 +1,142 @@
+#include "cli/data_test_command.h"
+
+#include <utility>
+
+#include "cli/cli_arguments.h"
+#include "cli/json_writer.h"
+#include "speedtest/download_client.h"
+#include "speedtest/number_format.h"
+
+namespace brisko::cli {
+
+CliDataTest::CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale,
+                         ProgressLine& progress, std::string testUrl, DataTestHooks hooks, double stallSeconds)
+    : m_clock(clock),
+      m_progress(progress),
+      m_testUrl(std::move(testUrl)),
+      m_hooks(std::move(hooks)),
+      m_stallSeconds(stallSeconds) {
+    DataTestView& view = *this;
+    MessageBoxService& messages = *this;
+    m_test = std::make_unique<DataSpeedTest>(socket, clock, locale, messages, view);
+}
+
+CliDataTest::~CliDataTest() = default;
+
+std::string CliDataTest::Text(const std::string& control) const {
+    const auto it = m_texts.find(control);
+    return it == m_texts.end() ? std::string() : it->second;
+}
+
+void CliDataTest::SetText(DataControl control, const std::string& text) { m_texts[ControlName(control)] = text; }
+
+void CliDataTest::SetTimerEnabled(bool enabled) {
+    if (m_hooks.setTimer) m_hooks.setTimer(enabled);
+}
+
+void CliDataTest::Start() {
+    m_test->StartTest();
+    // The watchdog counts from the start: a server that never answers is a stall too.
+    m_seenHeader = m_test->Client().HeaderDone();
+    m_seenBytes = m_test->Client().Counters().ReceivedBytes;
+    m_seenAt = m_clock.MonotonicSeconds();
+}
+
+void CliDataTest::OnTimer() {
+    if (m_done) return;
+    m_test->Tick();
+    if (m_test->Finished()) {
+        End();
+        return;
+    }
+    m_tickSpeeds.push_back(m_test->CurrentSpeed());
+    m_progress.Show(DownloadProgressText([this](const std::string& control) { return Text(control); }));
+}
+
+void CliDataTest::Watch() {
+    if (m_done) return;
+    const auto& client = m_test->Client();
+    const double now = m_clock.MonotonicSeconds();
+    if (client.HeaderDone() != m_seenHeader || client.Counters().ReceivedBytes != m_seenBytes) {
+        m_seenHeader = client.HeaderDone();
+        m_seenBytes = client.Counters().ReceivedBytes;
+        m_seenAt = now;
+        return;
+    }
+    // A complete download only waits for its next tick.
+    if (client.Complete()) return;
+    if (now - m_seenAt >= m_stallSeconds)
+        Fail(std::string(kConnectionDownText) + "Nothing has arrived for " +
+             FormatGeneral(static_cast<std::int64_t>(m_stallSeconds)) + " seconds.");
+}
+
+void CliDataTest::Show(const std::string& text, const std::string&, bool) {
+    // The window's closing message is no failure: the results follow.
+    if (text == kDoneText) return;
+    Fail(text);
+}
+
+void CliDataTest::Fail(const std::string& message) {
+    if (m_done) return;
+    m_failure = message;
+    m_test->Shutdown();
+    End();
+}
+
+void CliDataTest::End() {
+    m_done = true;
+    m_progress.End();
+    if (m_hooks.done) m_hooks.done();
+}
+
+std::string ResultsText(const CliDataTest& test) {
+    const std::pair<const char*, const char*> rows[] = {
+        {kFileSizeCaption, "lblFileSize"},           {kTotalTimeCaption, "lblTotalTime"},
+        {kAverageSpeedCaption, "lblAverageSpeed"}, {kMaximumSpeedCaption, "lblMaximumSpeed"},
+        {kMinimumSpeedCaption, "lblMinimumSpeed"},
+    };
+    std::string text = std::string(kResultsHeading) + "\n";
+    for (const auto& [caption, control] : rows) text += std::string(caption) + " " + test.Text(control) + "\n";
+    return text;
+}
+
+std::string ResultsJson(const CliDataTest& test) {
+    const DataTestResults& r = test.Test().Results();
+    JsonWriter json;
+    json.BeginObject()
+        .Key("url").String(test.TestUrl())
+        .Key("bytes").Int(r.totalBytes)
+        .Key("seconds").Number(r.seconds)
+        .Key("average_kb_s").Int(r.averageSpeed)
+        .Key("max_kb_s").Int(r.maximumSpeed)
+        .Key("min_kb_s").Int(r.minimumSpeed)
+        .Key("speeds_kb_s").BeginArray();
+    for (std::int64_t speed : test.TickSpeeds()) json.Int(speed);
+    json.EndArray().EndObject();
+    return json.Text() + "\n";
+}
+
+ReportFields ResultsReportFields(const CliDataTest& test) {
+    // txtComments has never been set, so the comment stays empty.
+    return ReadReportFields([&test](const std::string& control) { return test.Text(control); });
+}
+
+int FinishDataTest(const CliDataTest& test, const std::string& reportFile, bool json, const LocaleService& locale,
+                   std::ostream& out, std::ostream& err) {
+    if (!test.Succeeded()) {
+        err << (test.Failure().empty() ? std::string("The test did not finish.") : test.Failure()) << '\n';
+        return kExitFailed;
+    }
+    out << (json ? ResultsJson(test) : ResultsText(test)) << std::flush;
+    if (reportFile.empty()) return kExitOk;
+    const Status written = AppendToFile(
+        reportFile, BuildReport(ResultsReportFields(test), locale.ShortDateToday(), locale.LongTimeNow()));
+    if (!written.ok()) {
+        err << ReportNotSavedText(reportFile, written) << '\n';
+        return kExitFailed;
+    }
+    if (!json) out << kSavedText << '\n';
+    return kExitOk;
+}
+
+}  // namespace brisko::cli

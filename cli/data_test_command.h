@@ -1,0 +1,99 @@
+#pragma once
+// The download test from a terminal: the Data Speed Tests window's own test run,
+// shown through a view that prints instead of drawing.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/progress_line.h"
+#include "platform/clock.h"
+#include "platform/locale.h"
+#include "platform/message_box.h"
+#include "platform/tcp_socket.h"
+#include "speedtest/report.h"
+#include "speedtest/download_run.h"
+
+namespace brisko::cli {
+
+struct DataTestHooks {
+    std::function<void(bool enabled)> setTimer;  // the 500 ms progress timer on or off
+    std::function<void()> done;                  // the test has finished or failed
+};
+
+class CliDataTest final : private DataTestView, private MessageBoxService {
+public:
+    // A window waits for Stop when nothing arrives; a script has nobody to press it.
+    static constexpr double kStallSeconds = 60;
+
+    CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale, ProgressLine& progress,
+                std::string testUrl, DataTestHooks hooks, double stallSeconds = kStallSeconds);
+    ~CliDataTest() override;
+    CliDataTest(const CliDataTest&) = delete;
+    CliDataTest& operator=(const CliDataTest&) = delete;
+
+    void Start();
+    void OnTimer();  // a tick of the progress timer
+    // Called regularly from Start to the end: ends a test that has stalled.
+    void Watch();
+
+    bool Done() const { return m_done; }
+    bool Succeeded() const { return m_done && m_failure.empty(); }
+    // The message that ended the test, as the window shows it; empty after a success.
+    const std::string& Failure() const { return m_failure; }
+    const DataSpeedTest& Test() const { return *m_test; }
+    const std::string& TestUrl() const { return m_testUrl; }
+    // The speed of every tick that showed one, KB/s.
+    const std::vector<std::int64_t>& TickSpeeds() const { return m_tickSpeeds; }
+    // What a control of the window would show now; empty when never set.
+    std::string Text(const std::string& control) const;
+
+private:
+    // DataTestView
+    void SetText(DataControl control, const std::string& text) override;
+    void SetProgressBar(int) override {}
+    void SetTimerEnabled(bool enabled) override;
+    int TimerInterval() const override { return kTimerIntervalMs; }
+    void SetSaveEnabled(bool) override {}
+    void SetResultsVisible(bool) override {}
+    void SetWindowHeight(int) override {}
+    std::string SelectedTestUrl() const override { return m_testUrl; }
+    // MessageBoxService
+    void Show(const std::string& text, const std::string& title, bool foreground) override;
+
+    void Fail(const std::string& message);
+    void End();
+
+    const Clock& m_clock;
+    ProgressLine& m_progress;
+    std::string m_testUrl;
+    DataTestHooks m_hooks;
+    double m_stallSeconds;
+    std::unique_ptr<DataSpeedTest> m_test;
+
+    std::map<std::string, std::string> m_texts;
+    std::vector<std::int64_t> m_tickSpeeds;
+    bool m_done = false;
+    std::string m_failure;
+    // The watchdog's last sight of progress.
+    bool m_seenHeader = false;
+    std::int64_t m_seenBytes = -1;
+    double m_seenAt = 0;
+};
+
+// The results panel's heading and figures, one per line, with the panel's captions.
+std::string ResultsText(const CliDataTest& test);
+// {"url", "bytes", "seconds", "average_kb_s", "max_kb_s", "min_kb_s", "speeds_kb_s"}.
+std::string ResultsJson(const CliDataTest& test);
+// The report Save As writes for this test, its comments empty.
+ReportFields ResultsReportFields(const CliDataTest& test);
+
+// After the test: prints the results (or the JSON) on out, appends the report when
+// reportFile is not empty, and says what failed on err. Returns the exit status.
+int FinishDataTest(const CliDataTest& test, const std::string& reportFile, bool json, const LocaleService& locale,
+                   std::ostream& out, std::ostream& err);
+
+}  // namespace brisko::cli

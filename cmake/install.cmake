@@ -1,0 +1,81 @@
+# Installing Brisko as a desktop program (cmake --install build --prefix P) and
+# packaging it for Debian (cpack -G DEB from the build folder).
+#
+#   P/bin/                brisko, brisko-cli, brisko-testserver
+#   P/lib/brisko/         regedit, reopener: started by Brisko itself, never from PATH
+#   P/share/brisko/       the .reg import files, control.js, fire.js
+#   P/share/applications, P/share/icons/hicolor, P/share/metainfo, P/share/man/man1
+#
+# The programs find lib/brisko and share/brisko from their own folder (see
+# platform/program_folders.h), so those places are fixed relative to bin/.
+include(GNUInstallDirs)
+
+add_subdirectory(${PROJECT_SOURCE_DIR}/packaging ${PROJECT_BINARY_DIR}/packaging)
+
+if(NOT CMAKE_INSTALL_BINDIR STREQUAL "bin" OR NOT CMAKE_INSTALL_DATADIR STREQUAL "share")
+  message(FATAL_ERROR "Brisko looks for its data in ../share/brisko beside bin/: "
+          "CMAKE_INSTALL_BINDIR must be bin and CMAKE_INSTALL_DATADIR share")
+endif()
+set(BRISKO_INSTALL_HELPERDIR lib/brisko)
+set(BRISKO_INSTALL_DATAROOT ${CMAKE_INSTALL_DATADIR}/brisko)
+
+set(programs brisko-testserver)
+if(TARGET brisko)
+  list(PREPEND programs brisko brisko-cli)
+endif()
+install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS regedit reopener RUNTIME DESTINATION ${BRISKO_INSTALL_HELPERDIR})
+
+get_directory_property(data_files DIRECTORY ${PROJECT_SOURCE_DIR}/data DEFINITION BRISKO_DATA_FILES)
+list(TRANSFORM data_files PREPEND ${PROJECT_SOURCE_DIR}/data/)
+install(FILES ${data_files} DESTINATION ${BRISKO_INSTALL_DATAROOT})
+
+get_directory_property(app_id DIRECTORY ${PROJECT_SOURCE_DIR}/packaging DEFINITION BRISKO_APP_ID)
+get_directory_property(icon_dir DIRECTORY ${PROJECT_SOURCE_DIR}/packaging DEFINITION BRISKO_ICON_DIR)
+get_directory_property(man_dir DIRECTORY ${PROJECT_SOURCE_DIR}/packaging DEFINITION BRISKO_MAN_DIR)
+if(TARGET brisko)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/${app_id}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/${app_id}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/${app_id}.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(DIRECTORY ${icon_dir}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
+          OPTIONAL FILES_MATCHING PATTERN "*.png")
+  install(FILES ${man_dir}/brisko-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${man_dir}/brisko-testserver.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The Debian package.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME brisko)
+set(CPACK_PACKAGE_VENDOR "Norvane")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Brisko support <support@brisko.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Internet speed booster: measure, boost, measure again")
+# Lines of the long description as dpkg shows them; an empty line parts paragraphs.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Brisko times how long web pages take to load and how fast a test file"
+  "downloads, applies a boost to the network settings and to the connection"
+  "preferences of the browsers, and measures again to show the effect. It works"
+  "inside an emulated Windows machine kept in a folder of the user's own, so a"
+  "boost never changes the settings of the system itself."
+  ""
+  "The package holds the program, brisko-cli (the same tests and boosts from a"
+  "terminal) and brisko-testserver (a local server for the download and web"
+  "tests).")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.brisko.example/")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# What dpkg-shlibdeps cannot see: the platform plugins Qt loads at run time. (The
+# browser engine's helper process, libqt6webenginecore6-bin, comes with the engine's
+# own shlibs entry.)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Wayland without XWayland, the default browser for the web site menus, the logo's font.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils, fonts-dejavu-core")
+include(CPack)

@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# Makes the README's pictures (docs/images/*.png) from the built program, on a virtual
+# display with a plain window manager, driven from outside as a user would: the main
+# window, a web test against brisko-testserver's page, the restart prompt after a
+# boost, and a data test with its results. Remake them after a change to a window:
+#   scripts/screenshots.sh            (BRISKO_BUILD_DIR chooses the build folder)
+# Nothing of yours is touched: the emulated machine and the home folder are temporary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root_dir=$(pwd)
+bin=$root_dir/${BRISKO_BUILD_DIR:-build}/bin
+out=$root_dir/docs/images
+
+packages=(xvfb xauth xdotool imagemagick openbox x11-utils x11-xserver-utils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing missing packages: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+[ -x "$bin/brisko" ] || { echo "No $bin/brisko: build first (./run or scripts/setup.sh)"; exit 1; }
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of its own, a window manager for frames and titles.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -1 "$work/display")
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+xsetroot -solid white  # what shows beside a message box that stands out of its window
+
+# The download runs about five seconds, slow enough to watch.
+"$bin/brisko-testserver" --port 0 --rate 1M --quiet >"$work/server.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q '^listening on' "$work/server.log" && break; sleep 0.1; done
+port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/server.log")
+
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime BRISKO_SYSTEM_ROOT=$work/system
+export BRISKO_TEST_SERVER=127.0.0.1:$port LANG=C.UTF-8
+mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+(cd "$bin" && exec ./brisko) >"$work/brisko.log" 2>&1 &
+pids+=($!)
+
+# A visible window titled exactly $1 other than those named after it (ids).
+window() {
+  local title=$1 id
+  shift
+  for _ in $(seq 300); do
+    for id in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+      [[ " $* " == *" $id "* ]] || { echo "$id"; return; }
+    done
+    sleep 0.1
+  done
+  echo "no window \"$title\" appeared; the screen is in $out/failed.png" >&2
+  import -window root "$out/failed.png"
+  exit 1
+}
+# Clicks at x y inside the client area of window $1.
+click() { xdotool windowactivate --sync "$1" mousemove --window "$1" "$2" "$3" click 1; }
+# Presses Return in a message box (a "Brisko" window other than the main one).
+dismiss() {
+  local box
+  box=$(window Brisko "$main")
+  xdotool windowactivate --sync "$box" key Return
+  for _ in $(seq 100); do xdotool search --onlyvisible --name '^Brisko$' 2>/dev/null | grep -x "$box" >/dev/null || return 0; sleep 0.1; done
+}
+# The windows given (the first one raised), with their frames, as one picture.
+shot() {
+  local file=$1 id tree left=100000 top=100000 right=0 bottom=0 x y w h
+  shift
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+  sleep 0.5
+  for id in "$@"; do
+    # The window manager's frame: the ancestor that is a child of the root window.
+    while tree=$(xwininfo -tree -id "$id") && [[ $tree != *"Parent window id: "*"(the root window)"* ]]; do
+      id=$(awk '/Parent window id:/ {print $4}' <<<"$tree")
+    done
+    read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+      /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}')
+    ((x < left)) && left=$x
+    ((y < top)) && top=$y
+    ((x + w > right)) && right=$((x + w))
+    ((y + h > bottom)) && bottom=$((y + h))
+  done
+  import -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$out/$file"
+  echo "$out/$file"
+}
+
+mkdir -p "$out"
+rm -f "$out/failed.png"
+main=$(window Brisko)
+sleep 1
+shot main-window.png "$main"
+
+# The web test: the hint box first, then Return in the address box starts the load.
+click "$main" 209 145
+dismiss
+web=$(window "Internet Explorer Browser")
+sleep 2
+xdotool windowactivate --sync "$web" key Return
+box=$(window Brisko "$main")  # "This page took ... seconds to load."
+sleep 1
+xdotool windowminimize "$main"
+shot web-test.png "$web" "$box"
+dismiss  # the time
+dismiss  # "Now you can apply the Brisko Boost ..."
+
+# The boost, unlocked by the web test; its restart prompt.
+xdotool windowactivate --sync "$main"
+click "$main" 315 258
+restart=$(window Restart)
+shot restart-prompt.png "$restart"
+xdotool windowminimize "$restart"
+
+# A data test: running, then its results.
+click "$main" 103 8
+xdotool key Down Return
+data=$(window "Data Speed Tests")
+sleep 1
+click "$data" 346 114
+sleep 2.5
+shot data-test-running.png "$data"
+sleep 6
+shot data-test-results.png "$data"

@@ -1,0 +1,144 @@
+#include "webtest/web_test_logic.h"
+
+#include "webtest/web_test_texts.h"
+
+namespace brisko {
+
+WebTestBase::WebTestBase(WebTestServices services, WebTestView view)
+    : m_services(std::move(services)), m_view(std::move(view)), m_load(*m_services.clock, *m_services.waiter) {}
+
+void WebTestBase::Close() {
+    m_closed = true;
+    m_load.Cancel();
+}
+
+std::string WebTestBase::Address() const { return m_view.address ? m_view.address() : std::string(); }
+
+void WebTestBase::ShowBar() {
+    if (m_view.showBar && !m_closed) m_view.showBar(m_bar);
+}
+
+void WebTestBase::TimeAndReport(const BrowserEngine& engine, const std::function<Status()>& prepare,
+                                const std::function<Status()>& start, bool finalPeriod) {
+    m_lastLoad = {};  // refused, until a load has run
+    if (m_load.Running() || m_closed) return;
+    if (m_view.setTiming) m_view.setTiming(true);
+    const TimedLoadResult result = m_load.Run(engine, prepare, start);
+    m_lastLoad = result;
+    if (m_closed || result.outcome == TimedLoadResult::Outcome::Cancelled) return;
+    if (m_view.setTiming) m_view.setTiming(false);
+    MessageBoxService& messages = *m_services.messages;
+    if (result.outcome == TimedLoadResult::Outcome::Failed) {
+        messages.Show(ConnectionErrorMessage(result.error));
+        return;
+    }
+    if (result.outcome != TimedLoadResult::Outcome::Completed) return;
+    messages.Show(LoadTimeMessage(result.seconds, finalPeriod, m_services.decimalPoint), kAppTitle, true);
+    messages.Show(webtext::kApplyBoostMessage);
+    if (m_view.showMain && !m_closed) m_view.showMain();
+}
+
+IeWebTest::IeWebTest(IeBrowserEngine& engine, ExternalBrowser* external, WebTestServices services, WebTestView view)
+    : WebTestBase(std::move(services), std::move(view)), m_engine(engine), m_external(external) {
+    BrowserEngineEvents events;
+    events.statusTextChange = [this](const std::string& text) { OnStatusText(text); };
+    events.downloadComplete = [this] { m_load.EngineEvent(); };
+    m_engine.SetEvents(std::move(events));
+}
+
+void IeWebTest::Load() {
+    m_engine.Navigate(webtext::kReadyPage);
+    m_services.pump->PumpOnce();
+}
+
+void IeWebTest::Test() {
+    TimeAndReport(
+        m_engine, [this] { m_rule.Reset(); return Status::Ok(); },
+        [this] { return m_engine.Navigate(Address(), kNavNoHistory | kNavNoReadFromCache | kNavNoWriteToCache); },
+        true);
+}
+
+void IeWebTest::Refresh() {
+    TimeAndReport(
+        m_engine, [this] { m_rule.Reset(); return Status::Ok(); }, [this] { return m_engine.Refresh(); }, false);
+}
+
+void IeWebTest::OpenExternal() {
+    if (m_closed || !m_external) return;
+    Status error;
+    std::unique_ptr<ExternalBrowserWindow> window = m_external->Create(&error);
+    if (!window && error.ok()) error = Status::Fail(-1, "The web browser could not be started.");
+    if (window) error = window->SetVisible(true);
+    m_rule.Reset();
+    if (error.ok()) error = window->Navigate(Address());
+    if (!error.ok()) {
+        m_services.messages->Show(std::string(webtext::kExternalErrorPrefix) + std::to_string(error.code) + " " +
+                                  error.text);
+        return;
+    }
+    // While a load is being timed the window opens all the same, without waiting for it.
+    if (!m_load.Running())
+        m_load.WaitUntil([&] { return !window->Busy() && window->ReadyState() == kReadyStateComplete; });
+}  // the external window stays open on its own
+
+void IeWebTest::OnStatusText(const std::string& text) {
+    if (m_rule.Apply(text, m_bar)) ShowBar();
+    m_load.EngineEvent();
+}
+
+MozillaWebTest::MozillaWebTest(MozillaBrowserEngine& engine, SyncHttpClient& http, WebTestServices services,
+                               WebTestView view)
+    : WebTestBase(std::move(services), std::move(view)), m_engine(engine), m_http(http) {
+    BrowserEngineEvents events;
+    events.statusTextChange = [this](const std::string& text) { OnStatusText(text); };
+    events.navigateComplete2 = [this](const std::string&) { OnNavigateComplete(); };
+    m_engine.SetEvents(std::move(events));
+}
+
+void MozillaWebTest::Load() { m_engine.Navigate(webtext::kBlankPage); }
+
+Status MozillaWebTest::CountPageImages(const std::string& address) {
+    if (m_view.setWaitCursor) m_view.setWaitCursor(true);
+    std::string text;
+    const Status status = m_http.Get(address, &text);
+    if (m_view.setWaitCursor && !m_closed) m_view.setWaitCursor(false);
+    if (!status.ok()) return PageLoadFailure(status, address);
+    ApplyImageCount(CountImageTags(text), m_bar);
+    ShowBar();
+    return Status::Ok();
+}
+
+void MozillaWebTest::Test() {
+    TimeAndReport(
+        m_engine,
+        [this] {
+            const Status counted = CountPageImages(Address());
+            if (counted.ok()) m_services.pump->PumpOnce();
+            return counted;
+        },
+        [this] { return m_engine.Navigate(Address()); }, true);
+}
+
+void MozillaWebTest::Refresh() {
+    TimeAndReport(
+        m_engine,
+        [this] {
+            const Status blank = m_engine.Navigate(webtext::kBlankPage);
+            m_rule.Reset();
+            return blank;
+        },
+        [this] { return m_engine.Refresh2(kRefreshCompletely); }, false);
+}
+
+void MozillaWebTest::OnStatusText(const std::string& text) {
+    if (m_rule.Apply(text, m_bar)) ShowBar();
+    m_load.EngineEvent();
+}
+
+void MozillaWebTest::OnNavigateComplete() {
+    ApplyNavigateComplete(m_bar);
+    ShowBar();
+    m_load.EngineEvent();
+}
+
+}  // namespace brisko
