@@ -13,9 +13,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "speedtest/download_client.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_message_box.h"
-#include "tests/support/fake_tcp_socket.h"
+#include "tests/support/fakes.h"
 
 namespace {
 

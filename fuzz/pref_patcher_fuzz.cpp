@@ -22,8 +22,8 @@
 #include "platform/error.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/paths_posix.h"
-#include "tests/support/fake_event_pump.h"
 #include "tests/support/fake_file_system.h"
+#include "tests/support/fakes.h"
 
 namespace {
 

@@ -12,9 +12,7 @@
 #include "shell/uncaught_error.h"
 #include "shell/window_instances.h"
 #include "platform/event_pump.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_external_browser.h"
-#include "tests/support/fake_message_box.h"
+#include "tests/support/fakes.h"
 
 namespace brisko::test {
 

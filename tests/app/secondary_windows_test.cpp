@@ -1,4 +1,3 @@
-#include <QGroupBox>
 #include <QLabel>
 
 #include <algorithm>
@@ -18,16 +17,9 @@ QStringList Texts(QWidget* window) {
     return texts;
 }
 
-TEST_F(SecondaryWindowsTest, HelpShowsItsTextsAndOpensLiveHelp) {
+TEST_F(SecondaryWindowsTest, LiveHelpOpensABrowserWindowAtEachClick) {
     QWidget* help = windows.Show("Help");
-    EXPECT_EQ(help->windowTitle(), "Help");
-    const QStringList texts = Texts(help);
-    EXPECT_TRUE(texts.contains("I need more Help..."));
-    EXPECT_TRUE(texts.contains(QString("Support Email: ") + kSupportEmail));
     auto* live = Child<QPushButton>(help, "btnLiveHelp");
-    EXPECT_EQ(live->text(), "&Live Help");
-    EXPECT_EQ(live->toolTip(), "Go to the Live Online Chat Help and Support on the Brisko Web site.");
-
     live->click();
     live->click();  // two separate browser windows
     EXPECT_EQ(browser.windowsCreated, 2);
@@ -39,20 +31,14 @@ TEST_F(SecondaryWindowsTest, HelpShowsItsTextsAndOpensLiveHelp) {
 }
 
 TEST_F(SecondaryWindowsTest, TopTipKeepsItsBlankBeforeTheFullStop) {
-    QWidget* tip = windows.Show("toptip");
-    EXPECT_EQ(tip->windowTitle(), "Top Tip");
-    EXPECT_TRUE(Texts(tip).contains("Simply move the two units apart a good few inches at least, (the further "
-                                    "the better) and you will notice a dramatic improvement in data speeds ."));
-    EXPECT_EQ(tip->findChild<QGroupBox*>()->title(), "A Top Tip to Get Faster Internet Speed");
+    EXPECT_TRUE(Texts(windows.Show("toptip")).contains("Simply move the two units apart a good few inches at least, "
+                                                       "(the further the better) and you will notice a dramatic "
+                                                       "improvement in data speeds ."));
 }
 
 TEST_F(SecondaryWindowsTest, AboutOpensTheSingleTopTipAndClosesAlone) {
     QWidget* tipFromMenu = windows.Show("toptip");
     QWidget* about = windows.Show("Formserial");
-    EXPECT_EQ(about->windowTitle(), "About");
-    EXPECT_TRUE(Texts(about).contains("Version 3.3"));
-    EXPECT_EQ(Child<QPushButton>(about, "btnTopTip")->text(), "Top Tip");
-
     Child<QPushButton>(about, "btnTopTip")->click();
     EXPECT_EQ(windows.Find("toptip"), tipFromMenu);  // no second copy
 

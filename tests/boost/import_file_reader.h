@@ -1,5 +1,5 @@
 #pragma once
-// Reads the delivered import files just far enough to know what each one sets or removes.
+// Reads the delivered import files just far enough to know the values each one sets.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,13 +10,11 @@ struct RegValueName {
     std::uint32_t root = 0;
     std::string keyPath;  // below the root
     std::string name;
-    std::string Id() const;  // lower case "root|key|name", for comparisons
+    std::string Id() const { return std::to_string(root) + "|" + keyPath + "|" + name; }
 };
 
 struct ImportFile {
     std::vector<std::pair<RegValueName, std::uint32_t>> dwords;  // values set, all DWORDs
-    std::vector<RegValueName> removed;                           // values deleted with =-
-    bool commented = false;
 };
 
 // Reads name from the folder Brisko runs in; records test failures for anything malformed.

@@ -9,12 +9,17 @@
 #include "platform/error.h"
 #include "platform/posix/file_system_posix.h"
 #include "tests/boost/profile_fixture.h"
-#include "tests/support/fake_boost_ui.h"
-#include "tests/support/fake_event_pump.h"
 #include "tests/support/fake_file_system.h"
+#include "tests/support/fakes.h"
 
 namespace brisko::test {
 namespace {
+
+std::vector<std::string> Entries(const TextList& list) {
+    std::vector<std::string> entries;
+    for (std::size_t i = 0; i < list.Count(); ++i) entries.push_back(list.At(i));
+    return entries;
+}
 
 // A user's profiles, the stock files beside the program, and a patcher over real files
 // that can be told to fail.
@@ -29,7 +34,7 @@ struct PatcherTest : ::testing::Test {
     FakeFileSystem files{real};
     std::unique_ptr<PathMapper> paths = MakePathMapper(f.root, f.programFolder);
     FakeEventPump pump;
-    FakeTextList list1;
+    MemoryTextList list1;
     PrefPatcher patcher{*paths, pump, list1, files};
 };
 
@@ -76,7 +81,7 @@ TEST_F(PatcherTest, ListFolderTreeWalksDepthFirstFilesBeforeFoldersWithoutRegard
     fs::create_directories(top / "Z");
     fs::create_directory_symlink(top, top / "m/loop");  // listed as a file, never followed
     patcher.ListFolderTree("C:\\walk");
-    EXPECT_EQ(list1.entries, (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
+    EXPECT_EQ(Entries(list1), (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
                                                        "\t\tloop", "\t\tx.txt", "\tC:\\walk\\m\\inner",
                                                        "\t\tdeep.txt", "\tC:\\walk\\Z"}));
 }
@@ -88,12 +93,12 @@ TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
     auto mapper = MakePathMapper(p.root, p.programFolder);
     FileSystemPosix files;
     FakeEventPump pump;
-    FakeTextList list;
+    MemoryTextList list;
     PrefPatcher patcher(*mapper, pump, list, files);
     list.Append("left over from an earlier walk");
     EXPECT_EQ(patcher.FindControlProfile(p.homePath), "abc.default");
     const std::string root = "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl";
-    EXPECT_EQ(list.entries, (std::vector<std::string>{root, root + "\\AbC.Default.slt", "\t\tprefs.js"}));
+    EXPECT_EQ(Entries(list), (std::vector<std::string>{root, root + "\\AbC.Default.slt", "\t\tprefs.js"}));
     patcher.PatchControlPrefs(p.homePath);
     patcher.PatchFirefoxPrefs(p.homePath);
     EXPECT_EQ(ReadBytes(p.controlPrefs), kUserPrefs + kNineLines);
@@ -202,7 +207,7 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
         row.arrange(p, fsys);
         const auto before = Snapshot(p.root);
         auto mapper = MakePathMapper(p.root, p.programFolder);
-        FakeTextList list;
+        MemoryTextList list;
         FakeEventPump yields;
         PrefPatcher subject(*mapper, yields, list, fsys);
 

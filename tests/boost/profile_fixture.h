@@ -4,6 +4,10 @@
 #include <memory>
 #include <string>
 
+#include <functional>
+#include <vector>
+
+#include "boost/boost_ui.h"
 #include "platform/paths.h"
 #include "tests/support/temp_folder.h"
 
@@ -57,5 +61,21 @@ public:
 
 // The path mapping the boost tests run with.
 std::unique_ptr<PathMapper> MakePathMapper(const fs::path& systemRoot, const fs::path& programFolder);
+
+// The boost commands' window side, recorded: "caption btnBoost Working..", "pointer default",
+// "prompt restart", "failure <text>".
+class FakeBoostUi final : public BoostUi {
+public:
+    void SetCaption(BoostButton button, const std::string& caption) override {
+        log.push_back(std::string("caption ") + ControlName(button) + " " + caption);
+    }
+    int Check1Value() const override { return check1 ? check1() : 0; }
+    void SetDefaultPointer() override { log.push_back("pointer default"); }
+    void ShowPrompt(RestartPrompt prompt) override { log.push_back(std::string("prompt ") + WindowName(prompt)); }
+    void ShowFailure(const std::string& text) override { log.push_back("failure " + text); }
+
+    std::function<int()> check1;
+    std::vector<std::string> log;
+};
 
 }  // namespace brisko::test

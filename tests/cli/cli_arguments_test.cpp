@@ -17,7 +17,7 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-TEST(CliArgumentsTest, GoodLines) {
+TEST(CliArgumentsTest, GoodLinesAreReadWhateverTheRootKeysCase) {
     const std::pair<std::vector<std::string>, std::function<bool(const Request&)>> cases[] = {
         {{"data-test"}, [](const Request& r) { return r.command == Command::DataTest && r.testFile == 0 && !r.json; }},
         {{"data-test", "--size=long", "--json", "--report", "a b.txt"},

@@ -6,9 +6,7 @@
 
 #include "platform/posix/file_system_posix.h"
 #include "tests/boost/profile_fixture.h"
-#include "tests/support/fake_event_pump.h"
-#include "tests/support/fake_process_starter.h"
-#include "tests/support/fake_string_registry.h"
+#include "tests/support/fakes.h"
 
 namespace brisko::cli {
 namespace {

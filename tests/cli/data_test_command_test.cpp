@@ -6,9 +6,7 @@
 
 #include "cli/progress_line.h"
 #include "speedtest/download_client.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_locale.h"
-#include "tests/support/fake_tcp_socket.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
 namespace brisko::cli {

@@ -21,7 +21,7 @@ TEST(JsonWriterTest, StringsAreEscapedIntoValidJson) {
     for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json) << ::testing::PrintToString(text);
 }
 
-TEST(JsonWriterTest, CommasNumbersAndNull) {
+TEST(JsonWriterTest, NonFiniteNumbersBecomeNullAndCommasSeparateOnlyItems) {
     JsonWriter json;
     json.BeginObject()
         .Key("a").Int(-1)

@@ -5,7 +5,7 @@
 namespace brisko::cli {
 namespace {
 
-TEST(CliWebTestTest, MedianAndSpreadOfTheLoads) {
+TEST(CliWebTestTest, MedianOfAnEvenCountIsTheMeanOfTheMiddleTwo) {
     const std::tuple<std::vector<double>, double, double> cases[] = {
         {{2.5}, 2.5, 0},
         {{3, 1, 2}, 2, 2},

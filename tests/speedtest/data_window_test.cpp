@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -18,12 +17,11 @@
 #include "platform/qt/printer_qt.h"
 #include "platform/qt/tcp_socket_qt.h"
 #include "speedtest/report.h"
-#include "tests/support/fake_external_browser.h"
-#include "tests/support/fake_locale.h"
-#include "tests/support/fake_message_box.h"
-#include "tests/support/fake_save_dialog.h"
+#include "tests/support/fakes.h"
+#include "tests/support/local_web_server.h"
 #include "tests/support/qt/test_server.h"
 #include "tests/support/qt/wait.h"
+#include "tests/support/temp_folder.h"
 
 namespace brisko::test {
 namespace {
@@ -71,51 +69,17 @@ protected:
     QPointer<data> window;
 };
 
-TEST_F(DataWindowTest, OpensInItsDesignState) {
+// Each option fetches its own file from the chosen server; nothing runs before Start.
+TEST_F(DataWindowTest, OpensWithTheQuickFileChosenAndNothingRunning) {
     Open("127.0.0.1:9");
-    EXPECT_EQ(window->windowTitle(), "Data Speed Tests");
-    EXPECT_EQ(window->centralWidget()->width(), 426);
     EXPECT_EQ(ClientHeight(), 315);
-    const std::pair<const char*, const char*> texts[] = {
-        {"Label3", "(Run tests 2 or 3 times to ensure accurate results.)"},
-        {"lblTotalSize", "File Size - 0 KB"}, {"lblTime", "Total - N/A"},
-        {"lblMBEst", "Est - 0 MB/s"},         {"lblkbSoFar", "Downloaded - 0 KB"},
-        {"lblKBSpeed", "Current - 0 KB/s"},   {"lblKBMax", "Max - 0 KB/s"},
-        {"lblkbRemaining", "Complete - 0%"},  {"lblKBAvg", "Avg - 0 KB/s"},
-        {"lblKBMin", "Min - 0 KB/s"},         {"lblFileSize", "35056 KB"},
-        {"lblTotalTime", "31.7 Seconds"},     {"lblAverageSpeed", "1090 KB/s"},
-        {"lblMaximumSpeed", "1176 KB/s"},     {"lblMinimumSpeed", "681 KB/s"},
-    };
-    for (const auto& [name, text] : texts) EXPECT_EQ(Text(name), text) << name;
     for (const char* name : kDataControlNames) EXPECT_NE(Child<QWidget>(name), nullptr) << name;
-    EXPECT_EQ(Child<QLineEdit>("txtComments")->text(), " - - Type your notes for each test in this box - -");
-    EXPECT_EQ(StartButton()->text(), "Test Data Speed");
-    EXPECT_FALSE(Child<QWidget>("picTestResults")->isVisible());
-    EXPECT_TRUE(Child<QWidget>("picMain")->isVisible());
-    EXPECT_EQ(Child<QProgressBar>("pBar")->value(), 0);
-
-    const std::tuple<const char*, const char*, const char*> options[] = {
-        {"Option2", "Quick (4Mb)", "127.0.0.1:9/5MB.zip"},
-        {"Option3", "Medium (12Mb)", "127.0.0.1:9/10MB.zip"},
-        {"Option1", "Long (35Mb)", "127.0.0.1:9/50MB.zip"},
-    };
-    for (const auto& [name, caption, tag] : options) {
-        auto* option = Child<QRadioButton>(name);
-        EXPECT_EQ(option->text(), caption);
-        EXPECT_FALSE(option->toolTip().isEmpty());
-        EXPECT_EQ(option->property("Tag").toString(), tag);
-    }
+    const std::pair<const char*, const char*> options[] = {
+        {"Option2", "127.0.0.1:9/5MB.zip"}, {"Option3", "127.0.0.1:9/10MB.zip"}, {"Option1", "127.0.0.1:9/50MB.zip"}};
+    for (const auto& [name, tag] : options) EXPECT_EQ(Child<QRadioButton>(name)->property("Tag").toString(), tag);
     EXPECT_TRUE(Child<QRadioButton>("Option2")->isChecked());
-
+    EXPECT_FALSE(Child<QWidget>("picTestResults")->isVisible());
     EXPECT_FALSE(Action("mnuSave")->isEnabled());
-    EXPECT_TRUE(Action("mnuPrint")->isEnabled());
-    EXPECT_TRUE(Action("mnuSpacer1")->isSeparator());
-    EXPECT_EQ(Action("mnuExit")->text(), "Close");
-    EXPECT_EQ(Action("mnuThird")->text(), "Third Party Online Speed Tests");
-    QStringList menus;
-    for (QAction* a : window->menuBar()->actions()) menus << a->text();
-    EXPECT_EQ(menus, (QStringList{"Main", "More Speed Tests"}));
-    EXPECT_EQ(Child<QTimer>("Timer1")->interval(), 500);
     EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
 }
 
@@ -142,64 +106,42 @@ TEST_F(DataWindowTest, QuickTestRunsToTheResultsAndSavesTheReport) {
     dialog.answer = folder.filePath("results").toStdString();
     Action("mnuSave")->trigger();
     EXPECT_TRUE(Shown(kSavedText));
-    QFile file(folder.filePath("results.txt"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QList<QByteArray> lines = file.readAll().split('\n');
-    ASSERT_EQ(lines.takeLast(), QByteArray());
-    lines.removeAll("\r");  // the empty lines after rows 9, 11, 13, 16 and 19
-    ASSERT_EQ(lines.size(), 23);
-    const std::pair<int, QString> rows[] = {
-        {8, " Test data size: 5120 KB"},
-        {10, " Total time taken to download: " + Text("lblTotalTime")},
-        {12, " Average speed: " + Text("lblAverageSpeed")},
-        {14, "         Max speed: " + Text("lblMaximumSpeed")},
-        {15, "         Min speed: " + Text("lblMinimumSpeed")},
-        {18, " Comments: after the boost"},
-        {21, "          End Of Test Details"},
-    };
-    for (const auto& [row, text] : rows) EXPECT_EQ(lines[row], text.toUtf8() + "\r") << row;
+    const std::string saved = ReadFileBytes(folder.filePath("results.txt").toStdString());
+    EXPECT_NE(saved.find("\r\n Total time taken to download: " + Text("lblTotalTime").toStdString() + "\r\n"),
+              std::string::npos);
+    EXPECT_NE(saved.find("\r\n Comments: after the boost\r\n"), std::string::npos) << saved;
 }
 
-TEST_F(DataWindowTest, AMissingFileAndARefusedConnectionAreReported) {
-    TestServerProcess server({"--status", "404"});
-    ASSERT_TRUE(server.Started());
-    const std::pair<QString, std::string> cases[] = {
-        {server.Address(), "Error! File not found."},
-        {QStringLiteral("127.0.0.1:%1").arg(UnusedPort()),
-         "Error! Your Internet connection may be down. Connection refused"},
-    };
-    for (const auto& [address, text] : cases) {
-        Open(address);
-        StartButton()->click();
-        ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }));
-        EXPECT_EQ(messages.Texts(), std::vector<std::string>{text});
-        EXPECT_EQ(StartButton()->text(), "Stop");  // left running until Stop
-    }
-}
-
-// In HTTP/1.0 a close ends a file sent without a size; with a size, it cuts it short.
+// In HTTP/1.0 a close ends a file sent without a size; with a size, it cuts it short and
+// stops the test. A missing file or a refused connection is told and left for Stop.
 TEST_F(DataWindowTest, TheServersCloseEndsOrCutsShortTheTest) {
-    {
-        TestServerProcess server({"--no-length", "--no-type"});
+    const std::string down = "Error! Your Internet connection may be down. ";
+    const struct {
+        QStringList options;  // empty: nothing listens
+        std::string shown;
+        bool running;
+    } cases[] = {
+        {{"--no-length", "--no-type"}, kDoneText, false},
+        {{"--short", "1000"}, down + "The server ended the connection after 1000 of 5242880 bytes.", false},
+        {{"--status", "404"}, "Error! File not found.", true},
+        {{}, down + "Connection refused", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        TestServerProcess server(c.options);
         ASSERT_TRUE(server.Started());
-        Open(server.Address());
+        Open(c.options.isEmpty() ? QStringLiteral("127.0.0.1:%1").arg(LocalWebServer::ClosedPort()) : server.Address());
         StartButton()->click();
         ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }, 30000)) << server.Log().toStdString();
-        EXPECT_EQ(messages.Texts(), std::vector<std::string>{kDoneText});
-        EXPECT_EQ(Text("lblFileSize"), "5120 KB");
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.shown});
+        EXPECT_EQ(StartButton()->text(), c.running ? "Stop" : "Test Data Speed");
+        if (!c.running) EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
+        if (c.shown == kDoneText) EXPECT_EQ(Text("lblFileSize"), "5120 KB");
     }
-    TestServerProcess server({"--short", "1000"});
-    ASSERT_TRUE(server.Started());
-    Open(server.Address());
-    StartButton()->click();
-    ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }, 30000)) << server.Log().toStdString();
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Error! Your Internet connection may be down. The server "
-                                                         "ended the connection after 1000 of 5242880 bytes."});
-    EXPECT_EQ(StartButton()->text(), "Test Data Speed");
-    EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
 }
 
-TEST_F(DataWindowTest, StopLeavesTheLabelsAsTheyWere) {
+// Stop and closing the window both end the download; Stop leaves the figures shown.
+TEST_F(DataWindowTest, StopAndClosingEndTheDownloadAndStopKeepsTheLabels) {
     TestServerProcess server({"--rate", "400k"});
     ASSERT_TRUE(server.Started());
     Open(server.Address());
@@ -221,20 +163,15 @@ TEST_F(DataWindowTest, StopLeavesTheLabelsAsTheyWere) {
     EXPECT_EQ(labels(), before);
     EXPECT_NE(Text("lblkbSoFar"), "Downloaded - 0 KB");
     EXPECT_FALSE(Action("mnuSave")->isEnabled());
-}
 
-TEST_F(DataWindowTest, ClosingTheWindowEndsTheDownload) {
-    TestServerProcess server({"--rate", "400k"});
-    ASSERT_TRUE(server.Started());
-    Open(server.Address());
     StartButton()->click();
-    ASSERT_TRUE(server.WaitForLog("sending"));
+    ASSERT_TRUE(WaitUntil([&] { return server.Log().count("sending") >= 2; }));
     Action("mnuExit")->trigger();
     ASSERT_TRUE(WaitUntil([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return window.isNull();
     }));
-    EXPECT_TRUE(server.WaitForLog("closed by client")) << server.Log().toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return server.Log().count("closed by client") >= 2; })) << server.Log().toStdString();
 }
 
 TEST_F(DataWindowTest, PrintsAnImageOfTheWindowOrSaysWhyNot) {

@@ -6,10 +6,7 @@
 
 #include <filesystem>
 
-#include "tests/support/fake_locale.h"
-#include "tests/support/fake_message_box.h"
-#include "tests/support/fake_printer.h"
-#include "tests/support/fake_save_dialog.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
 namespace brisko::test {
@@ -89,20 +86,6 @@ TEST(SaveReportTest, AppendsToTheNameWithTxtAddedAndReportsWhatWentWrong) {
         EXPECT_NE(messages.shown[0].text.find("not a regular file"), std::string::npos) << messages.shown[0].text;
     }
 #endif
-}
-
-TEST(PrintTest, PrintsOrSaysWhyNot) {
-    FakePrinter printer;
-    FakeMessageBox messages;
-    WindowImage image{2, 1, {0xff000000u, 0xffffffffu}};
-    PrintTestWindow(printer, messages, image);
-    ASSERT_EQ(printer.printed.size(), 1u);
-    EXPECT_TRUE(messages.shown.empty());
-
-    printer.result = Status::Fail(-1, "no printer is set up on this computer");
-    PrintTestWindow(printer, messages, image);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_NE(messages.shown[0].text.find("no printer is set up"), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
-// Scripted stand-ins for the browser engines, the event wait and the synchronous fetch.
+// Scripted browser engines, event wait and synchronous fetch for the web test windows.
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -10,29 +11,42 @@
 
 namespace brisko::test {
 
-// Shared by both fake engines: a load request makes the engine busy and loading; the
-// test finishes it with Complete() or fires events on its own.
+// A request makes the engine busy and loading; the test finishes it with Complete().
 class FakeEngineState {
 public:
     int readyState = kReadyStateComplete;
     bool busy = false;
-    Status failNext;             // the next request fails with this (then it is cleared)
-    Status loadError;            // how the loads end
-    std::vector<std::string> requests;  // "navigate <address> <flags>", "refresh", "refresh2 <level>"
+    Status failNext;                    // the next request fails with this (then it is cleared)
+    std::vector<std::string> requests;  // "navigate <address> [<flags>]", "refresh", "refresh2 <level>"
 
 protected:
-    Status Request(const std::string& what);
+    Status Request(const std::string& what) {
+        requests.push_back(what);
+        if (!failNext.ok()) return std::exchange(failNext, Status::Ok());
+        busy = true;
+        readyState = kReadyStateLoading;
+        return Status::Ok();
+    }
+    void Idle() {
+        busy = false;
+        readyState = kReadyStateComplete;
+    }
 };
 
 class FakeIeEngine final : public IeBrowserEngine, public FakeEngineState {
 public:
-    Status Navigate(const std::string& address, int flags) override;
+    Status Navigate(const std::string& address, int flags) override {
+        return Request("navigate " + address + " " + std::to_string(flags));
+    }
     Status Refresh() override { return Request("refresh"); }
     int ReadyState() const override { return readyState; }
     bool Busy() const override { return busy; }
-    Status LoadError() const override { return loadError; }
+    Status LoadError() const override { return {}; }
     void ShowStatus(const std::string& text) { FireStatusTextChange(text); }
-    void Complete();  // complete and idle, then DownloadComplete
+    void Complete() {
+        Idle();
+        FireDownloadComplete();
+    }
 };
 
 class FakeMozillaEngine final : public MozillaBrowserEngine, public FakeEngineState {
@@ -41,39 +55,61 @@ public:
     Status Refresh2(std::int16_t level) override { return Request("refresh2 " + std::to_string(level)); }
     int ReadyState() const override { return readyState; }
     bool Busy() const override { return busy; }
-    Status LoadError() const override { return loadError; }
+    Status LoadError() const override { return {}; }
     void ShowStatus(const std::string& text) { FireStatusTextChange(text); }
     void Committed(const std::string& address) { FireNavigateComplete2(address); }
-    void Complete();  // complete and idle, then "Done"
+    void Complete() {
+        Idle();
+        FireStatusTextChange("Done");
+    }
 };
 
 // Hands out fake engines and keeps a pointer to the latest of each kind.
 class FakeBrowserEngines final : public BrowserEngines {
 public:
-    std::unique_ptr<IeBrowserEngine> CreateIeEngine(Status* error) override;
+    std::unique_ptr<IeBrowserEngine> CreateIeEngine(Status* error) override {
+        if (error) *error = Status::Ok();
+        auto engine = std::make_unique<FakeIeEngine>();
+        ie = engine.get();
+        return engine;
+    }
     std::unique_ptr<MozillaBrowserEngine> CreateMozillaEngine(const std::string& profileFolder,
-                                                              Status* error) override;
+                                                              Status* error) override {
+        if (error) *error = Status::Ok();
+        mozillaProfile = profileFolder;
+        auto engine = std::make_unique<FakeMozillaEngine>();
+        mozilla = engine.get();
+        return engine;
+    }
     FakeIeEngine* ie = nullptr;
     FakeMozillaEngine* mozilla = nullptr;
     std::string mozillaProfile;
 };
 
-// Each wait runs the next scripted step (or onEveryWait); wakes are counted.
+// Each wait runs the next scripted step, then onEveryWait once the steps have run out.
 class FakeEventWaiter final : public EventWaiter {
 public:
-    void WaitForWake(int timeoutMs) override;
-    void Wake() override { ++wakes; }
-
+    void WaitForWake(int) override {
+        const auto step = static_cast<std::size_t>(waits++);
+        if (step < steps.size()) {
+            if (steps[step]) steps[step]();
+        } else if (onEveryWait) {
+            onEveryWait();
+        }
+    }
+    void Wake() override {}
     std::vector<std::function<void()>> steps;
-    std::function<void()> onEveryWait;  // after the steps have run out
+    std::function<void()> onEveryWait;
     int waits = 0;
-    int wakes = 0;
-    int lastTimeoutMs = 0;
 };
 
 class FakeSyncHttp final : public SyncHttpClient {
 public:
-    Status Get(const std::string& address, std::string* responseText) override;
+    Status Get(const std::string& address, std::string* responseText) override {
+        fetched.push_back(address);
+        *responseText = result.ok() ? body : std::string();
+        return result;
+    }
     std::string body;
     Status result;
     std::vector<std::string> fetched;

@@ -1,6 +1,8 @@
 #pragma once
 // A scripted ShutdownApi: every call is recorded with its arguments, and fails when told.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -15,34 +17,81 @@ public:
     static constexpr ApiHandle kProcess = ~ApiHandle{0};
     static constexpr ApiHandle kToken = 0x1234;
 
-    bool LookupPrivilegeValueA(const char* systemName, const std::string& name, Luid* luid) override;
-    ApiHandle GetCurrentProcess() override;
-    bool OpenProcessToken(ApiHandle process, std::uint32_t desiredAccess, ApiHandle* token) override;
-    bool AdjustTokenPrivileges(ApiHandle token, bool disableAllPrivileges, const TokenPrivileges* newState,
-                               std::uint32_t bufferLength, TokenPrivileges* previousState,
-                               std::uint32_t* returnLength) override;
-    bool CloseHandle(ApiHandle handle) override;
-    bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
-    bool GetVersionExA(OsVersionInfo* info) override;
-    std::uint32_t FormatMessageA(std::uint32_t flags, const void* source, std::uint32_t messageId,
-                                std::uint32_t languageId, char* buffer, std::uint32_t size,
-                                void* arguments) override;
+    bool LookupPrivilegeValueA(const char* systemName, const std::string& name, Luid* luid) override {
+        if (!Call("LookupPrivilegeValueA", (systemName ? "remote " : "local ") + name)) return false;
+        *luid = Luid{0x13, 0x7};
+        return true;
+    }
+    ApiHandle GetCurrentProcess() override { return Call("GetCurrentProcess") ? kProcess : 0; }
+    bool OpenProcessToken(ApiHandle process, std::uint32_t access, ApiHandle* token) override {
+        if (!Call("OpenProcessToken", std::to_string(access))) return false;
+        if (process != kProcess) return Fail(kWinErrorInvalidHandle);
+        openTokens.insert(*token = kToken);
+        return true;
+    }
+    bool AdjustTokenPrivileges(ApiHandle token, bool disable, const TokenPrivileges* s, std::uint32_t bufferLength,
+                               TokenPrivileges* previousState, std::uint32_t* returnLength) override {
+        std::string request = std::to_string(token) + (disable ? " disable" : " enable");
+        if (s)
+            request += " " + std::to_string(s->privilegeCount) + " " + std::to_string(s->privileges[0].luid.lowPart) +
+                       ":" + std::to_string(s->privileges[0].luid.highPart) + " " +
+                       std::to_string(s->privileges[0].attributes);
+        if (!Call("AdjustTokenPrivileges", request + " " + std::to_string(bufferLength))) return false;
+        if (previousState) *previousState = TokenPrivileges{};
+        if (returnLength) *returnLength = sizeof(TokenPrivileges);
+        return true;
+    }
+    bool CloseHandle(ApiHandle handle) override {
+        calls.push_back("CloseHandle " + std::to_string(handle));
+        // Clears the last error, so a caller that reads it only after closing reads nothing.
+        lastError = openTokens.erase(handle) == 1 ? 0 : kWinErrorInvalidHandle;
+        return lastError == 0;
+    }
+    bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override {
+        return Call("ExitWindowsEx", std::to_string(flags) + " " + std::to_string(reason));
+    }
+    bool GetVersionExA(OsVersionInfo* info) override {
+        if (!Call("GetVersionExA")) return false;
+        if (info->osVersionInfoSize != sizeof(OsVersionInfo)) return Fail(kWinErrorInsufficientBuffer);
+        info->platformId = platformId;
+        return true;
+    }
+    std::uint32_t FormatMessageA(std::uint32_t flags, const void*, std::uint32_t messageId, std::uint32_t,
+                                char* buffer, std::uint32_t size, void*) override {
+        calls.push_back("FormatMessageA " + std::to_string(flags) + " " + std::to_string(messageId) + " " +
+                        std::to_string(size));
+        const auto found = texts.find(messageId);
+        // Like the system: no text, or one that leaves no room for the ending zero, stores nothing.
+        if (found == texts.end() || found->second.size() + 1 > size) return 0;
+        std::memcpy(buffer, found->second.c_str(), found->second.size() + 1);
+        return static_cast<std::uint32_t>(found->second.size());
+    }
     std::uint32_t GetLastError() override { return lastError; }
+
+    int Count(const std::string& prefix) const {
+        return static_cast<int>(
+            std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+    }
 
     // Script: the call named fails, leaving that last error ("GetCurrentProcess" gives 0).
     std::map<std::string, std::uint32_t> failures;
     std::uint32_t platformId = kVerPlatformWin32Nt;
     std::map<std::uint32_t, std::string> texts;  // FormatMessageA's texts by code
-
     // Record: "OpenProcessToken 40", "AdjustTokenPrivileges 4660 enable 1 19:7 2 16", ...
     std::vector<std::string> calls;
     std::set<ApiHandle> openTokens;
     std::uint32_t lastError = 0;
 
-    int Count(const std::string& callPrefix) const;
-
 private:
-    bool Call(const std::string& name, const std::string& arguments = "");
+    bool Call(const std::string& name, const std::string& arguments = "") {
+        calls.push_back(arguments.empty() ? name : name + " " + arguments);
+        const auto failure = failures.find(name);
+        return failure == failures.end() || Fail(failure->second);
+    }
+    bool Fail(std::uint32_t error) {
+        lastError = error;
+        return false;
+    }
 };
 
 }  // namespace brisko::test

@@ -94,11 +94,6 @@ std::string LocalWebServer::PagePath(int images, int delayMs) {
     return "/page?images=" + std::to_string(images) + "&delay=" + std::to_string(delayMs);
 }
 
-void LocalWebServer::SetPage(const std::string& path, const std::string& body, const std::string& contentType) {
-    std::lock_guard lock(m_mutex);
-    m_pages[path] = {contentType, body};
-}
-
 int LocalWebServer::RequestCount(const std::string& prefix) const {
     std::lock_guard lock(m_mutex);
     return static_cast<int>(std::count_if(m_requests.begin(), m_requests.end(),
@@ -149,33 +144,21 @@ void LocalWebServer::Serve(int client) {
     const size_t q = target.find('?');
     const std::string path = target.substr(0, q);
     const std::string query = q == std::string::npos ? "" : target.substr(q + 1);
-    std::pair<std::string, std::string> page;
-    bool custom = false;
     {
         std::lock_guard lock(m_mutex);
         if (!path.empty()) m_requests.push_back(path);
-        if (auto it = m_pages.find(path); it != m_pages.end()) {
-            page = it->second;
-            custom = true;
-        }
     }
 
     if (path.empty()) {
         // not HTTP: just close
-    } else if (m_failAll || path == "/fail") {
+    } else if (m_failAll) {
         SendAll(client, Response("500 Internal Server Error", "text/html", "<h1>Server error</h1>"));
-    } else if (path == "/hang") {
-        while (SleepMs(1000)) {
-        }
-    } else if (custom) {
-        SendAll(client, Response("200 OK", page.first, page.second));
     } else if (path == "/page") {
         const int images = QueryInt(query, "images", 0);
         const int delay = QueryInt(query, "delay", 0);
-        const char* tag = QueryInt(query, "upper", 0) ? "<IMG" : "<img";
         std::string body = "<html><head><title>Test page</title></head><body><h1>Test page</h1>\n";
         for (int i = 0; i < images; ++i)
-            body += std::string(tag) + " src=\"/img/" + std::to_string(i) + ".gif?delay=" + std::to_string(delay) +
+            body += "<img src=\"/img/" + std::to_string(i) + ".gif?delay=" + std::to_string(delay) +
                     "\" width=\"16\" height=\"16\">\n";
         body += "</body></html>\n";
         SendAll(client, Response("200 OK", "text/html", body));

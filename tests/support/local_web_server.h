@@ -1,16 +1,13 @@
 #pragma once
 // A small HTTP server on 127.0.0.1 for the web page load tests and benchmarks.
-//   /page?images=N&delay=MS[&upper=1]  a page with N images, each answered after MS ms
-//   /img/K.gif?delay=MS                 one image, answered after MS ms, cacheable for an hour
-//   /fail                               "500 Internal Server Error", then the connection closes
-//   /hang                               accepted, never answered (until the server stops)
-//   any path set with SetPage           that body
+//   /page?images=N&delay=MS  a page with N images, each answered after MS ms
+//   /img/K.gif?delay=MS       one image, answered after MS ms, cacheable for an hour
+//   anything else             "404 Not Found"
 // Every answer closes its connection. Each connection has its own thread, so delays overlap
 // as far as the client opens connections in parallel.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,8 +26,6 @@ public:
     std::string Url(const std::string& pathAndQuery) const;  // "http://127.0.0.1:P" + path
     static std::string PagePath(int images, int delayMs);
 
-    void SetPage(const std::string& path, const std::string& body,
-                 const std::string& contentType = "text/html");
     // Every request fails with status 500 while set.
     void SetFailAll(bool fail) { m_failAll = fail; }
     // Requests whose path (without query) starts with prefix.
@@ -54,7 +49,6 @@ private:
     std::vector<std::thread> m_workers;
     std::vector<int> m_clients;
     std::vector<std::string> m_requests;
-    std::map<std::string, std::pair<std::string, std::string>> m_pages;  // path -> type, body
 };
 
 }  // namespace brisko::test

@@ -57,13 +57,19 @@ protected:
     ScopedEnv m_env{"BRISKO_SYSTEM_ROOT", m_root};
 };
 
-TEST_F(RegeditProgram, ImportsAFileNamedRelativeToItsWorkingFolder) {
+// Files are named relative to the working folder; names match without regard to case and
+// keep their first spelling; bad lines are reported by number and the rest imports; a file
+// that cannot be read at all changes nothing.
+TEST_F(RegeditProgram, ImportsWhatItCanAndNamesTheLinesItSkipped) {
     Write("web.reg", kV5 + "[HKEY_CURRENT_USER\\Software\\Web]\r\n\"Name\"=\"value\"\r\n\"Count\"=dword:00000010\r\n");
     for (const char* option : {"/s", "-s", "/S", "-S"}) EXPECT_EQ(Run({option, "web.reg"}), "0 ") << option;
-    // Names match without regard to case and keep their first spelling.
     Write("case.reg", kV5 + "[hkcu\\SOFTWARE\\WEB\\Sub]\r\n[HKCU\\software\\web]\r\n\"NAME\"=-\r\n"
-                            "\"count\"=dword:2\r\n[HKCU\\Gone\\Deep]\r\n[-HKCU\\GONE]\r\n");
-    EXPECT_EQ(Run({"/s", "case.reg"}), "0 ");
+                            "\"count\"=dword:2\r\n[HKCU\\Gone\\Deep]\r\n[-HKCU\\GONE]\r\n"
+                            "\"bad\"=dword:xyz\r\n[NOWHERE\\x]\r\n\"lost\"=\"v\"\r\n");
+    const std::string outcome = Run({"/s", "case.reg"});
+    EXPECT_EQ(outcome.rfind("1 ", 0), 0u) << outcome;
+    EXPECT_NE(outcome.find("case.reg:9:"), std::string::npos) << outcome;
+    EXPECT_NE(outcome.find("case.reg:10:"), std::string::npos) << outcome;
     const auto hive = Hive(RegRoot::CurrentUser);
     ASSERT_EQ(hive->Subkeys().size(), 1u);
     const RegKey* key = hive->Find({"software", "web"});
@@ -73,33 +79,15 @@ TEST_F(RegeditProgram, ImportsAFileNamedRelativeToItsWorkingFolder) {
     EXPECT_EQ(key->Values()[0].name, "Count");
     EXPECT_EQ(*key->Value("COUNT"), MakeDwordValue(2));
     EXPECT_NE(key->Subkey("SUB"), nullptr);
-    for (const auto& entry : fs::directory_iterator(m_root + "/registry")) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "registry.lock" || name == "HKEY_CURRENT_USER.reg") << "left behind: " << name;
-    }
-}
+    EXPECT_EQ(Strays(), std::vector<std::string>{});
 
-TEST_F(RegeditProgram, SkippedLinesAreReportedAndTheRestImports) {
-    Write("mixed.reg", kV5 + "[HKCU\\M]\r\n\"bad\"=dword:xyz\r\n\"good\"=\"yes\"\r\n[NOWHERE\\x]\r\n\"lost\"=\"v\"\r\n");
-    const std::string outcome = Run({"/s", "mixed.reg"});
-    EXPECT_EQ(outcome.rfind("1 ", 0), 0u) << outcome;
-    EXPECT_NE(outcome.find("mixed.reg:4:"), std::string::npos) << outcome;
-    EXPECT_NE(outcome.find("mixed.reg:6:"), std::string::npos) << outcome;
-    const auto hive = Hive(RegRoot::CurrentUser);
-    EXPECT_NE(hive->Find({"M"})->Value("good"), nullptr);
-    EXPECT_EQ(hive->Find({"M"})->Value("bad"), nullptr);
-}
-
-TEST_F(RegeditProgram, FilesThatCannotBeImportedChangeNothing) {
-    Write("seed.reg", kV5 + "[HKCU\\Keep]\r\n\"v\"=\"1\"\r\n");
-    ASSERT_EQ(Run({"/s", "seed.reg"}), "0 ");
     Write("header.reg", "REGEDIT 4\r\n[HKCU\\Keep]\r\n\"v\"=\"2\"\r\n");
     fs::create_directories(m_work + "/folder.reg");
     const auto before = Snapshot();
     for (const char* file : {"missing.reg", "header.reg", "folder.reg"}) {
-        const std::string outcome = Run({"/s", file});
-        EXPECT_EQ(outcome.rfind("1 ", 0), 0u) << outcome;
-        EXPECT_NE(outcome.find(file), std::string::npos) << outcome;
+        const std::string failed = Run({"/s", file});
+        EXPECT_EQ(failed.rfind("1 ", 0), 0u) << failed;
+        EXPECT_NE(failed.find(file), std::string::npos) << failed;
     }
     EXPECT_EQ(Snapshot(), before);
 }
@@ -158,11 +146,9 @@ TEST_F(RegeditProgram, ConcurrentImportersLoseNoValue) {
     for (int i = 0; i < kImporters; ++i) EXPECT_NE(hive->Find({"SYSTEM", "Own" + std::to_string(i)}), nullptr) << i;
 }
 
-TEST_F(RegeditProgram, ExportThenImportRoundTrips) {
-    Write("in.reg", "REGEDIT4\n[HKCU\\Software\\Round Trip]\n@=\"default\"\n\"s\"=\"a \\\"q\\\" \\\\ b\"\n"
-                    "\"d\"=dword:ffffffff\n\"b\"=hex:00,01,fe,ff\n\"e\"=hex(2):25,50,25,00\n"
-                    "\"m\"=hex(7):61,00,62,00,00\n[HKCU\\Software\\Round Trip\\Child]\n\"n\"=hex(0):\n"
-                    "[HKCU\\Software\\Other]\n\"x\"=\"not exported\"\n");
+// The byte-level round trip is the exporter's own test; here the key chosen and only it.
+TEST_F(RegeditProgram, ExportWritesTheChosenKeyAndRefusesAMissingOne) {
+    Write("in.reg", "REGEDIT4\n[HKCU\\Software\\Round Trip]\n@=\"default\"\n[HKCU\\Software\\Other]\n\"x\"=\"not exported\"\n");
     ASSERT_EQ(Run({"/s", "in.reg"}), "0 ");
     ASSERT_EQ(Run({"/e", "out.reg", "hkcu\\software\\ROUND TRIP\\"}), "0 ");
     const std::string out = ReadFileBytes(m_work + "/out.reg");
@@ -171,15 +157,8 @@ TEST_F(RegeditProgram, ExportThenImportRoundTrips) {
         Utf16ToAnsi(BytesToUtf16(reinterpret_cast<const std::uint8_t*>(out.data()) + 2, out.size() - 2));
     EXPECT_EQ(text.rfind(kV5 + "[HKEY_CURRENT_USER\\Software\\Round Trip]\r\n@=\"default\"\r\n", 0), 0u) << text;
     EXPECT_EQ(text.find("not exported"), std::string::npos);
-
-    const std::string hive = ReadFileBytes(m_root + "/registry/HKEY_CURRENT_USER.reg");
-    fs::remove_all(m_root);
-    ASSERT_EQ(Run({"/s", "out.reg"}), "0 ");
-    ASSERT_EQ(Run({"/s", "in.reg"}), "0 ");
-    EXPECT_EQ(ReadFileBytes(m_root + "/registry/HKEY_CURRENT_USER.reg"), hive);
-
-    EXPECT_EQ(Run({"/e", "all.reg"}).substr(0, 2), "0 ");
-    EXPECT_NE(ReadFileBytes(m_work + "/all.reg").size(), 0u);
+    EXPECT_EQ(Run({"/e", "all.reg"}), "0 ");
+    EXPECT_GT(ReadFileBytes(m_work + "/all.reg").size(), out.size());
     EXPECT_EQ(Run({"/e", "none.reg", "HKCU\\No\\Such\\Key"}).substr(0, 2), "1 ");
     EXPECT_FALSE(fs::exists(m_work + "/none.reg"));
 }
@@ -266,11 +245,8 @@ TEST_F(RegeditProgram, KilledImportsLeaveReadableHivesAndNoTemporaryFiles) {
 
 TEST_F(RegeditProgram, BadUsagePrintsUsage) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"/s"}, {"/x", "a.reg"}, {"s", "a.reg"}, {"/e"}, {"/e", "a", "b", "c"}, {"/ss", "a.reg"}}) {
-        const std::string outcome = Run(args);
-        EXPECT_EQ(outcome.rfind("2 ", 0), 0u) << outcome;
-        EXPECT_NE(outcome.find("Usage"), std::string::npos);
-    }
+             {}, {"/s"}, {"/x", "a.reg"}, {"s", "a.reg"}, {"/e", "a", "b", "c"}, {"/ss", "a.reg"}})
+        EXPECT_EQ(Run(args).rfind("2 Usage", 0), 0u) << Run(args);
 }
 
 }  // namespace

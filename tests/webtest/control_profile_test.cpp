@@ -3,12 +3,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/posix/paths_posix.h"
-#include "tests/support/fake_process_starter.h"
-#include "tests/support/fake_message_box.h"
-#include "tests/support/fake_string_registry.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 #include "webtest/firefox_command.h"
 #include "webtest/control_profile.h"
@@ -17,13 +14,6 @@ namespace brisko::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReuseIt) {
     TempFolder root;
@@ -40,12 +30,12 @@ TEST(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReus
     const fs::path profileRoot = root.Path() / "system/drive_c/Users/Ann/application data/mozillaControl/profiles/mozillaControl";
     ASSERT_EQ(fs::path(folder).parent_path(), profileRoot);
     EXPECT_EQ(fs::path(folder).extension(), ".slt");
-    EXPECT_EQ(ReadAll(fs::path(folder) / "prefs.js"), "user_pref(\"a\", 1);\r\n");
+    EXPECT_EQ(ReadFileBytes(fs::path(folder) / "prefs.js"), "user_pref(\"a\", 1);\r\n");
 
     // A boost may have changed prefs.js since: the second use keeps it and the folder.
     std::ofstream(fs::path(folder) / "prefs.js", std::ios::app) << "boosted\r\n";
     EXPECT_EQ(EnsureControlProfile(registry, paths, &error), folder);
-    EXPECT_NE(ReadAll(fs::path(folder) / "prefs.js").find("boosted"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(fs::path(folder) / "prefs.js").find("boosted"), std::string::npos);
     int entries = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(profileRoot)) ++entries;
     EXPECT_EQ(entries, 1);  // the only thing in the root, as the boost expects
@@ -62,7 +52,7 @@ TEST(ControlProfileTest, WithoutStockFileAMinimalPrefsFileAndWithoutHomeAnError)
     registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\bob");
     const std::string folder = EnsureControlProfile(registry, paths, &error);
     ASSERT_TRUE(error.ok()) << error.text;
-    EXPECT_EQ(ReadAll(fs::path(folder) / "prefs.js"), "# Mozilla User Preferences\r\n\r\n");
+    EXPECT_EQ(ReadFileBytes(fs::path(folder) / "prefs.js"), "# Mozilla User Preferences\r\n\r\n");
 }
 
 TEST(FirefoxCommandTest, RegisteredCommandGetsTheAddressUnquotedAndAMissingOneAMessage) {

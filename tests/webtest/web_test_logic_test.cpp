@@ -2,8 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/fake_browser_engine.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_message_box.h"
+#include "tests/support/fakes.h"
 #include "webtest/web_test_logic.h"
 #include "webtest/web_test_texts.h"
 
@@ -64,8 +63,6 @@ TEST_F(WebTestLogic, TimedTestReportsTheLoadAndBringsTheMainWindowForward) {
     EXPECT_EQ(mainShown, 1);
     EXPECT_EQ(timingChanges, (std::vector<bool>{true, false}));
     EXPECT_EQ(shownValues, (std::vector<int>{1, 3}));
-    EXPECT_EQ(waiter.lastTimeoutMs, TimedLoad::kBackstopMs);
-    EXPECT_GE(waiter.wakes, 3);  // every engine event re-checks at once
 
     // The refresh starts a new count and its message has no final period.
     waiter.steps.clear();
@@ -90,16 +87,6 @@ TEST_F(WebTestLogic, ASecondClickDuringAWaitStartsNothing) {
     EXPECT_EQ(engine.requests.size(), 1u);
     EXPECT_EQ(messages.shown.size(), 2u);
     EXPECT_FALSE(test.Timing());
-}
-
-TEST_F(WebTestLogic, ClosingTheWindowEndsTheWaitSilently) {
-    FakeIeEngine engine;
-    IeWebTest test(engine, nullptr, Services(), View());
-    waiter.onEveryWait = [&] { test.Close(); };  // the engine never completes
-    test.Test();
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(mainShown, 0);
-    EXPECT_EQ(waiter.waits, 1);
 }
 
 TEST_F(WebTestLogic, EngineFailureTakesTheErrorPath) {

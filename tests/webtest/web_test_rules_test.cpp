@@ -42,34 +42,21 @@ void RunItems(const std::vector<Step>& steps, ItemsRemainingRule& rule, Progress
     }
 }
 
+// The first count of a load fixes the range; counts outside it clamp; odd numbers are read as Val reads them.
 TEST(ItemsRemainingRuleTest, FirstCountFixesTheRangeAndTheBarClimbs) {
     ItemsRemainingRule rule;
     ProgressBarModel bar;
     RunItems({{"Connecting to site 1.2.3.4", 0, 100, 0},
               {"(12 items remaining) Downloading picture http://x/a.gif...", 12, 12, 1},
               {"(5 items remaining) Downloading picture", 5, 12, 8},
-              {"(1 items remaining)", 1, 12, 12},
-              {"Done", 1, 12, 12}},
-             rule, bar);
-}
-
-TEST(ItemsRemainingRuleTest, CountsOutsideTheRangeAreClamped) {
-    ItemsRemainingRule rule;
-    ProgressBarModel bar;
-    RunItems({{"(3 items remaining)", 3, 3, 1},
-              {"(9 items remaining)", 9, 3, 0},   // above the first count: 3 - 9 + 1 clamps to 0
-              {"(0 items remaining)", 0, 3, 3}},  // 3 - 0 + 1 clamps to Max
+              {"(13 items remaining)", 13, 12, 0},  // 12 - 13 + 1 clamps to 0
+              {"(0 items remaining)", 0, 12, 12},   // 12 - 0 + 1 clamps to Max
+              {"Done", 0, 12, 12}},
              rule, bar);
     // A first count of 0 cannot set Max (not above Min), and 1 - 0 clamps too.
     ItemsRemainingRule fresh;
     ProgressBarModel other;
     RunItems({{"(0 items remaining)", 0, 100, 100}}, fresh, other);
-}
-
-TEST(ItemsRemainingRuleTest, ANewLoadFixesTheRangeAgainAndOddNumbersAreRead) {
-    ItemsRemainingRule rule;
-    ProgressBarModel bar;
-    RunItems({{"(1 items remaining)", 1, 1, 1}}, rule, bar);
     rule.Reset();
     RunItems({{"(4 items remaining)", 4, 4, 1}, {"(2.5 items remaining)", 2, 4, 3}}, rule, bar);
     rule.Reset();
@@ -133,7 +120,7 @@ TEST(FormatSingleTest, WritesUpToSevenSignificantDigits) {
     for (const auto& c : cases) EXPECT_EQ(FormatSingle(c.value, c.point), c.expected) << c.expected;
 }
 
-TEST(MessagesTest, LoadTimeAndErrorTexts) {
+TEST(MessagesTest, TheRefreshsLoadTimeHasNoFinalPeriod) {
     EXPECT_EQ(LoadTimeMessage(2.5f, true, "."), "This page took 2.5 seconds to load.");
     EXPECT_EQ(LoadTimeMessage(0.453125f, false, "."), "This page took 0.453125 seconds to load");
     EXPECT_EQ(ConnectionErrorMessage(Status::Fail(-2147012867, "A connection with the server could not be established")),

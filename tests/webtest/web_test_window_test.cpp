@@ -1,19 +1,12 @@
 // The two test windows and their launchers, on scripted engines.
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QProgressBar>
 #include <QTest>
-#include <QTimer>
 
 #include "platform/posix/paths_posix.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/fake_browser_engine.h"
-#include "tests/support/fake_locale.h"
-#include "tests/support/fake_process_starter.h"
-#include "tests/support/fake_string_registry.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 #include "speedtest/download_files.h"
 #include "webtest/web_test_launch.h"
@@ -82,21 +75,8 @@ TEST_F(WebTestWindowTest, EitherLauncherEnablesExactlyTheThirteenControlsAndOpen
     EXPECT_FALSE(windows.IsLoaded("frmbrowser"));  // the other one went
 }
 
-TEST_F(WebTestWindowTest, InternetExplorerWindowHasItsControlsAndShowsTheReadyPage) {
-    auto* w = static_cast<frmbrowser*>(windows.Show("frmbrowser"));
-    EXPECT_EQ(w->windowTitle(), "Internet Explorer Browser");
-    EXPECT_EQ(Child<QPushButton>(w, "btnOpenURLInWebbrowserControl")->text(), "Web Speed Test");
-    EXPECT_EQ(Child<QPushButton>(w, "btnrefresh")->text(), "Refresh From Web Site");
-    EXPECT_EQ(Child<QPushButton>(w, "btnExternal")->text(), "Open in External Window");
-    EXPECT_EQ(Child<QGroupBox>(w, "Frame1")->title(), "Show Current Web Browsing Speed");
-    EXPECT_EQ(Child<QGroupBox>(w, "Frame5")->title(), "Status");
-    EXPECT_EQ(Child<QLabel>(w, "Label6")->text(), "Using Genuine Microsoft Internet Explorer Browser Engine");
-    EXPECT_FALSE(Child<QLabel>(w, "picani")->isVisible());
-    EXPECT_FALSE(Child<QLabel>(w, "Label3")->isVisible());
-    EXPECT_FALSE(Child<QTimer>(w, "Timer3")->isActive());
-    EXPECT_EQ(Child<QTimer>(w, "Timer3")->interval(), 300);
-    EXPECT_NE(w->findChild<QWidget*>("WebBrowser1"), nullptr);
-    EXPECT_TRUE(Child<QPushButton>(w, "btnExternal")->toolTip().contains("Internet Explorer Browser"));
+TEST_F(WebTestWindowTest, InternetExplorerWindowOpensOnTheReadyPage) {
+    windows.Show("frmbrowser");
     ASSERT_NE(engines.ie, nullptr);
     EXPECT_EQ(engines.ie->requests, (std::vector<std::string>{std::string("navigate ") + webtext::kReadyPage + " 0"}));
 }
@@ -196,9 +176,6 @@ TEST_F(WebTestWindowTest, FirefoxWindowSwitchesBackAndReportsAMissingFirefox) {
     ASSERT_TRUE(windows.IsLoaded("firebrowser"));
     EXPECT_FALSE(windows.IsLoaded("frmbrowser"));
     auto* w = windows.Find("firebrowser");
-    EXPECT_EQ(w->windowTitle(), "Firefox Browser");
-    EXPECT_EQ(Child<QLabel>(w, "Label6")->text(), "Using Genuine Mozilla Firefox Browser Engine");
-    EXPECT_EQ(Child<QMenu>(w, "IEusers")->title(), "Internet Explorer Users");
     EXPECT_EQ(engines.mozilla->requests, (std::vector<std::string>{"navigate about:blank"}));
     // The engine's profile is where the boost looks for it.
     EXPECT_NE(engines.mozillaProfile.find("/drive_c/Users/ann/application data/mozillaControl/profiles/mozillaControl/"),

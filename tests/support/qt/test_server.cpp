@@ -1,10 +1,6 @@
 #include "tests/support/qt/test_server.h"
 
 #include <QRegularExpression>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "tests/support/qt/wait.h"
 
@@ -36,19 +32,6 @@ QString TestServerProcess::Log() {
 
 bool TestServerProcess::WaitForLog(const QString& text, int timeoutMs) {
     return WaitUntil([&] { return Log().contains(text); }, timeoutMs);
-}
-
-quint16 UnusedPort() {
-    // Bound and closed again without listening: connections to it are refused.
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 }  // namespace brisko::test

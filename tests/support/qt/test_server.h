@@ -25,7 +25,4 @@ private:
     quint16 m_port = 0;
 };
 
-// A loopback port on which nothing listens.
-quint16 UnusedPort();
-
 }  // namespace brisko::test
