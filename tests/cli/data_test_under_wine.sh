@@ -3,7 +3,8 @@
 # brisko-cli.exe data-test over Winsock under Wine, against the same brisko-testserver
 # (BRISKO_TEST_SERVER, set by run_with_testservers.sh, which sends at 4 MB/s). Both
 # must print the same result lines and append the same report, figures apart from
-# the speeds and seconds, which may differ by a quarter at most.
+# the speeds and seconds, which may differ by half again at most (loaded machines
+# differ; a wrong unit or scale does not hide in that).
 set -u
 linux_cli=$(realpath "$1")
 wine_run=$(realpath "$2")
@@ -34,7 +35,7 @@ grep -v 'Saved on' linux.txt | masked >linux.report
 grep -v 'Saved on' windows.txt | masked >windows.report
 diff -u linux.report windows.report || fail "the reports differ (line ends included)"
 
-# The figures: the size exactly, times and speeds within a quarter of Linux's.
+# The figures: the size exactly, times and speeds within a factor of 1.5 of Linux's.
 figure() { sed -n "s/^$2[^0-9]*\([0-9][0-9.,]*\).*/\1/p" "$1" | head -1 | tr , .; }
 for caption in 'Data Size' 'Total time' 'Avgerage Speed' 'Max speed' 'Min speed'; do
   l=$(figure linux.out "$caption")
@@ -43,7 +44,7 @@ for caption in 'Data Size' 'Total time' 'Avgerage Speed' 'Max speed' 'Min speed'
     fail "$caption: no figure (Linux '$l', Windows '$w')"
   elif [ "$caption" = 'Data Size' ]; then
     [ "$l" = "$w" ] || fail "$caption: Linux $l, Windows $w"
-  elif ! awk -v l="$l" -v w="$w" 'BEGIN { exit !(w >= 0.75 * l && w <= 1.25 * l) }'; then
+  elif ! awk -v l="$l" -v w="$w" 'BEGIN { exit !(w * 1.5 >= l && w <= 1.5 * l) }'; then
     fail "$caption: Linux $l, Windows $w"
   fi
 done
