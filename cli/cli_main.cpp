@@ -1,7 +1,4 @@
 // brisko-cli: the terminal front end; the platform factory builds its back ends.
-#include <QApplication>
-#include <QCoreApplication>
-#include <QTimer>
 #include <unistd.h>
 
 #include <csignal>
@@ -14,15 +11,13 @@
 #include "cli/cli_boost.h"
 #include "cli/data_test_command.h"
 #include "cli/history_command.h"
-#include "cli/web_test_command.h"
 #include "cli/progress_line.h"
 #include "cli/report_compare.h"
+#include "cli/web_test_program.h"
 #include "history/history_file.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
 #include "speedtest/download_files.h"
-#include "webtest/control_profile.h"
-#include "webtest/web_test_logic.h"
 
 namespace {
 
@@ -41,13 +36,9 @@ extern "C" void EndOnInterrupt(int) {
     ::_exit(128 + SIGINT);
 }
 
-int RunDataTest(char* program, const SystemServices& system, const cli::Request& request) {
-    // Qt sees the program's name only: the command line is ours, already read.
-    int qtArgc = 1;
-    char* qtArgv[] = {program, nullptr};
-    QCoreApplication app(qtArgc, qtArgv);
-    QCoreApplication::setApplicationName("Brisko");
-    const DesktopServices desktop = CreateDesktopServices();
+int RunDataTest(const SystemServices& system, const cli::Request& request) {
+    const ConsoleServices console = CreateConsoleServices();
+    EventLoop& loop = *console.loop;
 
     const TestFileTags files = MakeTestFileTags(std::getenv(kTestServerVariable));
     if (!files.problem.empty()) std::cerr << files.problem << '\n';
@@ -63,115 +54,31 @@ int RunDataTest(char* program, const SystemServices& system, const cli::Request&
     }
     progressOut << "Test file: " << url << std::endl;
 
-    const LocaleService& locale = *desktop.locale;
-    const std::unique_ptr<TcpSocket> socket = desktop.sockets->Create();
-    QTimer timer1;  // the window's Timer1
-    timer1.setInterval(kTimerIntervalMs);
-    timer1.setTimerType(Qt::PreciseTimer);
-    QTimer watchdog;
-    watchdog.setInterval(kTimerIntervalMs);
-
-    HistoryFile history(system.userDataFolder, cli::kProgramName);
+    const LocaleService& locale = *console.locale;
+    const std::unique_ptr<TcpSocket> socket = console.sockets->Create();
+    EventLoop::TimerId timer1 = 0;  // the window's Timer1, while it runs
     cli::DataTestHooks hooks;
-    hooks.setTimer = [&timer1](bool enabled) {
-        if (!enabled)
-            timer1.stop();
-        else if (!timer1.isActive())
-            timer1.start();
+    std::unique_ptr<cli::CliDataTest> test;
+    hooks.setTimer = [&](bool enabled) {
+        if (!enabled && timer1) {
+            loop.StopTimer(timer1);
+            timer1 = 0;
+        } else if (enabled && !timer1) {
+            timer1 = loop.StartTimer(kTimerIntervalMs, [&test] { test->OnTimer(); });
+        }
     };
-    hooks.done = [&app] { QTimer::singleShot(0, &app, &QCoreApplication::quit); };
-    cli::CliDataTest test(*socket, *system.clock, locale, progress, url, hooks, cli::CliDataTest::kStallSeconds,
-                          &history);
-    QObject::connect(&timer1, &QTimer::timeout, [&test] { test.OnTimer(); });
-    QObject::connect(&watchdog, &QTimer::timeout, [&test] { test.Watch(); });
-
-    watchdog.start();
-    test.Start();
-    if (!test.Done()) app.exec();
-    cli::WarnIfNotRecorded(history, "data-test", std::cerr);
-    return cli::FinishDataTest(test, request.reportFile, request.json, locale, std::cout, std::cerr);
-}
-
-// Qt's and the engine's chatter would bury what the command says on standard error.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << '\n';
-}
-
-int RunWebTest(char* program, const SystemServices& system, const cli::Request& request) {
-    // The engines draw offscreen: a terminal may have no display, and a test needs none.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(QuietQtMessages);
-    PrepareDesktopProcess();
-    int qtArgc = 1;
-    char* qtArgv[] = {program, nullptr};
-    QApplication app(qtArgc, qtArgv);
-    QApplication::setApplicationName("Brisko");
-    // The windows' engines and profiles; the tests go before their engines, those before the profiles.
-    const DesktopServices desktop = CreateDesktopServices();
-    const LocaleService& locale = *desktop.locale;
-    const Clock& clock = *system.clock;
-    EventWaiter& waiter = *desktop.waiter;
-    cli::RecordedMessages messages;
+    hooks.done = [&loop] { loop.Post([&loop] { loop.Quit(); }); };
     HistoryFile history(system.userDataFolder, cli::kProgramName);
-    const WebTestServices services{&clock, &waiter, desktop.pump.get(), &messages, locale.DecimalSeparator(), &history};
-    WebTestView view;
-    view.address = [&request] { return request.address; };
+    test = std::make_unique<cli::CliDataTest>(*socket, *system.clock, locale, progress, url, hooks,
+                                              cli::CliDataTest::kStallSeconds, &history);
+    const EventLoop::TimerId watchdog = loop.StartTimer(kTimerIntervalMs, [&test] { test->Watch(); });
 
-    BrowserEngines& engines = *desktop.browserEngines;
-    std::unique_ptr<IeBrowserEngine> ieEngine;
-    std::unique_ptr<MozillaBrowserEngine> mozillaEngine;
-    SyncHttpClient& http = *desktop.syncHttp;
-    std::unique_ptr<WebTestBase> test;
-    std::function<void()> press;
-    Status error;
-    if (request.engine == cli::EngineChoice::Ie) {
-        ieEngine = engines.CreateIeEngine(&error);
-        if (ieEngine) {
-            auto ie = std::make_unique<IeWebTest>(*ieEngine, nullptr, services, view);
-            ie->Load();
-            press = [ie = ie.get()] { ie->Test(); };
-            test = std::move(ie);
-        }
-    } else {
-        std::string problem;
-        const std::string profile = MozillaEngineProfile(*system.registry, *system.paths, desktop.appDataFolder + "/mozillaControl",
-                                                     &problem);
-        if (!problem.empty()) std::cerr << problem << '\n';
-        mozillaEngine = engines.CreateMozillaEngine(profile, &error);
-        if (mozillaEngine) {
-            auto mozilla = std::make_unique<MozillaWebTest>(*mozillaEngine, http, services, view);
-            mozilla->Load();
-            press = [mozilla = mozilla.get()] { mozilla->Test(); };
-            test = std::move(mozilla);
-        }
-    }
-    if (!test) {
-        std::cerr << cli::kProgramName << " web-test: the browser engine could not be started: " << error.text
-                  << '\n';
-        return cli::kExitFailed;
-    }
-
-    QTimer limit;  // ends a load that never finishes; its result is then Cancelled
-    limit.setSingleShot(true);
-    limit.setInterval(cli::kLoadLimitSeconds * 1000);
-    TimedLoad firstPage(clock, waiter);
-    QObject::connect(&limit, &QTimer::timeout, [&] {
-        firstPage.Cancel();
-        test->Close();
-    });
-    limit.start();
-    cli::WaitForFirstPage(firstPage, ieEngine ? static_cast<const BrowserEngine&>(*ieEngine) : *mozillaEngine);
-    limit.stop();
-    const auto timed = [&] {
-        limit.start();
-        press();
-        limit.stop();
-    };
-    const cli::WebTestRequest what{request.address, request.engine == cli::EngineChoice::Ie ? "ie" : "mozilla",
-                                   request.runs, request.json, locale.DecimalSeparator()};
-    const int status = cli::RunWebTests(*test, timed, messages, what, std::cout, std::cerr);
-    cli::WarnIfNotRecorded(history, "web-test", std::cerr);
-    return status;
+    test->Start();
+    if (!test->Done()) loop.Run();
+    loop.StopTimer(watchdog);
+    if (timer1) loop.StopTimer(timer1);
+    cli::WarnIfNotRecorded(history, "data-test", std::cerr);
+    return cli::FinishDataTest(*test, request.reportFile, request.json, locale, std::cout, std::cerr);
 }
 
 int RunBoost(const SystemServices& system, const cli::Request& request) {
@@ -210,32 +117,25 @@ int main(int argc, char** argv) {
                               request.command != cli::Command::None;
     const SystemServices system = readsMachine ? CreateSystemServices() : SystemServices{};
     switch (request.command) {
-        case cli::Command::DataTest: return RunDataTest(argv[0], system, request);
-        case cli::Command::WebTest: return RunWebTest(argv[0], system, request);
+        case cli::Command::DataTest: return RunDataTest(system, request);
+        case cli::Command::WebTest: return cli::RunWebTestProgram(argv[0], system, request);
         case cli::Command::Boost:
         case cli::Command::ProBoost:
         case cli::Command::Restore: return RunBoost(system, request);
         case cli::Command::ReadReg: return RunReadReg(system, request);
         case cli::Command::Compare: {
             // The locale's decimal separator, read as the windows read it.
-            int qtArgc = 1;
-            char* qtArgv[] = {argv[0], nullptr};
-            QCoreApplication app(qtArgc, qtArgv);
             const bool history = request.file.empty();
             const std::string path = history ? HistoryFile(UserDataFolder(), {}).Location() : request.file;
-            return cli::RunCompare(path, history, CreateDesktopServices().locale->DecimalSeparator(), std::cout,
+            return cli::RunCompare(path, history, CreateConsoleServices().locale->DecimalSeparator(), std::cout,
                                    std::cerr);
         }
         case cli::Command::History: {
-            int qtArgc = 1;
-            char* qtArgv[] = {argv[0], nullptr};
-            QCoreApplication app(qtArgc, qtArgv);
-            const HistoryFile history(UserDataFolder(), cli::kProgramName);
             const cli::HistoryFormat format = request.json  ? cli::HistoryFormat::Json
                                               : request.csv ? cli::HistoryFormat::Csv
                                                             : cli::HistoryFormat::Table;
-            return cli::RunHistory(history, format, request.since, CreateDesktopServices().locale->DecimalSeparator(),
-                                   std::cout, std::cerr);
+            return cli::RunHistory(HistoryFile(UserDataFolder(), cli::kProgramName), format, request.since,
+                                   CreateConsoleServices().locale->DecimalSeparator(), std::cout, std::cerr);
         }
         case cli::Command::None: break;
     }

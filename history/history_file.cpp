@@ -26,7 +26,9 @@ HistoryRead ParseHistory(const std::string& text) {
 }
 
 HistoryFile::HistoryFile(std::string folder, std::string from)
-    : m_folder(std::move(folder)), m_path(m_folder + "/" + kHistoryFileName), m_from(std::move(from)) {}
+    : m_folder(std::move(folder)),
+      m_path((std::filesystem::path(m_folder) / kHistoryFileName).string()),
+      m_from(std::move(from)) {}
 
 Status HistoryFile::Append(HistoryRecord record) {
     record.time =

@@ -1,7 +1,7 @@
 #pragma once
 // Files and folders as the preference patcher needs them: line-wise text files,
 // folder listings, copies and an atomic replace. Paths are native.
-// Back ends: FileSystemPosix (posix/), later win32.
+// Back ends: FileSystemPosix (posix/), FileSystemWin32 (win32/).
 // SystemServices (platform/services.h) owns it; the boost borrows it.
 #include <memory>
 #include <string>

@@ -1,7 +1,8 @@
 #pragma once
 // Handing the program over to a new instance of itself, as the reopener does: wait
 // for the instance that started us to end, then start the new one on its own.
-// Back ends: posix/handoff_posix.cpp (pidfd_open, posix_spawn), later win32.
+// Back ends: posix/handoff_posix.cpp (pidfd_open, posix_spawn), win32/handoff_win32.cpp
+// (OpenProcess + WaitForSingleObject, CreateProcessA).
 // Free functions: no one owns them; the reopener program asks them.
 #include <chrono>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
-// The user's regional settings. Back ends: LocaleQt (qt/, QLocale), later win32.
+// The user's regional settings. Back ends: LocaleQt (qt/, QLocale), LocaleWin32 (win32/,
+// GetLocaleInfoA).
 // DesktopServices (platform/services.h) owns it; windows and logic borrow it.
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Windows paths as the program builds them ("C:" + ...), mapped to real ones.
 // Back ends: PathMapperPosix (posix/: drive C: is <system root>/drive_c, existing
-// names matched without regard to case), later win32 (identity).
+// names matched without regard to case), PathMapperWin32 (win32/: the identity).
 // SystemServices (platform/services.h) owns it; windows and logic borrow it.
 #include <string>
 

@@ -1,7 +1,8 @@
 #pragma once
 // Starting a program from a Windows command line, without waiting.
 // Back ends: ProcessStarterPosix (posix/: Windows-style splitting, posix_spawn,
-// search order program folder, current folder, PATH; never a shell), later win32.
+// search order program folder, current folder, PATH; never a shell), ProcessStarterWin32
+// (win32/: CreateProcessA with the line as written).
 // SystemServices (platform/services.h) owns it; the boost and the windows borrow it.
 #include <string>
 

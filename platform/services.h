@@ -2,6 +2,7 @@
 // The one place that picks the platform's back ends. CMake compiles exactly one
 // implementation of each factory, chosen by platform:
 //   services_linux.cpp          / services_win32.cpp          SystemServices (no Qt)
+//   console_services_linux.cpp  / console_services_win32.cpp  ConsoleServices (Qt / Winsock)
 //   desktop_services_linux.cpp  / desktop_services_win32.cpp  DesktopServices (Qt)
 // A program (brisko, brisko-cli, a bench) builds what it needs once at start and owns
 // it for its whole run; windows and logic borrow only the services they use.
@@ -10,6 +11,7 @@
 
 #include "platform/browser_engine.h"
 #include "platform/clock.h"
+#include "platform/event_loop.h"
 #include "platform/event_pump.h"
 #include "platform/event_wait.h"
 #include "platform/external_browser.h"
@@ -46,6 +48,19 @@ struct SystemServices {
 // fixes and provisions the emulated Windows machine that every program we start
 // (regedit above all) must find too.
 SystemServices CreateSystemServices();
+
+// What a program without windows runs its tests on: an event loop with its timers,
+// sockets driven by that loop, the user's locale. On Linux these are Qt's (without
+// widgets); on Windows the console program's own loop over Winsock.
+struct ConsoleServices {
+    std::unique_ptr<EventLoop> loop;  // first made, last gone: the others run on it
+    std::unique_ptr<TcpSocketFactory> sockets;
+    std::unique_ptr<LocaleService> locale;
+};
+
+// Call once, where the event loop will run; on Linux it makes the application object
+// unless the program already has one.
+ConsoleServices CreateConsoleServices();
 
 // The same folder as SystemServices::userDataFolder, for a program that needs nothing
 // else (brisko-cli history).

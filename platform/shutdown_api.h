@@ -1,7 +1,8 @@
 #pragma once
 // The advapi32 / kernel32 / user32 calls the shutdown service makes, with their
 // Windows semantics (nonzero-or-false results, a per-thread last error).
-// Back ends: ShutdownApiDbus (qt/: systemd-logind over D-Bus), later win32.
+// Back ends: ShutdownApiDbus (qt/: systemd-logind over D-Bus), ShutdownApiWin32 (win32/:
+// the advapi32 and user32 calls themselves).
 // DesktopServices (platform/services.h) owns it; the shutdown service `reboot` borrows it.
 #include <cstdint>
 #include <functional>

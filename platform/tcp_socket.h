@@ -1,7 +1,8 @@
 #pragma once
 // TCP client socket with the surface of the Winsock control: connect to a host and
 // port, the remote host, send, take pending data, close; connect, data-arrival,
-// error and close events. Back ends: TcpSocketQt (qt/, QTcpSocket), later win32.
+// error and close events. Back ends: TcpSocketQt (qt/, QTcpSocket), TcpSocketWin32
+// (win32/, Winsock).
 // DesktopServices (platform/services.h) owns the factory; whoever creates a socket owns that socket.
 #include <cstdint>
 #include <functional>

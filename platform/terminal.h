@@ -1,6 +1,6 @@
 #pragma once
 // Whether standard output or error is a terminal, and how wide it is.
-// Back ends: posix/ (isatty, TIOCGWINSZ), later win32 (the console API).
+// Back ends: posix/ (isatty, TIOCGWINSZ), win32/ (the console API).
 // Free functions: no one owns them; the terminal front end asks them.
 
 namespace brisko {

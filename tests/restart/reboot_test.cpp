@@ -49,7 +49,7 @@ TEST(ShutdownSystem, EnablesThePrivilegeThenAsksTheSystem) {
 TEST(ShutdownSystem, EachFailingStepRaisesItsErrorWithTheSystemText) {
     const struct {
         const char* call;
-        long number;
+        std::uint32_t number;  // long is 32 bits on Windows: compared as the 32-bit word
         std::string fixedText;
     } steps[] = {
         {"LookupPrivilegeValueA", 0x8004062C,
@@ -67,10 +67,10 @@ TEST(ShutdownSystem, EachFailingStepRaisesItsErrorWithTheSystemText) {
         api.failures[step.call] = 1313;
         reboot service(api, "C:\\Program Files\\Brisko\\Brisko.v3.exe");
         const AppError e = ErrorOf(service, 2);
-        EXPECT_EQ(e.Number(), step.number);
-        EXPECT_EQ(e.Description(), step.fixedText + text + (step.number == 0x8004062B ? "" : "]"));
+        EXPECT_EQ(static_cast<std::uint32_t>(e.Number()), step.number);
+        EXPECT_EQ(e.Description(), step.fixedText + text + (step.number == 0x8004062Bu ? "" : "]"));
         EXPECT_EQ(e.Source(), "Brisko.v3.mShutDown");
-        EXPECT_EQ(api.Count("ExitWindowsEx"), step.number == 0x8004062B ? 1 : 0);
+        EXPECT_EQ(api.Count("ExitWindowsEx"), step.number == 0x8004062Bu ? 1 : 0);
         EXPECT_EQ(api.Count("FormatMessageA 4608 1313 255"), 1);
         // Whatever was opened is closed again, and nothing else is.
         EXPECT_TRUE(api.openTokens.empty());

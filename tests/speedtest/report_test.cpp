@@ -76,6 +76,7 @@ TEST(SaveReportTest, AppendsToTheNameWithTxtAddedAndReportsWhatWentWrong) {
               std::string::npos)
         << messages.shown[0].text;
 
+#ifndef _WIN32  // FIFOs and /dev/null are POSIX's
     // A FIFO would hang the window; a device would swallow the report and say "saved".
     ASSERT_EQ(mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/null", dir / "null.txt");
@@ -84,6 +85,7 @@ TEST(SaveReportTest, AppendsToTheNameWithTxtAddedAndReportsWhatWentWrong) {
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_NE(messages.shown[0].text.find("not a regular file"), std::string::npos) << messages.shown[0].text;
     }
+#endif
 }
 
 }  // namespace

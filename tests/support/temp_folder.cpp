@@ -2,15 +2,37 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace brisko::test {
 
+namespace {
+
+// setenv and unsetenv are POSIX; Windows has _putenv_s, where an empty value unsets.
+void SetEnv(const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+    ::_putenv_s(name.c_str(), value ? value->c_str() : "");
+#else
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+#endif
+}
+
+}  // namespace
+
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "brisko-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
+    // mkdtemp is POSIX only: a random name that create_directory made is just as private.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path folder =
+            std::filesystem::temp_directory_path() / ("brisko-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(folder)) {
+            m_path = folder.string();
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
 }
 
 TempFolder::~TempFolder() {
@@ -20,10 +42,10 @@ TempFolder::~TempFolder() {
 
 ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value) : m_name(std::move(name)) {
     if (const char* old = std::getenv(m_name.c_str())) m_old = old;
-    value ? ::setenv(m_name.c_str(), value->c_str(), 1) : ::unsetenv(m_name.c_str());
+    SetEnv(m_name, value);
 }
 
-ScopedEnv::~ScopedEnv() { m_old ? ::setenv(m_name.c_str(), m_old->c_str(), 1) : ::unsetenv(m_name.c_str()); }
+ScopedEnv::~ScopedEnv() { SetEnv(m_name, m_old); }
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -44,7 +66,7 @@ std::map<std::string, std::string> Snapshot(const std::filesystem::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
         files[std::filesystem::relative(entry.path(), root).string()] =
-            entry.is_directory() ? "<folder>" : ReadFileBytes(entry.path());
+            entry.is_directory() ? "<folder>" : ReadFileBytes(entry.path().string());
     return files;
 }
 

@@ -1,0 +1,85 @@
+#include <windows.h>
+
+#include "platform/append_file.h"
+
+namespace brisko {
+
+namespace {
+
+// Closes the handle on every path out.
+class Handle {
+public:
+    explicit Handle(HANDLE h) : m_h(h) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
+    }
+    HANDLE get() const { return m_h; }
+
+private:
+    HANDLE m_h;
+};
+
+// Kept apart from the other Win32 back ends' error texts: the history's logic links
+// this file alone.
+Status Failed(const std::string& what, const std::string& path, DWORD code = ::GetLastError()) {
+    char* text = nullptr;
+    ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = text ? text : "Error " + std::to_string(code);
+    if (text) ::LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+    return Status::Fail(static_cast<long>(code), what + " " + path + ": " + message);
+}
+
+}  // namespace
+
+Status AppendBlock(const std::string& path, const std::string& block) {
+    // Append-only access: every WriteFile lands whole at the end, whoever else appends.
+    const Handle file(::CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return Failed("cannot open", path);
+    std::string bytes;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(size.QuadPart - 1);
+        at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+        char last = '\n';
+        DWORD got = 0;
+        if (::ReadFile(file.get(), &last, 1, &got, &at) && got == 1 && last != '\n') bytes = "\n";
+    }
+    bytes += block;
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return Failed("cannot write to", path);
+    if (written != bytes.size()) return Failed("cannot write all of a record to", path, ERROR_DISK_FULL);
+    return Status::Ok();
+}
+
+Status ReadAppendedFile(const std::string& path, std::string* bytes, bool* missing) {
+    bytes->clear();
+    *missing = false;
+    const Handle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+            *missing = true;
+            return Status::Ok();
+        }
+        return Failed("cannot open", path, code);
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return Failed("cannot read", path);
+        if (got == 0) break;
+        bytes->append(buffer, got);
+    }
+    return Status::Ok();
+}
+
+}  // namespace brisko

@@ -1,0 +1,20 @@
+#pragma once
+#include "platform/file_system.h"
+
+namespace brisko {
+
+// Files through kernel32 with ANSI paths. Listings are sorted by name without regard
+// to case, as Explorer shows them; junctions and links count as files, so a walk
+// cannot loop (a profile holds junctions that point back up). The replace is
+// MoveFileExA(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): one step on NTFS.
+class FileSystemWin32 final : public FileSystem {
+public:
+    Status GetFolder(const std::string& path, FolderListing* listing) override;
+    std::unique_ptr<TextLineReader> OpenForReading(const std::string& path, Status* error) override;
+    std::unique_ptr<TextLineWriter> CreateForWriting(const std::string& path, Status* error) override;
+    Status CopyFile(const std::string& from, const std::string& to) override;
+    Status ReplaceFile(const std::string& from, const std::string& to) override;
+    bool FileExists(const std::string& path) override;
+};
+
+}  // namespace brisko

@@ -1,0 +1,14 @@
+#pragma once
+#include "platform/locale.h"
+
+namespace brisko {
+
+// The user's regional settings through GetLocaleInfoA, GetDateFormatA and GetTimeFormatA.
+class LocaleWin32 final : public LocaleService {
+public:
+    std::string DecimalSeparator() const override;
+    std::string ShortDateToday() const override;
+    std::string LongTimeNow() const override;
+};
+
+}  // namespace brisko

@@ -1,0 +1,16 @@
+#pragma once
+#include "platform/registry_read.h"
+
+namespace brisko {
+
+// The real registry through advapi32: RegOpenKeyExA, RegQueryValueExA, RegCloseKey,
+// their Win32 error codes passed on unchanged. Keys are opened for reading only.
+class RegistryReaderWin32 final : public RegistryReader {
+public:
+    long OpenKey(std::uint32_t rootKey, const std::string& keyPath, RegKeyHandle* key) override;
+    long QueryValue(RegKeyHandle key, const std::string& valueName, std::uint32_t* type, unsigned char* data,
+                    std::uint32_t* dataLength) override;
+    long CloseKey(RegKeyHandle key) override;
+};
+
+}  // namespace brisko

@@ -1,0 +1,191 @@
+#include "platform/win32/tcp_socket_win32.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <algorithm>
+
+#include "platform/win32/win32_error.h"
+
+namespace brisko {
+
+std::string WinsockErrorText(long number) { return Win32ErrorText(static_cast<std::uint32_t>(number)); }
+
+TcpSocketWin32::~TcpSocketWin32() { Drop(); }
+
+void TcpSocketWin32::Drop() {
+    if (m_socket != INVALID_SOCKET) {
+        m_loop.Unwatch(m_socket);
+        ::closesocket(static_cast<SOCKET>(m_socket));
+        m_socket = INVALID_SOCKET;
+    }
+    m_state = State::Closed;
+    m_output.clear();
+    m_peerClosed = false;
+}
+
+void TcpSocketWin32::Close() {
+    ++m_generation;
+    m_addresses.clear();
+    Drop();
+}
+
+void TcpSocketWin32::PostEvent(std::function<void()> event) {
+    const unsigned generation = m_generation;
+    m_loop.Post([this, generation, event = std::move(event)] {
+        if (generation == m_generation) event();
+    });
+}
+
+void TcpSocketWin32::PostError(long number) {
+    const std::string text = WinsockErrorText(number);
+    PostEvent([this, number, text] {
+        if (m_events.error) m_events.error(number, text);
+    });
+}
+
+void TcpSocketWin32::Connect(const std::string& host, std::uint16_t port) {
+    Close();
+    m_remoteHost = host;
+    if (!m_loop.WinsockReady()) {
+        PostError(WSANOTINITIALISED);
+        return;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (const int error = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); error != 0) {
+        PostError(error);  // getaddrinfo's codes are Winsock's (11001 host not found, ...)
+        return;
+    }
+    for (addrinfo* a = found; a; a = a->ai_next) {
+        const char* bytes = reinterpret_cast<const char*>(a->ai_addr);
+        m_addresses.push_back({a->ai_family, a->ai_socktype, a->ai_protocol,
+                               std::vector<char>(bytes, bytes + a->ai_addrlen)});
+    }
+    ::freeaddrinfo(found);
+    m_lastConnectError = WSAHOST_NOT_FOUND;
+    m_state = State::Connecting;
+    TryNextAddress();
+}
+
+void TcpSocketWin32::TryNextAddress() {
+    while (!m_addresses.empty()) {
+        const Address address = std::move(m_addresses.front());
+        m_addresses.pop_front();
+        if (m_socket != INVALID_SOCKET) {
+            m_loop.Unwatch(m_socket);
+            ::closesocket(static_cast<SOCKET>(m_socket));
+            m_socket = INVALID_SOCKET;
+        }
+        const SOCKET s = ::socket(address.family, address.type, address.protocol);
+        if (s == INVALID_SOCKET) {
+            m_lastConnectError = ::WSAGetLastError();
+            continue;
+        }
+        m_socket = s;
+        u_long nonBlocking = 1;
+        if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+            m_lastConnectError = ::WSAGetLastError();
+            continue;
+        }
+        // The request goes out at once, not after a delayed acknowledgement.
+        const BOOL noDelay = TRUE;
+        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        if (::connect(s, reinterpret_cast<const sockaddr*>(address.bytes.data()),
+                      static_cast<int>(address.bytes.size())) == 0 ||
+            ::WSAGetLastError() == WSAEWOULDBLOCK) {
+            m_loop.Watch(m_socket, false, true, [this](SocketReadiness ready) { OnReady(ready); });
+            return;
+        }
+        m_lastConnectError = ::WSAGetLastError();
+    }
+    Drop();
+    PostError(m_lastConnectError);
+}
+
+void TcpSocketWin32::UpdateWatch() {
+    if (m_socket == INVALID_SOCKET) return;
+    m_loop.Watch(m_socket, !m_peerClosed, !m_output.empty(), [this](SocketReadiness ready) { OnReady(ready); });
+}
+
+void TcpSocketWin32::OnReady(SocketReadiness ready) {
+    if (m_state == State::Connecting) {
+        if (ready.failed) {
+            int error = 0;
+            int length = sizeof error;
+            ::getsockopt(static_cast<SOCKET>(m_socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                         &length);
+            m_lastConnectError = error != 0 ? error : WSAECONNREFUSED;
+            TryNextAddress();
+            return;
+        }
+        if (!ready.writable) return;
+        m_state = State::Connected;
+        m_addresses.clear();
+        UpdateWatch();
+        PostEvent([this] {
+            if (m_events.connected) m_events.connected();
+        });
+        return;
+    }
+    if (m_state != State::Connected) return;
+    if (ready.writable) FlushOutput();
+    if (!ready.readable || m_socket == INVALID_SOCKET) return;
+    // A readable socket holds data, or tells that the peer has ended the connection.
+    char probe;
+    const int n = ::recv(static_cast<SOCKET>(m_socket), &probe, 1, MSG_PEEK);
+    if (n > 0) {
+        // Called directly: the handler takes the data, and select would report it again.
+        if (m_events.dataArrival) m_events.dataArrival();
+        return;
+    }
+    const int error = n == 0 ? 0 : ::WSAGetLastError();
+    if (n < 0 && error == WSAEWOULDBLOCK) return;
+    m_peerClosed = true;
+    UpdateWatch();
+    if (n == 0 || error == WSAECONNRESET || error == WSAECONNABORTED) {
+        // As the control does: the end of the connection is a close event, not an error.
+        PostEvent([this] {
+            if (m_events.closed) m_events.closed();
+        });
+    } else {
+        PostError(error);
+    }
+}
+
+void TcpSocketWin32::FlushOutput() {
+    while (!m_output.empty()) {
+        const int chunk = static_cast<int>(std::min<std::size_t>(m_output.size(), 1 << 20));
+        const int sent = ::send(static_cast<SOCKET>(m_socket), m_output.data(), chunk, 0);
+        if (sent == SOCKET_ERROR) {
+            const int error = ::WSAGetLastError();
+            if (error != WSAEWOULDBLOCK) {
+                m_output.clear();
+                PostError(error);
+            }
+            break;
+        }
+        m_output.erase(0, static_cast<std::size_t>(sent));
+    }
+    UpdateWatch();
+}
+
+Status TcpSocketWin32::SendData(const std::string& data) {
+    if (m_state != State::Connected) return Status::Fail(WSAENOTCONN, WinsockErrorText(WSAENOTCONN));
+    m_output += data;
+    FlushOutput();
+    return Status::Ok();
+}
+
+std::size_t TcpSocketWin32::Read(char* buffer, std::size_t size) {
+    if (m_state != State::Connected || size == 0) return 0;
+    const int n = ::recv(static_cast<SOCKET>(m_socket), buffer,
+                         static_cast<int>(std::min<std::size_t>(size, 1 << 30)), 0);
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+}  // namespace brisko

@@ -1,0 +1,22 @@
+#include "platform/win32/win32_error.h"
+
+#include <windows.h>
+
+namespace brisko {
+
+std::string Win32ErrorText(std::uint32_t code) {
+    char buffer[512];
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
+                               sizeof buffer, nullptr);
+    while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == ' ')) --n;
+    if (n == 0) return "Error " + std::to_string(code);
+    return std::string(buffer, n);
+}
+
+Status Win32Failure(std::uint32_t code) {
+    return Status::Fail(code == 0 ? -1 : static_cast<long>(code), Win32ErrorText(code));
+}
+
+Status LastWin32Failure() { return Win32Failure(::GetLastError()); }
+
+}  // namespace brisko

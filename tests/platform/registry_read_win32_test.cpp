@@ -1,0 +1,121 @@
+// ReadRegValue over Wine's (or Windows') real registry, and a real process start.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "boost/reg_access.h"
+#include "platform/win32/process_start_win32.h"
+#include "platform/win32/registry_read_win32.h"
+#include "tests/support/temp_folder.h"
+
+namespace brisko::test {
+namespace {
+
+// A key of the test's own under HKCU\Software, removed with everything in it.
+class TestKey {
+public:
+    TestKey() : path("Software\\BriskoTest-" + std::to_string(::GetCurrentProcessId())) {
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
+    }
+    ~TestKey() {
+        ::RegCloseKey(m_key);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+    }
+    void Set(const char* name, DWORD type, const std::string& bytes) {
+        ::RegSetValueExA(m_key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                         static_cast<DWORD>(bytes.size()));
+    }
+    const std::string path;
+
+private:
+    HKEY m_key = nullptr;
+};
+
+std::string ReadValue(std::uint32_t root, const std::string& key, const std::string& name) {
+    RegistryReaderWin32 registry;
+    return RegAccess::ReadRegValue(registry, root, key, name);
+}
+
+// Waits for a started program's effect, for as long as a slow machine may need.
+bool Eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 600; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+TEST(RegistryReaderWin32, ReadRegValueGivesTextOrNotFound) {
+    TestKey key;
+    key.Set("five", REG_DWORD, std::string("\x05\x00\x00\x00", 4));
+    key.Set("max", REG_DWORD, std::string(4, '\xFF'));
+    key.Set("binary", REG_BINARY, std::string("\x0A\xFF\x00", 3));
+    key.Set("empty", REG_SZ, std::string(1, '\0'));
+    key.Set("fits", REG_SZ, std::string(2047, 'y') + '\0');
+    key.Set("long", REG_SZ, std::string(2048, 'x') + '\0');
+    key.Set("expand", REG_EXPAND_SZ, std::string("%P%\0", 4));
+    key.Set("multi", REG_MULTI_SZ, std::string("a\0b\0\0", 5));
+    key.Set("", REG_SZ, std::string("default\0", 8));
+
+    const struct {
+        std::string keyPath, valueName, expected;
+    } cases[] = {
+        {key.path, "five", "005"},
+        {key.path, "FIVE", "005"},
+        {key.path, "max", "4294967295"},
+        {key.path, "binary", "0AFF00"},
+        {key.path, "empty", ""},
+        {key.path, "fits", std::string(2047, 'y')},
+        {key.path, "long", "Not Found"},  // 2049 bytes with its zero
+        {key.path, "expand", "%P%"},
+        {key.path, "multi", std::string("a\0b", 3) + '\0'},
+        {key.path + "\\", "", "default"},  // a trailing backslash, the default value
+        {key.path, "absent", "Not Found"},
+        {key.path + "\\Missing", "five", "Not Found"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadValue(kHkeyCurrentUser, c.keyPath, c.valueName), c.expected) << c.keyPath << " [" << c.valueName << "]";
+    EXPECT_EQ(ReadValue(kHkeyLocalMachine, key.path, "five"), "Not Found");
+    EXPECT_EQ(ReadValue(0x12345678u, key.path, "five"), "Not Found");
+
+    // The value every boost reads, as the system set it for this user.
+    const std::string homePath = ReadValue(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH");
+    ASSERT_FALSE(homePath.empty());
+    EXPECT_EQ(homePath.front(), '\\');
+    EXPECT_NE(homePath, "Not Found");
+}
+
+TEST(ProcessStarterWin32, StartsTheLineAsWrittenInTheFolderGiven) {
+    TestKey key;
+    ProcessStarterWin32 processes;
+    // reg.exe splits its own arguments: quotes and escaped quotes must reach it untouched.
+    const std::string line = "reg add \"HKCU\\" + key.path + "\\p q\" /v \"a b\" /t REG_SZ /d \"say \\\"hi\\\"\" /f";
+    ASSERT_TRUE(processes.Start(line, WindowState::NormalActive).ok());
+    EXPECT_TRUE(Eventually([&] { return ReadValue(kHkeyCurrentUser, key.path + "\\p q", "a b") == "say \"hi\""; }))
+        << ReadValue(kHkeyCurrentUser, key.path + "\\p q", "a b");
+
+    // A relative name the program is given resolves in the working folder.
+    TempFolder folder;
+    ASSERT_TRUE(processes.Start("cmd /c cd > here.txt", WindowState::MinimizedActive, folder.path()).ok());
+    const std::string written = folder.path() + "\\here.txt";
+    std::string here;
+    EXPECT_TRUE(Eventually([&] {
+        std::ifstream in(written);
+        std::getline(in, here);
+        return !here.empty();
+    }));
+    EXPECT_EQ(::lstrcmpiA((here.substr(0, here.find_last_not_of("\r ") + 1)).c_str(), folder.path().c_str()), 0)
+        << here << " / " << folder.path();
+
+    const Status missing = processes.Start("brisko-no-such-program /s web.reg", WindowState::NormalActive);
+    EXPECT_EQ(missing.code, ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(missing.text.empty());
+}
+
+}  // namespace
+}  // namespace brisko::test
