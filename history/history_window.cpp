@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -164,7 +165,15 @@ void history::showEvent(QShowEvent* event) {
     FormWindow::showEvent(event);
 }
 
+bool history::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && isVisible() &&
+        QFileInfo(QString::fromStdString(m_services.history->Location())).size() != m_seenSize)
+        Reload();
+    return FormWindow::event(event);
+}
+
 void history::Reload() {
+    m_seenSize = QFileInfo(QString::fromStdString(m_services.history->Location())).size();
     HistoryRead read = m_services.history->Read();
     m_records = std::move(read.records);
     QStringList problems;

@@ -43,6 +43,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Back in front after a test in another window (or in brisko-cli): read again if the
+    // history has grown meanwhile.
+    bool event(QEvent* event) override;
 
 private:
     void BuildControls();
@@ -50,6 +53,7 @@ private:
 
     HistoryWindowServices m_services;
     std::vector<HistoryRecord> m_records;
+    std::int64_t m_seenSize = -1;  // the history file's size when last read
     QStackedWidget* m_pages = nullptr;
     QLabel* m_summary = nullptr;
     QLabel* m_problem = nullptr;
