@@ -25,6 +25,27 @@ public:
     virtual Status ReadLine(std::string* line) = 0;
 };
 
+// A line reader over any source of bytes: back ends supply the reads, the splitting
+// into lines is the same everywhere.
+class ChunkedLineReader : public TextLineReader {
+public:
+    bool AtEndOfStream() override;
+    Status ReadLine(std::string* line) override;
+
+protected:
+    // Reads up to size bytes into buffer; *read = 0 at the end of the file.
+    virtual Status ReadChunk(char* buffer, std::size_t size, std::size_t* read) = 0;
+
+private:
+    bool Fill();  // true while bytes are waiting; reads more when the buffer is spent
+
+    std::string m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_size = 0;
+    bool m_eof = false;
+    Status m_error;
+};
+
 class TextLineWriter {
 public:
     virtual ~TextLineWriter() = default;

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <strings.h>
 
 #include "winenv/winenv.h"
@@ -91,58 +90,23 @@ Status OpenForWritingFd(const std::string& path, Fd* fd) {
     return Status::Ok();
 }
 
-class PosixLineReader final : public TextLineReader {
+class PosixLineReader final : public ChunkedLineReader {
 public:
     explicit PosixLineReader(int fd) : m_fd(fd) {}
 
-    bool AtEndOfStream() override { return !Fill() && m_error.ok(); }
-
-    Status ReadLine(std::string* line) override {
-        line->clear();
-        if (!Fill()) return m_error.ok() ? Status::Fail(62, "Input past end of file") : m_error;
+protected:
+    Status ReadChunk(char* buffer, std::size_t size, std::size_t* read) override {
         for (;;) {
-            if (!Fill()) return m_error;  // end of file ends the last line
-            const char* begin = m_buffer.data() + m_pos;
-            const char* end = m_buffer.data() + m_size;
-            const char* cr = static_cast<const char*>(std::memchr(begin, '\r', end - begin));
-            if (!cr) {
-                line->append(begin, end);
-                m_pos = m_size;
-                continue;
-            }
-            line->append(begin, cr);
-            m_pos += (cr - begin) + 1;
-            if (Fill() && m_buffer[m_pos] == '\n') ++m_pos;
-            return m_error;
+            const ssize_t n = ::read(m_fd.get(), buffer, size);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return Status::FromErrno(errno);
+            *read = static_cast<std::size_t>(n);
+            return Status::Ok();
         }
     }
 
 private:
-    // True while bytes are waiting; reads the next chunk when the buffer is spent.
-    bool Fill() {
-        if (m_pos < m_size) return true;
-        if (m_eof || !m_error.ok()) return false;
-        m_buffer.resize(kChunk);
-        for (;;) {
-            ssize_t n = ::read(m_fd.get(), m_buffer.data(), m_buffer.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                m_error = Status::FromErrno(errno);
-                return false;
-            }
-            m_pos = 0;
-            m_size = static_cast<std::size_t>(n);
-            if (n == 0) m_eof = true;
-            return n > 0;
-        }
-    }
-
     Fd m_fd;
-    std::string m_buffer;
-    std::size_t m_pos = 0;
-    std::size_t m_size = 0;
-    bool m_eof = false;
-    Status m_error;
 };
 
 class PosixLineWriter final : public TextLineWriter {

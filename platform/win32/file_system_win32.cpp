@@ -6,7 +6,6 @@
 #undef ReplaceFile
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/win32/win32_error.h"
 
@@ -81,54 +80,20 @@ Status WriteAll(HANDLE h, const char* data, std::size_t size) {
     return Status::Ok();
 }
 
-class Win32LineReader final : public TextLineReader {
+class Win32LineReader final : public ChunkedLineReader {
 public:
     explicit Win32LineReader(HANDLE h) : m_handle(h) {}
 
-    bool AtEndOfStream() override { return !Fill() && m_error.ok(); }
-
-    Status ReadLine(std::string* line) override {
-        line->clear();
-        if (!Fill()) return m_error.ok() ? Status::Fail(62, "Input past end of file") : m_error;
-        for (;;) {
-            if (!Fill()) return m_error;  // end of file ends the last line
-            const char* begin = m_buffer.data() + m_pos;
-            const char* end = m_buffer.data() + m_size;
-            const char* cr = static_cast<const char*>(std::memchr(begin, '\r', end - begin));
-            if (!cr) {
-                line->append(begin, end);
-                m_pos = m_size;
-                continue;
-            }
-            line->append(begin, cr);
-            m_pos += (cr - begin) + 1;
-            if (Fill() && m_buffer[m_pos] == '\n') ++m_pos;
-            return m_error;
-        }
+protected:
+    Status ReadChunk(char* buffer, std::size_t size, std::size_t* read) override {
+        DWORD n = 0;
+        if (!::ReadFile(m_handle.get(), buffer, static_cast<DWORD>(size), &n, nullptr)) return LastWin32Failure();
+        *read = n;
+        return Status::Ok();
     }
 
 private:
-    bool Fill() {
-        if (m_pos < m_size) return true;
-        if (m_eof || !m_error.ok()) return false;
-        m_buffer.resize(kChunk);
-        DWORD n = 0;
-        if (!::ReadFile(m_handle.get(), m_buffer.data(), kChunk, &n, nullptr)) {
-            m_error = LastWin32Failure();
-            return false;
-        }
-        m_pos = 0;
-        m_size = n;
-        if (n == 0) m_eof = true;
-        return n > 0;
-    }
-
     Handle m_handle;
-    std::string m_buffer;
-    std::size_t m_pos = 0;
-    std::size_t m_size = 0;
-    bool m_eof = false;
-    Status m_error;
 };
 
 class Win32LineWriter final : public TextLineWriter {

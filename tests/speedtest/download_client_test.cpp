@@ -115,8 +115,12 @@ TEST(ResponseTest, ServerClosingEndsAFileOfUnknownSizeAndCutsOthersShort) {
         const Outcome o = Feed({c.response}, true);
         EXPECT_EQ(o.messages, c.messages);
         EXPECT_EQ(o.complete, c.complete);
-        if (c.total) EXPECT_EQ(o.total, c.total);
-        if (c.complete) EXPECT_EQ(o.received, c.total);
+        if (c.total) {
+            EXPECT_EQ(o.total, c.total);
+        }
+        if (c.complete) {
+            EXPECT_EQ(o.received, c.total);
+        }
     }
 }
 
