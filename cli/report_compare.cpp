@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "cli/cli_arguments.h"
+#include "history/history_export.h"
 #include "history/history_file.h"
 #include "speedtest/number_format.h"
 
@@ -70,13 +71,6 @@ const Expected kSequence[] = {
     {kReportRule, false, nullptr},
 };
 
-// Width on a terminal: UTF-8 continuation bytes take no column.
-std::size_t Columns(const std::string& text) {
-    std::size_t columns = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++columns;
-    return columns;
-}
 
 }  // namespace
 
@@ -186,21 +180,7 @@ std::string CompareTable(const std::vector<SavedReport>& reports, const std::str
         row.push_back(r.fields.comments);
         rows.push_back(std::move(row));
     }
-    std::vector<std::size_t> widths(rows[0].size(), 0);
-    for (const Row& row : rows)
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Columns(row[c]));
-    std::string table;
-    for (const Row& row : rows) {
-        std::string line;
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            line += row[c];
-            // The last column is not padded: no trailing blanks.
-            if (c + 1 < row.size()) line.append(widths[c] - Columns(row[c]) + 2, ' ');
-        }
-        while (!line.empty() && line.back() == ' ') line.pop_back();
-        table += line + "\n";
-    }
-    return table;
+    return TextTable(rows);
 }
 
 std::vector<SavedReport> ReportsFromHistory(const std::vector<HistoryRecord>& records,

@@ -22,6 +22,7 @@ std::string CsvCell(const std::string& text) {
     return quoted + "\"";
 }
 
+// Width on a terminal: UTF-8 continuation bytes take no column.
 std::size_t Columns(const std::string& text) {
     std::size_t columns = 0;
     for (unsigned char c : text)
@@ -98,16 +99,23 @@ std::string HistoryTable(const std::vector<HistoryRecord>& records, const std::s
     std::vector<Row> rows = {{"Time", "Kind", "From", "Result"}};
     for (const HistoryRecord& r : records)
         rows.push_back({LocalText(r.time), r.Kind(), r.from, RecordText(r, decimalSeparator)});
-    std::vector<std::size_t> widths(4, 0);
-    for (const Row& row : rows)
+    return TextTable(rows);
+}
+
+std::string TextTable(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()), 0);
         for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Columns(row[c]));
+    }
     std::string table;
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         std::string line;
         for (std::size_t c = 0; c < row.size(); ++c) {
             line += row[c];
             if (c + 1 < row.size()) line.append(widths[c] - Columns(row[c]) + 2, ' ');
         }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
         table += line + "\n";
     }
     return table;

@@ -18,6 +18,10 @@ std::string HistoryTable(const std::vector<HistoryRecord>& records, const std::s
 // The result of one record in words, as the table's last column shows it.
 std::string RecordText(const HistoryRecord& record, const std::string& decimalSeparator);
 
+// Rows as columns padded for a terminal (two blanks apart), one line each, no
+// trailing blanks; the first row is the heading.
+std::string TextTable(const std::vector<std::vector<std::string>>& rows);
+
 std::vector<HistoryRecord> RecordsSince(const std::vector<HistoryRecord>& records, std::int64_t since);
 
 }  // namespace brisko
