@@ -9,19 +9,6 @@ namespace {
 
 using MainWindowTest = AppFixture;
 
-// The boost controls stay locked until a web test has been launched (checked there).
-TEST_F(MainWindowTest, LockedBoostButtonsRunNothingUntilEnabled) {
-    bool boosted = false;
-    handlers.boost = [&] { boosted = true; };
-    brisko::main* w = Main();
-    for (const char* name : {"btnBoost", "btnProBoost", "btnRestore", "Check1"}) EXPECT_FALSE(Child(w, name)->isEnabled());
-    Child<QPushButton>(w, "btnBoost")->click();
-    EXPECT_FALSE(boosted);
-    w->EnableBoostControls();
-    Child<QPushButton>(w, "btnBoost")->click();
-    EXPECT_TRUE(boosted);
-}
-
 // Return presses the focused push button, and the default button from anywhere else:
 // the dial-up box is not ticked by it.
 TEST_F(MainWindowTest, ReturnPressesTheFocusedPushButtonElseTheDefaultOne) {

