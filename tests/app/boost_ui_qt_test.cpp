@@ -3,7 +3,6 @@
 #include <QCheckBox>
 
 #include "boost/boost_mode.h"
-#include "platform/posix/file_system_posix.h"
 #include "tests/app/app_fixture.h"
 #include "tests/boost/profile_fixture.h"
 #include "tests/support/fakes.h"
@@ -18,9 +17,6 @@ protected:
         // Stand-ins: the prompts themselves are tested with the restart windows.
         windows.Register("restart", [] { return new FormWindow("restart"); });
         windows.Register("Restart3", [] { return new FormWindow("Restart3"); });
-        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", profiles.homePath);
-        WriteBytes(profiles.programFolder / "control.js", "stock control\r\n");
-        WriteBytes(profiles.programFolder / "fire.js", "stock fire\r\n");
         auto command = [this](BoostMode mode) { return [this, mode] { engine.RunBoostMode(mode); }; };
         handlers.boost = command(BoostMode::Normal);
         handlers.proBoost = command(BoostMode::Pro);
@@ -32,14 +28,9 @@ protected:
     }
     QPushButton* Button(const char* name) { return Child<QPushButton>(Main(), name); }
 
-    ProfileFixture profiles;
-    std::unique_ptr<PathMapper> paths = MakePathMapper(profiles.root, profiles.programFolder);
-    FakeProcessStarter processes;
-    FakeStringRegistry registry;
-    FakeEventPump yields;
-    FileSystemPosix files;
+    BoostRig rig;
     BoostUiQt ui{windows, messages};
-    BoostEngine engine{{&processes, &registry, paths.get(), &yields, &files, &ui}};
+    BoostEngine engine{{&rig.processes, &rig.registry, rig.paths.get(), &rig.pump, &rig.files, &ui}};
 };
 
 TEST_F(BoostUiQtTest, ReachesTheMainWindowsControlsWhileItIsOpen) {
@@ -61,41 +52,39 @@ TEST_F(BoostUiQtTest, ReachesTheMainWindowsControlsWhileItIsOpen) {
 // Clicks on the real buttons: the busy caption shows while the command yields, a
 // second click then starts nothing, and the prompt of the mode opens at the end.
 TEST_F(BoostUiQtTest, ButtonClicksRunTheCommandsOnce) {
-    profiles.CreateAll(kUserPrefs, kUserPrefs);
     brisko::main* w = Main();
     w->EnableBoostControls();
     Child<QCheckBox>(w, "Check1")->setChecked(true);
 
     std::vector<QString> busyCaptions;
-    yields.onPump = [&] {
+    rig.pump.onPump = [&] {
         busyCaptions.push_back(Button("btnBoost")->text());
         Button("btnProBoost")->click();
         Button("btnRestore")->click();
         Button("btnBoost")->click();
     };
     Button("btnBoost")->click();
-    EXPECT_EQ(processes.started.size(), 8u);
+    EXPECT_EQ(rig.processes.started.size(), 8u);
     // Three lines in each profile plus seven of profiles.ini: each a yield, each time busy.
     EXPECT_EQ(busyCaptions, std::vector<QString>(13, "Working.."));
-    EXPECT_EQ(ReadBytes(profiles.controlPrefs), kUserPrefs + kNineLines);
-    EXPECT_EQ(ReadBytes(profiles.firefoxPrefs), kUserPrefs + kNineLines);
+    EXPECT_EQ(ReadBytes(rig.f.controlPrefs), kUserPrefs + kNineLines);
+    EXPECT_EQ(ReadBytes(rig.f.firefoxPrefs), kUserPrefs + kNineLines);
     EXPECT_EQ(Button("btnBoost")->text(), "Apply Brisko Boost");
     EXPECT_EQ(Button("btnProBoost")->text(), "Pro Boost");
     EXPECT_TRUE(windows.IsLoaded("restart"));
     EXPECT_FALSE(windows.IsLoaded("Restart3"));
 
-    yields.onPump = nullptr;
+    rig.pump.onPump = nullptr;
     Button("btnRestore")->click();
-    EXPECT_EQ(processes.started.size(), 10u);
+    EXPECT_EQ(rig.processes.started.size(), 10u);
     EXPECT_EQ(Button("btnRestore")->text(), "Original Settings");
     EXPECT_TRUE(windows.IsLoaded("Restart3"));
-    EXPECT_EQ(ReadBytes(profiles.firefoxPrefs), "stock fire\r\n");
+    EXPECT_EQ(ReadBytes(rig.f.firefoxPrefs), "stock fire\r\n");
 }
 
 // An import that cannot start is told in a message box, which names it; "Done!" is not shown.
 TEST_F(BoostUiQtTest, AnImportThatCannotStartIsShownInsteadOfThePrompt) {
-    profiles.CreateAll(kUserPrefs, kUserPrefs);
-    processes.failOn = [](const std::string& line) { return line == "regedit /s no-tcp.reg"; };
+    rig.processes.failOn = [](const std::string& line) { return line == "regedit /s no-tcp.reg"; };
     Main()->EnableBoostControls();
     Button("btnRestore")->click();
     ASSERT_EQ(messages.shown.size(), 1u);

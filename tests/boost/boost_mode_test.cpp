@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/file_system_posix.h"
 #include "tests/boost/profile_fixture.h"
-#include "tests/support/fakes.h"
 
 namespace brisko::test {
 namespace {
@@ -13,23 +11,13 @@ using Lines = std::vector<std::string>;
 
 // Everything a command needs, with a user whose two profiles exist; ui.log records
 // captions, imports started, the pointer and the prompt in the order they happen.
-struct Rig {
+struct Rig : BoostRig {
     Rig() {
-        f.CreateAll(kUserPrefs, kUserPrefs);
-        WriteBytes(f.programFolder / "control.js", "stock control\r\n");
-        WriteBytes(f.programFolder / "fire.js", "stock fire\r\n");
-        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", f.homePath);
         processes.onStart = [this](const std::string& line) { ui.log.push_back("start " + line); };
         ui.check1 = [] { return 1; };
     }
     bool Patched(const fs::path& prefs) const { return ReadBytes(prefs) == kUserPrefs + kNineLines; }
 
-    ProfileFixture f;
-    std::unique_ptr<PathMapper> paths = MakePathMapper(f.root, f.programFolder);
-    FakeProcessStarter processes;
-    FakeStringRegistry registry;
-    FakeEventPump pump;
-    FileSystemPosix files;
     FakeBoostUi ui;
     FakeHistory history;
     BoostEngine engine{{&processes, &registry, paths.get(), &pump, &files, &ui, &history}};

@@ -198,18 +198,13 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        ProfileFixture p;
-        p.CreateAll(kUserPrefs, kUserPrefs);
-        WriteBytes(p.programFolder / "control.js", "stock control\r\n");
-        WriteBytes(p.programFolder / "fire.js", "stock fire\r\n");
-        FileSystemPosix realFiles;
-        FakeFileSystem fsys(realFiles);
+        BoostRig t;
+        ProfileFixture& p = t.f;
+        FakeFileSystem fsys(t.files);
         row.arrange(p, fsys);
         const auto before = Snapshot(p.root);
-        auto mapper = MakePathMapper(p.root, p.programFolder);
         MemoryTextList list;
-        FakeEventPump yields;
-        PrefPatcher subject(*mapper, yields, list, fsys);
+        PrefPatcher subject(*t.paths, t.pump, list, fsys);
 
         const std::function<void()> steps[] = {
             [&] { subject.PatchControlPrefs(row.homePath); }, [&] { subject.PatchFirefoxPrefs(row.homePath); },

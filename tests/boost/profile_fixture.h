@@ -9,6 +9,8 @@
 
 #include "boost/boost_ui.h"
 #include "platform/paths.h"
+#include "platform/posix/file_system_posix.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
 namespace brisko::test {
@@ -61,6 +63,24 @@ public:
 
 // The path mapping the boost tests run with.
 std::unique_ptr<PathMapper> MakePathMapper(const fs::path& systemRoot, const fs::path& programFolder);
+
+// What a boost command runs on: the user ann with both profiles, the stock files beside
+// the program, ann's home path in the registry, and processes and yields recorded.
+struct BoostRig {
+    BoostRig() {
+        f.CreateAll(kUserPrefs, kUserPrefs);
+        WriteBytes(f.programFolder / "control.js", "stock control\r\n");
+        WriteBytes(f.programFolder / "fire.js", "stock fire\r\n");
+        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", f.homePath);
+    }
+
+    ProfileFixture f;
+    std::unique_ptr<PathMapper> paths = MakePathMapper(f.root, f.programFolder);
+    FakeProcessStarter processes;
+    FakeStringRegistry registry;
+    FakeEventPump pump;
+    FileSystemPosix files;
+};
 
 // The boost commands' window side, recorded: "caption btnBoost Working..", "pointer default",
 // "prompt restart", "failure <text>".

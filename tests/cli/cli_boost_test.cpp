@@ -4,28 +4,12 @@
 
 #include <sstream>
 
-#include "platform/posix/file_system_posix.h"
 #include "tests/boost/profile_fixture.h"
-#include "tests/support/fakes.h"
 
 namespace brisko::cli {
 namespace {
 
-struct Rig {
-    Rig() : paths(test::MakePathMapper(f.root, f.programFolder)) {
-        f.CreateAll(test::kUserPrefs, test::kUserPrefs);
-        test::WriteBytes(f.programFolder / "control.js", "stock control\r\n");
-        test::WriteBytes(f.programFolder / "fire.js", "stock fire\r\n");
-        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", f.homePath);
-    }
-
-    test::ProfileFixture f;
-    std::unique_ptr<PathMapper> paths;
-    test::FakeProcessStarter processes;
-    test::FakeStringRegistry registry;
-    test::FakeEventPump pump;
-    FileSystemPosix files;
-};
+using Rig = test::BoostRig;
 
 TEST(CliBoostTest, SaysWhatEachCommandDidAndWhyAStepFailed) {
     const std::string six =
