@@ -12,17 +12,7 @@ bin=$root_dir/${BRISKO_BUILD_DIR:-build}/bin
 out=$root_dir/docs/images
 
 packages=(xvfb xauth xdotool imagemagick openbox x11-utils x11-xserver-utils)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing missing packages: ${missing[*]}"
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install_packages.sh "${packages[@]}"
 [ -x "$bin/brisko" ] || { echo "No $bin/brisko: build first (./run or scripts/setup.sh)"; exit 1; }
 
 work=$(mktemp -d)

@@ -17,17 +17,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev qt6-charts-dev
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing missing packages: ${missing[*]}"
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install_packages.sh "${packages[@]}"
 
 build_dir="${BRISKO_BUILD_DIR:-build}"
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
