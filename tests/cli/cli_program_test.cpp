@@ -15,7 +15,6 @@
 #include "speedtest/report.h"
 #include "tests/boost/import_file_reader.h"
 #include "tests/boost/profile_fixture.h"
-#include "tests/support/local_web_server.h"
 #include "tests/support/qt/test_server.h"
 #include "tests/support/qt/wait.h"
 #include "tests/support/temp_folder.h"
@@ -165,7 +164,7 @@ TEST(CliProgramTest, FailuresEndWithTheirReasonAndStatus) {
     const QString notes = QString::fromStdString(folder / "notes.txt");
     const std::tuple<QStringList, QString, int, QString> cases[] = {  // the last line of standard error
         {{"data-test"}, missing.Address(), 1, "Error! File not found."},
-        {{"data-test"}, QStringLiteral("127.0.0.1:%1").arg(LocalWebServer::ClosedPort()), 1,
+        {{"data-test"}, QStringLiteral("127.0.0.1:%1").arg(ClosedPort()), 1,
          "Error! Your Internet connection may be down. Connection refused"},
         {{"data-test", "--size", "huge"}, {}, 2, "Try 'brisko-cli data-test --help'."},
         {{"compare", notes}, {}, 1, "brisko-cli compare: " + notes + " is not a file of saved test reports: line 1 "
@@ -183,12 +182,13 @@ TEST(CliProgramTest, FailuresEndWithTheirReasonAndStatus) {
 
 // Both engines against the local web server; their profiles and caches in a folder of the test's own.
 TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
-    LocalWebServer web;
+    TestServerProcess web({"--page-images", "2", "--image-delay", "150"});
+    ASSERT_TRUE(web.Started());
     TempFolder folder;
     const QMap<QString, QString> env{{"BRISKO_SYSTEM_ROOT", QString::fromStdString(folder / "system")},
                                      {"XDG_DATA_HOME", QString::fromStdString(folder / "data")},
                                      {"XDG_CACHE_HOME", QString::fromStdString(folder / "cache")}};
-    const QString page = QString::fromStdString(web.Url(LocalWebServer::PagePath(2, 150)));
+    const QString page = "http://" + web.Address() + "/default.html";
     for (const char* engine : {"ie", "mozilla"}) {
         SCOPED_TRACE(engine);
         const CliRun json = RunCli({"web-test", page, "--engine", engine, "--runs", "3", "--json"}, env);
@@ -232,7 +232,7 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
     EXPECT_EQ(pages.Log().count("GET /default.html "), 4);  // the image count and the load, twice
 
     // A page that never came: the reason on standard error, no time.
-    const QString missing = QString::fromStdString(web.Url("/missing"));
+    const QString missing = "http://" + web.Address() + "/missing";
     const CliRun down = RunCli({"web-test", missing}, env);
     EXPECT_EQ(down.status, 1);
     EXPECT_EQ(down.out.toStdString(), "");

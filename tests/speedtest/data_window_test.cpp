@@ -18,7 +18,6 @@
 #include "platform/qt/tcp_socket_qt.h"
 #include "speedtest/report.h"
 #include "tests/support/fakes.h"
-#include "tests/support/local_web_server.h"
 #include "tests/support/qt/test_server.h"
 #include "tests/support/qt/wait.h"
 #include "tests/support/temp_folder.h"
@@ -130,7 +129,7 @@ TEST_F(DataWindowTest, TheServersCloseEndsOrCutsShortTheTest) {
         SCOPED_TRACE(c.shown);
         TestServerProcess server(c.options);
         ASSERT_TRUE(server.Started());
-        Open(c.options.isEmpty() ? QStringLiteral("127.0.0.1:%1").arg(LocalWebServer::ClosedPort()) : server.Address());
+        Open(c.options.isEmpty() ? QStringLiteral("127.0.0.1:%1").arg(ClosedPort()) : server.Address());
         StartButton()->click();
         ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }, 30000)) << server.Log().toStdString();
         EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.shown});

@@ -1,6 +1,7 @@
 #include "tests/support/qt/test_server.h"
 
 #include <QRegularExpression>
+#include <QTcpServer>
 
 #include "tests/support/qt/wait.h"
 
@@ -32,6 +33,13 @@ QString TestServerProcess::Log() {
 
 bool TestServerProcess::WaitForLog(const QString& text, int timeoutMs) {
     return WaitUntil([&] { return Log().contains(text); }, timeoutMs);
+}
+
+quint16 ClosedPort() {
+    // Take an ephemeral port and let it go: nothing answers there afterwards.
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort();
 }
 
 }  // namespace brisko::test

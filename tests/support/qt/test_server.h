@@ -25,4 +25,7 @@ private:
     quint16 m_port = 0;
 };
 
+// A port on 127.0.0.1 that nothing listens on.
+quint16 ClosedPort();
+
 }  // namespace brisko::test
