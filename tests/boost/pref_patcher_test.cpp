@@ -51,7 +51,7 @@ TEST_F(PatcherTest, CopiesEveryLineWithCrLfThenAppendsTheNineLines) {
         patcher.PatchControlPrefs(f.homePath);
         EXPECT_EQ(ReadBytes(f.controlPrefs), c.after);
         EXPECT_EQ(pump.count, c.yields);
-        EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
+        EXPECT_FALSE(fs::exists(f.controlFolder / "prefs.js.tmp"));
         EXPECT_EQ(fs::status(f.controlPrefs).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     }
 }
@@ -113,7 +113,7 @@ TEST_F(PatcherTest, APrefsFileThatIsALinkStaysALink) {
         patcher.RestoreControlPrefs(f.homePath);
         EXPECT_TRUE(fs::is_symlink(f.controlPrefs));
         EXPECT_EQ(ReadBytes(target), "stock control\r\n");
-        EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
+        EXPECT_FALSE(fs::exists(f.controlFolder / "prefs.js.tmp"));
         fs::remove(target);
     }
 }
@@ -206,7 +206,7 @@ TEST_F(PatcherTest, RestorePutsTheStockFilesBackAndKeepsTheReplacedOnes) {
     patcher.RestoreFirefoxPrefs(f.homePath);
     EXPECT_EQ(ReadBytes(f.controlPrefs), "stock control\r\n");
     EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\n");
-    EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.before-restore"));
+    EXPECT_FALSE(fs::exists(f.controlFolder / "prefs.js.before-restore"));
     EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "user_pref(\"mine\", 1);\r\n");
 
     // The next restore keeps what it replaces in the same place.
@@ -214,8 +214,8 @@ TEST_F(PatcherTest, RestorePutsTheStockFilesBackAndKeepsTheReplacedOnes) {
     patcher.RestoreFirefoxPrefs(f.homePath);
     EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "changed since\r\n");
     for (const fs::path& folder : {f.controlFolder, f.firefoxFolder}) {
-        EXPECT_FALSE(Exists(folder / "prefs.js.tmp"));
-        EXPECT_FALSE(Exists(folder / "prefs.js.before-restore.tmp"));
+        EXPECT_FALSE(fs::exists(folder / "prefs.js.tmp"));
+        EXPECT_FALSE(fs::exists(folder / "prefs.js.before-restore.tmp"));
     }
     fs::current_path(cwd);
 }

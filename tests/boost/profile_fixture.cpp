@@ -2,11 +2,6 @@
 
 namespace brisko::test {
 
-bool Exists(const fs::path& file) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(file, ec));
-}
-
 std::string ProfilesIni(const std::string& folderName, const std::string& eol) {
     return "[General]" + eol + "StartWithLastProfile=1" + eol + eol + "[Profile0]" + eol + "Name=default" + eol +
            "IsRelative=1" + eol + "Path=Profiles/" + folderName + eol;

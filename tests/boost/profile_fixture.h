@@ -32,7 +32,6 @@ inline const std::string kUserPrefs = "# Mozilla User Preferences\r\n\r\nuser_pr
 
 inline std::string ReadBytes(const fs::path& file) { return ReadFileBytes(file); }
 inline void WriteBytes(const fs::path& file, const std::string& bytes) { WriteFileBytes(file, bytes); }
-bool Exists(const fs::path& file);  // links count, even broken ones
 
 // The usual profiles.ini: [General] section, blank line, first profile with its path on line 7.
 std::string ProfilesIni(const std::string& folderName, const std::string& eol = "\r\n");

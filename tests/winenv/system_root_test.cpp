@@ -28,7 +28,9 @@ namespace fs = std::filesystem;
 const std::vector<std::string> kFirefoxKey = {"SOFTWARE", "Clients", "StartMenuInternet", "FIREFOX.EXE",
                                               "shell", "open", "command"};
 
-TEST(SystemRootFolder, EnvironmentDecides) {
+// The environment decides. brisko-cli enters its program folder before it starts regedit:
+// a relative root must have been fixed before, for it and for the programs it starts.
+TEST(SystemRootFolder, RelativeRootIsFixedOnceForUsAndOurChildren) {
     ScopedEnv root("BRISKO_SYSTEM_ROOT", std::nullopt);
     ScopedEnv home("HOME", "/home/ann");
     {
@@ -37,17 +39,11 @@ TEST(SystemRootFolder, EnvironmentDecides) {
     }
     ScopedEnv data("XDG_DATA_HOME", "/data");
     EXPECT_EQ(SystemRootFolder(), "/data/brisko/system");
-    ScopedEnv chosen("BRISKO_SYSTEM_ROOT", "/tmp/machine");
-    EXPECT_EQ(SystemRootFolder(), "/tmp/machine");
-}
 
-// brisko-cli enters its program folder before it starts regedit: a relative root must
-// have been fixed before, for it and for the programs it starts.
-TEST(SystemRootFolder, RelativeRootIsFixedOnceForUsAndOurChildren) {
     TempFolder folder;
     const fs::path before = fs::current_path();
     fs::current_path(folder.path());
-    ScopedEnv root("BRISKO_SYSTEM_ROOT", "./machine");
+    ScopedEnv chosen("BRISKO_SYSTEM_ROOT", "./machine");
     const std::string fixed = AnchorSystemRoot();
     fs::current_path("/");
     const std::string later = SystemRootFolder();
