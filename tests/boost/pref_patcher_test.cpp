@@ -56,24 +56,22 @@ TEST_F(PatcherTest, CopiesEveryLineWithCrLfThenAppendsTheNineLines) {
     }
 }
 
-TEST_F(PatcherTest, ListFolderTreeWalksDepthFirstFilesBeforeFoldersWithoutRegardToCase) {
-    const fs::path top = f.root / "drive_c/walk";
-    for (const char* file : {"b.txt", "A.txt", "m/inner/deep.txt", "m/x.txt"}) WriteBytes(top / file, "");
-    fs::create_directories(top / "Z");
-    fs::create_directory_symlink(top, top / "m/loop");  // listed as a file, never followed
-    patcher.ListFolderTree("C:\\walk");
-    EXPECT_EQ(Entries(list1), (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
-                                                       "\t\tloop", "\t\tx.txt", "\tC:\\walk\\m\\inner",
-                                                       "\t\tdeep.txt", "\tC:\\walk\\Z"}));
-}
-
 // Windows matches names without regard to case; the profile name comes out lower case.
+// A walk lists depth first, files before folders, and never follows a link.
 TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
     BoostRig t({"Application Data", "AbC.Default"});
     const ProfileFixture& p = t.f;
     MemoryTextList list;
     PrefPatcher patcher(*t.paths, t.pump, list, t.files);
-    list.Append("left over from an earlier walk");
+    const fs::path top = p.root / "drive_c/walk";
+    for (const char* file : {"b.txt", "A.txt", "m/inner/deep.txt", "m/x.txt"}) WriteBytes(top / file, "");
+    fs::create_directories(top / "Z");
+    fs::create_directory_symlink(top, top / "m/loop");
+    patcher.ListFolderTree("C:\\walk");
+    EXPECT_EQ(Entries(list), (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
+                                                      "\t\tloop", "\t\tx.txt", "\tC:\\walk\\m\\inner",
+                                                      "\t\tdeep.txt", "\tC:\\walk\\Z"}));
+    // The walk's entries are left over: the search starts a list of its own.
     EXPECT_EQ(patcher.FindControlProfile(p.homePath), "abc.default");
     const std::string root = "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl";
     EXPECT_EQ(Entries(list), (std::vector<std::string>{root, root + "\\AbC.Default.slt", "\t\tprefs.js"}));
