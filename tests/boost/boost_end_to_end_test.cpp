@@ -52,7 +52,7 @@ protected:
             for (const auto& [value, data] : LoadImportFile(name).dwords) {
                 char text[16];
                 std::snprintf(text, sizeof text, "%03u", data);
-                EXPECT_EQ(Read(value), set ? text : "Not Found") << name << ": " << value.Id();
+                EXPECT_EQ(Read(value), set ? text : "Not Found") << name << ": " << value.name;
             }
     }
 
@@ -71,7 +71,6 @@ protected:
 // Pro, then Normal with the dial-up box, then Restore: each sets (or removes) what its
 // files say, and the profiles are patched once per boost, then put back.
 TEST_F(BoostEndToEndTest, EveryModeSetsWhatItsFilesSetAndRestoreUndoesIt) {
-    EXPECT_EQ(Read({kHkeyCurrentUser, "Volatile Environment", "HOMEPATH"}), p.homePath);
     RunAndSettle(BoostMode::Pro);
     Expect({"web-game.reg", "tcp-game.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg"}, true);
     Expect({"web-modem.reg", "tcp-modem.reg"}, false);  // Pro Boost ignores the dial-up box

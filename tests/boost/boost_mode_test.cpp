@@ -10,13 +10,12 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // Everything a command needs, with a user whose two profiles exist; ui.log records
-// captions, imports started, the pointer and the prompt in the order they happen.
+// captions, imports tried, the pointer and the prompt in the order they happen.
 struct Rig : BoostRig {
     Rig() {
         processes.onStart = [this](const std::string& line) { ui.log.push_back("start " + line); };
         ui.check1 = [] { return 1; };
     }
-    bool Patched(const fs::path& prefs) const { return ReadBytes(prefs) == kUserPrefs + kNineLines; }
 
     FakeBoostUi ui;
     FakeHistory history;
@@ -24,111 +23,96 @@ struct Rig : BoostRig {
 };
 
 // Which files each mode imports is checked against the values they set end to end.
+// The dial-up box is read before each modem file. The first failure skips the rest of
+// the command; the completion runs regardless. The prompt says "Done!", so it only opens
+// when every import started: otherwise the user is told which did not. A machine
+// without Firefox has nothing to patch there.
 TEST(BoostMode, EachModeRunsItsImportsBetweenTheBusyCaptionAndItsPrompt) {
-    const Lines boostDone = {"caption btnBoost Apply Brisko Boost", "pointer default", "prompt restart"};
-    const struct {
-        BoostMode mode;
-        int check1;
-        const char* button;
-        std::size_t imports;
-        Lines done;
-    } cases[] = {
-        {BoostMode::Normal, 0, "btnBoost", 6, boostDone},
-        {BoostMode::Normal, 1, "btnBoost", 8, boostDone},
-        {BoostMode::Pro, 1, "btnProBoost", 6,
-         {"caption btnBoost Apply Brisko Boost", "caption btnProBoost Pro Boost", "pointer default", "prompt restart"}},
-        {BoostMode::Restore, 1, "btnRestore", 2,
-         {"caption btnRestore Original Settings", "pointer default", "prompt Restart3"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.button) + " " + std::to_string(c.check1));
-        Rig t;
-        t.ui.check1 = [&] { return c.check1; };
-        EXPECT_TRUE(t.engine.RunBoostMode(c.mode));
-        const Lines& log = t.ui.log;
-        ASSERT_EQ(log.size(), 1 + c.imports + c.done.size());
-        EXPECT_EQ(log.front(), std::string("caption ") + c.button + " Working..");
-        for (std::size_t i = 1; i <= c.imports; ++i) EXPECT_EQ(log[i].rfind("start regedit /s ", 0), 0u) << log[i];
-        EXPECT_EQ(Lines(log.end() - static_cast<long>(c.done.size()), log.end()), c.done);
-        for (const auto& s : t.processes.started) {
-            EXPECT_EQ(s.state, WindowState::NormalActive);
-            EXPECT_EQ(s.workingFolder, t.f.programFolder.string());  // where the files lie
-        }
-        const bool restore = c.mode == BoostMode::Restore;
-        EXPECT_EQ(t.Patched(t.f.controlPrefs), !restore);
-        EXPECT_EQ(ReadBytes(t.f.firefoxPrefs), restore ? "stock fire\r\n" : kUserPrefs + kNineLines);
-    }
-}
-
-TEST(BoostMode, TheDialUpBoxIsReadBeforeEachModemFile) {
-    Rig t;
-    int reads = 0;
-    t.ui.check1 = [&] { return ++reads == 1 ? 1 : 0; };  // unticked between the two reads
-    t.engine.RunBoostMode(BoostMode::Normal);
-    EXPECT_EQ(reads, 2);
-    EXPECT_EQ(t.processes.started.back().commandLine, "regedit /s web-modem.reg");
-}
-
-// The first failure skips the rest of the command; the completion runs regardless.
-// The prompt says "Done!", so it only opens when every import started: otherwise the
-// user is told which did not. A machine without Firefox has nothing to patch there.
-TEST(BoostMode, FailuresSkipToTheCompletion) {
-    const auto refuse = [](const char* file) {
+    using Arrange = std::function<void(Rig&)>;
+    using enum BoostMode;
+    const auto refuse = [](const char* file) -> Arrange {
         return [file](Rig& t) {
-            t.processes.failOn = [file](const std::string& line) { return !*file || line == "regedit /s " + std::string(file); };
+            t.processes.failOn = [file](const std::string& line) {
+                return !*file || line == "regedit /s " + std::string(file);
+            };
         };
+    };
+    const auto gone = [](fs::path ProfileFixture::*folder) -> Arrange {
+        return [folder](Rig& t) { fs::remove_all(t.f.*folder); };
+    };
+    const auto box = [](int first, int then) -> Arrange {
+        return [=](Rig& t) { t.ui.check1 = [=, n = 0]() mutable { return ++n == 1 ? first : then; }; };
     };
     const struct {
         const char* name;
-        std::function<void(Rig&)> arrange;
+        BoostMode mode;
+        Arrange arrange;
         std::size_t imports;
-        bool control, firefox;  // patched
-        const char* notStarted;  // the first import the failure names, and how many it names
-        int named;
-        bool failed;  // the outcome counts as a failure
+        bool control, firefox;   // preference step done
+        const char* notStarted;  // the first import the failure names
+        bool failed;             // the outcome counts as a failure
     } cases[] = {
-        {"first import cannot start", refuse(""), 0, false, false, "web.reg", 8, true},
-        {"third import cannot start", refuse("zero1.reg"), 2, false, false, "zero1.reg", 6, true},
-        {"second modem file cannot start", refuse("tcp-modem.reg"), 7, false, false, "tcp-modem.reg", 1, true},
-        {"no home path", [](Rig& t) { t.registry.values.clear(); }, 8, false, false, nullptr, 0, true},
-        {"no control profile", [](Rig& t) { fs::remove_all(t.f.controlRoot); }, 8, false, false, nullptr, 0, true},
-        {"Firefox not installed", [](Rig& t) { fs::remove_all(t.f.firefoxRoot); }, 8, true, false, nullptr, 0, false},
-        {"Firefox profile gone", [](Rig& t) { fs::remove_all(t.f.firefoxFolder); }, 8, true, false, nullptr, 0, true},
+        {"boost", Normal, box(0, 0), 6, true, true, nullptr, false},
+        {"boost, dial-up", Normal, box(1, 1), 8, true, true, nullptr, false},
+        {"box unticked between the reads", Normal, box(1, 0), 7, true, true, nullptr, false},
+        {"pro boost", Pro, box(1, 1), 6, true, true, nullptr, false},
+        {"restore", Restore, box(1, 1), 2, true, true, nullptr, false},
+        {"first import cannot start", Normal, refuse(""), 0, false, false, "web.reg", true},
+        {"third import cannot start", Normal, refuse("zero1.reg"), 2, false, false, "zero1.reg", true},
+        {"second modem file fails", Normal, refuse("tcp-modem.reg"), 7, false, false, "tcp-modem.reg", true},
+        {"no home path", Normal, [](Rig& t) { t.registry.values.clear(); }, 8, false, false, nullptr, true},
+        {"no control profile", Normal, gone(&ProfileFixture::controlRoot), 8, false, false, nullptr, true},
+        {"Firefox not installed", Normal, gone(&ProfileFixture::firefoxRoot), 8, true, false, nullptr, false},
+        {"Firefox profile gone", Normal, gone(&ProfileFixture::firefoxFolder), 8, true, false, nullptr, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig t;
         c.arrange(t);
         BoostOutcome outcome;
-        EXPECT_TRUE(t.engine.RunBoostMode(BoostMode::Normal, &outcome));
+        EXPECT_TRUE(t.engine.RunBoostMode(c.mode, &outcome));
         EXPECT_EQ(t.processes.started.size(), c.imports);
-        EXPECT_EQ(t.Patched(t.f.controlPrefs), c.control);
-        EXPECT_EQ(t.Patched(t.f.firefoxPrefs), c.firefox);
-        ASSERT_GE(t.ui.log.size(), 3u);
-        EXPECT_EQ(Lines(t.ui.log.end() - 3, t.ui.log.end() - 1),
-                  (Lines{"caption btnBoost Apply Brisko Boost", "pointer default"}));
-        const std::string& shown = t.ui.log.back();
+        for (const auto& s : t.processes.started) EXPECT_EQ(s.state, WindowState::NormalActive);
+        const bool restore = c.mode == Restore, pro = c.mode == Pro;
+        const auto done = [&](std::string stock) { return restore ? stock : kUserPrefs + kNineLines; };
+        EXPECT_EQ(ReadBytes(t.f.controlPrefs) == done("stock control\r\n"), c.control);
+        EXPECT_EQ(ReadBytes(t.f.firefoxPrefs) == done("stock fire\r\n"), c.firefox);
+
+        // The busy caption, the imports tried, the captions put back, the pointer, then
+        // the prompt or the failure.
+        const char* button = restore ? "btnRestore" : pro ? "btnProBoost" : "btnBoost";
+        Lines expected = {restore ? "caption btnRestore Original Settings"
+                                  : "caption btnBoost Apply Brisko Boost"};
+        if (pro) expected.push_back("caption btnProBoost Pro Boost");
+        expected.push_back("pointer default");
+        const Lines& log = t.ui.log;
+        ASSERT_EQ(log.size(), 1 + c.imports + (c.notStarted ? 1 : 0) + expected.size() + 1);
+        EXPECT_EQ(log.front(), std::string("caption ") + button + " Working..");
+        for (std::size_t i = 1; i < log.size() - expected.size() - 1; ++i)
+            EXPECT_EQ(log[i].rfind("start regedit /s ", 0), 0u) << log[i];
+        EXPECT_EQ(Lines(log.end() - static_cast<long>(expected.size()) - 1, log.end() - 1), expected);
+        const std::string& shown = log.back();
+        const std::size_t named = c.notStarted ? 8 - c.imports : 0;
         if (c.notStarted) {
-            EXPECT_EQ(shown.rfind("failure Not all settings could be changed: these registry imports did not start."
-                                  "\n\n    regedit /s " + std::string(c.notStarted) + "\n",
-                                  0),
-                      0u)
-                << shown;
-            int named = 0;
-            for (std::size_t at = 0; (at = shown.find("\n    regedit /s ", at)) != std::string::npos; ++at) ++named;
-            EXPECT_EQ(named, c.named);
+            const std::string head = "failure Not all settings could be changed: these registry imports did "
+                                     "not start.\n\n    regedit /s " + std::string(c.notStarted) + "\n";
+            EXPECT_EQ(shown.rfind(head, 0), 0u) << shown;
+            std::size_t shownNamed = 0;
+            for (std::size_t at = 0; (at = shown.find("\n    regedit /s ", at)) != std::string::npos; ++at)
+                ++shownNamed;
+            EXPECT_EQ(shownNamed, named);
             EXPECT_EQ(shown.substr(shown.rfind("\n\n")), "\n\nThe system cannot find the file specified.");
         } else {
-            EXPECT_EQ(shown, "prompt restart");
+            EXPECT_EQ(shown, restore ? "prompt Restart3" : "prompt restart");
         }
         EXPECT_EQ(outcome.failure.empty(), !c.failed);
-        EXPECT_EQ(outcome.steps[1].noProfile, !c.failed);
+        EXPECT_EQ(outcome.steps[1].noProfile, !fs::exists(t.f.firefoxRoot));
         EXPECT_FALSE(t.engine.Running());
         // The history keeps what was imported and patched, whatever stopped the command.
         ASSERT_EQ(t.history.Records().size(), 1u);
         const BoostRecord& kept = *t.history.Records()[0].Boost();
         EXPECT_EQ(kept.imported.size(), c.imports);
-        EXPECT_EQ(kept.imported.size() + kept.notImported.size() == 8, true);
+        EXPECT_EQ(kept.notImported.size(), named);
         EXPECT_EQ(kept.patched.size(), (c.control ? 1u : 0u) + (c.firefox ? 1u : 0u));
         EXPECT_EQ(kept.failure, outcome.failure);
     }

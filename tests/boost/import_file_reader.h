@@ -10,7 +10,6 @@ struct RegValueName {
     std::uint32_t root = 0;
     std::string keyPath;  // below the root
     std::string name;
-    std::string Id() const { return std::to_string(root) + "|" + keyPath + "|" + name; }
 };
 
 struct ImportFile {

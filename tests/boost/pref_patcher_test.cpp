@@ -1,16 +1,13 @@
 #include "boost/pref_patcher.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <functional>
 #include <set>
 
 #include "platform/error.h"
-#include "platform/posix/file_system_posix.h"
 #include "tests/boost/profile_fixture.h"
 #include "tests/support/fake_file_system.h"
-#include "tests/support/fakes.h"
 
 namespace brisko::test {
 namespace {
@@ -21,23 +18,16 @@ std::vector<std::string> Entries(const TextList& list) {
     return entries;
 }
 
-// A user's profiles, the stock files beside the program, and a patcher over real files
-// that can be told to fail.
-struct PatcherTest : ::testing::Test {
-    PatcherTest() {
-        WriteBytes(f.programFolder / "control.js", "stock control\r\n");
-        WriteBytes(f.programFolder / "fire.js", "stock fire\n");  // copied byte for byte
-    }
+// ann's profiles, the stock files beside the program (fire.js with LF alone: copied
+// byte for byte) and a patcher over real files.
+struct PatcherTest : ::testing::Test, BoostRig {
+    PatcherTest() { WriteBytes(f.programFolder / "fire.js", "stock fire\n"); }
 
-    ProfileFixture f;
-    FileSystemPosix real;
-    FakeFileSystem files{real};
-    std::unique_ptr<PathMapper> paths = MakePathMapper(f.root, f.programFolder);
-    FakeEventPump pump;
     MemoryTextList list1;
     PrefPatcher patcher{*paths, pump, list1, files};
 };
 
+// A temporary file left by an earlier run is overwritten; prefs.js keeps its permissions.
 TEST_F(PatcherTest, CopiesEveryLineWithCrLfThenAppendsTheNineLines) {
     const std::string longLine(64 * 1024 - 1, 'x');  // its CR LF split across two reads
     const struct {
@@ -52,50 +42,36 @@ TEST_F(PatcherTest, CopiesEveryLineWithCrLfThenAppendsTheNineLines) {
         {longLine + "\r\nnext", longLine + "\r\nnext\r\n" + kNineLines, 2},
         {kNineLines, kNineLines + kNineLines, 9},                // never de-duplicated
     };
+    WriteBytes(f.controlFolder / "prefs.js.tmp", "half a file from an earlier run");
+    fs::permissions(f.controlPrefs, fs::perms::owner_read | fs::perms::owner_write);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before.substr(0, 20));
         WriteBytes(f.controlPrefs, c.before);
         pump.count = 0;
-        patcher.AppendPrefLines(ControlRoot(f.homePath) + "abc123.slt\\prefs.js");
+        patcher.PatchControlPrefs(f.homePath);
         EXPECT_EQ(ReadBytes(f.controlPrefs), c.after);
         EXPECT_EQ(pump.count, c.yields);
-        EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
+        EXPECT_FALSE(fs::exists(f.controlFolder / "prefs.js.tmp"));
+        EXPECT_EQ(fs::status(f.controlPrefs).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     }
 }
 
-TEST_F(PatcherTest, LeftOverTemporaryFileIsOverwrittenAndPermissionsKept) {
-    f.CreateAll(kUserPrefs, kUserPrefs);
-    WriteBytes(f.controlFolder / "prefs.js.tmp", "half a file from an earlier run");
-    ASSERT_EQ(::chmod(f.controlPrefs.c_str(), 0600), 0);
-    patcher.PatchControlPrefs(f.homePath);
-    EXPECT_EQ(ReadBytes(f.controlPrefs), kUserPrefs + kNineLines);
-    EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
-    struct stat st {};
-    ASSERT_EQ(::stat(f.controlPrefs.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-}
-
-TEST_F(PatcherTest, ListFolderTreeWalksDepthFirstFilesBeforeFoldersWithoutRegardToCase) {
-    const fs::path top = f.root / "drive_c/walk";
+// Windows matches names without regard to case; the profile name comes out lower case.
+// A walk lists depth first, files before folders, and never follows a link.
+TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
+    BoostRig t({"Application Data", "AbC.Default"});
+    const ProfileFixture& p = t.f;
+    MemoryTextList list;
+    PrefPatcher patcher(*t.paths, t.pump, list, t.files);
+    const fs::path top = p.root / "drive_c/walk";
     for (const char* file : {"b.txt", "A.txt", "m/inner/deep.txt", "m/x.txt"}) WriteBytes(top / file, "");
     fs::create_directories(top / "Z");
-    fs::create_directory_symlink(top, top / "m/loop");  // listed as a file, never followed
+    fs::create_directory_symlink(top, top / "m/loop");
     patcher.ListFolderTree("C:\\walk");
-    EXPECT_EQ(Entries(list1), (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
-                                                       "\t\tloop", "\t\tx.txt", "\tC:\\walk\\m\\inner",
-                                                       "\t\tdeep.txt", "\tC:\\walk\\Z"}));
-}
-
-// Windows matches names without regard to case; the profile name comes out lower case.
-TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
-    ProfileFixture p({"Application Data", "AbC.Default"});
-    p.CreateAll(kUserPrefs, kUserPrefs);
-    auto mapper = MakePathMapper(p.root, p.programFolder);
-    FileSystemPosix files;
-    FakeEventPump pump;
-    MemoryTextList list;
-    PrefPatcher patcher(*mapper, pump, list, files);
-    list.Append("left over from an earlier walk");
+    EXPECT_EQ(Entries(list), (std::vector<std::string>{"\tC:\\walk", "\t\tA.txt", "\t\tb.txt", "\tC:\\walk\\m",
+                                                      "\t\tloop", "\t\tx.txt", "\tC:\\walk\\m\\inner",
+                                                      "\t\tdeep.txt", "\tC:\\walk\\Z"}));
+    // The walk's entries are left over: the search starts a list of its own.
     EXPECT_EQ(patcher.FindControlProfile(p.homePath), "abc.default");
     const std::string root = "\tC:\\Users\\ann\\Application Data\\mozillaControl\\profiles\\mozillaControl";
     EXPECT_EQ(Entries(list), (std::vector<std::string>{root, root + "\\AbC.Default.slt", "\t\tprefs.js"}));
@@ -116,14 +92,11 @@ TEST_F(PatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
                   "c:\\Users\\ann\\application data\\mozilla\\firefox\\Profiles\\first.default");
         EXPECT_EQ(pump.count, 7);
     }
-    WriteBytes(f.profilesIni, ProfilesIni("x", "\n").substr(0, ProfilesIni("x", "\n").find("Path=")));
-    EXPECT_THROW(patcher.FindFirefoxProfile(f.homePath), AppError);  // six lines
 }
 
 // A prefs.js kept elsewhere and linked into the profile stays linked: what changes is
 // the file the link names, also on another file system.
 TEST_F(PatcherTest, APrefsFileThatIsALinkStaysALink) {
-    f.CreateAll(kUserPrefs, kUserPrefs);
     TempFolder elsewhere;
     std::vector<fs::path> targets = {f.root / "dotfiles/prefs.js"};
     if (fs::is_directory("/dev/shm")) targets.push_back(fs::path("/dev/shm") / fs::path(elsewhere.path()).filename());
@@ -138,7 +111,7 @@ TEST_F(PatcherTest, APrefsFileThatIsALinkStaysALink) {
         patcher.RestoreControlPrefs(f.homePath);
         EXPECT_TRUE(fs::is_symlink(f.controlPrefs));
         EXPECT_EQ(ReadBytes(target), "stock control\r\n");
-        EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.tmp"));
+        EXPECT_FALSE(fs::exists(f.controlFolder / "prefs.js.tmp"));
         fs::remove(target);
     }
 }
@@ -231,7 +204,7 @@ TEST_F(PatcherTest, RestorePutsTheStockFilesBackAndKeepsTheReplacedOnes) {
     patcher.RestoreFirefoxPrefs(f.homePath);
     EXPECT_EQ(ReadBytes(f.controlPrefs), "stock control\r\n");
     EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\n");
-    EXPECT_FALSE(Exists(f.controlFolder / "prefs.js.before-restore"));
+    EXPECT_FALSE(fs::exists(f.controlFolder / "prefs.js.before-restore"));
     EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "user_pref(\"mine\", 1);\r\n");
 
     // The next restore keeps what it replaces in the same place.
@@ -239,8 +212,8 @@ TEST_F(PatcherTest, RestorePutsTheStockFilesBackAndKeepsTheReplacedOnes) {
     patcher.RestoreFirefoxPrefs(f.homePath);
     EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "changed since\r\n");
     for (const fs::path& folder : {f.controlFolder, f.firefoxFolder}) {
-        EXPECT_FALSE(Exists(folder / "prefs.js.tmp"));
-        EXPECT_FALSE(Exists(folder / "prefs.js.before-restore.tmp"));
+        EXPECT_FALSE(fs::exists(folder / "prefs.js.tmp"));
+        EXPECT_FALSE(fs::exists(folder / "prefs.js.before-restore.tmp"));
     }
     fs::current_path(cwd);
 }

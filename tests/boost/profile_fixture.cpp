@@ -1,22 +1,13 @@
 #include "tests/boost/profile_fixture.h"
 
-#include "platform/posix/paths_posix.h"
-
 namespace brisko::test {
-
-bool Exists(const fs::path& file) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(file, ec));
-}
 
 std::string ProfilesIni(const std::string& folderName, const std::string& eol) {
     return "[General]" + eol + "StartWithLastProfile=1" + eol + eol + "[Profile0]" + eol + "Name=default" + eol +
            "IsRelative=1" + eol + "Path=Profiles/" + folderName + eol;
 }
 
-ProfileFixture::ProfileFixture() : ProfileFixture(Spelling{}) {}
-
-ProfileFixture::ProfileFixture(const Spelling& spelling) {
+ProfileFixture::ProfileFixture(const ProfileSpelling& spelling) {
     fs::create_directories(programFolder);
     const fs::path home = root / "drive_c/Users/ann" / spelling.applicationData;
     controlRoot = home / "mozillaControl/profiles/mozillaControl";
@@ -32,10 +23,6 @@ void ProfileFixture::CreateAll(const std::string& controlContent, const std::str
     WriteBytes(controlPrefs, controlContent);
     WriteBytes(profilesIni, ProfilesIni("xyz789.default"));
     WriteBytes(firefoxPrefs, firefoxContent);
-}
-
-std::unique_ptr<PathMapper> MakePathMapper(const fs::path& systemRoot, const fs::path& programFolder) {
-    return std::make_unique<PathMapperPosix>(systemRoot.string(), programFolder.string());
 }
 
 }  // namespace brisko::test

@@ -1,15 +1,14 @@
 #pragma once
 // A temporary system root holding a user's browser profiles, and byte-level file helpers.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
-
-#include <functional>
 #include <vector>
 
 #include "boost/boost_ui.h"
-#include "platform/paths.h"
 #include "platform/posix/file_system_posix.h"
+#include "platform/posix/paths_posix.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
@@ -33,23 +32,22 @@ inline const std::string kUserPrefs = "# Mozilla User Preferences\r\n\r\nuser_pr
 
 inline std::string ReadBytes(const fs::path& file) { return ReadFileBytes(file); }
 inline void WriteBytes(const fs::path& file, const std::string& bytes) { WriteFileBytes(file, bytes); }
-bool Exists(const fs::path& file);  // links count, even broken ones
 
 // The usual profiles.ini: [General] section, blank line, first profile with its path on line 7.
 std::string ProfilesIni(const std::string& folderName, const std::string& eol = "\r\n");
+
+// Spelling of the folders on disk; the program builds its paths in lower case
+// ("application data"), which only a case-folding mapping finds when these differ.
+struct ProfileSpelling {
+    std::string applicationData = "application data";
+    std::string controlProfile = "abc123";  // + ".slt"
+};
 
 class ProfileFixture {
     TempFolder m_temp;
 
 public:
-    // Spelling of the folders on disk; the program builds its paths in lower case
-    // ("application data"), which only a case-folding mapping finds when these differ.
-    struct Spelling {
-        std::string applicationData = "application data";
-        std::string controlProfile = "abc123";  // + ".slt"
-    };
-    ProfileFixture();
-    explicit ProfileFixture(const Spelling& spelling);
+    explicit ProfileFixture(const ProfileSpelling& spelling = {});
 
     const std::string homePath = "\\Users\\ann";
     fs::path root = m_temp.Path();             // the system root
@@ -61,13 +59,10 @@ public:
     void CreateAll(const std::string& controlContent, const std::string& firefoxContent);
 };
 
-// The path mapping the boost tests run with.
-std::unique_ptr<PathMapper> MakePathMapper(const fs::path& systemRoot, const fs::path& programFolder);
-
 // What a boost command runs on: the user ann with both profiles, the stock files beside
 // the program, ann's home path in the registry, and processes and yields recorded.
 struct BoostRig {
-    BoostRig() {
+    explicit BoostRig(const ProfileSpelling& spelling = {}) : f(spelling) {
         f.CreateAll(kUserPrefs, kUserPrefs);
         WriteBytes(f.programFolder / "control.js", "stock control\r\n");
         WriteBytes(f.programFolder / "fire.js", "stock fire\r\n");
@@ -75,7 +70,8 @@ struct BoostRig {
     }
 
     ProfileFixture f;
-    std::unique_ptr<PathMapper> paths = MakePathMapper(f.root, f.programFolder);
+    std::unique_ptr<PathMapper> paths =
+        std::make_unique<PathMapperPosix>(f.root.string(), f.programFolder.string());
     FakeProcessStarter processes;
     FakeStringRegistry registry;
     FakeEventPump pump;

@@ -1,14 +1,21 @@
-// Where the emulated machine lives and what its first use provides.
+// The emulated machine on disk: where its root lives, what its first use provides, and
+// the registry store's transactions, safe replacement and damaged hives.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <future>
+#include <set>
 
 #include "platform/posix/registry_read_posix.h"
+#include "winenv/file_replace.h"
 #include "winenv/registry_store.h"
 #include "winenv/system_root.h"
 #include "tests/support/temp_folder.h"
@@ -21,7 +28,9 @@ namespace fs = std::filesystem;
 const std::vector<std::string> kFirefoxKey = {"SOFTWARE", "Clients", "StartMenuInternet", "FIREFOX.EXE",
                                               "shell", "open", "command"};
 
-TEST(SystemRootFolder, EnvironmentDecides) {
+// The environment decides. brisko-cli enters its program folder before it starts regedit:
+// a relative root must have been fixed before, for it and for the programs it starts.
+TEST(SystemRootFolder, RelativeRootIsFixedOnceForUsAndOurChildren) {
     ScopedEnv root("BRISKO_SYSTEM_ROOT", std::nullopt);
     ScopedEnv home("HOME", "/home/ann");
     {
@@ -30,17 +39,11 @@ TEST(SystemRootFolder, EnvironmentDecides) {
     }
     ScopedEnv data("XDG_DATA_HOME", "/data");
     EXPECT_EQ(SystemRootFolder(), "/data/brisko/system");
-    ScopedEnv chosen("BRISKO_SYSTEM_ROOT", "/tmp/machine");
-    EXPECT_EQ(SystemRootFolder(), "/tmp/machine");
-}
 
-// brisko-cli enters its program folder before it starts regedit: a relative root must
-// have been fixed before, for it and for the programs it starts.
-TEST(SystemRootFolder, RelativeRootIsFixedOnceForUsAndOurChildren) {
     TempFolder folder;
     const fs::path before = fs::current_path();
     fs::current_path(folder.path());
-    ScopedEnv root("BRISKO_SYSTEM_ROOT", "./machine");
+    ScopedEnv chosen("BRISKO_SYSTEM_ROOT", "./machine");
     const std::string fixed = AnchorSystemRoot();
     fs::current_path("/");
     const std::string later = SystemRootFolder();
@@ -51,32 +54,121 @@ TEST(SystemRootFolder, RelativeRootIsFixedOnceForUsAndOurChildren) {
     EXPECT_EQ(inherited, fixed);
 }
 
-class Provisioning : public testing::Test {
+// A temporary system root and its registry store.
+class RegistryStoreTest : public testing::Test {
 protected:
-    // PATH holds a folder with an executable firefox, with relative and missing folders around it.
+    Status Set(const std::string& name, RegValue value, RegRoot root = RegRoot::CurrentUser) {
+        return m_store.Modify([&](RegistryTransaction& registry) {
+            if (RegKey* hive = registry.Hive(root)) hive->Create({"K"}).SetValue(name, std::move(value));
+            return Status::Ok();
+        });
+    }
+    std::unique_ptr<RegKey> Hive(RegRoot root) {
+        std::unique_ptr<RegKey> hive;
+        EXPECT_TRUE(m_store.Load(root, &hive).ok());
+        return hive;
+    }
+    std::set<std::string> Files() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_store.Folder()))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+    std::string Hkcu() const { return m_store.HiveFile(RegRoot::CurrentUser); }
+
+    TempFolder m_folder;
+    const std::string m_root = m_folder / "system";
+    RegistryStore m_store{m_root};
+    const std::set<std::string> m_onlyHkcu{"HKEY_CURRENT_USER.reg", "registry.lock"};
+};
+
+TEST_F(RegistryStoreTest, WritesOnlyTheHivesThatChangeAndLeavesNoTemporaryFile) {
+    ASSERT_TRUE(Set("v", MakeDwordValue(1)).ok());
+    EXPECT_EQ(Files(), m_onlyHkcu);
+    struct stat before {}, after {};
+    ::stat(Hkcu().c_str(), &before);
+    // Reading every hive and changing nothing writes nothing.
+    ASSERT_TRUE(m_store.Modify([](RegistryTransaction& registry) {
+        for (RegRoot root : kAllRegRoots) registry.Hive(root);
+        return Status::Ok();
+    }).ok());
+    ::stat(Hkcu().c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(Files(), m_onlyHkcu);
+    EXPECT_EQ(*Hive(RegRoot::CurrentUser)->Find({"k"})->Value("V"), MakeDwordValue(1));
+}
+
+// A change that fails half way, a write that fails, a hive that is not a registry file:
+// each leaves the hive byte for byte, and a damaged hive leaves the others usable.
+TEST_F(RegistryStoreTest, FailuresLeaveTheHiveByteForByte) {
+    ASSERT_TRUE(Set("v", MakeStringValue("original")).ok());
+    const std::string original = ReadFileBytes(Hkcu());
+    EXPECT_FALSE(m_store.Modify([](RegistryTransaction& registry) {
+        registry.Hive(RegRoot::CurrentUser)->Create({"K"}).SetValue("v", MakeDwordValue(2));
+        return Status::Fail(1, "changed my mind");
+    }).ok());
+    EXPECT_EQ(ReadFileBytes(Hkcu()), original);
+
+    // A file size limit stops even root, who ignores permissions.
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    const Status status = Set("big", {3, std::vector<std::uint8_t>(100000, 0xAB)});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(status.ok());
+    EXPECT_FALSE(status.text.empty());
+    EXPECT_EQ(ReadFileBytes(Hkcu()), original);
+    EXPECT_EQ(Files(), m_onlyHkcu);
+
+    WriteFileBytes(Hkcu(), "precious text that is not a registry file");
+    EXPECT_FALSE(Set("v", MakeDwordValue(1)).ok());
+    EXPECT_EQ(ReadFileBytes(Hkcu()), "precious text that is not a registry file");
+    std::unique_ptr<RegKey> hive;
+    EXPECT_FALSE(m_store.Load(RegRoot::CurrentUser, &hive).ok());
+    EXPECT_TRUE(Set("v", MakeDwordValue(1), RegRoot::LocalMachine).ok());
+}
+
+// What writers that were killed left behind goes with the next change; a writer that
+// still runs keeps its file.
+TEST_F(RegistryStoreTest, StaleTemporaryFilesGoWithTheNextChange) {
+    ASSERT_TRUE(Set("v", MakeDwordValue(1)).ok());
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string hive = "HKEY_CURRENT_USER.reg", marker(kTempMarker);
+    const std::string stale = hive + marker + std::to_string(gone) + "-Ab12Cd";
+    const std::string live = hive + marker + std::to_string(::getpid()) + "-Ab12Cd";
+    for (const std::string& name : {stale, live, hive + ".Xy34Zw", std::string("notes.txt")})
+        WriteFileBytes(m_store.Folder() + "/" + name, "a copy of the hive");
+
+    ASSERT_TRUE(Set("v", MakeDwordValue(2)).ok());
+    EXPECT_EQ(Files(), (std::set<std::string>{hive, "registry.lock", live, "notes.txt"}));
+}
+
+// PATH holds a folder with an executable firefox, with relative and missing folders around it.
+class Provisioning : public RegistryStoreTest {
+protected:
     Provisioning() {
         WriteFileBytes(m_firefox, "#!/bin/sh\n");
         fs::permissions(m_firefox, fs::perms::owner_all);
     }
-
-    std::unique_ptr<RegKey> Hive(RegRoot root) {
-        std::unique_ptr<RegKey> hive;
-        EXPECT_TRUE(RegistryStore(m_root).Load(root, &hive).ok());
-        return hive;
-    }
-    std::string Hives() {
-        return ReadFileBytes(m_root + "/registry/HKEY_CURRENT_USER.reg") +
-               ReadFileBytes(m_root + "/registry/HKEY_LOCAL_MACHINE.reg");
+    std::string Hives() const {
+        return ReadFileBytes(Hkcu()) + ReadFileBytes(m_store.HiveFile(RegRoot::LocalMachine));
     }
 
-    TempFolder m_folder;
-    const std::string m_root = m_folder / "system";
     const std::string m_firefox = m_folder / "bin/firefox";
     ScopedEnv m_path{"PATH", "relative/bin:" + (m_folder / "bin") + ":/nonexistent"};
     const std::string m_login = ::getpwuid(::geteuid())->pw_name;
 };
 
+// Once only; a root that cannot be made is reported, and without Firefox there is no
+// start command.
 TEST_F(Provisioning, CreatesWhatWindowsWouldHaveOnceOnly) {
+    EXPECT_FALSE(ProvisionSystemRoot(m_firefox + "/system").ok());  // below a file
     ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
     EXPECT_TRUE(fs::is_directory(m_root + "/drive_c/Users/" + m_login));
     const auto user = Hive(RegRoot::CurrentUser);
@@ -92,6 +184,12 @@ TEST_F(Provisioning, CreatesWhatWindowsWouldHaveOnceOnly) {
     const std::string hives = Hives();
     ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
     EXPECT_EQ(Hives(), hives);
+
+    fs::remove(m_firefox);
+    ASSERT_TRUE(ProvisionSystemRoot(m_folder / "bare").ok());
+    std::unique_ptr<RegKey> bare;
+    ASSERT_TRUE(RegistryStore(m_folder / "bare").Load(RegRoot::LocalMachine, &bare).ok());
+    EXPECT_EQ(bare->Find(kFirefoxKey), nullptr);
 }
 
 // Every start provisions; on a machine that has everything it must not queue behind
@@ -120,7 +218,7 @@ TEST_F(Provisioning, ReadersDoNotWaitForAWriter) {
 
 TEST_F(Provisioning, KeepsValuesAndFoldersThatExist) {
     fs::create_directories(m_root + "/drive_c/USERS");
-    ASSERT_TRUE(RegistryStore(m_root).Modify([](RegistryTransaction& registry) {
+    ASSERT_TRUE(m_store.Modify([](RegistryTransaction& registry) {
         registry.Hive(RegRoot::CurrentUser)
             ->Create({"volatile environment"})
             .SetValue("homepath", MakeStringValue("\\Users\\someone"));
@@ -138,13 +236,6 @@ TEST_F(Provisioning, KeepsValuesAndFoldersThatExist) {
     EXPECT_EQ(*environment->Value("HOMEPATH"), MakeStringValue("\\Users\\someone"));
     EXPECT_EQ(*environment->Value("HOMEDRIVE"), MakeStringValue("C:"));
     EXPECT_EQ(*Hive(RegRoot::LocalMachine)->Find(kFirefoxKey)->Value(""), MakeStringValue("C:\\firefox.exe"));
-}
-
-TEST_F(Provisioning, NoFirefoxMeansNoStartCommandAndABadRootIsReported) {
-    EXPECT_FALSE(ProvisionSystemRoot(m_firefox + "/system").ok());  // below a file
-    fs::remove(m_firefox);
-    ASSERT_TRUE(ProvisionSystemRoot(m_root).ok());
-    EXPECT_EQ(Hive(RegRoot::LocalMachine)->Find(kFirefoxKey), nullptr);
 }
 
 }  // namespace
