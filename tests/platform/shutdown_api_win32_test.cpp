@@ -87,7 +87,7 @@ TEST(ShutdownApiWin32, EachFailingCallGivesItsErrorAndTheSystemText) {
             EXPECT_EQ(e.Source(), "Brisko.mShutDown");
         }
         // The real privilege calls went through, and the request named a restart.
-        EXPECT_EQ(g_exits, exited ? Exits{{2, 0xFFFFFFFF}} : Exits{});
+        EXPECT_EQ(g_exits, (exited ? Exits{{2, 0xFFFFFFFF}} : Exits{}));
     }
 }
 
