@@ -19,8 +19,9 @@ using Record = std::vector<std::string>;
 // started by and its arguments, each ended by a NUL byte, to the test's "rec" file,
 // completing it in one rename.
 void WriteProbe(const fs::path& file, const std::string& tag, const fs::path& out) {
-    WriteFileBytes(file, "#!/bin/sh\nprintf '%s\\0' \"" + tag + "\" \"$0\" \"$@\" > '" + out.string() + ".tmp' && mv '" +
-                             out.string() + ".tmp' '" + out.string() + "'\n");
+    const std::string to = "'" + out.string();
+    WriteFileBytes(file, "#!/bin/sh\nprintf '%s\\0' \"" + tag + "\" \"$0\" \"$@\" > " + to + ".tmp' && mv " +
+                             to + ".tmp' " + to + "'\n");
     fs::permissions(file, fs::perms::owner_all);
 }
 
@@ -68,21 +69,10 @@ TEST_F(ProcessStarterPosixTest, SearchesProgramFolderThenCurrentFolderThenPathAn
     fs::remove(m_current / "brisko-probe");
     EXPECT_EQ(Run("brisko-probe.exe"), (Record{"path", m_onPath / "brisko-probe"}));
     // The ended children are reaped.
-    EXPECT_TRUE(PollUntil([] { return ChildProcesses(true) == 0; })) << ChildProcesses(true) << " children left";
+    EXPECT_TRUE(PollUntil([] { return ChildProcesses(true) == 0; })) << ChildProcesses(true) << " left";
 }
 
-TEST_F(ProcessStarterPosixTest, ShellCharactersArriveUnchangedAndRunNothing) {
-    WriteProbe(m_onPath / "brisko-probe", "path", m_record);
-    fs::create_directories(m_current / "x");
-    const std::string nasty = "a;b|c && rm -rf x $(touch pwned) `id` > f";
-    EXPECT_EQ(Run("brisko-probe \"" + nasty + "\" 'q' $HOME *"),
-              (Record{"path", m_onPath / "brisko-probe", nasty, "'q'", "$HOME", "*"}));
-    EXPECT_TRUE(fs::exists(m_current / "x"));
-    EXPECT_FALSE(fs::exists(m_current / "pwned"));
-    EXPECT_FALSE(fs::exists(m_current / "f"));
-}
-
-TEST_F(ProcessStarterPosixTest, WindowsPathsGoThroughThePathMapping) {
+TEST_F(ProcessStarterPosixTest, WindowsPathsAreMappedAndShellCharactersArriveUnchanged) {
     const fs::path onDisk = m_root / "drive_c/Program Files/Brisko Probe/probe";
     WriteProbe(onDisk, "mapped", m_record);
     EXPECT_EQ(Run(R"("c:\program files\BRISKO PROBE\probe.exe" http://127.0.0.1/a b)"),
@@ -93,6 +83,15 @@ TEST_F(ProcessStarterPosixTest, WindowsPathsGoThroughThePathMapping) {
     // The sibling program is started as the program folder + "\" + name + ".exe".
     WriteProbe(m_program / "reopener", "sibling", m_record);
     EXPECT_EQ(Run(m_paths.ProgramFolder() + "\\reopener.exe"), (Record{"sibling", m_program / "reopener"}));
+
+    // Shell characters arrive unchanged and run nothing.
+    fs::create_directories(m_current / "x");
+    const std::string nasty = "a;b|c && rm -rf x $(touch pwned) `id` > f";
+    EXPECT_EQ(Run("reopener \"" + nasty + "\" 'q' $HOME *"),
+              (Record{"sibling", m_program / "reopener", nasty, "'q'", "$HOME", "*"}));
+    EXPECT_TRUE(fs::exists(m_current / "x"));
+    EXPECT_FALSE(fs::exists(m_current / "pwned"));
+    EXPECT_FALSE(fs::exists(m_current / "f"));
 }
 
 TEST_F(ProcessStarterPosixTest, ReportsWhatCannotBeStarted) {
@@ -122,7 +121,7 @@ TEST_F(ProcessStarterPosixTest, ReportsWhatCannotBeStarted) {
 TEST_F(ProcessStarterPosixTest, StartsInTheWorkingFolderGiven) {
     WriteProbe(m_current / "where-probe", "$(pwd -P)", m_record);
     for (const std::string line : {"where-probe", "./where-probe"})
-        EXPECT_EQ(Run(line, m_program), (Record{fs::canonical(m_program), m_current / "where-probe"})) << line;
+        EXPECT_EQ(Run(line, m_program), (Record{fs::canonical(m_program), m_current / line})) << line;
     const Status missing = m_starter.Start("where-probe", WindowState::NormalActive, (m_base.Path() / "gone").string());
     EXPECT_EQ(missing.code, ENOENT);
     EXPECT_EQ(missing.text, "The program \"where-probe\" could not be started: the folder \"" +

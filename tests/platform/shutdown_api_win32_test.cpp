@@ -37,7 +37,8 @@ ShutdownCallsWin32 FailingAt(const std::string& call, DWORD code) {
     if (call == "AdjustTokenPrivileges") calls.adjustTokenPrivileges = Fail;
     // Success without the privilege: only the refused request tells.
     if (call == "AdjustTokenPrivileges not all assigned")
-        calls.adjustTokenPrivileges = [](HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD) -> BOOL {
+        calls.adjustTokenPrivileges = [](HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES,
+                                         PDWORD) -> BOOL {
             ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
             return TRUE;
         };
@@ -54,20 +55,21 @@ std::string SystemText(DWORD code) {
 
 TEST(ShutdownApiWin32, EachFailingCallGivesItsErrorAndTheSystemText) {
     const std::string noRight = "Can't enable shutdown: You do not have the privileges to shutdown this system. [";
-    const std::string cant = "Can't enable shutdown: Can't ";
+    const std::string noName = "Can't enable shutdown: Can't find the SE_SHUTDOWN_NAME privilege value. [";
+    const std::string failed = "ShutdownSystem failed: ";
     const struct {
         const char* call;
         DWORD code;
         std::uint32_t number;  // 0: accepted
         std::string description;
     } steps[] = {
-        {"LookupPrivilegeValueA", 1313, 0x8004062C, cant + "find the SE_SHUTDOWN_NAME privilege value. ["},
-        {"LookupPrivilegeValueA", 0x2FFFFFFF, 0x8004062C, cant + "find the SE_SHUTDOWN_NAME privilege value. ["},
-        {"GetCurrentProcess", 6, 0x8004062D, cant + "determine the current process. ["},
+        {"LookupPrivilegeValueA", 1313, 0x8004062C, noName},
+        {"LookupPrivilegeValueA", 0x2FFFFFFF, 0x8004062C, noName},
+        {"GetCurrentProcess", 6, 0x8004062D, "Can't enable shutdown: Can't determine the current process. ["},
         {"OpenProcessToken", 5, 0x8004062E, noRight},
         {"AdjustTokenPrivileges", 87, 0x8004062E, noRight},
-        {"AdjustTokenPrivileges not all assigned", ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, "ShutdownSystem failed: "},
-        {"ExitWindowsEx", ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, "ShutdownSystem failed: "},
+        {"AdjustTokenPrivileges not all assigned", ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, failed},
+        {"ExitWindowsEx", ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, failed},
         {"", 0, 0, ""},
     };
     for (const auto& step : steps) {

@@ -20,12 +20,10 @@ namespace fs = std::filesystem;
 int RunReopener(const fs::path& root) {
     fs::remove_all(root / "work");
     fs::create_directories(root / "work");
-    const pid_t parent = StartProgram("/bin/sh",
-                                      {"-c",
-                                       "\"$1\" & echo $! > reopener.pid; while [ ! -e release ]; do sleep 0.01; done; "
-                                       ": > parent-ended",
-                                       "sh", root / "bin/reopener"},
-                                      root / "work", root / "parent.out");
+    const std::string script =
+        "\"$1\" & echo $! > reopener.pid; while [ ! -e release ]; do sleep 0.01; done; : > parent-ended";
+    const pid_t parent = StartProgram("/bin/sh", {"-c", script, "sh", root / "bin/reopener"}, root / "work",
+                                      root / "parent.out");
     EXPECT_GT(parent, 0);
     pid_t reopener = -1;
     EXPECT_TRUE(PollUntil([&] {
@@ -53,7 +51,8 @@ TEST(Reopener, StartsBriskoFromItsFolderOnceItsParentHasEndedOrReportsWhyNot) {
     WriteFileBytes(root / "bin/brisko",
                    "#!/bin/sh\nset -- $(cut -d')' -f2 /proc/$$/stat)\n"
                    "{ echo \"cwd=$(pwd -P)\"; [ -e parent-ended ] && echo parent=ended; "
-                   "echo \"session=$4\"; echo \"pid=$$\"; } > ../started.tmp && mv ../started.tmp ../started\n");
+                   "echo \"session=$4\"; echo \"pid=$$\"; } > ../started.tmp && "
+                   "mv ../started.tmp ../started\n");
     fs::permissions(root / "bin/brisko", fs::perms::owner_all);
     EXPECT_EQ(RunReopener(root), 0);
     ASSERT_TRUE(PollUntil([&] { return fs::exists(root / "started"); }));

@@ -57,13 +57,15 @@ FakeLogind::FakeLogind(bool serve) : m_connection("fake-logind-" + m_dir.path())
         m_error = "cannot write " + config.fileName();
         return;
     }
-    config.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                                "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+    config.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                                "<auth>EXTERNAL</auth><policy context=\"default\">"
+                                "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
                                 "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
                      .arg(m_dir.path())
                      .toUtf8());
     config.close();
-    m_daemon.start("dbus-daemon", {"--config-file=" + config.fileName(), "--print-address", "--nofork", "--nopidfile"});
+    m_daemon.start("dbus-daemon",
+                   {"--config-file=" + config.fileName(), "--print-address", "--nofork", "--nopidfile"});
     while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(15000)) {
     }
     const QString address = QString::fromUtf8(m_daemon.readLine()).trimmed();
@@ -73,7 +75,8 @@ FakeLogind::FakeLogind(bool serve) : m_connection("fake-logind-" + m_dir.path())
     if (!bus.isConnected() ||
         (serve && !(bus.registerVirtualObject(kPath, m_object.get(), QDBusConnection::SubPath) &&
                     bus.registerService(kService))))
-        m_error = "no bus at \"" + address + "\": " + m_daemon.errorString() + m_daemon.readAllStandardError();
+        m_error = "no bus at \"" + address + "\": " + m_daemon.errorString() + " " +
+                  m_daemon.readAllStandardError();
     else
         m_address = address;
 }
