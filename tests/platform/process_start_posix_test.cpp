@@ -120,8 +120,8 @@ TEST_F(ProcessStarterPosixTest, ReportsWhatCannotBeStarted) {
 // where we were started from. The program itself is still found from our folder.
 TEST_F(ProcessStarterPosixTest, StartsInTheWorkingFolderGiven) {
     WriteProbe(m_current / "where-probe", "$(pwd -P)", m_record);
-    for (const std::string line : {"where-probe", "./where-probe"})
-        EXPECT_EQ(Run(line, m_program), (Record{fs::canonical(m_program), m_current / line})) << line;
+    const Record expected{fs::canonical(m_program), m_current / "where-probe"};
+    for (const std::string line : {"where-probe", "./where-probe"}) EXPECT_EQ(Run(line, m_program), expected) << line;
     const Status missing = m_starter.Start("where-probe", WindowState::NormalActive, (m_base.Path() / "gone").string());
     EXPECT_EQ(missing.code, ENOENT);
     EXPECT_EQ(missing.text, "The program \"where-probe\" could not be started: the folder \"" +
