@@ -20,7 +20,7 @@ protected:
 
     test::TempFolder m_root;
     // A trailing separator on the root must not change anything.
-    PathMapperPosix m_paths{m_root.Str() + "/", "/opt/brisko"};
+    PathMapperPosix m_paths{m_root.path() + "/", "/opt/brisko"};
 };
 
 TEST_F(PathMapperPosixTest, MapsDrivePathsMatchingExistingNamesWithoutCase) {

@@ -15,11 +15,13 @@ namespace {
 namespace fs = std::filesystem;
 using Record = std::vector<std::string>;
 
-// A program that writes its tag, the path it was started by and its arguments, each
-// ended by a NUL byte, to the test's "rec" file, completing it in one rename.
+// A program that writes its tag (shell words, expanded when it runs), the path it was
+// started by and its arguments, each ended by a NUL byte, to the test's "rec" file,
+// completing it in one rename.
 void WriteProbe(const fs::path& file, const std::string& tag, const fs::path& out) {
-    WriteFileBytes(file, "#!/bin/sh\nprintf '%s\\0' '" + tag + "' \"$0\" \"$@\" > '" + out.string() + ".tmp' && mv '" +
-                             out.string() + ".tmp' '" + out.string() + "'\n");
+    const std::string to = "'" + out.string();
+    WriteFileBytes(file, "#!/bin/sh\nprintf '%s\\0' \"" + tag + "\" \"$0\" \"$@\" > " + to + ".tmp' && mv " +
+                             to + ".tmp' " + to + "'\n");
     fs::permissions(file, fs::perms::owner_all);
 }
 
@@ -32,8 +34,8 @@ protected:
     ~ProcessStarterPosixTest() override { fs::current_path(m_oldCurrent); }
 
     // Starts the line and waits for the probe's record.
-    Record Run(const std::string& line) {
-        const Status status = m_starter.Start(line, WindowState::MinimizedActive);
+    Record Run(const std::string& line, const std::string& folder = {}) {
+        const Status status = m_starter.Start(line, WindowState::MinimizedActive, folder);
         EXPECT_TRUE(status.ok()) << line << ": " << status.text;
         if (!status.ok() || !PollUntil([&] { return fs::exists(m_record); })) return {};
         const std::string all = ReadFileBytes(m_record);
@@ -56,7 +58,7 @@ protected:
     ProcessStarterPosix m_starter{m_program.string(), &m_paths};
 };
 
-TEST_F(ProcessStarterPosixTest, SearchesProgramFolderThenCurrentFolderThenPath) {
+TEST_F(ProcessStarterPosixTest, SearchesProgramFolderThenCurrentFolderThenPathAndReaps) {
     WriteProbe(m_program / "brisko-probe", "program", m_record);
     WriteProbe(m_current / "brisko-probe", "current", m_record);
     WriteProbe(m_onPath / "brisko-probe", "path", m_record);
@@ -66,20 +68,11 @@ TEST_F(ProcessStarterPosixTest, SearchesProgramFolderThenCurrentFolderThenPath) 
     EXPECT_EQ(Run("brisko-probe"), (Record{"current", m_current / "brisko-probe"}));
     fs::remove(m_current / "brisko-probe");
     EXPECT_EQ(Run("brisko-probe.exe"), (Record{"path", m_onPath / "brisko-probe"}));
+    // The ended children are reaped.
+    EXPECT_TRUE(PollUntil([] { return ChildProcesses(true) == 0; })) << ChildProcesses(true) << " left";
 }
 
-TEST_F(ProcessStarterPosixTest, ShellCharactersArriveUnchangedAndRunNothing) {
-    WriteProbe(m_onPath / "brisko-probe", "path", m_record);
-    fs::create_directories(m_current / "x");
-    const std::string nasty = "a;b|c && rm -rf x $(touch pwned) `id` > f";
-    EXPECT_EQ(Run("brisko-probe \"" + nasty + "\" 'q' $HOME *"),
-              (Record{"path", m_onPath / "brisko-probe", nasty, "'q'", "$HOME", "*"}));
-    EXPECT_TRUE(fs::exists(m_current / "x"));
-    EXPECT_FALSE(fs::exists(m_current / "pwned"));
-    EXPECT_FALSE(fs::exists(m_current / "f"));
-}
-
-TEST_F(ProcessStarterPosixTest, WindowsPathsGoThroughThePathMapping) {
+TEST_F(ProcessStarterPosixTest, WindowsPathsAreMappedAndShellCharactersArriveUnchanged) {
     const fs::path onDisk = m_root / "drive_c/Program Files/Brisko Probe/probe";
     WriteProbe(onDisk, "mapped", m_record);
     EXPECT_EQ(Run(R"("c:\program files\BRISKO PROBE\probe.exe" http://127.0.0.1/a b)"),
@@ -90,6 +83,15 @@ TEST_F(ProcessStarterPosixTest, WindowsPathsGoThroughThePathMapping) {
     // The sibling program is started as the program folder + "\" + name + ".exe".
     WriteProbe(m_program / "reopener", "sibling", m_record);
     EXPECT_EQ(Run(m_paths.ProgramFolder() + "\\reopener.exe"), (Record{"sibling", m_program / "reopener"}));
+
+    // Shell characters arrive unchanged and run nothing.
+    fs::create_directories(m_current / "x");
+    const std::string nasty = "a;b|c && rm -rf x $(touch pwned) `id` > f";
+    EXPECT_EQ(Run("reopener \"" + nasty + "\" 'q' $HOME *"),
+              (Record{"sibling", m_program / "reopener", nasty, "'q'", "$HOME", "*"}));
+    EXPECT_TRUE(fs::exists(m_current / "x"));
+    EXPECT_FALSE(fs::exists(m_current / "pwned"));
+    EXPECT_FALSE(fs::exists(m_current / "f"));
 }
 
 TEST_F(ProcessStarterPosixTest, ReportsWhatCannotBeStarted) {
@@ -117,29 +119,13 @@ TEST_F(ProcessStarterPosixTest, ReportsWhatCannotBeStarted) {
 // regedit is handed "web.reg" without a folder; it must look where the files lie, not
 // where we were started from. The program itself is still found from our folder.
 TEST_F(ProcessStarterPosixTest, StartsInTheWorkingFolderGiven) {
-    const fs::path probe = m_current / "where-probe";
-    WriteFileBytes(probe, "#!/bin/sh\nprintf '%s\\0' \"$0\" \"$(pwd -P)\" > '" + m_record.string() + ".tmp' && mv '" +
-                              m_record.string() + ".tmp' '" + m_record.string() + "'\n");
-    fs::permissions(probe, fs::perms::owner_all);
-    for (const std::string line : {"where-probe", "./where-probe"}) {
-        SCOPED_TRACE(line);
-        const Status status = m_starter.Start(line, WindowState::NormalActive, m_program.string());
-        ASSERT_TRUE(status.ok()) << status.text;
-        ASSERT_TRUE(PollUntil([&] { return fs::exists(m_record); }));
-        const std::string record = ReadFileBytes(m_record);
-        fs::remove(m_record);
-        EXPECT_EQ(record, probe.string() + '\0' + fs::canonical(m_program).string() + '\0');
-    }
+    WriteProbe(m_current / "where-probe", "$(pwd -P)", m_record);
+    const Record expected{fs::canonical(m_program), m_current / "where-probe"};
+    for (const std::string line : {"where-probe", "./where-probe"}) EXPECT_EQ(Run(line, m_program), expected) << line;
     const Status missing = m_starter.Start("where-probe", WindowState::NormalActive, (m_base.Path() / "gone").string());
     EXPECT_EQ(missing.code, ENOENT);
     EXPECT_EQ(missing.text, "The program \"where-probe\" could not be started: the folder \"" +
                                 (m_base.Path() / "gone").string() + "\" to start it in does not exist.");
-}
-
-TEST_F(ProcessStarterPosixTest, EndedChildrenAreReaped) {
-    WriteProbe(m_program / "brisko-probe", "program", m_record);
-    for (const char* line : {"brisko-probe 1", "brisko-probe 2", "brisko-probe 3"}) ASSERT_FALSE(Run(line).empty());
-    EXPECT_TRUE(PollUntil([] { return ChildProcesses(true) == 0; })) << ChildProcesses(true) << " children left";
 }
 
 }  // namespace

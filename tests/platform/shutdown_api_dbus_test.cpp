@@ -8,7 +8,6 @@
 
 #include "restart/reboot.h"
 #include "tests/support/qt/fake_logind.h"
-#include "tests/support/qt/private_bus.h"
 
 namespace brisko::test {
 namespace {
@@ -17,11 +16,11 @@ const std::string kNoRight = "Can't enable shutdown: You do not have the privile
 
 class DbusShutdown : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_FALSE(m_bus.Address().isEmpty()) << m_bus.Error().toStdString(); }
+    void SetUp() override { ASSERT_FALSE(m_logind.Address().isEmpty()) << m_logind.Error().toStdString(); }
 
     // ShutdownSystem through the back end: "" when accepted, else the error's number and description.
-    std::string Shutdown(std::int32_t flags, const QString& address = {}) {
-        ShutdownApiDbus api(address.isEmpty() ? m_bus.Address() : address);
+    static std::string Shutdown(std::int32_t flags, const QString& address) {
+        ShutdownApiDbus api(address);
         reboot service(api, "/opt/brisko/brisko");
         try {
             EXPECT_TRUE(service.ShutdownSystem(flags));
@@ -30,50 +29,47 @@ protected:
             return std::to_string(e.Number()) + " " + e.Description();
         }
     }
+    std::string Shutdown(std::int32_t flags) { return Shutdown(flags, m_logind.Address()); }
 
-    PrivateBus m_bus;
+    FakeLogind m_logind;
 };
 
-TEST_F(DbusShutdown, CanRebootDecidesWhetherTheRestartIsAsked) {
-    for (const char* answer : {"yes", "challenge", "no", "na"}) {
-        SCOPED_TRACE(answer);
-        FakeLogind logind(m_bus.Address());
-        ASSERT_TRUE(logind.IsServing());
-        logind.SetCanReboot(answer);
-        const bool allowed = answer == std::string("yes") || answer == std::string("challenge");
-        EXPECT_EQ(Shutdown(2), allowed ? "" : std::to_string(kErrNoShutdownRight) + " " + kNoRight +
-                                                  "The login manager does not allow this user to restart the "
-                                                  "computer (CanReboot answered \"" + answer + "\").\r\n]");
-        EXPECT_EQ(logind.Calls(), allowed ? QStringList({"CanReboot", "Reboot true"}) : QStringList({"CanReboot"}));
-    }
-}
-
-TEST_F(DbusShutdown, FlagWordsMapToLogindRequests) {
+TEST_F(DbusShutdown, CanRebootDecidesAndTheFlagWordsPickTheRequest) {
     const QString session = "GetSessionByPID " + QString::number(QCoreApplication::applicationPid());
-    const std::pair<std::int32_t, QStringList> cases[] = {
-        {0, {session, "Terminate"}},   {1, {"PowerOff true"}}, {2, {"Reboot true"}},
-        {2 | 4 | 16, {"Reboot true"}}, {8, {"PowerOff true"}}, {2 | 8, {"PowerOff true"}},
+    const struct {
+        const char* canReboot;
+        std::int32_t flags;
+        QStringList requests;  // after CanReboot; none when refused
+    } cases[] = {
+        {"yes", 2, {"Reboot true"}},
+        {"challenge", 2, {"Reboot true"}},
+        {"no", 2, {}},
+        {"na", 2, {}},
+        {"yes", 0, {session, "Terminate"}},
+        {"yes", 1, {"PowerOff true"}},
+        {"yes", 2 | 4 | 16, {"Reboot true"}},
+        {"yes", 8, {"PowerOff true"}},
+        {"yes", 2 | 8, {"PowerOff true"}},
     };
-    for (const auto& [flags, requests] : cases) {
-        SCOPED_TRACE(flags);
-        FakeLogind logind(m_bus.Address());
-        EXPECT_EQ(Shutdown(flags), "");
-        EXPECT_EQ(logind.Calls(), QStringList({"CanReboot"}) + requests);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.canReboot) + " " + std::to_string(c.flags));
+        m_logind.SetCanReboot(c.canReboot);
+        const std::string refused = std::to_string(kErrNoShutdownRight) + " " + kNoRight +
+                                    "The login manager does not allow this user to restart the computer "
+                                    "(CanReboot answered \"" + c.canReboot + "\").\r\n]";
+        EXPECT_EQ(Shutdown(c.flags), c.requests.isEmpty() ? refused : "");
+        EXPECT_EQ(m_logind.TakeCalls(), QStringList({"CanReboot"}) + c.requests);
     }
 }
 
 TEST_F(DbusShutdown, LogindErrorsCarryTheirOwnMessage) {
-    {
-        FakeLogind logind(m_bus.Address());
-        logind.FailCall("Reboot", "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired",
-                        "Interactive authentication required.");
-        EXPECT_EQ(Shutdown(2), std::to_string(kErrShutdownFailed) +
-                                   " ShutdownSystem failed: Interactive authentication required. "
-                                   "(org.freedesktop.DBus.Error.InteractiveAuthorizationRequired)\r\n");
-    }
+    m_logind.FailCall("Reboot", "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired",
+                      "Interactive authentication required.");
+    EXPECT_EQ(Shutdown(2), std::to_string(kErrShutdownFailed) +
+                               " ShutdownSystem failed: Interactive authentication required. "
+                               "(org.freedesktop.DBus.Error.InteractiveAuthorizationRequired)\r\n");
     // A message too long for the caller's buffer is shortened, not lost.
-    FakeLogind logind(m_bus.Address());
-    logind.FailCall("CanReboot", "org.example.Error.Long", QString(400, 'm'));
+    m_logind.FailCall("CanReboot", "org.example.Error.Long", QString(400, 'm'));
     const std::string error = Shutdown(2);
     const std::string start = std::to_string(kErrNoShutdownRight) + " " + kNoRight + "mmmm";
     EXPECT_EQ(error.rfind(start, 0), 0u) << error;
@@ -82,9 +78,9 @@ TEST_F(DbusShutdown, LogindErrorsCarryTheirOwnMessage) {
 }
 
 TEST_F(DbusShutdown, MissingLogindOrBusRefusesThePrivilegeWithAClearText) {
-    const std::string prefix = std::to_string(kErrNoShutdownRight) + " " + kNoRight;
-    std::string error = Shutdown(2);
-    EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
+    FakeLogind bus(false);
+    const std::string error = Shutdown(2, bus.Address());
+    EXPECT_EQ(error.rfind(std::to_string(kErrNoShutdownRight) + " " + kNoRight, 0), 0u) << error;
     EXPECT_NE(error.find("org.freedesktop.login1"), std::string::npos) << error;
     EXPECT_NE(error.find("ServiceUnknown"), std::string::npos) << error;
     EXPECT_EQ(error.substr(error.size() - 3), "\r\n]");
@@ -117,11 +113,10 @@ TEST_F(DbusShutdown, AnAnswerThatWaitsForThePasswordComesThroughTheEventLoop) {
         {"org.freedesktop.DBus.Error.NoReply", true},
         {"org.freedesktop.DBus.Error.Failed", false},
     };
+    m_logind.HoldReboot();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.errorName.toStdString());
-        FakeLogind logind(m_bus.Address());
-        logind.HoldReboot();
-        ShutdownApiDbus api(m_bus.Address());
+        ShutdownApiDbus api(m_logind.Address());
         reboot service(api, "/opt/brisko/brisko");
         std::optional<ShutdownAnswer> answer;
         ASSERT_TRUE(service.ShutdownSystemAsync(2, [&](const ShutdownAnswer& a) { answer = a; }));
@@ -129,10 +124,10 @@ TEST_F(DbusShutdown, AnAnswerThatWaitsForThePasswordComesThroughTheEventLoop) {
         EXPECT_FALSE(service.ShutdownSystemAsync(2, [](const ShutdownAnswer&) { ADD_FAILURE(); }));
         bool ticked = false;
         QTimer::singleShot(1, [&] { ticked = true; });
-        ASSERT_TRUE(QTest::qWaitFor([&] { return ticked && logind.HeldCount() == 1; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ticked && m_logind.HeldCount() == 1; }));
         EXPECT_FALSE(answer.has_value());
 
-        logind.AnswerHeld(c.errorName, "No.");
+        m_logind.AnswerHeld(c.errorName, "No.");
         ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }));
         EXPECT_FALSE(service.RequestPending());
         EXPECT_EQ(answer->accepted, c.errorName.isEmpty());
@@ -142,20 +137,19 @@ TEST_F(DbusShutdown, AnAnswerThatWaitsForThePasswordComesThroughTheEventLoop) {
             EXPECT_EQ(answer->error->Description(),
                       "ShutdownSystem failed: No. (" + c.errorName.toStdString() + ")\r\n");
         }
-        EXPECT_EQ(logind.Calls(), QStringList({"CanReboot", "Reboot true"}));
+        EXPECT_EQ(m_logind.TakeCalls(), QStringList({"CanReboot", "Reboot true"}));
     }
 }
 
 TEST_F(DbusShutdown, ExitWindowsNeedsTheEnabledRightLikeWindows) {
-    FakeLogind logind(m_bus.Address());
-    ShutdownApiDbus api(m_bus.Address());
+    ShutdownApiDbus api(m_logind.Address());
     EXPECT_FALSE(api.ExitWindowsEx(kEwxReboot, 0xFFFFFFFFu));
     EXPECT_EQ(api.GetLastError(), kWinErrorPrivilegeNotHeld);
     char text[255];
     const std::uint32_t n = api.FormatMessageA(kFormatMessageFromSystem | kFormatMessageIgnoreInserts, nullptr,
                                                kWinErrorPrivilegeNotHeld, 0, text, sizeof text, nullptr);
     EXPECT_EQ(std::string(text, n), "A required privilege is not held by the client.\r\n");
-    EXPECT_TRUE(logind.Calls().isEmpty());
+    EXPECT_TRUE(m_logind.TakeCalls().isEmpty());
 }
 
 }  // namespace

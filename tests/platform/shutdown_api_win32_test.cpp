@@ -8,18 +8,40 @@
 namespace brisko::test {
 namespace {
 
-std::vector<std::pair<UINT, DWORD>> g_exitCalls;
+using Exits = std::vector<std::pair<UINT, DWORD>>;
+Exits g_exits;
+DWORD g_code = 0;  // what the failing call leaves as the last error; 0: the restart is accepted
 
 BOOL WINAPI RecordedExit(UINT flags, DWORD reason) {
-    g_exitCalls.emplace_back(flags, reason);
+    g_exits.emplace_back(flags, reason);
+    if (g_code == 0) return TRUE;
     ::SetLastError(ERROR_PRIVILEGE_NOT_HELD);
     return FALSE;
 }
 
-ShutdownCallsWin32 SafeCalls() {
-    g_exitCalls.clear();
+template <typename Result, typename... Args>
+Result WINAPI Fail(Args...) {
+    ::SetLastError(g_code);
+    return Result{};
+}
+
+// The real calls but for the one named, which fails leaving code.
+ShutdownCallsWin32 FailingAt(const std::string& call, DWORD code) {
+    g_exits.clear();
+    g_code = code;
     ShutdownCallsWin32 calls;
     calls.exitWindowsEx = &RecordedExit;
+    if (call == "LookupPrivilegeValueA") calls.lookupPrivilegeValue = Fail;
+    if (call == "GetCurrentProcess") calls.getCurrentProcess = Fail;
+    if (call == "OpenProcessToken") calls.openProcessToken = Fail;
+    if (call == "AdjustTokenPrivileges") calls.adjustTokenPrivileges = Fail;
+    // Success without the privilege: only the refused request tells.
+    if (call == "AdjustTokenPrivileges not all assigned")
+        calls.adjustTokenPrivileges = [](HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES,
+                                         PDWORD) -> BOOL {
+            ::SetLastError(ERROR_NOT_ALL_ASSIGNED);
+            return TRUE;
+        };
     return calls;
 }
 
@@ -31,89 +53,44 @@ std::string SystemText(DWORD code) {
     return std::string(buffer, n);
 }
 
-AppError ErrorOf(ShutdownApiWin32& api) {
-    reboot service(api, "C:\\Brisko\\Brisko.exe");
-    try {
-        service.ShutdownSystem(2);
-    } catch (const AppError& e) {
-        return e;
-    }
-    return AppError(0, "", "no error");
-}
-
 TEST(ShutdownApiWin32, EachFailingCallGivesItsErrorAndTheSystemText) {
     const std::string noRight = "Can't enable shutdown: You do not have the privileges to shutdown this system. [";
+    const std::string noName = "Can't enable shutdown: Can't find the SE_SHUTDOWN_NAME privilege value. [";
+    const std::string failed = "ShutdownSystem failed: ";
     const struct {
         const char* call;
-        void (*fail)(ShutdownCallsWin32&);
         DWORD code;
-        std::uint32_t number;
+        std::uint32_t number;  // 0: accepted
         std::string description;
     } steps[] = {
-        {"LookupPrivilegeValueA",
-         [](ShutdownCallsWin32& c) {
-             c.lookupPrivilegeValue = [](LPCSTR, LPCSTR, PLUID) -> BOOL { return ::SetLastError(1313), FALSE; };
-         },
-         1313, 0x8004062C, "Can't enable shutdown: Can't find the SE_SHUTDOWN_NAME privilege value. ["},
-        {"GetCurrentProcess",
-         [](ShutdownCallsWin32& c) {
-             c.getCurrentProcess = []() -> HANDLE { return ::SetLastError(6), HANDLE(nullptr); };
-         },
-         6, 0x8004062D, "Can't enable shutdown: Can't determine the current process. ["},
-        {"OpenProcessToken",
-         [](ShutdownCallsWin32& c) {
-             c.openProcessToken = [](HANDLE, DWORD, PHANDLE) -> BOOL { return ::SetLastError(5), FALSE; };
-         },
-         5, 0x8004062E, noRight},
-        {"AdjustTokenPrivileges",
-         [](ShutdownCallsWin32& c) {
-             c.adjustTokenPrivileges = [](HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES,
-                                          PDWORD) -> BOOL { return ::SetLastError(87), FALSE; };
-         },
-         87, 0x8004062E, noRight},
-        // Success without the privilege: only the refused request tells.
-        {"AdjustTokenPrivileges not all assigned",
-         [](ShutdownCallsWin32& c) {
-             c.adjustTokenPrivileges = [](HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES,
-                                          PDWORD) -> BOOL { return ::SetLastError(ERROR_NOT_ALL_ASSIGNED), TRUE; };
-         },
-         ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, "ShutdownSystem failed: "},
-        {"ExitWindowsEx", [](ShutdownCallsWin32&) {}, ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, "ShutdownSystem failed: "},
+        {"LookupPrivilegeValueA", 1313, 0x8004062C, noName},
+        {"LookupPrivilegeValueA", 0x2FFFFFFF, 0x8004062C, noName},
+        {"GetCurrentProcess", 6, 0x8004062D, "Can't enable shutdown: Can't determine the current process. ["},
+        {"OpenProcessToken", 5, 0x8004062E, noRight},
+        {"AdjustTokenPrivileges", 87, 0x8004062E, noRight},
+        {"AdjustTokenPrivileges not all assigned", ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, failed},
+        {"ExitWindowsEx", ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, failed},
+        {"", 0, 0, ""},
     };
     for (const auto& step : steps) {
-        SCOPED_TRACE(step.call);
-        ShutdownCallsWin32 calls = SafeCalls();
-        step.fail(calls);
-        ShutdownApiWin32 api(calls);
-        const AppError e = ErrorOf(api);
-        const std::string text = SystemText(step.code);
-        ASSERT_FALSE(text.empty());
-        EXPECT_EQ(static_cast<std::uint32_t>(e.Number()), step.number);
-        EXPECT_EQ(e.Description(), step.description + text + (step.number == 0x8004062B ? "" : "]"));
-        EXPECT_EQ(e.Source(), "Brisko.mShutDown");
-        EXPECT_EQ(g_exitCalls.size(), step.number == 0x8004062B ? 1u : 0u);
+        SCOPED_TRACE(std::string(step.call) + " " + std::to_string(step.code));
+        ShutdownApiWin32 api(FailingAt(step.call, step.code));
+        reboot service(api, "C:\\Brisko\\Brisko.exe");
+        const bool exited = step.number == 0x8004062B || step.number == 0;
+        try {
+            EXPECT_TRUE(service.ShutdownSystem(2));
+            EXPECT_EQ(step.number, 0u);
+        } catch (const AppError& e) {
+            // A code without a text closes the brackets on nothing.
+            const std::string text = SystemText(step.code);
+            EXPECT_EQ(text.empty(), step.code == 0x2FFFFFFF);
+            EXPECT_EQ(static_cast<std::uint32_t>(e.Number()), step.number);
+            EXPECT_EQ(e.Description(), step.description + text + (exited ? "" : "]"));
+            EXPECT_EQ(e.Source(), "Brisko.mShutDown");
+        }
+        // The real privilege calls went through, and the request named a restart.
+        EXPECT_EQ(g_exits, (exited ? Exits{{2, 0xFFFFFFFF}} : Exits{}));
     }
-    // The real privilege calls went through, and the request named a restart.
-    EXPECT_EQ(g_exitCalls, (std::vector<std::pair<UINT, DWORD>>{{2, 0xFFFFFFFF}}));
-}
-
-TEST(ShutdownApiWin32, AcceptedRequestAndTextsTheBufferCannotHold) {
-    ShutdownCallsWin32 calls = SafeCalls();
-    calls.exitWindowsEx = [](UINT flags, DWORD reason) -> BOOL {
-        g_exitCalls.emplace_back(flags, reason);
-        return TRUE;
-    };
-    ShutdownApiWin32 accepting(calls);
-    reboot service(accepting, "Brisko.exe");
-    EXPECT_TRUE(service.ShutdownSystem(2));
-    EXPECT_EQ(g_exitCalls.size(), 1u);
-
-    // No text for the code: the brackets close on nothing.
-    calls = SafeCalls();
-    calls.lookupPrivilegeValue = [](LPCSTR, LPCSTR, PLUID) -> BOOL { return ::SetLastError(0x2FFFFFFF), FALSE; };
-    ShutdownApiWin32 textless(calls);
-    EXPECT_EQ(ErrorOf(textless).Description(),
-              "Can't enable shutdown: Can't find the SE_SHUTDOWN_NAME privilege value. []");
 }
 
 }  // namespace

@@ -41,13 +41,10 @@ std::string DataTest(const std::string& url) {
     return test.Failure();
 }
 
-std::string Server(const char* variable) {
-    const char* address = std::getenv(variable);
-    return address ? address : "";
-}
-
 TEST(TcpSocketWin32, RefusalsAndUnreachableServersEndWithTheWindowsMessages) {
-    EXPECT_EQ(DataTest(Server("BRISKO_TEST_SERVER_404") + "/5MB.zip"), kFileNotFoundText);
+    const char* server = std::getenv("BRISKO_TEST_SERVER_404");
+    ASSERT_NE(server, nullptr);
+    EXPECT_EQ(DataTest(server + std::string("/5MB.zip")), kFileNotFoundText);
 
     // Port 1 on loopback: nobody listens, Winsock refuses (10061).
     const std::string refused = DataTest("127.0.0.1:1/5MB.zip");

@@ -15,73 +15,54 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Reopener : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directories(m_root / "work");
-        fs::create_directories(m_root / "bin");
-        fs::copy_file(fs::path(BRISKO_BIN_DIR) / "reopener", m_root / "bin/reopener");
-        // Orphans come back to this test, so reopener's exit status can be read.
-        ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    }
-    void TearDown() override {
-        while (::waitpid(-1, nullptr, WNOHANG) > 0) {
-        }
-    }
+// A parent in work/ that starts reopener and ends once released; reopener must wait
+// for it (asleep, not having started brisko yet). Returns reopener's exit status.
+int RunReopener(const fs::path& root) {
+    fs::remove_all(root / "work");
+    fs::create_directories(root / "work");
+    const std::string script =
+        "\"$1\" & echo $! > reopener.pid; while [ ! -e release ]; do sleep 0.01; done; : > parent-ended";
+    const pid_t parent = StartProgram("/bin/sh", {"-c", script, "sh", root / "bin/reopener"}, root / "work",
+                                      root / "parent.out");
+    EXPECT_GT(parent, 0);
+    pid_t reopener = -1;
+    EXPECT_TRUE(PollUntil([&] {
+        reopener = std::stoi("0" + ReadFileBytes(root / "work/reopener.pid"));
+        std::error_code ec;
+        return fs::read_symlink("/proc/" + std::to_string(reopener) + "/exe", ec) == root / "bin/reopener" &&
+               ProcessState(reopener) == 'S';
+    }));
+    EXPECT_FALSE(fs::exists(root / "started"));
+    WriteFileBytes(root / "work/release", "");
+    EXPECT_EQ(WaitForExit(parent), 0);
+    return WaitForExit(reopener);
+}
+
+TEST(Reopener, StartsBriskoFromItsFolderOnceItsParentHasEndedOrReportsWhyNot) {
+    TempFolder folder;
+    const fs::path root = fs::canonical(folder.Path());
+    fs::create_directories(root / "bin");
+    fs::copy_file(fs::path(BRISKO_BIN_DIR) / "reopener", root / "bin/reopener");
+    // Orphans come back to this test, so reopener's exit status can be read.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    EXPECT_EQ(RunReopener(root), 1) << "no brisko beside it";
 
     // The stand-in records where and when it ran, and whether it leads its own session.
-    void WriteStandIn() {
-        WriteFileBytes(m_root / "bin/brisko",
-                       "#!/bin/sh\nset -- $(cut -d')' -f2 /proc/$$/stat)\n"
-                       "{ echo \"cwd=$(pwd -P)\"; [ -e parent-ended ] && echo parent=ended; "
-                       "echo \"session=$4\"; echo \"pid=$$\"; } > ../started.tmp && mv ../started.tmp ../started\n");
-        fs::permissions(m_root / "bin/brisko", fs::perms::owner_all);
-    }
-
-    // A parent in work/ that starts reopener and ends once released; then waits
-    // until reopener sleeps (one that did not wait would have started the stand-in).
-    void StartParent() {
-        m_parent = StartProgram("/bin/sh",
-                                {"-c",
-                                 "\"$1\" & echo $! > reopener.pid; while [ ! -e release ]; do sleep 0.01; done; "
-                                 ": > parent-ended",
-                                 "sh", m_root / "bin/reopener"},
-                                m_root / "work", m_root / "parent.out");
-        ASSERT_GT(m_parent, 0);
-        ASSERT_TRUE(PollUntil([&] { return fs::exists(m_root / "work/reopener.pid"); }));
-        ASSERT_TRUE(PollUntil([&] {
-            m_reopener = std::stoi("0" + ReadFileBytes(m_root / "work/reopener.pid"));
-            std::error_code ec;
-            return fs::read_symlink("/proc/" + std::to_string(m_reopener) + "/exe", ec) == m_root / "bin/reopener" &&
-                   ProcessState(m_reopener) == 'S';
-        }));
-        EXPECT_FALSE(fs::exists(m_root / "started"));
-        WriteFileBytes(m_root / "work/release", "");
-        EXPECT_EQ(WaitForExit(m_parent), 0);
-    }
-
-    TempFolder m_folder;
-    fs::path m_root = fs::canonical(m_folder.Path());
-    pid_t m_parent = -1, m_reopener = -1;
-};
-
-TEST_F(Reopener, StartsBriskoFromItsFolderOnceItsParentHasEnded) {
-    WriteStandIn();
-    StartParent();
-    ASSERT_TRUE(PollUntil([&] { return fs::exists(m_root / "started"); }));
+    WriteFileBytes(root / "bin/brisko",
+                   "#!/bin/sh\nset -- $(cut -d')' -f2 /proc/$$/stat)\n"
+                   "{ echo \"cwd=$(pwd -P)\"; [ -e parent-ended ] && echo parent=ended; "
+                   "echo \"session=$4\"; echo \"pid=$$\"; } > ../started.tmp && "
+                   "mv ../started.tmp ../started\n");
+    fs::permissions(root / "bin/brisko", fs::perms::owner_all);
+    EXPECT_EQ(RunReopener(root), 0);
+    ASSERT_TRUE(PollUntil([&] { return fs::exists(root / "started"); }));
     std::map<std::string, std::string> fields;
-    std::ifstream in(m_root / "started");
+    std::ifstream in(root / "started");
     for (std::string line; std::getline(in, line);)
         fields[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
     EXPECT_EQ(fields["parent"], "ended");
-    EXPECT_EQ(fields["cwd"], (m_root / "work").string());
+    EXPECT_EQ(fields["cwd"], (root / "work").string());
     EXPECT_EQ(fields["session"], fields["pid"]) << "the new instance leads a session of its own";
-    EXPECT_EQ(WaitForExit(m_reopener), 0);
-}
-
-TEST_F(Reopener, ReportsABriskoThatCannotBeStarted) {
-    StartParent();
-    EXPECT_EQ(WaitForExit(m_reopener), 1);
 }
 
 }  // namespace

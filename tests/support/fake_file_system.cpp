@@ -22,10 +22,6 @@ private:
     FakeFileSystem& m_owner;
 };
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 }  // namespace
 
 std::unique_ptr<TextLineWriter> FakeFileSystem::CreateForWriting(const std::string& path, Status* error) {
@@ -35,7 +31,7 @@ std::unique_ptr<TextLineWriter> FakeFileSystem::CreateForWriting(const std::stri
 }
 
 Status FakeFileSystem::CopyFile(const std::string& from, const std::string& to) {
-    if (EndsWith(to, failCopyTo)) {
+    if (!failCopyTo.empty() && to.ends_with(failCopyTo)) {
         // Half a copy, where the real copy would have written it.
         Status opened;
         if (auto partial = m_real.CreateForWriting(to, &opened)) partial->WriteLine("# Mozilla User");

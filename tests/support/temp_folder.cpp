@@ -24,15 +24,12 @@ void SetEnv(const std::string& name, const std::optional<std::string>& value) {
 TempFolder::TempFolder() {
     // mkdtemp is POSIX only: a random name that create_directory made is just as private.
     std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path folder =
-            std::filesystem::temp_directory_path() / ("brisko-test-" + std::to_string(random()));
-        if (std::filesystem::create_directory(folder)) {
-            m_path = folder.string();
-            return;
-        }
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+        const std::string name = "brisko-test-" + std::to_string(random());
+        const auto folder = std::filesystem::temp_directory_path() / name;
+        if (std::filesystem::create_directory(folder)) m_path = folder.string();
     }
-    throw std::runtime_error("no temporary folder could be made");
+    if (m_path.empty()) throw std::runtime_error("no temporary folder could be made");
 }
 
 TempFolder::~TempFolder() {

@@ -16,7 +16,6 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& path() const { return m_path; }
     std::filesystem::path Path() const { return m_path; }
-    const std::string& Str() const { return m_path; }
     std::string operator/(const std::string& name) const { return m_path + "/" + name; }
 
 private:

@@ -1,140 +1,122 @@
 #include "tests/support/qt/fake_logind.h"
 
 #include <QDBusConnection>
-#include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QMutex>
 #include <QMutexLocker>
-#include <QObject>
-#include <QUuid>
+#include <map>
+#include <utility>
 
 namespace brisko::test {
 
 namespace {
-
 const QString kService = QStringLiteral("org.freedesktop.login1");
-const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
-
-// Records the call; answers with the configured error if there is one.
-bool Record(QDBusContext& context, FakeLogind::State& state, const QString& method, const QString& call) {
-    QMutexLocker lock(&state.mutex);
-    state.calls << call;
-    const auto failure = state.failures.find(method);
-    if (failure == state.failures.end()) return true;
-    context.sendErrorReply(failure->second.first, failure->second.second);
-    return false;
-}
-
+const QString kPath = QStringLiteral("/org/freedesktop/login1");
 }  // namespace
 
-class FakeLogindManager : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+// Serves logind's path and those below it (the session's) from the stand-in's thread.
+class FakeLogind::Object final : public QDBusVirtualObject {
 public:
-    explicit FakeLogindManager(std::shared_ptr<FakeLogind::State> state) : m_state(std::move(state)) {}
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& call, const QDBusConnection& bus) override {
+        const QString method = call.member();
+        const QVariant argument = call.arguments().value(0);
+        QString record = method;
+        if (argument.typeId() == QMetaType::Bool) record += argument.toBool() ? " true" : " false";
+        if (argument.typeId() == QMetaType::UInt) record += " " + argument.toString();
+        QMutexLocker lock(&mutex);
+        calls << record;
+        const auto failure = failures.find(method);
+        if (failure != failures.end())
+            bus.send(call.createErrorReply(failure->second.first, failure->second.second));
+        else if (method == "Reboot" && holdReboot)
+            held << call;
+        else if (method == "CanReboot")
+            bus.send(call.createReply(canReboot));
+        else if (method == "GetSessionByPID")
+            bus.send(call.createReply(QVariant::fromValue(QDBusObjectPath(kPath + "/session/_31"))));
+        else
+            bus.send(call.createReply());
+        return true;
+    }
 
-public slots:
-    QString CanReboot() {
-        if (!Record(*this, *m_state, "CanReboot", "CanReboot")) return {};
-        QMutexLocker lock(&m_state->mutex);
-        return m_state->canReboot;
-    }
-    void Reboot(bool interactive) {
-        if (!Record(*this, *m_state, "Reboot", Call("Reboot", interactive))) return;
-        QMutexLocker lock(&m_state->mutex);
-        if (!m_state->holdReboot) return;
-        setDelayedReply(true);
-        m_state->held << message();
-    }
-    void PowerOff(bool interactive) { Record(*this, *m_state, "PowerOff", Call("PowerOff", interactive)); }
-    QDBusObjectPath GetSessionByPID(uint pid) {
-        if (!Record(*this, *m_state, "GetSessionByPID", "GetSessionByPID " + QString::number(pid))) return {};
-        return QDBusObjectPath(FakeLogind::kSessionPath);
-    }
-
-private:
-    static QString Call(const char* method, bool interactive) {
-        return QString(method) + (interactive ? " true" : " false");
-    }
-    std::shared_ptr<FakeLogind::State> m_state;
+    mutable QMutex mutex;
+    QString canReboot = "yes";
+    QStringList calls;
+    std::map<QString, std::pair<QString, QString>> failures;  // method -> error name, message
+    bool holdReboot = false;
+    QList<QDBusMessage> held;  // Reboot calls not answered yet
 };
 
-class FakeLogindSession : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Session")
-public:
-    explicit FakeLogindSession(std::shared_ptr<FakeLogind::State> state) : m_state(std::move(state)) {}
-
-public slots:
-    void Terminate() { Record(*this, *m_state, "Terminate", "Terminate"); }
-
-private:
-    std::shared_ptr<FakeLogind::State> m_state;
-};
-
-FakeLogind::FakeLogind(const QString& busAddress)
-    : m_connectionName("fake-logind-" + QUuid::createUuid().toString(QUuid::WithoutBraces)) {
+FakeLogind::FakeLogind(bool serve) : m_connection("fake-logind-" + m_dir.path()), m_object(new Object) {
+    QFile config(m_dir.filePath("bus.conf"));
+    if (!m_dir.isValid() || !config.open(QIODevice::WriteOnly)) {
+        m_error = "cannot write " + config.fileName();
+        return;
+    }
+    config.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                                "<auth>EXTERNAL</auth><policy context=\"default\">"
+                                "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+                     .arg(m_dir.path())
+                     .toUtf8());
+    config.close();
+    m_daemon.start("dbus-daemon",
+                   {"--config-file=" + config.fileName(), "--print-address", "--nofork", "--nopidfile"});
+    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(15000)) {
+    }
+    const QString address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    QDBusConnection bus = QDBusConnection::connectToBus(address, m_connection);
     m_thread.start();
-    m_manager = new FakeLogindManager(m_state);
-    m_session = new FakeLogindSession(m_state);
-    m_manager->moveToThread(&m_thread);
-    m_session->moveToThread(&m_thread);
-    QDBusConnection bus = QDBusConnection::connectToBus(busAddress, m_connectionName);
-    m_serving = bus.isConnected() &&
-                bus.registerObject(kManagerPath, m_manager, QDBusConnection::ExportAllSlots) &&
-                bus.registerObject(kSessionPath, m_session, QDBusConnection::ExportAllSlots) &&
-                bus.registerService(kService);
+    m_object->moveToThread(&m_thread);
+    if (!bus.isConnected() ||
+        (serve && !(bus.registerVirtualObject(kPath, m_object.get(), QDBusConnection::SubPath) &&
+                    bus.registerService(kService))))
+        m_error = "no bus at \"" + address + "\": " + m_daemon.errorString() + " " +
+                  m_daemon.readAllStandardError();
+    else
+        m_address = address;
 }
 
 FakeLogind::~FakeLogind() {
-    {
-        QDBusConnection bus(m_connectionName);
-        bus.unregisterService(kService);
-        bus.unregisterObject(kManagerPath);
-        bus.unregisterObject(kSessionPath);
-    }
-    QDBusConnection::disconnectFromBus(m_connectionName);
+    QDBusConnection::disconnectFromBus(m_connection);
     m_thread.quit();
     m_thread.wait();
-    delete m_manager;
-    delete m_session;
 }
 
 void FakeLogind::SetCanReboot(const QString& answer) {
-    QMutexLocker lock(&m_state->mutex);
-    m_state->canReboot = answer;
+    QMutexLocker lock(&m_object->mutex);
+    m_object->canReboot = answer;
 }
 
 void FakeLogind::FailCall(const QString& method, const QString& errorName, const QString& message) {
-    QMutexLocker lock(&m_state->mutex);
-    m_state->failures[method] = {errorName, message};
+    QMutexLocker lock(&m_object->mutex);
+    m_object->failures[method] = {errorName, message};
+}
+
+QStringList FakeLogind::TakeCalls() {
+    QMutexLocker lock(&m_object->mutex);
+    return std::exchange(m_object->calls, {});
 }
 
 void FakeLogind::HoldReboot() {
-    QMutexLocker lock(&m_state->mutex);
-    m_state->holdReboot = true;
+    QMutexLocker lock(&m_object->mutex);
+    m_object->holdReboot = true;
 }
 
 int FakeLogind::HeldCount() const {
-    QMutexLocker lock(&m_state->mutex);
-    return static_cast<int>(m_state->held.size());
+    QMutexLocker lock(&m_object->mutex);
+    return static_cast<int>(m_object->held.size());
 }
 
 void FakeLogind::AnswerHeld(const QString& errorName, const QString& message) {
-    QList<QDBusMessage> held;
-    {
-        QMutexLocker lock(&m_state->mutex);
-        held.swap(m_state->held);
-    }
-    QDBusConnection bus(m_connectionName);
-    for (const QDBusMessage& call : held)
+    QMutexLocker lock(&m_object->mutex);
+    const QDBusConnection bus(m_connection);
+    for (const QDBusMessage& call : std::exchange(m_object->held, {}))
         bus.send(errorName.isEmpty() ? call.createReply() : call.createErrorReply(errorName, message));
 }
 
-QStringList FakeLogind::Calls() const {
-    QMutexLocker lock(&m_state->mutex);
-    return m_state->calls;
-}
-
 }  // namespace brisko::test
-
-#include "fake_logind.moc"

@@ -1,57 +1,44 @@
 #pragma once
-// Stand-in for systemd-logind on a private bus: answers CanReboot as told, records
-// Reboot, PowerOff, GetSessionByPID and the session's Terminate instead of doing them.
-// It serves from a thread of its own, so blocking calls from the test's thread get
-// their answers. Reboot can be held unanswered, as while logind waits for a password.
-#include <QDBusMessage>
-#include <QMutex>
-#include <QString>
+// Stand-in for systemd-logind on a message bus of its own (dbus-daemon with a private
+// configuration; the system bus is never touched). It answers CanReboot as told and
+// records Reboot, PowerOff, GetSessionByPID and the session's Terminate instead of
+// doing them. It serves from a thread of its own, so blocking calls from the test's
+// thread get their answers. Reboot can be held unanswered, as while logind waits for a password.
+#include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
-#include <map>
 #include <memory>
-
-class QObject;
 
 namespace brisko::test {
 
 class FakeLogind {
 public:
-    struct State {
-        mutable QMutex mutex;
-        QString canReboot = "yes";
-        QStringList calls;  // "CanReboot", "Reboot true", "GetSessionByPID 123", "Terminate"
-        std::map<QString, std::pair<QString, QString>> failures;  // method -> error name, message
-        bool holdReboot = false;
-        QList<QDBusMessage> held;  // Reboot calls not answered yet
-    };
-
-    explicit FakeLogind(const QString& busAddress);
+    // serve false: the bus alone, where nobody owns logind's name.
+    explicit FakeLogind(bool serve = true);
     ~FakeLogind();
-    FakeLogind(const FakeLogind&) = delete;
-    FakeLogind& operator=(const FakeLogind&) = delete;
 
-    // True once the name org.freedesktop.login1 is served on the bus.
-    bool IsServing() const { return m_serving; }
+    // The bus's address; empty when the stand-in could not start (see Error()).
+    const QString& Address() const { return m_address; }
+    const QString& Error() const { return m_error; }
     void SetCanReboot(const QString& answer);
     // Makes every later call of method answer with a D-Bus error.
     void FailCall(const QString& method, const QString& errorName, const QString& message);
-    QStringList Calls() const;
+    // The calls since the last take: "CanReboot", "Reboot true", "GetSessionByPID 123", "Terminate".
+    QStringList TakeCalls();
     // Reboot calls from now on wait until AnswerHeld.
     void HoldReboot();
     int HeldCount() const;
     // Answers the held calls: with success when errorName is empty, else with that error.
     void AnswerHeld(const QString& errorName = {}, const QString& message = {});
 
-    static constexpr const char* kSessionPath = "/org/freedesktop/login1/session/_31";
-
 private:
-    std::shared_ptr<State> m_state = std::make_shared<State>();
+    class Object;
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address, m_error, m_connection;
     QThread m_thread;
-    QObject* m_manager = nullptr;
-    QObject* m_session = nullptr;
-    QString m_connectionName;
-    bool m_serving = false;
+    std::unique_ptr<Object> m_object;
 };
 
 }  // namespace brisko::test
