@@ -240,7 +240,8 @@ TEST(CliProgramTest, BoostCommandsRunTheirModesWithTheRealRegedit) {
     EXPECT_TRUE(pro.out.startsWith("Imports started:\n  regedit /s web-game.reg\n")) << pro.out.toStdString();
     ASSERT_TRUE(imported({"web-game.reg", "tcp-game.reg"}));
     const CliRun restore = RunCli({"restore"}, env, elsewhere);
-    EXPECT_TRUE(restore.out.endsWith("RestoreControlPrefs: done\nRestoreFirefoxPrefs: done\n"));
+    EXPECT_EQ(restore.out, "Imports started:\n  regedit /s no-web.reg\n  regedit /s no-tcp.reg\n"
+                           "Home path: \\Users\\ann\nRestoreControlPrefs: done\nRestoreFirefoxPrefs: done\n");
     ASSERT_TRUE(imported({"web.reg", "tcp.reg"}, false));
     EXPECT_EQ(ReadBytes(p.controlPrefs), ReadBytes(fs::path(BRISKO_BIN_DIR) / "control.js"));
 
