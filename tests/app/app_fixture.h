@@ -11,7 +11,6 @@
 #include "shell/shell_services.h"
 #include "shell/uncaught_error.h"
 #include "shell/window_instances.h"
-#include "platform/event_pump.h"
 #include "tests/support/fakes.h"
 
 namespace brisko::test {
@@ -41,8 +40,6 @@ protected:
     }
     void Trigger(QWidget* window, const char* actionName) { Child<QAction>(window, actionName)->trigger(); }
 
-    FakeClock clock;
-    NoEventPump pump;
     FakeMessageBox messages;
     FakeExternalBrowser browser;
     WindowInstances windows;

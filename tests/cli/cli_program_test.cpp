@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "boost/reg_access.h"
+#include "cli/report_compare.h"
 #include "platform/posix/registry_read_posix.h"
 #include "speedtest/report.h"
 #include "tests/boost/import_file_reader.h"
@@ -26,10 +27,11 @@ struct CliRun {
     int status = -1;
     QString out, err;
     QStringList OutLines() const { return out.split('\n', Qt::SkipEmptyParts); }
+    QJsonDocument Json() const { return QJsonDocument::fromJson(out.toUtf8()); }
 };
 
-CliRun RunProgram(const char* name, const QStringList& args, const QMap<QString, QString>& env = {},
-                  const QString& folder = {}) {
+CliRun RunCli(const QStringList& args, const QMap<QString, QString>& env = {}, const QString& folder = {},
+              const char* name = "brisko-cli") {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Results go into a history of the tests' own, never the user's.
@@ -39,35 +41,13 @@ CliRun RunProgram(const char* name, const QStringList& args, const QMap<QString,
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder.isEmpty() ? QDir::currentPath() : folder);
     process.start(QStringLiteral(BRISKO_BIN_DIR "/") + name, args);
-    CliRun run;
-    QByteArray out, err;
-    WaitUntil(
-        [&] {
-            out += process.readAllStandardOutput();
-            err += process.readAllStandardError();
-            return process.state() == QProcess::NotRunning;
-        },
-        90000);
-    if (process.exitStatus() == QProcess::NormalExit) run.status = process.exitCode();
-    run.out = QString::fromUtf8(out + process.readAllStandardOutput());
-    run.err = QString::fromUtf8(err + process.readAllStandardError());
-    return run;
+    WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 90000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
-CliRun RunCli(const QStringList& args, const QMap<QString, QString>& env = {}, const QString& folder = {}) {
-    return RunProgram("brisko-cli", args, env, folder);
-}
-
-// The figure after a caption of the results, as printed: "5120 KB", "1.6 seconds".
-QString Figure(const CliRun& run, const char* caption) {
-    for (const QString& line : run.OutLines())
-        if (line.startsWith(QString(caption) + " ")) return line.mid(QString(caption).size() + 1);
-    return {};
-}
-
-qint64 Number(const QString& figure) { return figure.section(' ', 0, 0).toLongLong(); }
-
-TEST(CliProgramTest, TicksResultsJsonReportsAndTheirComparison) {
+TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
     TestServerProcess server({"--rate", "4M"});
     ASSERT_TRUE(server.Started());
     TempFolder folder;
@@ -92,59 +72,46 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndTheirComparison) {
     }
     ASSERT_FALSE(speeds.isEmpty());  // about 1.3 s at this rate
     EXPECT_EQ(lines[lines.size() - 7], kResultsHeading);
-    EXPECT_EQ(Figure(run, kFileSizeCaption), "5120 KB");
+    // The figures in the panel's order, the number before the unit: "5120 KB", "1190 KB/s".
+    const auto figure = [&](int row) { return lines[lines.size() - 7 + row].section(' ', -2, -2).toLongLong(); };
+    EXPECT_EQ(figure(1), 5120);
     // The extremes are the ticks', widened to take in the average.
-    const qint64 average = Number(Figure(run, kAverageSpeedCaption));
-    EXPECT_EQ(Number(Figure(run, kMaximumSpeedCaption)), std::max(average, *std::max_element(speeds.begin(), speeds.end())));
-    EXPECT_EQ(Number(Figure(run, kMinimumSpeedCaption)), std::min(average, *std::min_element(speeds.begin(), speeds.end())));
+    EXPECT_EQ(figure(4), std::max(figure(3), *std::max_element(speeds.begin(), speeds.end())));
+    EXPECT_EQ(figure(5), std::min(figure(3), *std::min_element(speeds.begin(), speeds.end())));
     EXPECT_EQ(lines.last(), kSavedText);
 
     const CliRun json = RunCli({"data-test", "--json", "--report", report}, env);
     ASSERT_EQ(json.status, 0) << json.err.toStdString();
     // Standard output is the object alone; the progress went to standard error.
-    QJsonParseError error;
-    const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    const QJsonObject o = json.Json().object();
     EXPECT_EQ(o.keys(), (QStringList{"average_kb_s", "bytes", "max_kb_s", "min_kb_s", "seconds", "speeds_kb_s",
-                                     "url"}));
+                                     "url"})) << json.out.toStdString();
     EXPECT_EQ(o["url"].toString(), server.Address() + "/5MB.zip");
     EXPECT_EQ(o["bytes"].toInteger(), 5242880);
     EXPECT_FALSE(o["speeds_kb_s"].toArray().isEmpty());
 
-    // The last report in the file is the one Save As writes, figures (the panel's) as in the JSON.
-    const std::string written = ReadFileBytes(folder / "results.txt");
-    const std::string last = written.substr(written.rfind(std::string(kReportRule) + "\r\n" + kReportRule) + 41);
-    const std::size_t savedOn = last.find(kReportSavedOn) + std::strlen(kReportSavedOn);
-    const std::size_t at = last.find(kReportSavedAt, savedOn), end = last.find("\r\n", at);
-    const auto speed = [&](const char* key) { return std::to_string(o[key].toInteger()) + " KB/s"; };
-    const QString time = QString::number(o["seconds"].toDouble(), 'g', 15).replace('.', QLocale::system().decimalPoint());
-    const ReportFields fields{"5120 KB", time.toStdString() + " seconds", speed("average_kb_s"),
-                              speed("max_kb_s"), speed("min_kb_s"), ""};
-    EXPECT_EQ(last, BuildReport(fields, last.substr(savedOn, at - savedOn),
-                                last.substr(at + std::strlen(kReportSavedAt), end - at - std::strlen(kReportSavedAt))));
-
-    ASSERT_EQ(RunCli({"data-test", "--size", "medium", "--report", report}, env).status, 0);
-    const CliRun compare = RunCli({"compare", report});
-    ASSERT_EQ(compare.status, 0) << compare.err.toStdString();
-    const QStringList rows = compare.OutLines();
-    ASSERT_EQ(rows.size(), 4) << compare.out.toStdString();
-    EXPECT_TRUE(rows[0].startsWith("Test  Saved"));
-    EXPECT_TRUE(rows[2].contains(" 5120 KB (0%) "));
-    EXPECT_TRUE(rows[3].contains(" 10240 KB (+100%) ")) << rows[3].toStdString();
+    // The report appended holds the panel's figures, the same as the JSON's.
+    const cli::ReportsRead saved = cli::ReadReports(ReadFileBytes(folder / "results.txt"), "results.txt");
+    ASSERT_EQ(saved.reports.size(), 2u) << saved.problem;
+    const ReportFields& f = saved.reports[1].fields;
+    const auto kb = [&](const char* key) { return std::to_string(o[key].toInteger()) + " KB/s"; };
+    const QString time =
+        QString::number(o["seconds"].toDouble(), 'g', 15).replace('.', QLocale::system().decimalPoint());
+    EXPECT_EQ(f.fileSize + "|" + f.totalTime + "|" + f.averageSpeed + "|" + f.maximumSpeed + "|" +
+                  f.minimumSpeed + "|" + f.comments,
+              "5120 KB|" + time.toStdString() + " seconds|" + kb("average_kb_s") + "|" + kb("max_kb_s") +
+                  "|" + kb("min_kb_s") + "|");
 
     // Every test went into the history too: the JSON test's figures as printed.
-    const CliRun history = RunCli({"history", "--json"}, env);
-    ASSERT_EQ(history.status, 0) << history.err.toStdString();
-    const QJsonArray records = QJsonDocument::fromJson(history.out.toUtf8()).array();
-    ASSERT_EQ(records.size(), 3) << history.out.toStdString();
-    QJsonObject kept = records[1].toObject();
-    EXPECT_EQ(kept["kind"].toString(), "data-test");
-    EXPECT_EQ(kept["from"].toString(), "brisko-cli");
+    ASSERT_EQ(RunCli({"data-test", "--size", "medium"}, env).status, 0);
+    const QJsonArray records = RunCli({"history", "--json"}, env).Json().array();
+    ASSERT_EQ(records.size(), 3);
+    const QJsonObject kept = records[1].toObject();
+    EXPECT_EQ(kept["kind"].toString() + " " + kept["from"].toString(), "data-test brisko-cli");
     for (const char* key : {"url", "bytes", "seconds", "average_kb_s", "max_kb_s", "min_kb_s", "speeds_kb_s"})
         EXPECT_EQ(kept[key], o[key]) << key;
-    const QStringList csv = RunCli({"history", "--csv"}, env).out.split("\r\n", Qt::SkipEmptyParts);
-    ASSERT_EQ(csv.size(), 4);
-    EXPECT_TRUE(csv[2].contains(",data-test,brisko-cli," + server.Address() + "/5MB.zip,,"));
+    const QString csv = RunCli({"history", "--csv"}, env).out;
+    EXPECT_TRUE(csv.contains(",data-test,brisko-cli," + o["url"].toString() + ",,")) << csv.toStdString();
     const QStringList table = RunCli({"history"}, env).OutLines();
     ASSERT_EQ(table.size(), 5) << table.join('\n').toStdString();
     EXPECT_TRUE(table[0].startsWith("Time  ") && table[3].contains("  data-test  brisko-cli  10240 KB in "));
@@ -157,20 +124,16 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndTheirComparison) {
 }
 
 TEST(CliProgramTest, FailuresEndWithTheirReasonAndStatus) {
-    TestServerProcess missing({"--status", "404"});
-    ASSERT_TRUE(missing.Started());
     TempFolder folder;
     WriteFileBytes(folder / "notes.txt", "not a report\n");
     const QString notes = QString::fromStdString(folder / "notes.txt");
     const std::tuple<QStringList, QString, int, QString> cases[] = {  // the last line of standard error
-        {{"data-test"}, missing.Address(), 1, "Error! File not found."},
         {{"data-test"}, QStringLiteral("127.0.0.1:%1").arg(ClosedPort()), 1,
          "Error! Your Internet connection may be down. Connection refused"},
         {{"data-test", "--size", "huge"}, {}, 2, "Try 'brisko-cli data-test --help'."},
         {{"compare", notes}, {}, 1, "brisko-cli compare: " + notes + " is not a file of saved test reports: line 1 "
                                     "should read \"---------------------------------------\" but reads \"not a report\"."},
         {{"compare", notes + ".gone"}, {}, 1, "brisko-cli compare: cannot open " + notes + ".gone: No such file or directory."},
-        {{"history", "--json", "--csv"}, {}, 2, "Try 'brisko-cli history --help'."},
     };
     for (const auto& [args, server, status, err] : cases) {
         const CliRun run = RunCli(args, {{"BRISKO_TEST_SERVER", server}});
@@ -193,14 +156,11 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
         SCOPED_TRACE(engine);
         const CliRun json = RunCli({"web-test", page, "--engine", engine, "--runs", "3", "--json"}, env);
         ASSERT_EQ(json.status, 0) << json.err.toStdString();
-        QJsonParseError error;
-        const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
-        ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
-        EXPECT_EQ(o["address"].toString(), page);
-        EXPECT_EQ(o["engine"].toString(), engine);
+        const QJsonObject o = json.Json().object();
+        EXPECT_EQ(o["address"].toString() + " " + o["engine"].toString(), page + " " + engine);
         QList<double> seconds;
         for (const QJsonValue& v : o["seconds"].toArray()) seconds << v.toDouble();
-        ASSERT_EQ(seconds.size(), 3);
+        ASSERT_EQ(seconds.size(), 3) << json.out.toStdString();
         std::sort(seconds.begin(), seconds.end());
         // The images are answered late; the Internet Explorer-style test never reads a cache,
         // the Mozilla-style one may after its first load, as in the windows.
@@ -214,22 +174,17 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
             EXPECT_TRUE(QRegularExpression("^This page took [\\d.]+ seconds to load\\.$").match(line).hasMatch());
     }
 
-    const CliRun text = RunCli({"web-test", page, "--runs", "2"}, env);
+    const CliRun text = RunCli({"web-test", page, "--engine", "mozilla", "--runs", "2"}, env);
     ASSERT_EQ(text.status, 0) << text.err.toStdString();
     const QStringList lines = text.OutLines();
     ASSERT_EQ(lines.size(), 4) << text.out.toStdString();
     EXPECT_TRUE(lines[2].startsWith("Median: ") && lines[2].endsWith(" seconds"));
     EXPECT_TRUE(lines[3].startsWith("Spread: "));
-
-    // The test server's page: every image fetched with a request of its own at every load,
-    // the Mozilla-style engine's cache notwithstanding.
-    TestServerProcess pages({"--page-images", "4", "--image-delay", "100"});
-    ASSERT_TRUE(pages.Started());
-    const CliRun served =
-        RunCli({"web-test", "http://" + pages.Address() + "/default.html", "--engine", "mozilla", "--runs", "2"}, env);
-    EXPECT_EQ(served.status, 0) << served.err.toStdString();
-    EXPECT_EQ(pages.Log().count(QRegularExpression("GET /images/\\d\\.bmp\\?delay=100 ")), 8);
-    EXPECT_EQ(pages.Log().count("GET /default.html "), 4);  // the image count and the load, twice
+    // Every image fetched with a request of its own at every load, the Mozilla-style
+    // engine's cache notwithstanding.
+    EXPECT_EQ(web.Log().count(QRegularExpression("GET /images/\\d\\.bmp\\?delay=150 ")), 16);
+    // The page once a load, and once more before each Mozilla-style load to count its images.
+    EXPECT_EQ(web.Log().count("GET /default.html "), 3 + 5 * 2);
 
     // A page that never came: the reason on standard error, no time.
     const QString missing = "http://" + web.Address() + "/missing";
@@ -240,72 +195,62 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
                             missing + "\n");
 }
 
-// A temporary Windows machine whose user ann has both browser profiles.
-class CliBoostProgramTest : public ::testing::Test {
-protected:
-    CliBoostProgramTest() {
-        env = {{"BRISKO_SYSTEM_ROOT", QString::fromStdString(p.root.string())},
-               {"XDG_DATA_HOME", QString::fromStdString((p.root / "data").string())}};
-        p.CreateAll(kUserPrefs, kUserPrefs);
-        WriteBytes(p.root / "seed.reg",
-                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Volatile Environment]\r\n\"HOMEPATH\"=\"\\\\Users\\\\ann\"\r\n");
-        EXPECT_EQ(RunProgram("regedit", {"/s", QString::fromStdString((p.root / "seed.reg").string())}, env).status, 0);
-    }
-
-    std::string Read(const RegValueName& value) {
-        return RegAccess::ReadRegValue(registry, value.root, value.keyPath, value.name);
-    }
+// A temporary Windows machine whose user ann has both browser profiles: each command runs
+// its own mode's imports, found from another working folder, and read-reg reads what they wrote.
+TEST(CliProgramTest, BoostCommandsRunTheirModesWithTheRealRegedit) {
+    ProfileFixture p;
+    p.CreateAll(kUserPrefs, kUserPrefs);
+    const QMap<QString, QString> env{{"BRISKO_SYSTEM_ROOT", QString::fromStdString(p.root.string())},
+                                     {"XDG_DATA_HOME", QString::fromStdString((p.root / "data").string())}};
+    WriteBytes(p.root / "seed.reg",
+               "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Volatile Environment]\r\n\"HOMEPATH\"=\"\\\\Users\\\\ann\"\r\n");
+    const QString seed = QString::fromStdString((p.root / "seed.reg").string());
+    ASSERT_EQ(RunCli({"/s", seed}, env, {}, "regedit").status, 0);
+    RegistryReaderPosix registry{p.root.string()};
     // The imports run on after the command has ended; waits until they have all landed.
-    bool Imported(const std::vector<std::string>& files, bool set = true) {
+    const auto imported = [&](const std::vector<std::string>& files, bool set = true) {
         return WaitUntil(
             [&] {
                 for (const auto& name : files)
                     for (const auto& [value, data] : LoadImportFile(name).dwords) {
                         char text[16];
                         std::snprintf(text, sizeof text, "%03u", data);
-                        if ((Read(value) == text) != set) return false;
+                        const std::string read =
+                            RegAccess::ReadRegValue(registry, value.root, value.keyPath, value.name);
+                        if ((read == text) != set) return false;
                     }
                 return true;
             },
             60000);
-    }
+    };
+    const QString elsewhere = QDir::tempPath();
 
-    ProfileFixture p;
-    QMap<QString, QString> env;
-    RegistryReaderPosix registry{p.root.string()};
-    // Somewhere other than the program's folder: the imports must be found all the same.
-    QString elsewhere = QDir::tempPath();
-};
-
-// Each command runs its own mode's imports, found from another working folder, and
-// read-reg reads the machine the imports wrote.
-TEST_F(CliBoostProgramTest, EachCommandRunsItsModeWithTheRealRegedit) {
     const CliRun boost = RunCli({"boost", "--dial-up"}, env, elsewhere);
     ASSERT_EQ(boost.status, 0) << boost.out.toStdString() << boost.err.toStdString();
     EXPECT_TRUE(boost.out.startsWith("Imports started:\n  regedit /s web.reg\n")) << boost.out.toStdString();
     EXPECT_TRUE(boost.out.endsWith("  regedit /s tcp-modem.reg\nHome path: \\Users\\ann\nPatchControlPrefs: done\n"
                                    "PatchFirefoxPrefs: done\n"));
     EXPECT_EQ(boost.err, "");
-    ASSERT_TRUE(Imported({"web.reg", "tcp.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg",
+    ASSERT_TRUE(imported({"web.reg", "tcp.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg",
                           "web-modem.reg", "tcp-modem.reg"}));
     EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines);
     EXPECT_EQ(RunCli({"read-reg", "hkcu", "volatile environment", "HOMEPATH"}, env).out, "\\Users\\ann\n");
 
     const CliRun pro = RunCli({"pro-boost"}, env, elsewhere);
     EXPECT_TRUE(pro.out.startsWith("Imports started:\n  regedit /s web-game.reg\n")) << pro.out.toStdString();
-    ASSERT_TRUE(Imported({"web-game.reg", "tcp-game.reg"}));
+    ASSERT_TRUE(imported({"web-game.reg", "tcp-game.reg"}));
     const CliRun restore = RunCli({"restore"}, env, elsewhere);
-    EXPECT_TRUE(restore.out.endsWith("RestoreControlPrefs: done\nRestoreFirefoxPrefs: done\n"));
-    ASSERT_TRUE(Imported({"web.reg", "tcp.reg"}, false));
+    EXPECT_EQ(restore.out, "Imports started:\n  regedit /s no-web.reg\n  regedit /s no-tcp.reg\n"
+                           "Home path: \\Users\\ann\nRestoreControlPrefs: done\nRestoreFirefoxPrefs: done\n");
+    ASSERT_TRUE(imported({"web.reg", "tcp.reg"}, false));
     EXPECT_EQ(ReadBytes(p.controlPrefs), ReadBytes(fs::path(BRISKO_BIN_DIR) / "control.js"));
 
     // Each command is in the history with what it imported and patched.
-    const QJsonArray records = QJsonDocument::fromJson(RunCli({"history", "--json"}, env).out.toUtf8()).array();
+    const QJsonArray records = RunCli({"history", "--json"}, env).Json().array();
     ASSERT_EQ(records.size(), 3);
-    EXPECT_EQ(records[0]["kind"].toString(), "boost");
+    const QStringList kinds{"boost", "pro-boost", "restore"};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(records[i]["kind"].toString(), kinds[i]);
     EXPECT_EQ(records[0]["imported"].toArray().size(), 8);
-    EXPECT_EQ(records[1]["kind"].toString(), "pro-boost");
-    EXPECT_EQ(records[2]["kind"].toString(), "restore");
     EXPECT_EQ(records[2]["patched"].toArray(), (QJsonArray{"RestoreControlPrefs", "RestoreFirefoxPrefs"}));
 }
 

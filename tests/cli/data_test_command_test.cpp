@@ -51,8 +51,6 @@ struct DataRig {
     std::unique_ptr<CliDataTest> test;
 };
 
-class CliDataTestTest : public ::testing::Test, protected DataRig {};
-
 // A window waits for Stop when a server goes quiet or away; a terminal run must end.
 TEST(CliDataTestFailureTest, ServersThatGoAwayOrQuietEndTheTest) {
     const std::string down = kConnectionDownText;
@@ -85,19 +83,20 @@ TEST(CliDataTestFailureTest, ServersThatGoAwayOrQuietEndTheTest) {
     }
 }
 
-TEST_F(CliDataTestTest, ServerClosingAfterTheWholeFileIsNoFailureButAnUnwritableReportIs) {
-    Begin(Header(3000) + std::string(3000, 'x'));
-    socket.PeerCloses();
-    EXPECT_FALSE(Cli().Done());
-    Interval(0);
-    ASSERT_TRUE(Cli().Succeeded());
-    EXPECT_EQ(Cli().Text("lblFileSize"), "2 KB");
+TEST(CliDataTestTest, ServerClosingAfterTheWholeFileIsNoFailureButAnUnwritableReportIs) {
+    DataRig t;
+    t.Begin(Header(3000) + std::string(3000, 'x'));
+    t.socket.PeerCloses();
+    EXPECT_FALSE(t.Cli().Done());
+    t.Interval(0);
+    ASSERT_TRUE(t.Cli().Succeeded());
+    EXPECT_EQ(t.Cli().Text("lblFileSize"), "2 KB");
 
     test::TempFolder folder;
     const std::string report = folder / "no-such-folder/results.txt";
     std::ostringstream out, err;
-    EXPECT_EQ(FinishDataTest(Cli(), report, false, locale, out, err), 1);
-    EXPECT_EQ(out.str(), ResultsText(Cli()));  // the figures are not lost
+    EXPECT_EQ(FinishDataTest(t.Cli(), report, false, t.locale, out, err), 1);
+    EXPECT_EQ(out.str(), ResultsText(t.Cli()));  // the figures are not lost
     EXPECT_EQ(err.str(), "Error! The test results could not be saved in " + report +
                              ": No such file or directory. Please choose another file name or folder.\n");
 }

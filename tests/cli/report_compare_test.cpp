@@ -1,4 +1,5 @@
 #include "cli/report_compare.h"
+#include "cli/web_test_command.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,16 @@ TEST(ReportCompareTest, TableHasOneRowPerTestWithChangesAgainstTheFirst) {
     };
     for (const auto& [first, value, separator, change] : changes)
         EXPECT_EQ(PercentChange(first, value, separator), change) << first << " -> " << value;
+}
+
+TEST(CliWebTestTest, MedianOfAnEvenCountIsTheMeanOfTheMiddleTwo) {
+    const std::tuple<std::vector<double>, double, double> cases[] = {
+        {{2.5}, 2.5, 0}, {{3, 1, 2}, 2, 2}, {{4, 1, 2, 3}, 2.5, 3}, {{0.5, 0.5, 9}, 0.5, 8.5}};
+    for (const auto& [seconds, median, spread] : cases) {
+        const LoadSpread s = Summarize(seconds);
+        EXPECT_EQ(s.median, median);
+        EXPECT_EQ(s.Spread(), spread);
+    }
 }
 
 }  // namespace

@@ -15,19 +15,6 @@
 namespace brisko::test {
 namespace {
 
-struct Rig {
-    FakeHistory history;
-    FakeSaveDialog saveDialog;
-    FakeMessageBox messages;
-    FakeLocale locale;
-    std::unique_ptr<brisko::history> Open() {
-        auto window =
-            std::make_unique<brisko::history>(HistoryWindowServices{&history, &saveDialog, &messages, &locale});
-        window->show();
-        return window;
-    }
-};
-
 // x in milliseconds since 1970, y the value, per series name.
 std::map<QString, QList<QPointF>> Series(QWidget* window, const char* chart) {
     std::map<QString, QList<QPointF>> all;
@@ -36,17 +23,26 @@ std::map<QString, QList<QPointF>> Series(QWidget* window, const char* chart) {
     return all;
 }
 
-TEST(HistoryWindow, OpensEmptyWithASentenceOnHowToFillIt) {
-    Rig t;
-    auto window = t.Open();
-    QLabel* empty = window->findChild<QLabel*>("lblEmpty");
-    EXPECT_TRUE(empty->isVisible());
-    EXPECT_EQ(empty->text().toStdString(), kEmptyHistoryText);
-    EXPECT_FALSE(window->findChild<QPushButton*>("btnExport")->isEnabled());
-}
-
+// Empty, a sentence says how to fill it; then the charts, the boost marked at its time.
 TEST(HistoryWindow, ChartsTheResultsOverTimeMarksTheBoostAndExports) {
-    Rig t;
+    struct {
+        FakeHistory history;
+        FakeSaveDialog saveDialog;
+        FakeMessageBox messages;
+        FakeLocale locale;
+        std::unique_ptr<brisko::history> Open() {
+            auto window = std::make_unique<brisko::history>(
+                HistoryWindowServices{&history, &saveDialog, &messages, &locale});
+            window->show();
+            return window;
+        }
+    } t;
+    {
+        auto empty = t.Open();
+        EXPECT_EQ(empty->findChild<QLabel*>("lblEmpty")->text().toStdString(), kEmptyHistoryText);
+        EXPECT_TRUE(empty->findChild<QLabel*>("lblEmpty")->isVisible());
+        EXPECT_FALSE(empty->findChild<QPushButton*>("btnExport")->isEnabled());
+    }
     t.history.Append({0, {}, DataTestRecord{"h/4MB.bin", 4 << 20, 3.5, 1190, 1300, 900, {1200}}});
     t.history.Append({0, {}, WebTestRecord{"ie", "http://www.example.com", 0.81}});
     t.history.Append({0, {}, BoostRecord{"boost", {"web.reg"}, {}, {"PatchControlPrefs"}, {}}});

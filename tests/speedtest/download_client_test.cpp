@@ -1,4 +1,5 @@
 #include "speedtest/download_client.h"
+#include "speedtest/download_files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,17 @@ TEST(SplitTestUrlTest, SplitsHostPortAndPath) {
     for (const auto& [url, expected] : cases) {
         const auto a = SplitTestUrl(url);
         EXPECT_EQ(a ? a->host + " " + std::to_string(a->port) + " " + a->path : "", expected) << url;
+    }
+}
+
+TEST(TestFilesTest, OverridePointsEveryFileAtTheServer) {
+    const TestFileTags lan = MakeTestFileTags("192.168.1.10:8080");
+    EXPECT_EQ(lan.tags[0] + " " + lan.tags[2] + lan.problem, "192.168.1.10:8080/5MB.zip 192.168.1.10:8080/50MB.zip");
+    EXPECT_EQ(MakeTestFileTags("files.lan").tags[1], "files.lan/10MB.zip");
+    EXPECT_EQ(MakeTestFileTags(nullptr).problem, "");
+    for (const char* bad : {"host:", "host:0", "host:70000", "http://host", "ho st", ":80"}) {
+        EXPECT_EQ(MakeTestFileTags(bad).tags[0], "speedtest.tele2.net/5MB.zip") << bad;
+        EXPECT_NE(MakeTestFileTags(bad).problem.find("BRISKO_TEST_SERVER"), std::string::npos) << bad;
     }
 }
 
@@ -115,12 +127,8 @@ TEST(ResponseTest, ServerClosingEndsAFileOfUnknownSizeAndCutsOthersShort) {
         const Outcome o = Feed({c.response}, true);
         EXPECT_EQ(o.messages, c.messages);
         EXPECT_EQ(o.complete, c.complete);
-        if (c.total) {
-            EXPECT_EQ(o.total, c.total);
-        }
-        if (c.complete) {
-            EXPECT_EQ(o.received, c.total);
-        }
+        EXPECT_EQ(o.total, c.total);
+        EXPECT_TRUE(!c.complete || o.received == c.total) << o.received;  // the whole body
     }
 }
 
