@@ -77,6 +77,7 @@ TEST(TestServerTest, AnswersEachModeAsItSays) {
         {{}, "/50MB.zip", {"HTTP/1.1 200 OK\r\n", "Content-Length: 52428800\r\n"}, {}, 52428800},
         {{}, "/missing.zip", {"HTTP/1.1 404 Not Found\r\n"}, {}, -1},
         {{"--status", "302"}, "/5MB.zip", {"HTTP/1.1 302 Found\r\n", "Location: http://"}, {}, -1},
+        {{"--status", "500"}, "/default.html", {"HTTP/1.1 500 Internal Server Error\r\n"}, {}, 27},
         {{"--length", "abc"}, "/5MB.zip", {"Content-Length: abc\r\n"}, {}, 5242880},
         {{"--stream", "1k"}, "/any/path", {"Content-Length: 1024\r\n"}, {}, 1024},
         {{"--lf-only"}, "/5MB.zip", {"HTTP/1.1 200 OK\n", "Content-Length: 5242880\n"}, {"\r"}, 5242880, "\n\n"},
@@ -99,7 +100,7 @@ TEST(TestServerTest, AnswersEachModeAsItSays) {
 }
 
 // The web test page: its images, each at an address of its own, with the delay chosen
-// on the command line or for one load.
+// on the command line or for one load, and cacheable only when that load asks.
 TEST(TestServerTest, TestPageNamesEachImageOnceWithItsDelay) {
     Server server({"--page-images", "5", "--image-delay", "250"});
     const int port = server.Port();
@@ -116,13 +117,16 @@ TEST(TestServerTest, TestPageNamesEachImageOnceWithItsDelay) {
     std::vector<std::string> expected;
     for (int i = 0; i < 5; ++i) expected.push_back("/images/" + std::to_string(i) + ".bmp?delay=250");
     EXPECT_EQ(images(page), expected);
-    EXPECT_EQ(images(Fetch(port, "/default.html?images=2&delay=0")),
-              (std::vector<std::string>{"/images/0.bmp?delay=0", "/images/1.bmp?delay=0"}));
+    const std::string kept = "?delay=0&max-age=60";
+    EXPECT_EQ(images(Fetch(port, "/default.html?images=2&delay=0&max-age=60")),
+              (std::vector<std::string>{"/images/0.bmp" + kept, "/images/1.bmp" + kept}));
+    EXPECT_NE(Fetch(port, "/images/1.bmp" + kept).find("Cache-Control: max-age=60\r\n"), std::string::npos);
 
     const std::string image = Fetch(port, expected[4]);
     const std::size_t body = image.find("\r\n\r\n") + 4;
     EXPECT_EQ(image.substr(0, 15), "HTTP/1.1 200 OK");
     EXPECT_NE(image.find("Content-Type: image/bmp\r\n"), std::string::npos);
+    EXPECT_NE(image.find("Cache-Control: no-store\r\n"), std::string::npos);
     EXPECT_NE(image.find("Content-Length: " + std::to_string(image.size() - body) + "\r\n"), std::string::npos);
     EXPECT_EQ(image.substr(body, 2), "BM");
     EXPECT_EQ(Fetch(port, "/images/x.bmp").substr(0, 22), "HTTP/1.1 404 Not Found");
@@ -149,7 +153,7 @@ TEST(TestServerTest, SilentServerReadsButNeverAnswers) {
 // The help text is checked against the manual page by the packaging tests.
 TEST(TestServerTest, BadUsageEndsWithStatusTwo) {
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--frobnicate"}, {"--status", "500"}, {"--rate", "fast"}, {"--listen", "localhost"}, {"--port"},
+             {"--frobnicate"}, {"--status", "503"}, {"--rate", "fast"}, {"--listen", "localhost"}, {"--port"},
              {"--page-images", "1001"}, {"--image-delay", "soon"}}) {
         Server server(bad);
         EXPECT_EQ(server.Wait(), 2) << bad[0];
