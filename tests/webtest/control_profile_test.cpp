@@ -1,4 +1,5 @@
-// The Mozilla control's profile is made where the boost looks for it.
+// The Mozilla control's profile is made where the boost looks for it; Firefox starts from
+// its registered command.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,16 +16,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReuseIt) {
+class ControlProfileTest : public ::testing::Test {
+protected:
     TempFolder root;
+    PathMapperPosix paths{(root.Path() / "system").string(), (root.Path() / "program").string()};
+    FakeStringRegistry registry;
+    Status error;
+};
+
+TEST_F(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReuseIt) {
     fs::create_directories(root.Path() / "program");
     fs::create_directories(root.Path() / "system/drive_c/Users/Ann");
     std::ofstream(root.Path() / "program/control.js", std::ios::binary) << "user_pref(\"a\", 1);\r\n";
-    PathMapperPosix paths((root.Path() / "system").string(), (root.Path() / "program").string());
-    FakeStringRegistry registry;
     registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\users\\ann");  // case differs on disk
-
-    Status error;
     const std::string folder = EnsureControlProfile(registry, paths, &error);
     ASSERT_TRUE(error.ok()) << error.text;
     const fs::path profileRoot = root.Path() / "system/drive_c/Users/Ann/application data/mozillaControl/profiles/mozillaControl";
@@ -41,11 +45,7 @@ TEST(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReus
     EXPECT_EQ(entries, 1);  // the only thing in the root, as the boost expects
 }
 
-TEST(ControlProfileTest, WithoutStockFileAMinimalPrefsFileAndWithoutHomeAnError) {
-    TempFolder root;
-    PathMapperPosix paths((root.Path() / "system").string(), (root.Path() / "program").string());
-    FakeStringRegistry registry;
-    Status error;
+TEST_F(ControlProfileTest, WithoutStockFileAMinimalPrefsFileAndWithoutHomeAnError) {
     EXPECT_EQ(EnsureControlProfile(registry, paths, &error), "");
     EXPECT_FALSE(error.ok());
 
@@ -55,17 +55,12 @@ TEST(ControlProfileTest, WithoutStockFileAMinimalPrefsFileAndWithoutHomeAnError)
     EXPECT_EQ(ReadFileBytes(fs::path(folder) / "prefs.js"), "# Mozilla User Preferences\r\n\r\n");
 }
 
-TEST(FirefoxCommandTest, RegisteredCommandGetsTheAddressUnquotedAndAMissingOneAMessage) {
+// (The Firefox window's test has the missing command.)
+TEST(FirefoxCommandTest, RegisteredCommandGetsTheAddressUnquotedAndAFailureAMessage) {
     FakeStringRegistry registry;
     FakeProcessStarter processes;
     FakeMessageBox messages;
     const std::string address = "http://127.0.0.1/a b;touch x";
-    OpenInFirefox(registry, processes, messages, address);
-    EXPECT_TRUE(processes.started.empty());  // "Not Found" is never started as a program
-    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{
-                                    "Firefox could not be started: no Firefox start command is registered on this "
-                                    "computer."}));
-
     registry.Set(kHkeyLocalMachine, "SOFTWARE\\Clients\\StartMenuInternet\\FIREFOX.EXE\\shell\\open\\command\\", "",
                  "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\"");
     OpenInFirefox(registry, processes, messages, address);
