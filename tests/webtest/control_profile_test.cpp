@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "platform/posix/paths_posix.h"
 #include "tests/support/fakes.h"
@@ -16,15 +17,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ControlProfileTest : public ::testing::Test {
-protected:
+// Without a home there is none; without the stock file it gets a minimal prefs.js.
+TEST(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReuseIt) {
     TempFolder root;
-    PathMapperPosix paths{(root.Path() / "system").string(), (root.Path() / "program").string()};
+    PathMapperPosix paths((root.Path() / "system").string(), (root.Path() / "program").string());
     FakeStringRegistry registry;
     Status error;
-};
+    EXPECT_EQ(EnsureControlProfile(registry, paths, &error), "");
+    EXPECT_FALSE(error.ok());
+    registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\bob");
+    const std::string minimal = EnsureControlProfile(registry, paths, &error);
+    ASSERT_TRUE(error.ok()) << error.text;
+    EXPECT_EQ(ReadFileBytes(fs::path(minimal) / "prefs.js"), "# Mozilla User Preferences\r\n\r\n");
 
-TEST_F(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesReuseIt) {
     fs::create_directories(root.Path() / "program");
     fs::create_directories(root.Path() / "system/drive_c/Users/Ann");
     std::ofstream(root.Path() / "program/control.js", std::ios::binary) << "user_pref(\"a\", 1);\r\n";
@@ -40,19 +45,8 @@ TEST_F(ControlProfileTest, FirstUseMakesOneProfileFromTheStockFileAndLaterUsesRe
     std::ofstream(fs::path(folder) / "prefs.js", std::ios::app) << "boosted\r\n";
     EXPECT_EQ(EnsureControlProfile(registry, paths, &error), folder);
     EXPECT_NE(ReadFileBytes(fs::path(folder) / "prefs.js").find("boosted"), std::string::npos);
-    int entries = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(profileRoot)) ++entries;
-    EXPECT_EQ(entries, 1);  // the only thing in the root, as the boost expects
-}
-
-TEST_F(ControlProfileTest, WithoutStockFileAMinimalPrefsFileAndWithoutHomeAnError) {
-    EXPECT_EQ(EnsureControlProfile(registry, paths, &error), "");
-    EXPECT_FALSE(error.ok());
-
-    registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\bob");
-    const std::string folder = EnsureControlProfile(registry, paths, &error);
-    ASSERT_TRUE(error.ok()) << error.text;
-    EXPECT_EQ(ReadFileBytes(fs::path(folder) / "prefs.js"), "# Mozilla User Preferences\r\n\r\n");
+    // The only thing in the root, as the boost expects.
+    EXPECT_EQ(std::distance(fs::directory_iterator(profileRoot), fs::directory_iterator()), 1);
 }
 
 // (The Firefox window's test has the missing command.)

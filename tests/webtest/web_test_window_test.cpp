@@ -36,8 +36,7 @@ protected:
         windows.Register("firebrowser", [this] { return new firebrowser(services); });
     }
     void TearDown() override {
-        windows.Unload("frmbrowser");
-        windows.Unload("firebrowser");
+        for (const char* name : {"frmbrowser", "firebrowser"}) windows.Unload(name);
         AppFixture::TearDown();
     }
 
@@ -149,8 +148,7 @@ TEST_F(WebTestWindowTest, ReturnRunsTheTestFromTheAddressBox) {
 }
 
 TEST_F(WebTestWindowTest, FirefoxWindowSwitchesBackAndReportsAMissingFirefox) {
-    windows.Show("frmbrowser");
-    Trigger(windows.Find("frmbrowser"), "firefoxspeed");
+    Trigger(windows.Show("frmbrowser"), "firefoxspeed");
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(windows.IsLoaded("firebrowser"));
     EXPECT_FALSE(windows.IsLoaded("frmbrowser"));
