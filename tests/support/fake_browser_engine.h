@@ -80,12 +80,11 @@ class FakeEventWaiter final : public EventWaiter {
 public:
     void WaitForWake(int) override {
         ++waits;
-        if (steps.empty()) {
-            if (onEveryWait) onEveryWait();
-            return;
+        std::function<void()> step = onEveryWait;
+        if (!steps.empty()) {
+            step = steps.front();
+            steps.erase(steps.begin());
         }
-        const std::function<void()> step = steps.front();
-        steps.erase(steps.begin());
         if (step) step();
     }
     void Wake() override {}

@@ -47,10 +47,9 @@ TEST(ItemsRemainingRuleTest, FirstCountFixesTheRangeAndTheBarClimbs) {
               {"Done", 0, 12, 12}},
              rule, bar);
     // A first count of 0 cannot set Max (not above Min), and 1 - 0 clamps too.
-    ItemsRemainingRule fresh;
-    ProgressBarModel other;
-    RunItems({{"(0 items remaining)", 0, 100, 100}}, fresh, other);
     rule.Reset();
+    ProgressBarModel other;
+    RunItems({{"(0 items remaining)", 0, 100, 100}}, rule, other);
     RunItems({{"(4 items remaining)", 4, 4, 1}, {"(2.5 items remaining)", 2, 4, 3},
               {"(3.5 items remaining)", 4, 4, 1}}, rule, bar);
     rule.Reset();

@@ -2,8 +2,6 @@
 // Runs brisko-testserver on a free loopback port for one test, with the given options.
 #include <QProcess>
 #include <QRegularExpression>
-#include <QString>
-#include <QStringList>
 #include <QTcpServer>
 
 #include "tests/support/qt/wait.h"
@@ -32,8 +30,7 @@ public:
     quint16 Port() const { return m_port; }
     // "127.0.0.1:port", the form BRISKO_TEST_SERVER takes
     QString Address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
-    // Everything it printed so far.
-    QString Log() { return m_log += QString::fromUtf8(m_process.readAll()); }
+    QString Log() { return m_log += QString::fromUtf8(m_process.readAll()); }  // all it printed so far
     bool WaitForLog(const QString& text, int timeoutMs = 10000) {
         return WaitUntil([&] { return Log().contains(text); }, timeoutMs);
     }
