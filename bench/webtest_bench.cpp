@@ -1,6 +1,6 @@
-// Times page loads in both engines against a local page with known delays and prints,
-// per load: the time Brisko reports, the engine's own navigation timing for the same
-// load (loadEventEnd - navigationStart), and the CPU time Brisko used while it waited.
+// Times page loads in both engines against brisko-testserver's page with known delays and
+// prints, per load: the time Brisko reports, the engine's own navigation timing for the
+// same load (loadEventEnd - navigationStart), and the CPU time Brisko used while it waited.
 // Usage: brisko-bench-webtest [images] [delay-ms] [runs]   (defaults 6 1000 3)
 #include <sys/resource.h>
 
@@ -15,7 +15,7 @@
 
 #include "platform/qt/browser_engine_qt.h"
 #include "platform/services.h"
-#include "tests/support/local_web_server.h"
+#include "tests/support/qt/test_server.h"
 #include "webtest/timed_load.h"
 
 namespace {
@@ -90,9 +90,14 @@ int main(int argc, char** argv) {
     const int delayMs = argc > 2 ? std::atoi(argv[2]) : 1000;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 3;
 
-    brisko::test::LocalWebServer server;
-    const std::string page = server.Url(brisko::test::LocalWebServer::PagePath(images, delayMs));
-    const std::string warm = server.Url(brisko::test::LocalWebServer::PagePath(0, 0));
+    brisko::test::TestServerProcess server;
+    if (!server.Started()) {
+        std::fprintf(stderr, "brisko-testserver did not start: %s\n", qPrintable(server.Log()));
+        return 1;
+    }
+    const std::string base = "http://" + server.Address().toStdString() + "/default.html";
+    const std::string page = base + "?images=" + std::to_string(images) + "&delay=" + std::to_string(delayMs);
+    const std::string warm = base + "?images=0&delay=0";
     std::printf("Page: %d images, each answered after %d ms (%s)\n\n", images, delayMs, page.c_str());
 
     QTemporaryDir storage;  // the engines' profiles and the machine: nothing of the user's

@@ -1,8 +1,8 @@
 #pragma once
 // Scripted browser engines, event wait and synchronous fetch for the web test windows.
 #include <functional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/browser_engine.h"
@@ -12,9 +12,14 @@
 namespace brisko::test {
 
 // A request makes the engine busy and loading; the test finishes it with Complete().
-class FakeEngineState {
+template <class Engine>
+class FakeEngine : public Engine {
 public:
-    int readyState = kReadyStateComplete;
+    int ReadyState() const override { return busy ? kReadyStateLoading : kReadyStateComplete; }
+    bool Busy() const override { return busy; }
+    Status LoadError() const override { return {}; }
+    void ShowStatus(const std::string& text) { this->FireStatusTextChange(text); }
+
     bool busy = false;
     Status failNext;                    // the next request fails with this (then it is cleared)
     std::vector<std::string> requests;  // "navigate <address> [<flags>]", "refresh", "refresh2 <level>"
@@ -24,42 +29,29 @@ protected:
         requests.push_back(what);
         if (!failNext.ok()) return std::exchange(failNext, Status::Ok());
         busy = true;
-        readyState = kReadyStateLoading;
         return Status::Ok();
-    }
-    void Idle() {
-        busy = false;
-        readyState = kReadyStateComplete;
     }
 };
 
-class FakeIeEngine final : public IeBrowserEngine, public FakeEngineState {
+class FakeIeEngine final : public FakeEngine<IeBrowserEngine> {
 public:
     Status Navigate(const std::string& address, int flags) override {
         return Request("navigate " + address + " " + std::to_string(flags));
     }
     Status Refresh() override { return Request("refresh"); }
-    int ReadyState() const override { return readyState; }
-    bool Busy() const override { return busy; }
-    Status LoadError() const override { return {}; }
-    void ShowStatus(const std::string& text) { FireStatusTextChange(text); }
     void Complete() {
-        Idle();
+        busy = false;
         FireDownloadComplete();
     }
 };
 
-class FakeMozillaEngine final : public MozillaBrowserEngine, public FakeEngineState {
+class FakeMozillaEngine final : public FakeEngine<MozillaBrowserEngine> {
 public:
     Status Navigate(const std::string& address) override { return Request("navigate " + address); }
     Status Refresh2(std::int16_t level) override { return Request("refresh2 " + std::to_string(level)); }
-    int ReadyState() const override { return readyState; }
-    bool Busy() const override { return busy; }
-    Status LoadError() const override { return {}; }
-    void ShowStatus(const std::string& text) { FireStatusTextChange(text); }
     void Committed(const std::string& address) { FireNavigateComplete2(address); }
     void Complete() {
-        Idle();
+        busy = false;
         FireStatusTextChange("Done");
     }
 };
@@ -67,16 +59,13 @@ public:
 // Hands out fake engines and keeps a pointer to the latest of each kind.
 class FakeBrowserEngines final : public BrowserEngines {
 public:
-    std::unique_ptr<IeBrowserEngine> CreateIeEngine(Status* error) override {
-        if (error) *error = Status::Ok();
+    std::unique_ptr<IeBrowserEngine> CreateIeEngine(Status*) override {
         auto engine = std::make_unique<FakeIeEngine>();
         ie = engine.get();
         return engine;
     }
-    std::unique_ptr<MozillaBrowserEngine> CreateMozillaEngine(const std::string& profileFolder,
-                                                              Status* error) override {
-        if (error) *error = Status::Ok();
-        mozillaProfile = profileFolder;
+    std::unique_ptr<MozillaBrowserEngine> CreateMozillaEngine(const std::string& profile, Status*) override {
+        mozillaProfile = profile;
         auto engine = std::make_unique<FakeMozillaEngine>();
         mozilla = engine.get();
         return engine;
@@ -86,16 +75,17 @@ public:
     std::string mozillaProfile;
 };
 
-// Each wait runs the next scripted step, then onEveryWait once the steps have run out.
+// Each wait runs (and drops) the next scripted step, then onEveryWait once they have run out.
 class FakeEventWaiter final : public EventWaiter {
 public:
     void WaitForWake(int) override {
-        const auto step = static_cast<std::size_t>(waits++);
-        if (step < steps.size()) {
-            if (steps[step]) steps[step]();
-        } else if (onEveryWait) {
-            onEveryWait();
+        ++waits;
+        std::function<void()> step = onEveryWait;
+        if (!steps.empty()) {
+            step = steps.front();
+            steps.erase(steps.begin());
         }
+        if (step) step();
     }
     void Wake() override {}
     std::vector<std::function<void()>> steps;

@@ -12,13 +12,8 @@ namespace {
 class WebTestLogic : public ::testing::Test {
 protected:
     WebTestServices Services() {
-        WebTestServices s;
-        s.clock = &clock;
-        s.waiter = &waiter;
-        s.pump = &pump;
-        s.messages = &messages;
-        s.history = &history;
-        return s;
+        return {.clock = &clock, .waiter = &waiter, .pump = &pump, .messages = &messages,
+                .history = &history};
     }
     WebTestView View() {
         WebTestView v;
@@ -44,6 +39,9 @@ protected:
     FakeHistory history;
 };
 
+// A load the engine will not start takes the error path; a timed one is reported, brings the
+// main window forward, is set against the same page before the latest boost and is kept;
+// clicks during its wait start nothing.
 TEST_F(WebTestLogic, TimedTestReportsTheLoadAndBringsTheMainWindowForward) {
     // The page took a second before a boost; each load is set against that in the status line.
     history.Append({0, {}, WebTestRecord{"mozilla", address, 1}});
@@ -51,31 +49,43 @@ TEST_F(WebTestLogic, TimedTestReportsTheLoadAndBringsTheMainWindowForward) {
     history.Append({0, {}, BoostRecord{"boost", {}, {}, {}, {}}});
     FakeIeEngine engine;
     IeWebTest test(engine, nullptr, Services(), View());
-    test.Load();
-    ASSERT_EQ(engine.requests.size(), 1u);
-    EXPECT_EQ(engine.requests[0], std::string("navigate ") + webtext::kReadyPage + " 0");
-    engine.Complete();
+    engine.failNext = Status::Fail(-2147221020, "Invalid syntax");
+    test.Test();
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{webtext::kConnectionErrorPrefix +
+                                                          std::string("-2147221020 Invalid syntax")}));
+    messages.shown.clear();
 
     // The load spans midnight on the time-of-day clock; the monotonic one keeps it positive.
     clock.SetMidnightSeconds(86399.9);
-    waiter.steps = {[&] { clock.Advance(0.25); engine.ShowStatus("(3 items remaining) Downloading"); },
-                    [&] { clock.Advance(0.203125); engine.ShowStatus("(1 items remaining)"); },
+    waiter.steps = {[&] {
+                        clock.Advance(0.25);
+                        engine.ShowStatus("(3 items remaining) Downloading");
+                        test.Test();
+                        test.Refresh();
+                    },
+                    [&] {
+                        clock.Advance(0.203125);
+                        engine.ShowStatus("(1 items remaining)");
+                    },
                     [&] { engine.Complete(); }};
     test.Test();
 
+    EXPECT_EQ(engine.requests.size(), 2u);  // the refused one and this: clicks in the wait start nothing
     EXPECT_EQ(engine.requests.back(), "navigate " + address + " 14");
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"This page took 0.453125 seconds to load.",
                                                           webtext::kApplyBoostMessage}));
     EXPECT_TRUE(messages.shown[0].foreground);
     EXPECT_EQ(messages.shown[0].title, "Brisko");
     EXPECT_EQ(mainShown, 1);
-    EXPECT_EQ(timingChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(timingChanges, (std::vector<bool>{true, false, true, false}));  // usable after the failure
     EXPECT_EQ(shownValues, (std::vector<int>{1, 3}));
 
     // The refresh starts a new count and its message has no final period.
-    waiter.steps.clear();
-    waiter.waits = 0;
-    waiter.steps = {[&] { clock.Advance(2.5); engine.ShowStatus("(2 items remaining)"); }, [&] { engine.Complete(); }};
+    waiter.steps = {[&] {
+                        clock.Advance(2.5);
+                        engine.ShowStatus("(2 items remaining)");
+                    },
+                    [&] { engine.Complete(); }};
     test.Refresh();
     EXPECT_EQ(engine.requests.back(), "refresh");
     EXPECT_EQ(test.Bar().max, 2);
@@ -87,51 +97,16 @@ TEST_F(WebTestLogic, TimedTestReportsTheLoadAndBringsTheMainWindowForward) {
     ASSERT_EQ(history.Records().size(), 5u);
     const WebTestRecord* kept = history.Records()[3].Web();
     ASSERT_NE(kept, nullptr);
-    EXPECT_EQ(kept->engine, "ie");
-    EXPECT_EQ(kept->address, address);
-    EXPECT_EQ(kept->seconds, 0.453125);
-}
-
-TEST_F(WebTestLogic, ASecondClickDuringAWaitStartsNothing) {
-    FakeIeEngine engine;
-    IeWebTest test(engine, nullptr, Services(), View());
-    waiter.steps = {[&] {
-                        EXPECT_TRUE(test.Timing());
-                        test.Test();
-                        test.Refresh();
-                    },
-                    [&] { engine.Complete(); }};
-    test.Test();
-    EXPECT_EQ(engine.requests.size(), 1u);
-    EXPECT_EQ(messages.shown.size(), 2u);
-    EXPECT_FALSE(test.Timing());
-}
-
-TEST_F(WebTestLogic, EngineFailureTakesTheErrorPath) {
-    FakeIeEngine engine;
-    IeWebTest test(engine, nullptr, Services(), View());
-    engine.failNext = Status::Fail(-2147221020, "Invalid syntax");
-    test.Test();
-    EXPECT_EQ(messages.Texts(),
-              (std::vector<std::string>{"Error. Your Internet connection may be down. -2147221020 Invalid syntax"}));
-    EXPECT_EQ(mainShown, 0);
-    EXPECT_EQ(timingChanges, (std::vector<bool>{true, false}));  // usable again
-    EXPECT_TRUE(history.Records().empty());
-    EXPECT_TRUE(statusLines.empty());
+    EXPECT_EQ(std::tie(kept->engine, kept->address, kept->seconds), std::make_tuple("ie", address, 0.453125));
 }
 
 TEST_F(WebTestLogic, MozillaTestCountsImagesBeforeTimingAndFailsBeforeAnyLoad) {
     FakeMozillaEngine engine;
     FakeSyncHttp http;
     MozillaWebTest test(engine, http, Services(), View());
-    test.Load();
-    EXPECT_EQ(engine.requests, (std::vector<std::string>{"navigate about:blank"}));
-    engine.Complete();
-
     http.result = WinHttpFailure(kWinHttpCannotConnect);
     test.Test();
-    EXPECT_EQ(http.fetched, (std::vector<std::string>{address}));
-    EXPECT_EQ(engine.requests.size(), 1u);  // nothing navigated, nothing timed
+    EXPECT_TRUE(engine.requests.empty());  // nothing navigated, nothing timed
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{
                                     "Error. Your Internet connection may be down. -2147012867 A connection with the "
                                     "server could not be established: " + address}));
@@ -148,22 +123,18 @@ TEST_F(WebTestLogic, MozillaTestCountsImagesBeforeTimingAndFailsBeforeAnyLoad) {
                         engine.Complete();
                     }};
     test.Test();
-    EXPECT_EQ(engine.requests.back(), "navigate " + address);
     EXPECT_EQ(test.Bar().max, 3);
     EXPECT_EQ(test.Bar().value, 2);  // one short of Max
     EXPECT_EQ(test.TransferCount(), 5);
-    EXPECT_EQ(messages.Texts().back(), webtext::kApplyBoostMessage);
     EXPECT_EQ(messages.Texts()[1], "This page took 1.5 seconds to load.");
 
     // The refresh goes blank first, resets the count and reloads completely.
-    waiter.steps.clear();
-    waiter.waits = 0;
     waiter.steps = {[&] { engine.ShowStatus("Transferring data"); }, [&] { engine.Complete(); }};
     test.Refresh();
-    EXPECT_EQ(engine.requests[engine.requests.size() - 2], "navigate about:blank");
-    EXPECT_EQ(engine.requests.back(), "refresh2 3");
+    EXPECT_EQ(engine.requests,
+              (std::vector<std::string>{"navigate " + address, "navigate about:blank", "refresh2 3"}));
     EXPECT_EQ(test.TransferCount(), 1);
-    EXPECT_EQ(http.fetched.size(), 2u);  // no count for a refresh
+    EXPECT_EQ(http.fetched, (std::vector<std::string>{address, address}));  // no count for a refresh
     EXPECT_EQ(messages.Texts()[3], "This page took 0 seconds to load");
 }
 

@@ -38,8 +38,10 @@ The files (any content, the sizes of the public ones):
 The web test page (the web test windows' first address when BRISKO_TEST_SERVER
 is set):
   /default.html       a large page with many images, each its own request
-                      (?images=N&delay=MS changes them for one load)
-  /images/K.bmp       image K (?delay=MS: answered after MS milliseconds)
+                      (?images=N&delay=MS changes them for one load;
+                      &max-age=S lets clients keep its images S seconds)
+  /images/K.bmp       image K (?delay=MS: answered after MS milliseconds;
+                      ?max-age=S: cacheable for S seconds, else never)
 
 Options:
   --listen ADDRESS     IPv4 address to listen on (default 127.0.0.1;
@@ -54,7 +56,8 @@ Options:
                        at most 60000)
 
 Failure modes (for testing clients):
-  --status CODE        answer every request with 404 Not Found or 302 Found
+  --status CODE        answer every request with 404 Not Found, 302 Found
+                       or 500 Internal Server Error
   --no-length          send no Content-Length header
   --no-type            send no Content-Type header
   --length TEXT        send TEXT as the Content-Length value (-1, abc, ...)
@@ -93,6 +96,7 @@ struct Options {
 
 constexpr int kMaxPageImages = 1000;
 constexpr int kMaxImageDelayMs = 60000;
+constexpr int kMaxImageAge = 86400;
 
 std::mutex g_logLock;
 
@@ -158,7 +162,7 @@ Options ParseOptions(int argc, char** argv) {
             o.port = static_cast<int>(*port);
         } else if (arg == "--status") {
             const std::string code = value(i, arg);
-            if (code != "404" && code != "302") UsageError("--status takes 404 or 302");
+            if (code != "404" && code != "302" && code != "500") UsageError("--status takes 404, 302 or 500");
             o.status = std::stoi(code);
         } else if (arg == "--no-length") {
             o.noLength = true;
@@ -324,8 +328,9 @@ std::string ImageBytes(int index) {
     return bmp;
 }
 
-std::string TestPage(int images, int delayMs) {
-    const std::string query = "?delay=" + std::to_string(delayMs);
+std::string TestPage(int images, int delayMs, std::optional<int> maxAge) {
+    const std::string query =
+        "?delay=" + std::to_string(delayMs) + (maxAge ? "&max-age=" + std::to_string(*maxAge) : "");
     std::string html =
         "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Brisko web test page</title>\n"
         "<style>body{font-family:sans-serif;margin:12px}img{margin:2px}p{max-width:60em}</style></head>\n"
@@ -386,17 +391,19 @@ public:
                 if (path == file.path) size = static_cast<std::uint64_t>(file.size);
         }
         if (m_o.status != 200) {
-            Answer(m_o.status, m_o.status == 404 ? "Not Found" : "Found");
+            Answer(m_o.status,
+                   m_o.status == 404 ? "Not Found" : m_o.status == 302 ? "Found" : "Internal Server Error");
         } else if (size) {
             SendFile(*size, headOnly);
         } else if (path == brisko::kTestPagePath) {
             const int images = QueryNumber(query, "images", kMaxPageImages).value_or(m_o.pageImages);
             const int delay = QueryNumber(query, "delay", kMaxImageDelayMs).value_or(m_o.imageDelayMs);
-            SendPage("text/html; charset=utf-8", TestPage(images, delay), headOnly);
+            const std::optional<int> maxAge = QueryNumber(query, "max-age", kMaxImageAge);
+            SendPage("text/html; charset=utf-8", TestPage(images, delay, maxAge), headOnly);
         } else if (const std::optional<int> image = ImageNumber(path)) {
             const int delay = QueryNumber(query, "delay", kMaxImageDelayMs).value_or(m_o.imageDelayMs);
             if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-            SendPage("image/bmp", ImageBytes(*image), headOnly);
+            SendPage("image/bmp", ImageBytes(*image), headOnly, QueryNumber(query, "max-age", kMaxImageAge));
         } else {
             Answer(404, "Not Found");
         }
@@ -435,13 +442,14 @@ private:
     }
 
     // The test page and its images: never kept in a cache, so that every test load
-    // fetches every part from here.
-    void SendPage(const std::string& type, const std::string& body, bool headOnly) {
+    // fetches every part from here, unless the load asks for cacheable images.
+    void SendPage(const std::string& type, const std::string& body, bool headOnly,
+                  std::optional<int> maxAge = std::nullopt) {
         std::string header = "HTTP/1.1 200 OK" + Eol();
         header += "Server: brisko-testserver" + Eol();
         header += "Content-Type: " + type + Eol();
         header += "Content-Length: " + std::to_string(body.size()) + Eol();
-        header += "Cache-Control: no-store" + Eol();
+        header += "Cache-Control: " + (maxAge ? "max-age=" + std::to_string(*maxAge) : "no-store") + Eol();
         header += "Connection: close" + Eol() + Eol();
         if (!SendHeader(header) || (!headOnly && !SendAll(m_fd, body.data(), body.size()))) {
             Say("closed by client");
