@@ -39,32 +39,41 @@ TEST_F(MainWindowTest, ReturnPressesTheFocusedPushButtonElseTheDefaultOne) {
     EXPECT_EQ(w->Check1Value(), 0);
 }
 
-// Menu windows are single instances and come back new once closed; closing main leaves
-// them open while Exit unloads every window and ends. Web links open a browser window
-// each, and a failure to open one is told while the program goes on.
-TEST_F(MainWindowTest, MenuWindowsAreSingleInstancesAndExitUnloadsThemAll) {
+// Every web link, in the menu or on Help, opens a browser window of its own, and a
+// failure to open one is told while the program goes on. About's tip is the menu's, not a
+// second copy. Closing main leaves the other windows open; Exit unloads them all and ends.
+TEST_F(MainWindowTest, LinksOpenABrowserEachAndExitUnloadsEveryWindow) {
     brisko::main* w = Main();
     Trigger(w, "mnuQuick");
     QWidget* help = windows.Find("Help");
     ASSERT_NE(help, nullptr);
-    Trigger(w, "mnuQuick");
-    EXPECT_EQ(windows.Find("Help"), help);
-    help->close();  // by its title-bar button
-    EXPECT_FALSE(windows.IsLoaded("Help"));
-
+    auto* live = Child<QPushButton>(help, "btnLiveHelp");
+    live->click();
+    live->click();
     Trigger(w, "mnuLive");
     Trigger(w, "mnuNorvane");
-    EXPECT_EQ(browser.shownPages, (std::vector<std::string>{kProductSiteAddress, kMakerSiteAddress}));
+    EXPECT_EQ(browser.windowsCreated, 4);
+    EXPECT_EQ(browser.shownPages, (std::vector<std::string>{kProductSiteAddress, kProductSiteAddress,
+                                                            kProductSiteAddress, kMakerSiteAddress}));
+    Child<QPushButton>(help, "btnClose")->click();
+    EXPECT_FALSE(windows.IsLoaded("Help"));
     browser.failCreate = true;
     Trigger(w, "mnuLive");
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Invalid class string"});
     EXPECT_EQ(messages.shown[0].title, "Brisko");
 
     Trigger(w, "mnuTip");
+    QWidget* tip = windows.Find("toptip");
     w->close();
     EXPECT_FALSE(windows.IsLoaded("main"));
     EXPECT_TRUE(windows.IsLoaded("toptip"));
     EXPECT_EQ(endedWith, -1);
+    Trigger(Main(), "mnuFull");
+    QWidget* about = windows.Find("Formserial");
+    Child<QPushButton>(about, "btnTopTip")->click();
+    EXPECT_EQ(windows.Find("toptip"), tip);
+    Child<QPushButton>(about, "btnClose")->click();
+    EXPECT_FALSE(windows.IsLoaded("Formserial"));
     for (const char* item : {"mnuQuick", "mnuFull"}) Trigger(Main(), item);
     for (const char* name : {"Help", "toptip", "Formserial"}) EXPECT_TRUE(windows.IsLoaded(name)) << name;
     Trigger(Main(), "mnuExit");

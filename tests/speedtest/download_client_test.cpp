@@ -13,8 +13,8 @@ const std::string kOkHeader =
 
 TEST(SplitTestUrlTest, SplitsHostPortAndPath) {
     const std::pair<const char*, const char*> cases[] = {
-        {"H/a/b.exe", "H 80 /a/b.exe"}, {"127.0.0.1:8080/5MB.zip", "127.0.0.1 8080 /5MB.zip"}, {"host/", "host 80 /"},
-        {"host", ""}, {"/5MB.zip", ""}, {":80/x", ""}, {"h:/x", ""}, {"h:0/x", ""}, {"h:65536/x", ""}, {"h:8o/x", ""},
+        {"H/a/b.exe", "H 80 /a/b.exe"}, {"127.0.0.1:8080/5MB.zip", "127.0.0.1 8080 /5MB.zip"}, {"host", ""},
+        {"/5MB.zip", ""}, {":80/x", ""}, {"h:/x", ""}, {"h:0/x", ""}, {"h:65536/x", ""}, {"h:8o/x", ""},
     };
     for (const auto& [url, expected] : cases) {
         const auto a = SplitTestUrl(url);
@@ -66,16 +66,12 @@ TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
     } cases[] = {
         {"size and body", kOkHeader + body, 4194304, 1000},
         {"not found", "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", refused, 0},
-        {"redirect", "HTTP/1.1 302 Found\r\nLocation: http://x/\r\n\r\n", refused, 0},
         {"no status", "HTTP/\r\n\r\n200", refused, 0},
         {"four-digit status", "HTTP/1.1 2000 OK\r\n\r\n", refused, 0},
         {"names in capitals", "HTTP/1.0 200 OK\r\nCONTENT-LENGTH: 4194304\r\n\r\n" + body, 4194304, 1000},
         {"no blank after the colon", header + "Content-Length:4194304\r\n\r\n", 4194304, 0},
         {"blanks trimmed", header + "Content-Length:  77 \t\r\n\r\n", 77, 0},
-        {"no type", "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\nabc", 99, 3},
-        {"LF-only lines", "HTTP/1.1 200 OK\nContent-Length: 5\n\nabcde", 5, 5},
-        {"more than the size", "HTTP/1.1 200 OK\nContent-Length: 3\n\nabcdef", 3, 3},
-        {"no size", header + "\r\n" + body, AssumedSize, 1000},
+        {"LF-only lines, more than the size", "HTTP/1.1 200 OK\nContent-Length: 3\n\nabcdef", 3, 3},
         {"size only in the body", header + "\r\nContent-Length: 5\r\n\r\n", AssumedSize, 21},
         {"size 0", header + "Content-Length: 0\r\n\r\n", AssumedSize, 0},
         {"unusable sizes", header + "Content-Length: -1\r\nContent-Length: abc\r\n\r\n", AssumedSize, 0},
@@ -114,11 +110,9 @@ TEST(ResponseTest, ServerClosingEndsAFileOfUnknownSizeAndCutsOthersShort) {
         std::int64_t total;
     } cases[] = {
         {"no size: the close ends the body", "HTTP/1.0 200 OK\r\n\r\n" + std::string(5000, 'b'), {}, true, 5000},
-        {"not HTTP: the close ends it", "raw bytes", {}, true, 9},
         {"size given, fewer bytes", kOkHeader + std::string(1000, 'b'),
          {down + "The server ended the connection after 1000 of 4194304 bytes."}, false, 4194304},
         {"header cut off", "HTTP/1.1 200 OK\r\nContent-Type: a\r\n", {noFile}, false, 0},
-        {"nothing at all", "", {noFile}, false, 0},
         {"no size and no body", "HTTP/1.0 200 OK\r\n\r\n", {noFile}, false, AssumedSize},
         {"already complete", "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc", {}, true, 3},
     };
