@@ -30,7 +30,8 @@ TEST(ReadRegValue, GivesTextOrNotFound) {
     ASSERT_TRUE(RegistryStore(folder.path()).Modify([&](RegistryTransaction& registry) {
         RegKey& types = registry.Hive(RegRoot::CurrentUser)->Create({"Software", "Types"});
         for (const auto& v : values) types.SetValue(v.name, v.value);
-        registry.Hive(RegRoot::LocalMachine)->Create({"SOFTWARE", "Types"}).SetValue("", MakeStringValue("firefox"));
+        RegKey& machine = registry.Hive(RegRoot::LocalMachine)->Create({"SOFTWARE", "Types"});
+        machine.SetValue("", MakeStringValue("firefox"));
         return Status::Ok();
     }).ok());
 
@@ -46,8 +47,10 @@ TEST(ReadRegValue, GivesTextOrNotFound) {
         {0x12345678u, "Software\\Types", "five", "Not Found"},
     };
     RegistryReaderPosix reader(folder.path());
-    for (const auto& v : values)
-        EXPECT_EQ(RegAccess::ReadRegValue(reader, kHkeyCurrentUser, "Software\\Types", v.name), v.expected) << v.name;
+    for (const auto& v : values) {
+        EXPECT_EQ(RegAccess::ReadRegValue(reader, kHkeyCurrentUser, "Software\\Types", v.name), v.expected)
+            << v.name;
+    }
     for (const auto& l : lookups)
         EXPECT_EQ(RegAccess::ReadRegValue(reader, l.root, l.keyPath, l.valueName), l.expected) << l.keyPath;
     RegistryReaderPosix never(folder / "never created");
