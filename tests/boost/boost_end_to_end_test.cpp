@@ -43,16 +43,14 @@ protected:
         EXPECT_TRUE(engine.RunBoostMode(mode));
         ASSERT_TRUE(PollUntil([] { return ChildProcesses(false) == 0; }));
     }
-    std::string Read(const RegValueName& value) {
-        return RegAccess::ReadRegValue(registry, value.root, value.keyPath, value.name);
-    }
     // Every value the files set reads as set, or as "Not Found".
     void Expect(const std::vector<std::string>& files, bool set) {
         for (const auto& name : files)
             for (const auto& [value, data] : LoadImportFile(name).dwords) {
                 char text[16];
                 std::snprintf(text, sizeof text, "%03u", data);
-                EXPECT_EQ(Read(value), set ? text : "Not Found") << name << ": " << value.name;
+                EXPECT_EQ(RegAccess::ReadRegValue(registry, value.root, value.keyPath, value.name),
+                          set ? text : "Not Found") << name << ": " << value.name;
             }
     }
 
