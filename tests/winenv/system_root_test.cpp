@@ -14,6 +14,7 @@
 #include <future>
 #include <set>
 
+#include "boost/reg_access.h"
 #include "platform/posix/registry_read_posix.h"
 #include "webtest/web_test_texts.h"
 #include "winenv/file_replace.h"
@@ -148,18 +149,11 @@ protected:
         WriteFileBytes(m_firefox, "#!/bin/sh\n");
         fs::permissions(m_firefox, fs::perms::owner_all);
     }
-    // A string as the program reads it, without any lock; "missing" when it is not there.
+    // A value as the program reads it, without any lock.
     static std::string Read(const std::string& root, std::uint32_t hive, const std::string& key,
                             const std::string& name) {
         RegistryReaderPosix registry(root);
-        RegKeyHandle handle = 0;
-        std::uint32_t type = 0, length = 256;
-        unsigned char data[256] = {};
-        if (registry.OpenKey(hive, key, &handle) != kErrorSuccess ||
-            registry.QueryValue(handle, name, &type, data, &length) != kErrorSuccess)
-            return "missing";
-        registry.CloseKey(handle);
-        return std::string(reinterpret_cast<const char*>(data), length ? length - 1 : 0);
+        return RegAccess::ReadRegValue(registry, hive, key, name);
     }
 
     const std::string m_firefox = m_folder / "bin/firefox";
@@ -188,7 +182,7 @@ TEST_F(Provisioning, ProvidesOnlyWhatIsMissing) {
 
     fs::remove(m_firefox);
     ASSERT_TRUE(ProvisionSystemRoot(m_folder / "bare").ok());
-    EXPECT_EQ(Read(m_folder / "bare", kHkeyLocalMachine, webtext::kFirefoxCommandKey, ""), "missing");
+    EXPECT_EQ(Read(m_folder / "bare", kHkeyLocalMachine, webtext::kFirefoxCommandKey, ""), "Not Found");
 }
 
 // Every start provisions; on a machine that has everything it must not queue behind
