@@ -47,9 +47,8 @@ void ExpectParsed(const std::string& before, const std::vector<std::string>& fir
     }
 }
 
-TEST(RegFileLines, ValuesParseAsTheRegistryEditorReadsThem) {
+TEST(RegFileLines, KeysAndValuesParseAsTheRegistryEditorReadsThem) {
     ExpectParsed(kV5 + "[HKCU\\K]\r\n", {"key HKEY_CURRENT_USER\\K"}, {
-        // strings and names
         {"  \"foo\" =  \"bar\"  ; note", {kSet + "[foo] 1:6200610072000000"}, 0},
         {R"("a\\b\"c"="x\\y\"z")", {kSet + "[a\\b\"c] 1:78005c0079002200" "7a000000"}, 0},
         {R"("p"="C:\temp")", {kSet + "[p] 1:43003a005c00740065006d0070000000"}, 0},
@@ -60,13 +59,11 @@ TEST(RegFileLines, ValuesParseAsTheRegistryEditorReadsThem) {
         {"\"a=\"x\"", {}, 1},
         {"\"a\" \"x\"", {}, 1},
         {"\"a\"=-x", {}, 1},
-        // dwords
         {"\"d\"=dword:  FFFFabcd  ; c", {kSet + "[d] 4:cdabffff"}, 0},
         {"\"d\"=dword:", {}, 1},
         {"\"d\"=dword:123456789", {}, 1},
         {"\"d\"=dword:0x123", {}, 1},
         {"\"d\"=DWORD:1", {}, 1},
-        // hex lists
         {"\"b\"=hex:", {kSet + "[b] 3:"}, 0},
         {"\"b\"=hex:1,AB , ff,", {kSet + "[b] 3:01abff"}, 0},
         {"\"b\"=hex:01,zz", {}, 1},
@@ -80,13 +77,9 @@ TEST(RegFileLines, ValuesParseAsTheRegistryEditorReadsThem) {
         {"\"b\"=hex:01,\\\r\n  02,\\\r\n\r\n; note\r\n 03", {kSet + "[b] 3:010203"}, 0},
         {"\"b\"=hex:01,\\\r\n\"c\"=\"x\"", {kSet + "[c] 1:78000000"}, 1},
         {"\"b\"=hex:01,\\", {kSet + "[b] 3:01"}, 0},
-        // comments and junk
         {"; c\r\n# c\r\n\r\n   \t", {}, 0},
         {"junk", {}, 1},
     });
-}
-
-TEST(RegFileLines, KeysParseAsTheRegistryEditorReadsThem) {
     ExpectParsed(kV5, {}, {
         {"[hkey_local_machine\\Software\\X]", {"key HKEY_LOCAL_MACHINE\\Software\\X"}, 0},
         {"  [HKCR\\a \\] trailing", {"key HKEY_CLASSES_ROOT\\a "}, 0},
