@@ -71,7 +71,6 @@ protected:
 TEST_F(BoostEndToEndTest, EveryModeSetsWhatItsFilesSetAndRestoreUndoesIt) {
     RunAndSettle(BoostMode::Pro);
     Expect({"web-game.reg", "tcp-game.reg", "zero1.reg", "dns1.reg", "service.reg", "lanman.reg"}, true);
-    Expect({"web-modem.reg", "tcp-modem.reg"}, false);  // Pro Boost ignores the dial-up box
     EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines);
 
     RunAndSettle(BoostMode::Normal);

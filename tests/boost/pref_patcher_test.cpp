@@ -134,8 +134,7 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
         {"control root missing", [](P& p, F&) { fs::remove_all(p.controlRoot); }, PatchControl, {}},
         {"root without a profile folder", [](P& p, F&) { fs::remove_all(p.controlFolder); }, PatchControl, {}},
         {"profiles.ini missing", [](P& p, F&) { fs::remove(p.profilesIni); }, PatchFirefox, {}},
-        {"profiles.ini of six lines",
-         [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni("x").substr(0, ProfilesIni("x").find("Path="))); },
+        {"profiles.ini too short", [](P& p, F&) { WriteBytes(p.profilesIni, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n"); },
          PatchFirefox, {}},
         // The system stops reading a path at a zero byte, which would name profiles.ini itself.
         {"zero byte in the profile path", [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni(kIniItself)); },

@@ -47,7 +47,7 @@ void ExpectParsed(const std::string& before, const std::vector<std::string>& fir
     }
 }
 
-TEST(RegFileLines, KeysAndValuesParseAsTheRegistryEditorReadsThem) {
+TEST(RegFileLines, HeadersKeysAndValuesParseAsTheRegistryEditorReadsThem) {
     ExpectParsed(kV5 + "[HKCU\\K]\r\n", {"key HKEY_CURRENT_USER\\K"}, {
         {"  \"foo\" =  \"bar\"  ; note", {kSet + "[foo] 1:6200610072000000"}, 0},
         {R"("a\\b\"c"="x\\y\"z")", {kSet + "[a\\b\"c] 1:78005c0079002200" "7a000000"}, 0},
@@ -96,11 +96,8 @@ TEST(RegFileLines, KeysAndValuesParseAsTheRegistryEditorReadsThem) {
         {"\"v\"=\"x\"", {}, 1},
         {"[-HKCU\\a]\r\n\"v\"=\"x\"", {"-key HKEY_CURRENT_USER\\a"}, 1},
     });
-}
-
-// A wrong header gives one message and imports nothing. Version 4 files hold multi and
-// expand strings as ANSI bytes.
-TEST(RegFileHeader, OnlyTheTwoExactHeadersImport) {
+    // A wrong header gives one message and imports nothing. Version 4 files hold multi and
+    // expand strings as ANSI bytes.
     const std::vector<std::string> v4 = {"key HKEY_CURRENT_USER\\K", kSet + "[x] 2:41000000",
                                          kSet + "[b] 3:4100"};
     ExpectParsed("", {}, {
