@@ -134,7 +134,7 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
         {"control root missing", [](P& p, F&) { fs::remove_all(p.controlRoot); }, PatchControl, {}},
         {"root without a profile folder", [](P& p, F&) { fs::remove_all(p.controlFolder); }, PatchControl, {}},
         {"profiles.ini missing", [](P& p, F&) { fs::remove(p.profilesIni); }, PatchFirefox, {}},
-        {"profiles.ini too short", [](P& p, F&) { WriteBytes(p.profilesIni, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n"); },
+        {"ini too short", [](P& p, F&) { WriteBytes(p.profilesIni, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n"); },
          PatchFirefox, {}},
         // The system stops reading a path at a zero byte, which would name profiles.ini itself.
         {"zero byte in the profile path", [](P& p, F&) { WriteBytes(p.profilesIni, ProfilesIni(kIniItself)); },

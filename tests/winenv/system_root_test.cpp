@@ -62,10 +62,11 @@ protected:
             return Status::Ok();
         });
     }
-    std::unique_ptr<RegKey> Hive(RegRoot root) {
-        std::unique_ptr<RegKey> hive;
-        EXPECT_TRUE(m_store.Load(root, &hive).ok());
-        return hive;
+    // A value as the program reads it, without any lock.
+    static std::string Read(const std::string& root, std::uint32_t hive, const std::string& key,
+                            const std::string& name) {
+        RegistryReaderPosix registry(root);
+        return RegAccess::ReadRegValue(registry, hive, key, name);
     }
     std::set<std::string> Files() const {
         std::set<std::string> names;
@@ -96,7 +97,7 @@ TEST_F(RegistryStoreTest, OnlyAChangeThatSucceedsReplacesAHive) {
     ::stat(Hkcu().c_str(), &after);
     EXPECT_EQ(before.st_ino, after.st_ino);
     EXPECT_EQ(Files(), m_onlyHkcu);
-    EXPECT_EQ(*Hive(RegRoot::CurrentUser)->Find({"k"})->Value("V"), MakeStringValue("original"));
+    EXPECT_EQ(Read(m_root, kHkeyCurrentUser, "k", "V"), "original");
 
     EXPECT_FALSE(m_store.Modify([](RegistryTransaction& registry) {
         registry.Hive(RegRoot::CurrentUser)->Create({"K"}).SetValue("v", MakeDwordValue(2));
@@ -148,13 +149,6 @@ protected:
         WriteFileBytes(m_firefox, "#!/bin/sh\n");
         fs::permissions(m_firefox, fs::perms::owner_all);
     }
-    // A value as the program reads it, without any lock.
-    static std::string Read(const std::string& root, std::uint32_t hive, const std::string& key,
-                            const std::string& name) {
-        RegistryReaderPosix registry(root);
-        return RegAccess::ReadRegValue(registry, hive, key, name);
-    }
-
     const std::string m_firefox = m_folder / "bin/firefox";
     ScopedEnv m_path{"PATH", "relative/bin:" + (m_folder / "bin") + ":/nonexistent"};
     const std::string m_login = ::getpwuid(::geteuid())->pw_name;
