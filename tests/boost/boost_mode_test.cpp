@@ -22,11 +22,9 @@ struct Rig : BoostRig {
     BoostEngine engine{{&processes, &registry, paths.get(), &pump, &files, &ui, &history}};
 };
 
-// Which files each mode imports is checked against the values they set end to end.
-// The dial-up box is read before each modem file. The first failure skips the rest of
-// the command; the completion runs regardless. The prompt says "Done!", so it only opens
-// when every import started: otherwise the user is told which did not. A machine
-// without Firefox has nothing to patch there.
+// The dial-up box is read before each modem file. The first failure skips the rest; the
+// completion runs regardless. The prompt says "Done!", so it opens only when every import
+// started. A machine without Firefox has nothing to patch there.
 TEST(BoostMode, EachModeRunsItsImportsBetweenTheBusyCaptionAndItsPrompt) {
     using Arrange = std::function<void(Rig&)>;
     using enum BoostMode;
