@@ -35,14 +35,12 @@ TEST(ProgramFoldersTest, FindsDataAndHelpersInTheBuildTreeAndInAnInstall) {
         {build + "/", "", {build, build, build}},
         {bin, nullptr, {shared, helpers, bin}},
         {bin + "/", nullptr, {shared, helpers, bin}},
-        {prefix + "/bin/../bin", nullptr, {shared, helpers, bin}},
         // reopener and regedit find the programs they start from their own folder.
         {helpers, nullptr, {shared, helpers, bin}},
         // Neither data nor an installed layout: one folder, as a copy on Windows is.
         {root / "bare", nullptr, {root / "bare", root / "bare", root / "bare"}},
         // The setting moves the data only.
         {bin, elsewhere.c_str(), {elsewhere, helpers, bin}},
-        {build, elsewhere.c_str(), {elsewhere, build, build}},
     };
     for (const auto& c : cases) {
         const ProgramFolders found = FindProgramFolders(c.exeFolder, c.dataDir);
