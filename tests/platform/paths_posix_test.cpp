@@ -57,7 +57,8 @@ TEST_F(PathMapperPosixTest, ToWindowsSpellsNamesAsOnDisk) {
     };
     for (const auto& c : cases) EXPECT_EQ(m_paths.ToWindows(c.native), c.windows) << c.native;
 
-    for (const std::string& outside : {Native("registry/HKCU.reg"), Native("drive_cc/x"), Native("drive_c/../x")})
+    for (const std::string& outside :
+         {Native("registry/HKCU.reg"), Native("drive_cc/x"), Native("drive_c/../x")})
         EXPECT_EQ(m_paths.ToWindows(outside), outside);
 }
 
