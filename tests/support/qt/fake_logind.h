@@ -1,12 +1,11 @@
 #pragma once
-// Stand-in for systemd-logind on a message bus of its own (dbus-daemon with a private
-// configuration; the system bus is never touched). It answers CanReboot as told and
+// Stand-in for systemd-logind on a message bus of its own (a dbus-daemon of its own;
+// the system bus is never touched). It answers CanReboot as told and
 // records Reboot, PowerOff, GetSessionByPID and the session's Terminate instead of
 // doing them. It serves from a thread of its own, so blocking calls from the test's
 // thread get their answers. Reboot can be held unanswered, as while logind waits for a password.
 #include <QProcess>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QThread>
 #include <memory>
 
@@ -34,7 +33,6 @@ public:
 
 private:
     class Object;
-    QTemporaryDir m_dir;
     QProcess m_daemon;
     QString m_address, m_error, m_connection;
     QThread m_thread;
