@@ -13,8 +13,8 @@ namespace brisko::test {
 namespace {
 
 // Numbered as Shutdown gives them.
-const std::string kNoRight = std::to_string(kErrNoShutdownRight) + " Can't enable shutdown: You do not have the "
-                                                                   "privileges to shutdown this system. [";
+const std::string kNoRight = std::to_string(kErrNoShutdownRight) + " Can't enable shutdown: You do not " +
+                             "have the privileges to shutdown this system. [";
 
 // ShutdownSystem through the back end: "" when accepted, else the error's number and description.
 std::string Shutdown(reboot& service, std::int32_t flags = 2) {
