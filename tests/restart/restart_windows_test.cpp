@@ -23,8 +23,6 @@ const std::vector<std::string> kWindows = {"restart", "Restart3", "main", "Forms
 class RestartPrompts : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_context = {.windows = &m_windows, .messages = &m_messages, .processes = &m_processes,
-                     .paths = &m_paths, .helperFolder = {}, .shutdown = nullptr};
         m_windows.Register("restart", [this] { return new restart(m_context); });
         m_windows.Register("Restart3", [this] { return new Restart3(m_context); });
         for (const std::string& name : std::vector(kWindows.begin() + 2, kWindows.end()))
@@ -60,7 +58,7 @@ protected:
     FakeProcessStarter m_processes;
     PathMapperPosix m_paths{"/nonexistent", "/opt/brisko"};
     WindowInstances m_windows;
-    RestartServices m_context;
+    RestartServices m_context{&m_windows, &m_messages, &m_processes, &m_paths, {}, nullptr};
     std::vector<int> m_ended;
     std::vector<std::string> m_closed;
 };
