@@ -60,26 +60,24 @@ TEST(ShutdownApiWin32, EachFailingCallGivesItsErrorAndTheSystemText) {
     const struct {
         const char* call;
         DWORD code;
-        std::uint32_t number;
         std::string description;
     } steps[] = {
-        {"LookupPrivilegeValueA", 1313, 0x8004062C, noName},
-        {"GetCurrentProcess", 6, 0x8004062D, "Can't enable shutdown: Can't determine the current process. ["},
-        {"OpenProcessToken", 5, 0x8004062E, noRight},
-        {"AdjustTokenPrivileges", 87, 0x8004062E, noRight},
-        {"AdjustTokenPrivileges not all assigned", ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, failed},
-        {"ExitWindowsEx", ERROR_PRIVILEGE_NOT_HELD, 0x8004062B, failed},
+        {"LookupPrivilegeValueA", 1313, noName},
+        {"GetCurrentProcess", 6, "Can't enable shutdown: Can't determine the current process. ["},
+        {"OpenProcessToken", 5, noRight},
+        {"AdjustTokenPrivileges", 87, noRight},
+        {"AdjustTokenPrivileges not all assigned", ERROR_PRIVILEGE_NOT_HELD, failed},
+        {"ExitWindowsEx", ERROR_PRIVILEGE_NOT_HELD, failed},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(std::string(step.call) + " " + std::to_string(step.code));
         ShutdownApiWin32 api(FailingAt(step.call, step.code));
         reboot service(api, "C:\\Brisko\\Brisko.exe");
-        const bool exited = step.number == 0x8004062B;
+        const bool exited = step.description == failed;
         try {
             service.ShutdownSystem(2);
             ADD_FAILURE() << "accepted";
         } catch (const AppError& e) {
-            EXPECT_EQ(static_cast<std::uint32_t>(e.Number()), step.number);
             EXPECT_EQ(e.Description(), step.description + SystemText(step.code) + (exited ? "" : "]"));
         }
         // The real privilege calls went through, and the request named a restart.
