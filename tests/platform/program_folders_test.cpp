@@ -14,17 +14,15 @@ TEST(ProgramFoldersTest, FindsDataAndHelpersInTheBuildTreeAndInAnInstall) {
     test::TempFolder root;
     const std::string build = root / "build/bin";
     const std::string prefix = root / "usr";
-    test::WriteFileBytes(build + "/web.reg", "REGEDIT4\r\n");
-    test::WriteFileBytes(prefix + "/share/brisko/web.reg", "REGEDIT4\r\n");
-    fs::create_directories(prefix + "/bin");
-    fs::create_directories(prefix + "/lib/brisko");
-    fs::create_directories(root / "bare");
-    // An install made into the build folder must not take the build's own data away.
-    fs::create_directories(root / "build/share/brisko");
     const std::string shared = prefix + "/share/brisko";
     const std::string helpers = prefix + "/lib/brisko";
     const std::string bin = prefix + "/bin";
     const std::string elsewhere = root / "elsewhere";
+    test::WriteFileBytes(build + "/web.reg", "REGEDIT4\r\n");
+    test::WriteFileBytes(shared + "/web.reg", "REGEDIT4\r\n");
+    // An install made into the build folder must not take the build's own data away.
+    for (const std::string& folder : {bin, helpers, root / "bare", root / "build/share/brisko"})
+        fs::create_directories(folder);
 
     const struct {
         std::string exeFolder;
