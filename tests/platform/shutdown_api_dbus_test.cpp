@@ -12,24 +12,28 @@
 namespace brisko::test {
 namespace {
 
-const std::string kNoRight = "Can't enable shutdown: You do not have the privileges to shutdown this system. [";
+// Numbered as Shutdown gives them.
+const std::string kNoRight = std::to_string(kErrNoShutdownRight) + " Can't enable shutdown: You do not " +
+                             "have the privileges to shutdown this system. [";
+
+// ShutdownSystem through the back end: "" when accepted, else the error's number and description.
+std::string Shutdown(reboot& service, std::int32_t flags = 2) {
+    try {
+        EXPECT_TRUE(service.ShutdownSystem(flags));
+        return {};
+    } catch (const AppError& e) {
+        return std::to_string(e.Number()) + " " + e.Description();
+    }
+}
+std::string Shutdown(const QString& address, std::int32_t flags = 2) {
+    ShutdownApiDbus api(address);
+    reboot service(api, "/opt/brisko/brisko");
+    return Shutdown(service, flags);
+}
 
 class DbusShutdown : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(m_logind.Address().isEmpty()) << m_logind.Error().toStdString(); }
-
-    // ShutdownSystem through the back end: "" when accepted, else the error's number and description.
-    static std::string Shutdown(std::int32_t flags, const QString& address) {
-        ShutdownApiDbus api(address);
-        reboot service(api, "/opt/brisko/brisko");
-        try {
-            EXPECT_TRUE(service.ShutdownSystem(flags));
-            return {};
-        } catch (const AppError& e) {
-            return std::to_string(e.Number()) + " " + e.Description();
-        }
-    }
-    std::string Shutdown(std::int32_t flags) { return Shutdown(flags, m_logind.Address()); }
 
     FakeLogind m_logind;
 };
@@ -44,59 +48,42 @@ TEST_F(DbusShutdown, CanRebootDecidesAndTheFlagWordsPickTheRequest) {
         {"yes", 2, {"Reboot true"}},
         {"challenge", 2, {"Reboot true"}},
         {"no", 2, {}},
-        {"na", 2, {}},
         {"yes", 0, {session, "Terminate"}},
         {"yes", 1, {"PowerOff true"}},
-        {"yes", 2 | 4 | 16, {"Reboot true"}},
-        {"yes", 8, {"PowerOff true"}},
         {"yes", 2 | 8, {"PowerOff true"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.canReboot) + " " + std::to_string(c.flags));
         m_logind.SetCanReboot(c.canReboot);
-        const std::string refused = std::to_string(kErrNoShutdownRight) + " " + kNoRight +
-                                    "The login manager does not allow this user to restart the computer "
-                                    "(CanReboot answered \"" + c.canReboot + "\").\r\n]";
-        EXPECT_EQ(Shutdown(c.flags), c.requests.isEmpty() ? refused : "");
+        const std::string refused = kNoRight + "The login manager does not allow this user to restart the "
+                                               "computer (CanReboot answered \"" + c.canReboot + "\").\r\n]";
+        EXPECT_EQ(Shutdown(m_logind.Address(), c.flags), c.requests.isEmpty() ? refused : "");
         EXPECT_EQ(m_logind.TakeCalls(), QStringList({"CanReboot"}) + c.requests);
     }
 }
 
-TEST_F(DbusShutdown, LogindErrorsCarryTheirOwnMessage) {
-    m_logind.FailCall("Reboot", "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired",
-                      "Interactive authentication required.");
-    EXPECT_EQ(Shutdown(2), std::to_string(kErrShutdownFailed) +
-                               " ShutdownSystem failed: Interactive authentication required. "
-                               "(org.freedesktop.DBus.Error.InteractiveAuthorizationRequired)\r\n");
-    // A message too long for the caller's buffer is shortened, not lost.
+// logind's errors carry its own message, shortened when too long for the caller's
+// buffer; without logind, or without a bus, the right is refused with a clear text.
+TEST_F(DbusShutdown, LogindErrorsAndAMissingBusGiveAClearText) {
+    m_logind.FailCall("Reboot", "org.freedesktop.DBus.Error.Failed", "Reboot failed.");
+    EXPECT_EQ(Shutdown(m_logind.Address()), std::to_string(kErrShutdownFailed) + " ShutdownSystem failed: "
+                                            "Reboot failed. (org.freedesktop.DBus.Error.Failed)\r\n");
     m_logind.FailCall("CanReboot", "org.example.Error.Long", QString(400, 'm'));
-    const std::string error = Shutdown(2);
-    const std::string start = std::to_string(kErrNoShutdownRight) + " " + kNoRight + "mmmm";
-    EXPECT_EQ(error.rfind(start, 0), 0u) << error;
+    const std::string error = Shutdown(m_logind.Address());
+    EXPECT_EQ(error.rfind(kNoRight + "mmmm", 0), 0u) << error;
     EXPECT_EQ(error.substr(error.size() - 6), "...\r\n]");
-    EXPECT_LE(error.size(), start.size() - 4 + 255);
-}
+    EXPECT_LE(error.size(), kNoRight.size() + 255);
 
-TEST_F(DbusShutdown, MissingLogindOrBusRefusesThePrivilegeWithAClearText) {
     FakeLogind bus(false);
-    const std::string error = Shutdown(2, bus.Address());
-    EXPECT_EQ(error.rfind(std::to_string(kErrNoShutdownRight) + " " + kNoRight, 0), 0u) << error;
-    EXPECT_NE(error.find("org.freedesktop.login1"), std::string::npos) << error;
-    EXPECT_NE(error.find("ServiceUnknown"), std::string::npos) << error;
-    EXPECT_EQ(error.substr(error.size() - 3), "\r\n]");
-
+    const std::string unknown = Shutdown(bus.Address());
+    EXPECT_EQ(unknown.rfind(kNoRight, 0), 0u) << unknown;
+    EXPECT_NE(unknown.find("ServiceUnknown"), std::string::npos) << unknown;
+    // Asked again, it tries again.
     ShutdownApiDbus api("unix:path=/nonexistent/brisko-test-bus");
     reboot service(api, "brisko");
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            service.ShutdownSystem(2);
-            ADD_FAILURE() << "accepted without a bus";
-        } catch (const AppError& e) {
-            EXPECT_EQ(e.Number(), kErrNoShutdownRight);
-            EXPECT_EQ(e.Description().rfind(kNoRight + "The system message bus is not available, so the login "
-                                                       "manager cannot be asked", 0), 0u) << e.Description();
-        }
-    }
+    const std::string noBus =
+        kNoRight + "The system message bus is not available, so the login manager cannot be asked";
+    for (int attempt = 0; attempt < 2; ++attempt) EXPECT_EQ(Shutdown(service).rfind(noBus, 0), 0u);
 }
 
 // While logind waits for the user's password the event loop runs on; the answer comes
@@ -120,8 +107,6 @@ TEST_F(DbusShutdown, AnAnswerThatWaitsForThePasswordComesThroughTheEventLoop) {
         reboot service(api, "/opt/brisko/brisko");
         std::optional<ShutdownAnswer> answer;
         ASSERT_TRUE(service.ShutdownSystemAsync(2, [&](const ShutdownAnswer& a) { answer = a; }));
-        EXPECT_TRUE(service.RequestPending());
-        EXPECT_FALSE(service.ShutdownSystemAsync(2, [](const ShutdownAnswer&) { ADD_FAILURE(); }));
         bool ticked = false;
         QTimer::singleShot(1, [&] { ticked = true; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return ticked && m_logind.HeldCount() == 1; }));
@@ -129,7 +114,6 @@ TEST_F(DbusShutdown, AnAnswerThatWaitsForThePasswordComesThroughTheEventLoop) {
 
         m_logind.AnswerHeld(c.errorName, "No.");
         ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }));
-        EXPECT_FALSE(service.RequestPending());
         EXPECT_EQ(answer->accepted, c.errorName.isEmpty());
         EXPECT_EQ(answer->refusedByUser, c.refused);
         if (!c.errorName.isEmpty()) {
@@ -139,17 +123,6 @@ TEST_F(DbusShutdown, AnAnswerThatWaitsForThePasswordComesThroughTheEventLoop) {
         }
         EXPECT_EQ(m_logind.TakeCalls(), QStringList({"CanReboot", "Reboot true"}));
     }
-}
-
-TEST_F(DbusShutdown, ExitWindowsNeedsTheEnabledRightLikeWindows) {
-    ShutdownApiDbus api(m_logind.Address());
-    EXPECT_FALSE(api.ExitWindowsEx(kEwxReboot, 0xFFFFFFFFu));
-    EXPECT_EQ(api.GetLastError(), kWinErrorPrivilegeNotHeld);
-    char text[255];
-    const std::uint32_t n = api.FormatMessageA(kFormatMessageFromSystem | kFormatMessageIgnoreInserts, nullptr,
-                                               kWinErrorPrivilegeNotHeld, 0, text, sizeof text, nullptr);
-    EXPECT_EQ(std::string(text, n), "A required privilege is not held by the client.\r\n");
-    EXPECT_TRUE(m_logind.TakeCalls().isEmpty());
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include "platform/qt/shutdown_api_dbus.h"
 #include "restart/reboot.h"
 #include "tests/support/fakes.h"
-#include "tests/support/fake_shutdown_api.h"
 #include "tests/support/qt/fake_logind.h"
 
 namespace brisko::test {
@@ -24,8 +23,6 @@ const std::vector<std::string> kWindows = {"restart", "Restart3", "main", "Forms
 class RestartPrompts : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_context = {.windows = &m_windows, .messages = &m_messages, .processes = &m_processes,
-                     .paths = &m_paths, .shutdown = &m_shutdown};
         m_windows.Register("restart", [this] { return new restart(m_context); });
         m_windows.Register("Restart3", [this] { return new Restart3(m_context); });
         for (const std::string& name : std::vector(kWindows.begin() + 2, kWindows.end()))
@@ -57,18 +54,18 @@ protected:
         return loaded;
     }
 
-    FakeShutdownApi m_api;
-    reboot m_shutdown{m_api, "/opt/brisko/brisko"};
     FakeMessageBox m_messages;
     FakeProcessStarter m_processes;
     PathMapperPosix m_paths{"/nonexistent", "/opt/brisko"};
     WindowInstances m_windows;
-    RestartServices m_context;
+    RestartServices m_context{&m_windows, &m_messages, &m_processes, &m_paths, {}, nullptr};
     std::vector<int> m_ended;
     std::vector<std::string> m_closed;
 };
 
-TEST_F(RestartPrompts, LaterClosesOnlyItsOwnPromptAlsoByReturn) {
+// Later closes only its own prompt, also by Return. Show closes the open windows in
+// order either way; a reopener that cannot start is told before the end.
+TEST_F(RestartPrompts, LaterClosesItsOwnPromptShowClosesAllStartsReopenerAndEnds) {
     for (const char* prompt : {"restart", "Restart3"}) {
         Open({"main", "Help", "restart", "Restart3"});
         QWidget* later = m_windows.Find(prompt)->findChild<GradientButton*>("btnRestartLater");
@@ -78,11 +75,7 @@ TEST_F(RestartPrompts, LaterClosesOnlyItsOwnPromptAlsoByReturn) {
     }
     EXPECT_TRUE(m_messages.shown.empty());
     EXPECT_TRUE(m_ended.empty());
-    EXPECT_TRUE(m_api.calls.empty());
-}
 
-// The windows close in order either way; a reopener that cannot start is told before the end.
-TEST_F(RestartPrompts, ShowClosesTheOpenWindowsInOrderStartsReopenerAndEnds) {
     for (const bool fails : {false, true}) {
         SCOPED_TRACE(fails);
         m_processes.failOn = [fails](const std::string&) { return fails; };
@@ -95,36 +88,13 @@ TEST_F(RestartPrompts, ShowClosesTheOpenWindowsInOrderStartsReopenerAndEnds) {
     EXPECT_EQ(m_processes.started[0].state, WindowState::MinimizedActive);
     ASSERT_EQ(m_messages.shown.size(), 1u);
     EXPECT_EQ(m_messages.shown[0].text, "Can't start /opt/brisko/reopener: The system cannot find the file specified.");
-    EXPECT_EQ(m_messages.shown[0].title, "Brisko");
     EXPECT_EQ(m_ended, (std::vector<int>{0, 1}));
 }
 
-TEST_F(RestartPrompts, RightNowRestartsThenClosesAllButTheMainWindowOrTellsWhyNot) {
-    for (const char* prompt : {"restart", "Restart3"}) {
-        Open({"main", "Formserial", "firebrowser", prompt});
-        Click(prompt, "btnRestartNow");
-        EXPECT_EQ(m_closed, (std::vector<std::string>{"Formserial", prompt, "firebrowser"}));
-        EXPECT_EQ(Loaded(), std::vector<std::string>{"main"});
-    }
-    EXPECT_EQ(m_api.Count("ExitWindowsEx 2 "), 2);
-    EXPECT_TRUE(m_ended.empty());
-
-    // Without the shutdown right it shows why and ends, closing nothing one by one.
-    m_api.failures["AdjustTokenPrivileges"] = 1314;
-    m_api.texts[1314] = "A required privilege is not held by the client.\r\n";
-    Open({"main", "Help", "Restart3"});
-    Click("Restart3", "btnRestartNow");
-    EXPECT_EQ(m_messages.Texts(), std::vector<std::string>{"Can't enable shutdown: You do not have the "
-                                                           "privileges to shutdown this system. [A required "
-                                                           "privilege is not held by the client.\r\n]"});
-    EXPECT_EQ(m_ended, std::vector<int>{1});
-    EXPECT_EQ(m_api.Count("ExitWindowsEx"), 2);
-    EXPECT_EQ(Loaded().size(), 3u);
-}
-
 // logind may ask for a password before it restarts. Meanwhile the windows stay live (a
-// timer fires) and further clicks ask nothing more. A refusal is told and the program
-// goes on with the prompt open; a fault ends it as before; consent closes the windows.
+// timer fires) and further clicks on either prompt ask nothing more. A refusal is told
+// and the program goes on with the prompt open; a fault ends it; consent closes all
+// windows but the main one. Without the right nothing is asked: it is told and ends.
 TEST_F(RestartPrompts, RightNowWaitingForThePasswordKeepsTheWindowsLive) {
     FakeLogind logind;
     ASSERT_FALSE(logind.Address().isEmpty()) << logind.Error().toStdString();
@@ -132,20 +102,21 @@ TEST_F(RestartPrompts, RightNowWaitingForThePasswordKeepsTheWindowsLive) {
     ShutdownApiDbus api(logind.Address());
     reboot service(api, "/opt/brisko/brisko");
     m_context.shutdown = &service;
-    Open({"main", "Help", "restart", "Restart3"});
-    auto* now = m_windows.Find("restart")->findChild<GradientButton*>("btnRestartNow");
-    auto ask = [&] {
-        Click("restart", "btnRestartNow");
+    Open({"main", "Formserial", "firebrowser", "restart", "Restart3"});
+    auto ask = [&](const std::string& prompt, const std::string& other) {
+        auto* now = m_windows.Find(prompt)->findChild<GradientButton*>("btnRestartNow");
+        Click(prompt, "btnRestartNow");
         EXPECT_FALSE(now->isEnabled());
         bool ticked = false;
         QTimer::singleShot(1, [&] { ticked = true; });
         EXPECT_TRUE(QTest::qWaitFor([&] { return ticked && logind.HeldCount() == 1; }));
-        Click("Restart3", "btnRestartNow");  // ignored while the first waits
+        Click(other, "btnRestartNow");  // ignored while the first waits
         QTest::qWait(50);
         EXPECT_EQ(logind.HeldCount(), 1);
+        return now;
     };
 
-    ask();
+    GradientButton* now = ask("restart", "Restart3");
     logind.AnswerHeld("org.freedesktop.DBus.Error.AccessDenied", "Access denied");
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_messages.shown.size() == 1; }));
     EXPECT_EQ(m_messages.shown[0].text,
@@ -154,18 +125,28 @@ TEST_F(RestartPrompts, RightNowWaitingForThePasswordKeepsTheWindowsLive) {
     EXPECT_TRUE(m_closed.empty());
     EXPECT_TRUE(now->isEnabled());
 
-    ask();
+    ask("Restart3", "restart");
     logind.AnswerHeld("org.freedesktop.DBus.Error.Failed", "Reboot failed");
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_messages.shown.size() == 2; }));
-    EXPECT_EQ(m_messages.shown[1].text, "ShutdownSystem failed: Reboot failed (org.freedesktop.DBus.Error.Failed)\r\n");
+    EXPECT_EQ(m_messages.shown[1].text,
+              "ShutdownSystem failed: Reboot failed (org.freedesktop.DBus.Error.Failed)\r\n");
     EXPECT_EQ(m_ended, std::vector<int>{1});
 
-    ask();
+    ask("Restart3", "restart");
     logind.AnswerHeld();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_closed.empty(); }));
-    EXPECT_EQ(m_closed, (std::vector<std::string>{"restart", "Restart3", "Help"}));
-    EXPECT_EQ(m_messages.shown.size(), 2u);
+    EXPECT_EQ(m_closed, (std::vector<std::string>{"Formserial", "restart", "Restart3", "firebrowser"}));
+    EXPECT_EQ(Loaded(), std::vector<std::string>{"main"});
     EXPECT_EQ(logind.TakeCalls().count("Reboot true"), 3);
+
+    logind.SetCanReboot("no");
+    Open({"Help", "Restart3"});
+    Click("Restart3", "btnRestartNow");
+    ASSERT_EQ(m_messages.shown.size(), 3u);
+    EXPECT_EQ(m_messages.shown[2].text.rfind("Can't enable shutdown: You do not have the privileges", 0), 0u);
+    EXPECT_EQ(m_ended, (std::vector<int>{1, 1}));
+    EXPECT_EQ(Loaded().size(), 3u);
+    EXPECT_EQ(logind.TakeCalls(), QStringList{"CanReboot"});
 }
 
 }  // namespace
