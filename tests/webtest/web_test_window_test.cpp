@@ -4,6 +4,7 @@
 #include <QTest>
 #include <set>
 
+#include "platform/event_pump.h"
 #include "platform/posix/paths_posix.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/fake_browser_engine.h"
@@ -48,6 +49,8 @@ protected:
     FakeBrowserEngines engines;
     FakeSyncHttp http;
     FakeEventWaiter waiter;
+    FakeClock clock;
+    NoEventPump pump;
     FakeLocale locale;
 };
 
@@ -99,7 +102,9 @@ TEST_F(WebTestWindowTest, FirstAddressIsTheTestServersPageOrAPublicOne) {
             QApplication::processEvents();
             EXPECT_EQ(Child<QLineEdit>(w, "txtURL")->text().toStdString(), c.address);
             ASSERT_EQ(messages.shown.size(), c.problem ? 1u : 0u);
-            if (c.problem) EXPECT_NE(messages.shown[0].text.find("BRISKO_TEST_SERVER"), std::string::npos);
+            if (c.problem) {
+                EXPECT_NE(messages.shown[0].text.find("BRISKO_TEST_SERVER"), std::string::npos);
+            }
             windows.Unload(name);
         }
     qunsetenv(kTestServerVariable);
