@@ -73,6 +73,8 @@ TEST(DataSpeedTest, TicksShowTheProgressTexts) {
         // The estimate is the maximum in half megabits, cut.
         {"estimate", 1'000'000'000, {127 * 512}, {{"lblMBEst", "Est - 0.5 MB/s"}}},
         // The extremes are those of the ticks so far, past 32,767 KB/s; an empty interval is a minimum of zero.
+        {"ticks all faster than 10 MB/s", 1'000'000'000, {60 << 20, 6 << 20},
+         {{"lblKBMin", "Min - 12288 KB/s"}, {"lblKBMax", "Max - 122880 KB/s"}}},
         {"fast ticks", 1'000'000'000, {60 << 20, 6 << 20, 0},
          {{"lblKBSpeed", "Speed - 0 KB/s"}, {"lblKBMin", "Min - 0 KB/s"}, {"lblKBMax", "Max - 122880 KB/s"},
           {"lblMBEst", "Est - 960 MB/s"}}},
@@ -120,7 +122,7 @@ TEST(DataSpeedTest, FinishShowsTheWholeFilesFiguresAndANewTestClearsThem) {
     EXPECT_EQ(t.test.Text("btnStartTest"), "Stop");
 }
 
-// Connecting counts in the average, which widens the ticks' extremes.
+// Connecting and an unticked end count in the average, which widens the ticks' extremes.
 TEST(DataSpeedTest, TheExtremesTakeInTheAverage) {
     Rig t;
     t.test.Start();
@@ -132,6 +134,15 @@ TEST(DataSpeedTest, TheExtremesTakeInTheAverage) {
     t.ExpectTexts({{"lblAverageSpeed", "3072 KB/s"}, {"lblMaximumSpeed", "12288 KB/s"},
                    {"lblMinimumSpeed", "3072 KB/s"}});
     EXPECT_EQ(t.test.TickSpeeds(), std::vector<std::int64_t>{12288});
+
+    // The rest arriving at once after a slow tick lifts the average above every tick.
+    Rig fast;
+    fast.Begin(Header(12 << 20));
+    fast.Interval(1 << 20);
+    fast.socket.ArriveCounted(11 << 20);
+    fast.test.OnTimer();
+    fast.ExpectTexts({{"lblAverageSpeed", "24576 KB/s"}, {"lblMaximumSpeed", "24576 KB/s"},
+                      {"lblMinimumSpeed", "2048 KB/s"}});
 }
 
 // A window waits for Stop when a server goes away or quiet; a terminal run must end, and
