@@ -19,20 +19,17 @@ std::vector<std::string> Words(const std::string& line) {
 
 TEST(CliArgumentsTest, GoodLinesAreReadWhateverTheRootKeysCase) {
     const std::pair<std::vector<std::string>, std::function<bool(const Request&)>> cases[] = {
-        {{"data-test"}, [](const Request& r) { return r.command == Command::DataTest && r.testFile == 0 && !r.json; }},
         {{"data-test", "--size=long", "--json", "--report", "a b.txt"},
          [](const Request& r) { return r.testFile == 2 && r.json && r.reportFile == "a b.txt"; }},
         {{"web-test", "http://127.0.0.1:8080/p.html"},
          [](const Request& r) { return r.engine == EngineChoice::Ie && r.runs == 1 && r.address == "http://127.0.0.1:8080/p.html"; }},
         {{"web-test", "--engine", "mozilla", "--runs", "100", "localhost", "--json"},
          [](const Request& r) { return r.engine == EngineChoice::Mozilla && r.runs == 100 && r.json; }},
-        {{"boost", "--dial-up"}, [](const Request& r) { return r.command == Command::Boost && r.dialUp; }},
         {{"read-reg", "hkey_current_user", "Volatile Environment", "HOMEPATH"},
          [](const Request& r) { return r.rootKey == kHkeyCurrentUser && r.valueName == "HOMEPATH"; }},
         {{"read-reg", "HkLm", "SOFTWARE\\Clients\\"},
          [](const Request& r) { return r.rootKey == kHkeyLocalMachine && r.valueName.empty(); }},
         {{"compare", "--", "--help"}, [](const Request& r) { return !r.help && r.file == "--help"; }},
-        {{"compare"}, [](const Request& r) { return r.command == Command::Compare && r.file.empty(); }},
         {{"history", "--csv", "--since=2024-05-01T10:30"}, [](const Request& r) { return r.csv && !r.json && r.since; }},
     };
     for (const auto& [args, holds] : cases) {
