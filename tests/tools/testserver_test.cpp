@@ -71,7 +71,6 @@ TEST(TestServerTest, AnswersEachModeAsItSays) {
         std::size_t firstRead = 0;  // the header's first piece, when it comes in pieces
     } cases[] = {
         {{}, "/50MB.zip", {"HTTP/1.1 200 OK\r\n", "Content-Length: 52428800\r\n"}, {}, 52428800},
-        {{}, "/missing.zip", {"HTTP/1.1 404 Not Found\r\n"}, {}, -1},
         {{"--status", "302"}, "/5MB.zip", {"HTTP/1.1 302 Found\r\n", "Location: http://"}, {}, -1},
         {{"--status", "500"}, "/default.html", {"HTTP/1.1 500 Internal Server Error\r\n"}, {}, 27},
         {{"--length", "abc"}, "/5MB.zip", {"Content-Length: abc\r\n"}, {}, 5242880},
