@@ -1,4 +1,3 @@
-#include <QCheckBox>
 #include <QTest>
 
 #include "shell/open_external_page.h"
