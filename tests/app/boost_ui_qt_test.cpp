@@ -5,7 +5,6 @@
 #include "boost/boost_mode.h"
 #include "tests/app/app_fixture.h"
 #include "tests/boost/profile_fixture.h"
-#include "tests/support/fakes.h"
 
 namespace brisko::test {
 namespace {
