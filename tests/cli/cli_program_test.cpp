@@ -126,8 +126,7 @@ TEST(CliProgramTest, FailuresEndWithTheirReasonAndStatus) {
     for (const auto& [args, server, status, err] : cases) {
         const CliRun run = RunCli(args, {{"BRISKO_TEST_SERVER", server}});
         EXPECT_EQ(run.status, status) << args.join(' ').toStdString();
-        EXPECT_TRUE(run.err.endsWith("\n"));
-        EXPECT_EQ(run.err.split('\n', Qt::SkipEmptyParts).last(), err) << run.err.toStdString();
+        EXPECT_TRUE(run.err.endsWith("\n" + err + "\n") || run.err == err + "\n") << run.err.toStdString();
     }
 }
 
@@ -153,10 +152,8 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
         EXPECT_EQ(o["median"].toDouble(), seconds[1]);
         EXPECT_NEAR(o["spread"].toDouble(), seconds[2] - seconds[0], 1e-6);
         // Each load's message went aside, as the window words it.
-        const QStringList said = json.err.split('\n', Qt::SkipEmptyParts);
-        ASSERT_EQ(said.size(), 3) << json.err.toStdString();
-        for (const QString& line : said)
-            EXPECT_TRUE(QRegularExpression("^This page took [\\d.]+ seconds to load\\.$").match(line).hasMatch());
+        const QRegularExpression said("^(This page took [\\d.]+ seconds to load\\.\n){3}$");
+        EXPECT_TRUE(said.match(json.err).hasMatch()) << json.err.toStdString();
     }
 
     const CliRun text = RunCli({"web-test", page, "--engine", "mozilla", "--runs", "2"}, env);
