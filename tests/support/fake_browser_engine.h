@@ -49,7 +49,6 @@ class FakeMozillaEngine final : public FakeEngine<MozillaBrowserEngine> {
 public:
     Status Navigate(const std::string& address) override { return Request("navigate " + address); }
     Status Refresh2(std::int16_t level) override { return Request("refresh2 " + std::to_string(level)); }
-    void Committed(const std::string& address) { FireNavigateComplete2(address); }
     void Complete() {
         busy = false;
         FireStatusTextChange("Done");
