@@ -96,10 +96,9 @@ class FakeSyncHttp final : public SyncHttpClient {
 public:
     Status Get(const std::string& address, std::string* responseText) override {
         fetched.push_back(address);
-        *responseText = result.ok() ? body : std::string();
+        responseText->clear();
         return result;
     }
-    std::string body;
     Status result;
     std::vector<std::string> fetched;
 };
