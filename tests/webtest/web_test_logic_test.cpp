@@ -92,7 +92,7 @@ TEST_F(WebTestLogic, TimedTestIsReportedInFrontComparedAndKept) {
     EXPECT_EQ(std::tie(kept->engine, kept->address, kept->seconds), std::make_tuple("ie", address, 0.453125));
 }
 
-TEST_F(WebTestLogic, MozillaTestCountsImagesBeforeTimingAndFailsBeforeAnyLoad) {
+TEST_F(WebTestLogic, MozillaTestFetchesThePageBeforeTimingAndFailsBeforeAnyLoad) {
     FakeMozillaEngine engine;
     FakeSyncHttp http;
     MozillaWebTest test(engine, http, Services(), View());
