@@ -82,7 +82,7 @@ TEST(TransferRuleTest, StepsUpToOneShortOfTheImageCountAndCountsOnAcrossTests) {
     ApplyImageCount(3, bar);
     rule.Apply("Transferring", bar);
     EXPECT_EQ(bar.value, 0);
-    // A refresh starts again from 0.
+    // A refresh starts the count again; the end of a navigation puts the bar back to Min.
     rule.Reset();
     rule.Apply("Transferring", bar);
     ApplyNavigateComplete(bar);
