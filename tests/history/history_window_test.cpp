@@ -25,31 +25,29 @@ std::map<QString, QList<QPointF>> Series(QWidget* window, const char* chart) {
 
 // Empty, a sentence says how to fill it; then the charts, the boost marked at its time.
 TEST(HistoryWindow, ChartsTheResultsOverTimeMarksTheBoostAndExports) {
-    struct {
-        FakeHistory history;
-        FakeSaveDialog saveDialog;
-        FakeMessageBox messages;
-        FakeLocale locale;
-        std::unique_ptr<brisko::history> Open() {
-            auto window = std::make_unique<brisko::history>(
-                HistoryWindowServices{&history, &saveDialog, &messages, &locale});
-            window->show();
-            return window;
-        }
-    } t;
+    FakeHistory history;
+    FakeSaveDialog saveDialog;
+    FakeMessageBox messages;
+    FakeLocale locale;
+    const HistoryWindowServices services{&history, &saveDialog, &messages, &locale};
+    const auto open = [&] {
+        auto window = std::make_unique<brisko::history>(services);
+        window->show();
+        return window;
+    };
     {
-        auto empty = t.Open();
+        auto empty = open();
         EXPECT_EQ(empty->findChild<QLabel*>("lblEmpty")->text().toStdString(), kEmptyHistoryText);
         EXPECT_TRUE(empty->findChild<QLabel*>("lblEmpty")->isVisible());
         EXPECT_FALSE(empty->findChild<QPushButton*>("btnExport")->isEnabled());
     }
-    t.history.Append({0, {}, DataTestRecord{"h/4MB.bin", 4 << 20, 3.5, 1190, 1300, 900, {1200}}});
-    t.history.Append({0, {}, WebTestRecord{"ie", "http://www.example.com", 0.81}});
-    t.history.Append({0, {}, BoostRecord{"boost", {"web.reg"}, {}, {"PatchControlPrefs"}, {}}});
-    t.history.Append({0, {}, DataTestRecord{"h/4MB.bin", 4 << 20, 2.5, 1651, 1700, 1500, {1651}}});
-    t.history.Append({0, {}, WebTestRecord{"ie", "http://www.example.com", 0.62}});
-    const qreal t0 = t.history.Records()[0].time * 1000.0;
-    auto window = t.Open();
+    history.Append({0, {}, DataTestRecord{"h/4MB.bin", 4 << 20, 3.5, 1190, 1300, 900, {1200}}});
+    history.Append({0, {}, WebTestRecord{"ie", "http://www.example.com", 0.81}});
+    history.Append({0, {}, BoostRecord{"boost", {"web.reg"}, {}, {"PatchControlPrefs"}, {}}});
+    history.Append({0, {}, DataTestRecord{"h/4MB.bin", 4 << 20, 2.5, 1651, 1700, 1500, {1651}}});
+    history.Append({0, {}, WebTestRecord{"ie", "http://www.example.com", 0.62}});
+    const qreal t0 = history.Records()[0].time * 1000.0;
+    auto window = open();
     EXPECT_FALSE(window->findChild<QLabel*>("lblEmpty")->isVisible());
     EXPECT_EQ(window->findChild<QLabel*>("lblSummary")->text().toStdString(),
               "Across the latest boost: Average download 1190 -> 1651 KB/s (+38.7%); "
@@ -63,10 +61,10 @@ TEST(HistoryWindow, ChartsTheResultsOverTimeMarksTheBoostAndExports) {
               (QList<QPointF>{{t0 + 1000, 0.81}, {t0 + 4000, 0.62}}));
 
     TempFolder folder;
-    t.saveDialog.answer = folder / "history.csv";
+    saveDialog.answer = folder / "history.csv";
     window->findChild<QPushButton*>("btnExport")->click();
-    EXPECT_EQ(ReadFileBytes(folder / "history.csv"), HistoryCsv(t.history.Records()));
-    EXPECT_EQ(t.messages.Texts(),
+    EXPECT_EQ(ReadFileBytes(folder / "history.csv"), HistoryCsv(history.Records()));
+    EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"The history was exported to " + (folder / "history.csv") + "."});
 }
 
