@@ -88,11 +88,11 @@ TEST(TestServerTest, AnswersEachModeAsItSays) {
         std::size_t first = 0;
         const std::string reply = Fetch(port, c.path, &first);
         ASSERT_FALSE(reply.empty());
-        if (c.firstRead) EXPECT_EQ(first, c.firstRead);
+        if (c.firstRead) { EXPECT_EQ(first, c.firstRead); }
         const std::string header = c.end.empty() ? reply : reply.substr(0, reply.find(c.end) + c.end.size());
         for (const auto& has : c.headerHas) EXPECT_NE(header.find(has), std::string::npos) << has;
         for (const auto& lacks : c.headerLacks) EXPECT_EQ(header.find(lacks), std::string::npos) << lacks;
-        if (c.body >= 0) EXPECT_EQ(static_cast<long>(reply.size() - header.size()), c.body);
+        if (c.body >= 0) { EXPECT_EQ(static_cast<long>(reply.size() - header.size()), c.body); }
     }
 }
 
