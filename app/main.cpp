@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
 
     brisko::BoostUiQt boostUi(windows, messages);
     brisko::BoostEngine boostEngine({system.processes.get(), system.registry.get(), system.paths.get(),
-                                     desktop.pump.get(), system.files.get(), &boostUi, &history});
+                                     desktop.pump.get(), system.files.get(), &boostUi, &history,
+                                     brisko::BoostLockFile(system.userDataFolder)});
     auto boostCommand = [&](brisko::BoostMode mode) {
         return [&, mode] { brisko::RunOrEnd(messages, [&] { boostEngine.RunBoostMode(mode); }); };
     };

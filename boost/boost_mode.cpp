@@ -1,6 +1,9 @@
 #include "boost/boost_mode.h"
 
+#include <chrono>
 #include <exception>
+#include <filesystem>
+#include <thread>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -74,43 +77,64 @@ bool BoostEngine::RunBoostMode(BoostMode mode, BoostOutcome* outcome) {
     BoostUi& ui = *m_services.ui;
     ui.SetCaption(row.startButton, kBusyCaption);
 
-    // The first failure skips the remaining steps; the completion always runs and
-    // nothing is reported.
+    // The first failure skips the remaining steps; the completion always runs.
     BoostOutcome local;
     BoostOutcome& record = outcome ? *outcome : local;
     record = {};
-    bool preferencesReached = false;
-    try {
-        RunGuardedSteps(mode, record, preferencesReached);
-    } catch (const std::exception& e) {
-        record.failure = e.what();
-        // An import that could not start leaves both preference steps unreached.
-        if (preferencesReached)
-            for (auto& step : record.steps)
-                if (!step.done) {
-                    step.failure = e.what();
-                    // A machine without Firefox has nothing to change there.
-                    if (&step == &record.steps.back() && !HasFirefoxProfileList(record.homePath)) {
-                        step.noProfile = true;
-                        record.failure.clear();
+    std::unique_ptr<FileLock> lock;
+    if (TakeLock(lock, record)) {
+        bool preferencesReached = false;
+        try {
+            RunGuardedSteps(mode, record, preferencesReached);
+        } catch (const std::exception& e) {
+            record.failure = e.what();
+            // An import that could not start leaves both preference steps unreached.
+            if (preferencesReached)
+                for (auto& step : record.steps)
+                    if (!step.done && !step.noProfile) {
+                        step.failure = e.what();
+                        break;
                     }
-                    break;
-                }
+        }
     }
+    // Recorded before the lock goes, so the history lists the commands in the order they ran.
+    if (m_services.history) m_services.history->Append({0, {}, MakeBoostRecord(mode, record)});
+    lock.reset();
 
     for (const auto& [button, caption] : row.completionCaptions) ui.SetCaption(button, caption);
     ui.SetDefaultPointer();
-    if (m_services.history) m_services.history->Append({0, {}, MakeBoostRecord(mode, record)});
-    // "Done!" would not be true: settings of the files that did not start are unchanged.
-    if (record.importsNotStarted.empty())
+    // The prompt says "Done!": shown only when it is true.
+    if (record.failure.empty())
         ui.ShowPrompt(row.prompt);
     else
-        ui.ShowFailure(ImportFailureText(record));
+        ui.ShowFailure(FailureText(record));
     return true;
 }
 
-bool BoostEngine::HasFirefoxProfileList(const std::string& homePath) const {
-    return m_services.files->FileExists(m_services.paths->ToNative(FirefoxProfileList(homePath)));
+std::string BoostLockFile(const std::string& userDataFolder) { return userDataFolder + "/boost.lock"; }
+
+// Another program's command ends within seconds; it is waited for, with the windows
+// kept alive, but a program that hangs holding the lock is not waited for forever.
+bool BoostEngine::TakeLock(std::unique_ptr<FileLock>& lock, BoostOutcome& outcome) {
+    if (m_services.lockFile.empty()) return true;
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(m_services.lockFile).parent_path(), ignored);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (;;) {
+        Status error;
+        lock = m_services.files->TryLock(m_services.lockFile, &error);
+        if (lock) return true;
+        if (!error.ok()) {
+            outcome.failure = "cannot lock " + m_services.lockFile + ": " + error.text;
+            return false;
+        }
+        if (std::chrono::steady_clock::now() > giveUp) {
+            outcome.failure = "another boost or restore is still running";
+            return false;
+        }
+        m_services.pump->PumpOnce();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 void BoostEngine::RunImports(BoostMode mode, BoostOutcome& outcome) {
@@ -158,6 +182,11 @@ BoostRecord MakeBoostRecord(BoostMode mode, const BoostOutcome& outcome) {
     return record;
 }
 
+std::string FailureText(const BoostOutcome& outcome) {
+    if (!outcome.importsNotStarted.empty()) return ImportFailureText(outcome);
+    return "Not all settings could be changed.\n\n" + outcome.failure;
+}
+
 std::string ImportFailureText(const BoostOutcome& outcome) {
     std::string text = "Not all settings could be changed: these registry imports did not start.\n";
     for (const std::string& file : outcome.importsNotStarted) text += "\n    regedit /s " + file;
@@ -179,16 +208,19 @@ void BoostEngine::RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& p
 
     PrefPatcher prefs(*m_services.paths, *m_services.pump, m_list1, *m_services.files);
     preferencesReached = true;
-    if (row.restore) {
-        prefs.RestoreControlPrefs(homePath);
-        outcome.steps[0].done = true;
-        prefs.RestoreFirefoxPrefs(homePath);
-    } else {
-        prefs.PatchControlPrefs(homePath);
-        outcome.steps[0].done = true;
-        prefs.PatchFirefoxPrefs(homePath);
+    using Action = void (PrefPatcher::*)(const std::string&);
+    const Action actions[] = {row.restore ? &PrefPatcher::RestoreControlPrefs : &PrefPatcher::PatchControlPrefs,
+                              row.restore ? &PrefPatcher::RestoreFirefoxPrefs : &PrefPatcher::PatchFirefoxPrefs};
+    for (std::size_t i = 0; i < outcome.steps.size(); ++i) {
+        try {
+            (prefs.*actions[i])(homePath);
+            outcome.steps[i].done = true;
+        } catch (const NoProfileHere& none) {
+            // A browser that was never installed has nothing to change: on to the next.
+            outcome.steps[i].noProfile = true;
+            outcome.steps[i].skipped = none.Description();
+        }
     }
-    outcome.steps[1].done = true;
 }
 
 }  // namespace brisko

@@ -1,6 +1,7 @@
 #pragma once
 // The three boost commands: registry imports through "regedit /s", the browser
 // preference step and the restart prompt.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,14 @@ struct BoostServices {
     FileSystem* files = nullptr;
     BoostUi* ui = nullptr;
     HistoryService* history = nullptr;  // gets every command run; may be null
+    // The lock every Brisko program takes for a whole command, so that a boost and a
+    // restore at once never rewrite one prefs.js together. Empty: no lock (tests).
+    std::string lockFile{};
 };
+
+// Where the commands take their lock: in the user's own Brisko folder, which every
+// program of this user shares, whatever system root each runs on.
+std::string BoostLockFile(const std::string& userDataFolder);
 
 // What one command did, for callers that report it (the window shows nothing).
 struct BoostOutcome {
@@ -36,9 +44,10 @@ struct BoostOutcome {
         std::string name;     // "PatchControlPrefs", "RestoreFirefoxPrefs", ...
         bool done = false;
         std::string failure;  // why it failed; empty when done or never reached
-        // Firefox step only: there is no Firefox profile (no profiles.ini), so there
-        // is nothing to change. Not a failure; failure says what was missing.
+        // The browser has no profile on this machine, so there is nothing to change.
+        // Not a failure; skipped says what was missing.
         bool noProfile = false;
+        std::string skipped{};
     };
     std::vector<std::string> importsStarted;     // command lines, in order
     std::vector<std::string> importsNotStarted;  // files: the one that could not start, then the rest
@@ -52,6 +61,8 @@ BoostRecord MakeBoostRecord(BoostMode mode, const BoostOutcome& outcome);
 
 // What the user is told, instead of the restart prompt, when imports did not start.
 std::string ImportFailureText(const BoostOutcome& outcome);
+// The same when anything else failed: the prompt's "Done!" would not be true.
+std::string FailureText(const BoostOutcome& outcome);
 
 class BoostEngine {
 public:
@@ -67,7 +78,7 @@ public:
 private:
     void RunGuardedSteps(BoostMode mode, BoostOutcome& outcome, bool& preferencesReached);
     void RunImports(BoostMode mode, BoostOutcome& outcome);
-    bool HasFirefoxProfileList(const std::string& homePath) const;
+    bool TakeLock(std::unique_ptr<FileLock>& lock, BoostOutcome& outcome);
 
     BoostServices m_services;
     MemoryTextList m_list1;  // List1: the preference walk's scratch list

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <deque>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -25,11 +27,6 @@ std::string Lower(std::string text) {
 void RemoveAll(std::string& text, const std::string& what) {
     if (what.empty()) return;
     for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos)) text.erase(pos, what.size());
-}
-
-void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
-    for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + with.size()))
-        text.replace(pos, what.size(), with);
 }
 
 }  // namespace
@@ -88,9 +85,14 @@ void PrefPatcher::ListFolderTreeNative(const std::string& nativeFolder) {
 std::string PrefPatcher::FindControlProfile(const std::string& homePath) {
     const std::string root = ControlRoot(homePath);
     m_list1.Clear();
+    // Most machines never had the control installed: no root, nothing to change.
+    if (!m_files.FolderExists(m_paths.ToNative(root)))
+        throw NoProfileHere(76, kSource, "the Mozilla control has no profile here");
     ListFolderTree(root);
+    if (m_list1.Count() < 2)
+        throw NoProfileHere(76, kSource, "the Mozilla control has no profile here");
     // The profile folder is expected to be the only thing in the root.
-    std::string entry = m_list1.Count() >= 2 ? m_list1.At(1) : std::string();
+    std::string entry = m_list1.At(1);
     if (entry.size() < 4) throw AppError(5, kSource, "Invalid procedure call or argument");
     entry.resize(entry.size() - 4);  // the ".slt" extension
     entry.erase(std::remove(entry.begin(), entry.end(), '\t'), entry.end());
@@ -99,30 +101,98 @@ std::string PrefPatcher::FindControlProfile(const std::string& homePath) {
     return entry;
 }
 
+namespace {
+
+struct IniSection {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> keys;
+
+    const std::string* Get(std::string_view key) const {
+        for (const auto& [k, v] : keys)
+            if (k == key) return &v;
+        return nullptr;
+    }
+};
+
+std::string Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+void AddIniLine(std::vector<IniSection>& sections, const std::string& line) {
+    const std::string text = Trimmed(line);
+    if (text.empty() || text[0] == ';' || text[0] == '#') return;
+    if (text.front() == '[') {
+        const auto close = text.find(']');
+        if (close != std::string::npos) sections.push_back({text.substr(1, close - 1), {}});
+        return;
+    }
+    const auto equals = text.find('=');
+    if (equals == std::string::npos || sections.empty()) return;
+    sections.back().keys.emplace_back(Trimmed(std::string_view(text).substr(0, equals)),
+                                      Trimmed(std::string_view(text).substr(equals + 1)));
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// An absolute profile path needs its drive ("D:\Profiles\x"); one without ("\x",
+// "/home/x") would be resolved against whatever folder we run in.
+bool HasDrive(std::string_view path) {
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
+}
+
+}  // namespace
+
 std::string PrefPatcher::FindFirefoxProfile(const std::string& homePath) {
+    const std::string list = m_paths.ToNative(FirefoxProfileList(homePath));
+    // No profiles.ini: Firefox is not installed, so there is nothing to change.
+    if (!m_files.FileExists(list)) throw NoProfileHere(53, kSource, "Firefox has no profile here");
     Status error;
-    auto reader = m_files.OpenForReading(m_paths.ToNative(FirefoxProfileList(homePath)), &error);
+    auto reader = m_files.OpenForReading(list, &error);
     Check(error, "File not found");
-    // Line 7 is the first profile's "Path=Profiles/<folder>" in the usual layout;
-    // the list is not parsed any further. Firefox writes it with LF alone, which the
-    // reader leaves inside its lines: those are split here.
-    std::deque<std::string> waiting;
-    std::string line;
-    for (int number = 1; number <= 7; ++number) {
-        if (waiting.empty()) {
-            std::string read;
-            Check(reader->ReadLine(&read), "Input past end of file");
-            std::size_t start = 0;
-            for (std::size_t end; (end = read.find('\n', start)) != std::string::npos; start = end + 1)
-                waiting.push_back(read.substr(start, end - start));
-            if (start < read.size() || waiting.empty()) waiting.push_back(read.substr(start));
-        }
-        line = std::move(waiting.front());
-        waiting.pop_front();
-        ReplaceAll(line, "Path=Profiles/", "Profiles\\");
+    // Firefox writes the list with LF alone, which the reader leaves inside its lines.
+    std::vector<IniSection> sections;
+    while (!reader->AtEndOfStream()) {
+        std::string read;
+        Check(reader->ReadLine(&read), "Input past end of file");
+        std::size_t start = 0;
+        for (std::size_t end; (end = read.find('\n', start)) != std::string::npos; start = end + 1)
+            AddIniLine(sections, read.substr(start, end - start));
+        AddIniLine(sections, read.substr(start));
         m_pump.PumpOnce();
     }
-    return FirefoxRoot(homePath) + line;
+    reader.reset();
+
+    // As Firefox picks the profile it starts with: the one its installation names,
+    // else the one marked as default, else the first.
+    const IniSection* chosen = nullptr;
+    std::string path;
+    for (const IniSection& section : sections)
+        if (StartsWith(section.name, "Install"))
+            if (const std::string* value = section.Get("Default"); value && !value->empty()) {
+                path = *value;
+                break;
+            }
+    for (const IniSection& section : sections) {
+        if (!StartsWith(section.name, "Profile")) continue;
+        const std::string* value = section.Get("Path");
+        if (!value || value->empty()) continue;
+        const std::string* isDefault = section.Get("Default");
+        const bool match = !path.empty() ? *value == path : isDefault && *isDefault == "1";
+        if (match || (!chosen && path.empty())) chosen = &section;
+        if (match) break;
+    }
+    if (path.empty() && chosen) path = *chosen->Get("Path");
+    if (path.empty()) throw NoProfileHere(53, kSource, "Firefox has no profile here");
+
+    const std::string* relative = chosen ? chosen->Get("IsRelative") : nullptr;
+    const bool isRelative = relative ? *relative != "0" : !HasDrive(path);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (isRelative) return FirefoxRoot(homePath) + path;
+    if (!HasDrive(path)) throw AppError(76, kSource, "Path not found: " + path);
+    return path;
 }
 
 void PrefPatcher::AppendPrefLines(const std::string& prefsPath) {
@@ -151,17 +221,39 @@ void PrefPatcher::AppendPrefLines(const std::string& prefsPath) {
 void PrefPatcher::CopyStockOver(const std::string& stockFile, const std::string& prefsPath) {
     const std::string target = m_paths.ToNative(prefsPath);
     const std::string temporary = m_paths.ToNative(prefsPath + ".tmp");
-    const std::string saved = m_paths.ToNative(prefsPath + kBeforeRestoreSuffix);
-    const std::string savedTemporary = m_paths.ToNative(prefsPath + kBeforeRestoreSuffix + ".tmp");
 
     // A missing stock file stops here, before anything of the profile is touched.
     Check(m_files.CopyFile(stockFile, temporary), "File not found");
-    // The user's own preferences are kept beside the stock ones, not thrown away.
-    if (m_files.FileExists(target)) {
-        Check(m_files.CopyFile(target, savedTemporary), "Permission denied");
-        Check(m_files.ReplaceFile(savedTemporary, saved), "Permission denied");
-    }
+    if (m_files.FileExists(target)) KeepUserPrefs(target, stockFile, prefsPath);
     Check(m_files.ReplaceFile(temporary, target), "Permission denied");
+}
+
+// The user's own preferences are kept beside the stock ones, not thrown away; a file
+// kept by an earlier restore is never overwritten.
+void PrefPatcher::KeepUserPrefs(const std::string& target, const std::string& stockFile, const std::string& prefsPath) {
+    if (SameLines(target, stockFile)) return;  // nothing of the user's in it
+    std::string saved;
+    for (int number = 1;; ++number) {
+        saved = m_paths.ToNative(prefsPath + kBeforeRestoreSuffix + (number > 1 ? "." + std::to_string(number) : ""));
+        if (!m_files.FileExists(saved)) break;
+        if (SameLines(target, saved)) return;  // kept already
+    }
+    const std::string savedTemporary = saved + ".tmp";
+    Check(m_files.CopyFile(target, savedTemporary), "Permission denied");
+    Check(m_files.ReplaceFile(savedTemporary, saved), "Permission denied");
+}
+
+bool PrefPatcher::SameLines(const std::string& a, const std::string& b) {
+    Status error;
+    auto first = m_files.OpenForReading(a, &error);
+    if (!error.ok()) return false;
+    auto second = m_files.OpenForReading(b, &error);
+    if (!error.ok()) return false;
+    std::string lineA, lineB;
+    while (!first->AtEndOfStream() && !second->AtEndOfStream()) {
+        if (!first->ReadLine(&lineA).ok() || !second->ReadLine(&lineB).ok() || lineA != lineB) return false;
+    }
+    return first->AtEndOfStream() && second->AtEndOfStream();
 }
 
 }  // namespace brisko

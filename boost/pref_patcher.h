@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "boost/boost_ui.h"
+#include "platform/error.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
@@ -26,8 +27,16 @@ inline constexpr std::array<std::string_view, 9> BoostPrefLines = {
     R"(user_pref("network.http.proxy.version", "1.0");)",
 };
 
-// Where a restore keeps the prefs.js it replaces (next to it; the next restore overwrites it).
+// Where a restore keeps the prefs.js it replaces, next to it. A later restore keeps
+// the first and numbers the next (".before-restore.2", ...), unless it has nothing new.
 inline constexpr const char* kBeforeRestoreSuffix = ".before-restore";
+
+// Raised by a step whose browser has no profile on this machine: there is nothing to
+// change, which is not a failure of the boost.
+class NoProfileHere : public AppError {
+public:
+    using AppError::AppError;
+};
 
 // Windows paths built from homePath ("\Users\ann", no drive letter).
 std::string ControlRoot(const std::string& homePath);
@@ -47,7 +56,9 @@ public:
     void ListFolderTree(const std::string& folderPath);
     // The control profile's name, lower case (its folder is the name + ".slt").
     std::string FindControlProfile(const std::string& homePath);
-    // The Firefox profile folder (Windows path) from line 7 of profiles.ini.
+    // The Firefox profile folder (Windows path), chosen from profiles.ini as Firefox
+    // chooses it: the [Install...] section's Default=, else the profile marked
+    // Default=1, else the first one.
     std::string FindFirefoxProfile(const std::string& homePath);
     // Copies prefsPath to prefsPath + ".tmp" with the nine lines added, then puts the
     // copy in its place in one rename: prefs.js is always complete, old or new.
@@ -58,6 +69,8 @@ private:
     std::string FirefoxPrefsFile(const std::string& homePath);
     std::string StockFile(const char* name) const;
     void CopyStockOver(const std::string& stockFile, const std::string& prefsPath);
+    void KeepUserPrefs(const std::string& target, const std::string& stockFile, const std::string& prefsPath);
+    bool SameLines(const std::string& a, const std::string& b);
     void ListFolderTreeNative(const std::string& nativeFolder);
 
     const PathMapper& m_paths;

@@ -19,7 +19,7 @@ std::string DescribeOutcome(const BoostOutcome& outcome) {
         if (step.done)
             text += "done";
         else if (step.noProfile)
-            text += "skipped: Firefox has no profile here";
+            text += "skipped: " + step.skipped;
         else if (!step.failure.empty())
             text += "failed: " + step.failure;
         else
@@ -41,7 +41,7 @@ int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::os
                             : mode == BoostMode::Pro  ? Command::ProBoost
                                                       : Command::Restore;
     err << kProgramName << " " << CommandName(command) << ": ";
-    if (!ui.Failure().empty())
+    if (!outcome.importsNotStarted.empty())
         err << ui.Failure() << '\n';
     else
         err << "stopped: " << outcome.failure << '\n';

@@ -34,7 +34,7 @@ std::string DescribeOutcome(const BoostOutcome& outcome);
 
 // Runs the command with services (their ui is replaced by a CliBoostUi) and prints
 // what it did on out; a failure of any step is also told on err. Returns the exit
-// status: 1 when a step failed (a Firefox step without a Firefox profile has not).
+// status: 1 when a step failed (a step whose browser has no profile here has not).
 int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::ostream& out, std::ostream& err);
 
 // read-reg: ReadRegValue's text and a new line. Reading never fails ("Not Found").

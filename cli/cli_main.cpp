@@ -88,7 +88,8 @@ int RunBoost(const SystemServices& system, const cli::Request& request) {
                                                                        : BoostMode::Restore;
     HistoryFile history(system.userDataFolder, cli::kProgramName);
     const int status = cli::RunBoostCommand({system.processes.get(), system.registry.get(), system.paths.get(), &pump,
-                                             system.files.get(), nullptr, &history},
+                                             system.files.get(), nullptr, &history,
+                                             BoostLockFile(system.userDataFolder)},
                                             mode, request.dialUp, std::cout, std::cerr);
     cli::WarnIfNotRecorded(history, cli::CommandName(request.command), std::cerr);
     return status;

@@ -100,8 +100,8 @@ std::set<std::string> WorkingFolderNames() {
     return names;
 }
 
-// prefs.js as the patcher copies it: lines end at CR or CR LF and are written with CR LF.
-std::string Patched(const std::string& before) {
+// prefs.js as the patcher reads it: lines end at CR or CR LF, written back with CR LF.
+std::string Lines(const std::string& before) {
     std::string out;
     std::size_t start = 0;
     while (start < before.size()) {
@@ -114,6 +114,11 @@ std::string Patched(const std::string& before) {
         start = cr + 1;
         if (start < before.size() && before[start] == '\n') ++start;
     }
+    return out;
+}
+
+std::string Patched(const std::string& before) {
+    std::string out = Lines(before);
     for (std::string_view line : BoostPrefLines) out += std::string(line) + "\r\n";
     return out;
 }
@@ -174,7 +179,9 @@ void CheckStep(const Outcome& outcome, const std::map<std::string, std::string>&
     const auto old = before.find(prefs);
     if (outcome.stock) {
         if (after.at(prefs) != outcome.stock) fuzz::Fail(context + " but " + prefs + " is not the stock file");
-        if (old != before.end() && (!after.count(kept) || after.at(kept) != old->second))
+        // A file that was the stock one already holds nothing of the user's to keep.
+        const bool userLines = old != before.end() && Lines(old->second) != Lines(outcome.stock);
+        if (userLines && (!after.count(kept) || after.at(kept) != old->second))
             fuzz::Fail(context + " but the replaced " + prefs + " was not kept");
         return;
     }

@@ -54,6 +54,12 @@ public:
     virtual Status Commit() = 0;
 };
 
+// An exclusive lock on a file, held until it goes.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -68,6 +74,10 @@ public:
     // Puts from in the place of to in one step: readers see the old or the new file.
     virtual Status ReplaceFile(const std::string& from, const std::string& to) = 0;
     virtual bool FileExists(const std::string& path) = 0;
+    virtual bool FolderExists(const std::string& path) = 0;
+    // Takes the exclusive lock of path (the file is created if missing) when no other
+    // program holds it. Null with *error Ok: another holds it; null otherwise: failed.
+    virtual std::unique_ptr<FileLock> TryLock(const std::string& path, Status* error) = 0;
 };
 
 }  // namespace brisko

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -216,6 +217,42 @@ Status FileSystemPosix::ReplaceFile(const std::string& from, const std::string& 
 bool FileSystemPosix::FileExists(const std::string& path) {
     struct stat st {};
     return !Unrepresentable(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FileSystemPosix::FolderExists(const std::string& path) {
+    struct stat st {};
+    return !Unrepresentable(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+class PosixFileLock final : public FileLock {
+public:
+    explicit PosixFileLock(int fd) : m_fd(fd) {}  // closing the descriptor lets go
+
+private:
+    Fd m_fd;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> FileSystemPosix::TryLock(const std::string& path, Status* error) {
+    *error = Status::Ok();
+    if (Unrepresentable(path)) {
+        *error = Status::FromErrno(EINVAL);
+        return nullptr;
+    }
+    Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd.valid()) {
+        *error = Status::FromErrno(errno);
+        return nullptr;
+    }
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) *error = Status::FromErrno(errno);
+        return nullptr;
+    }
+    return std::make_unique<PosixFileLock>(fd.Release());
 }
 
 }  // namespace brisko

@@ -13,6 +13,8 @@ public:
     Status CopyFile(const std::string& from, const std::string& to) override;
     Status ReplaceFile(const std::string& from, const std::string& to) override;
     bool FileExists(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    std::unique_ptr<FileLock> TryLock(const std::string& path, Status* error) override;
 };
 
 }  // namespace brisko

@@ -206,4 +206,39 @@ bool FileSystemWin32::FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FileSystemWin32::FolderExists(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(WithoutTrailingSeparator(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
+class Win32FileLock final : public FileLock {
+public:
+    explicit Win32FileLock(HANDLE h) : m_handle(h) {}  // closing the handle lets go
+
+private:
+    Handle m_handle;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> FileSystemWin32::TryLock(const std::string& path, Status* error) {
+    *error = Status::Ok();
+    Handle h(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) {
+        *error = LastWin32Failure();
+        return nullptr;
+    }
+    OVERLAPPED at{};
+    if (!::LockFileEx(h.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        const DWORD code = ::GetLastError();
+        if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) *error = Win32Failure(code);
+        return nullptr;
+    }
+    return std::make_unique<Win32FileLock>(h.Release());
+}
+
 }  // namespace brisko

@@ -59,16 +59,32 @@ TEST_F(BoostUiQtTest, ButtonClicksRunTheCommandsOnce) {
     EXPECT_EQ(ui.Check1Value(), 0);
 }
 
-// An import that cannot start is told in a message box, which names it; "Done!" is not shown.
-TEST_F(BoostUiQtTest, AnImportThatCannotStartIsShownInsteadOfThePrompt) {
-    rig.processes.failOn = [](const std::string& line) { return line == "regedit /s no-tcp.reg"; };
+// What failed is told in a message box instead of the prompt's "Done!": an import that
+// cannot start, named, or a Firefox profile that cannot be changed. A machine that never
+// had the Mozilla control gets the prompt, with Firefox changed.
+TEST_F(BoostUiQtTest, OnlyAWholeCommandOpensThePrompt) {
     Main()->EnableBoostControls();
+    rig.processes.failOn = [](const std::string& line) { return line == "regedit /s no-tcp.reg"; };
     Button("btnRestore")->click();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_NE(messages.shown[0].text.find("\n    regedit /s no-tcp.reg\n"), std::string::npos) << messages.shown[0].text;
     EXPECT_EQ(messages.shown[0].title, "Brisko");
     EXPECT_FALSE(windows.IsLoaded("Restart3"));
     EXPECT_EQ(Button("btnRestore")->text(), "Original Settings");
+
+    rig.processes.failOn = nullptr;
+    fs::remove_all(rig.f.controlRoot);
+    Button("btnBoost")->click();
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(windows.IsLoaded("restart"));
+    EXPECT_EQ(ReadBytes(rig.f.firefoxPrefs), kUserPrefs + kNineLines);
+
+    windows.Unload("restart");
+    fs::remove_all(rig.f.firefoxFolder);
+    Button("btnBoost")->click();
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text.rfind("Not all settings could be changed.", 0), 0u) << messages.shown[1].text;
+    EXPECT_FALSE(windows.IsLoaded("restart"));
 }
 
 }  // namespace

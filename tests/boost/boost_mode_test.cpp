@@ -23,8 +23,8 @@ struct Rig : BoostRig {
 };
 
 // The dial-up box is read before each modem file. The first failure skips the rest; the
-// completion runs regardless. The prompt says "Done!", so it opens only when every import
-// started. A machine without Firefox has nothing to patch there.
+// completion runs regardless. The prompt says "Done!", so it opens only when nothing
+// failed. A browser that was never installed has nothing to patch.
 TEST(BoostMode, EachModeRunsItsImportsBetweenTheBusyCaptionAndItsPrompt) {
     using Arrange = std::function<void(Rig&)>;
     using enum BoostMode;
@@ -53,7 +53,8 @@ TEST(BoostMode, EachModeRunsItsImportsBetweenTheBusyCaptionAndItsPrompt) {
         {"restore", Restore, box(1, 1), 2, true, true, nullptr, false},
         {"third import cannot start", Normal, refuse("zero1.reg"), 2, false, false, "zero1.reg", true},
         {"second modem file fails", Normal, refuse("tcp-modem.reg"), 7, false, false, "tcp-modem.reg", true},
-        {"no control profile", Normal, gone(&ProfileFixture::controlRoot), 8, false, false, nullptr, true},
+        {"no control profile", Normal, gone(&ProfileFixture::controlRoot), 8, false, true, nullptr, false},
+        {"no control profile, restore", Restore, gone(&ProfileFixture::controlRoot), 2, false, true, nullptr, false},
         {"Firefox not installed", Normal, gone(&ProfileFixture::firefoxRoot), 8, true, false, nullptr, false},
         {"Firefox profile gone", Normal, gone(&ProfileFixture::firefoxFolder), 8, true, false, nullptr, true},
     };
@@ -69,6 +70,7 @@ TEST(BoostMode, EachModeRunsItsImportsBetweenTheBusyCaptionAndItsPrompt) {
         EXPECT_EQ(ReadBytes(t.f.controlPrefs) == done("stock control\r\n"), c.control);
         EXPECT_EQ(ReadBytes(t.f.firefoxPrefs) == done("stock fire\r\n"), c.firefox);
         EXPECT_EQ(outcome.failure.empty(), !c.failed);
+        EXPECT_EQ(outcome.steps[0].noProfile, !fs::exists(t.f.controlRoot));
         EXPECT_EQ(outcome.steps[1].noProfile, !fs::exists(t.f.firefoxRoot));
 
         // The busy caption, the imports tried, the captions put back, the pointer, then
@@ -83,7 +85,7 @@ TEST(BoostMode, EachModeRunsItsImportsBetweenTheBusyCaptionAndItsPrompt) {
         expected.push_back("pointer default");
         const std::size_t named = c.notStarted ? 8 - c.imports : 0;
         const std::string prompt = restore ? "prompt Restart3" : "prompt restart";
-        expected.push_back(named ? "failure " + ImportFailureText(outcome) : prompt);
+        expected.push_back(c.failed ? "failure " + FailureText(outcome) : prompt);
         EXPECT_EQ(t.ui.log, expected);
         // The history keeps what was imported and patched, whatever stopped the command.
         ASSERT_EQ(t.history.Records().size(), 1u);

@@ -80,16 +80,47 @@ TEST(PrefPatcherCase, FoldersSpelledInAnotherCaseAreFound) {
     EXPECT_EQ(ReadBytes(p.firefoxPrefs), kUserPrefs + kNineLines);
 }
 
-// Firefox itself writes profiles.ini with LF alone.
-TEST_F(PatcherTest, FindFirefoxProfileTakesLineSevenOnly) {
-    for (const std::string eol : {"\r\n", "\n", "\r"}) {
-        SCOPED_TRACE(testing::PrintToString(eol));
-        WriteBytes(f.profilesIni, ProfilesIni("first.default", eol) + eol + "[Profile1]" + eol + "Name=other" + eol +
-                                      "IsRelative=1" + eol + "Path=Profiles/second.x" + eol);
-        pump.count = 0;
-        EXPECT_EQ(patcher.FindFirefoxProfile(f.homePath),
-                  "c:\\Users\\ann\\application data\\mozilla\\firefox\\Profiles\\first.default");
-        EXPECT_EQ(pump.count, 7);
+// The profile Firefox itself starts with: its installation's default, else the profile
+// marked default, else the first; relative paths under the Firefox folder. Firefox
+// writes the list with LF alone; the old layout gives line 7's profile, as it always did.
+TEST_F(PatcherTest, FindFirefoxProfileChoosesAsFirefoxDoes) {
+    const std::string under = "c:\\Users\\ann\\application data\\mozilla\\firefox\\";
+    const std::string two = "[Profile1]\nName=other\nIsRelative=1\nPath=Profiles/second.x\nDefault=1\n\n"
+                            "[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/first.default\n\n";
+    const struct {
+        const char* name;
+        std::string ini, folder;  // folder: empty when there is no profile to change
+    } cases[] = {
+        {"old layout, more profiles after", ProfilesIni("first.default") + "\r\n[Profile1]\r\nName=o\r\n"
+                                            "IsRelative=1\r\nPath=Profiles/second.x\r\n",
+         under + "Profiles\\first.default"},
+        {"old layout, LF alone", ProfilesIni("first.default", "\n"), under + "Profiles\\first.default"},
+        {"installation's default first",
+         "[Install308046B0AF4A39CB]\nDefault=Profiles/first.default\nLocked=1\n\n" + two +
+             "[General]\nStartWithLastProfile=1\nVersion=2\n",
+         under + "Profiles\\first.default"},
+        {"marked default", "[General]\nStartWithLastProfile=1\n\n" + two, under + "Profiles\\second.x"},
+        {"absolute path", "[Profile0]\nName=x\nIsRelative=0\nPath=D:\\Mozilla\\x.default\n", "D:\\Mozilla\\x.default"},
+        {"absolute install default", "[Install1]\nDefault=C:/p/y\n[Profile0]\nIsRelative=0\nPath=C:/p/y\n", "C:\\p\\y"},
+        {"no profile at all", "[General]\nStartWithLastProfile=1\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(f.profilesIni, c.ini);
+        if (c.folder.empty()) {
+            EXPECT_THROW(patcher.FindFirefoxProfile(f.homePath), NoProfileHere);
+        } else {
+            EXPECT_EQ(patcher.FindFirefoxProfile(f.homePath), c.folder);
+        }
+    }
+    // An absolute path without its drive would be taken from whatever folder we run in.
+    WriteBytes(f.profilesIni, "[Profile0]\nIsRelative=0\nPath=/etc\n");
+    try {
+        patcher.FindFirefoxProfile(f.homePath);
+        ADD_FAILURE() << "no drive, no profile";
+    } catch (const NoProfileHere&) {
+        ADD_FAILURE() << "a profile it cannot reach is a failure";
+    } catch (const AppError&) {
     }
 }
 
@@ -174,20 +205,23 @@ TEST(PrefPatcherFailures, LeaveOnlyWhatTheyShould) {
     }
 }
 
-// A profile without prefs.js gets one and nothing is saved; otherwise each restore keeps
-// what it replaces beside it, in the same place every time. No temporary file stays.
+// A profile without prefs.js gets one and nothing is saved. Each restore keeps what it
+// replaces beside it, never over what an earlier one kept; the stock file itself, or a
+// file kept already, is not kept again. No temporary file stays.
 TEST_F(PatcherTest, RestorePutsTheStockFilesBackAndKeepsTheReplacedOnes) {
     fs::remove(f.controlPrefs);
     patcher.RestoreControlPrefs(f.homePath);
     EXPECT_EQ(ReadBytes(f.controlPrefs), "stock control\r\n");
-    for (const std::string mine : {"user_pref(\"mine\", 1);\r\n", "changed since\r\n"}) {
-        WriteBytes(f.firefoxPrefs, mine);
+    const std::string mine = "user_pref(\"mine\", 1);\r\n", since = "changed since\r\n";
+    for (const std::string& before : {mine, since, std::string("stock fire\n"), mine}) {
+        WriteBytes(f.firefoxPrefs, before);
         patcher.RestoreFirefoxPrefs(f.homePath);
         EXPECT_EQ(ReadBytes(f.firefoxPrefs), "stock fire\n");
-        EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), mine);
     }
+    EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore"), mine);
+    EXPECT_EQ(ReadBytes(f.firefoxFolder / "prefs.js.before-restore.2"), since);
     EXPECT_EQ(Snapshot(f.controlFolder).size(), 1u) << "only prefs.js";
-    EXPECT_EQ(Snapshot(f.firefoxFolder).size(), 2u) << "only prefs.js and the one kept";
+    EXPECT_EQ(Snapshot(f.firefoxFolder).size(), 3u) << "only prefs.js and the two kept";
 }
 
 }  // namespace

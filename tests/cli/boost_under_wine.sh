@@ -103,5 +103,21 @@ cmp -s "$control" "$folder/control.js" || fail "the Mozilla control's prefs.js i
 cmp -s "$firefox" "$folder/fire.js" || fail "Firefox's prefs.js is not the stock fire.js"
 [ -f "$firefox.before-restore" ] || fail "no copy of Firefox's prefs.js was kept before the restore"
 
+# A machine that never had the Mozilla control, with profiles.ini as today's Firefox
+# writes it: the control is skipped, Firefox still boosted.
+rm -rf "$app_data/mozillaControl"
+printf '%s' "$user_prefs" >"$firefox"
+printf '[Install308046B0AF4A39CB]\nDefault=Profiles/xyz.default\nLocked=1\n\n[Profile1]\nName=other\nIsRelative=1\nPath=Profiles/other\n\n[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/xyz.default\n\n[General]\nStartWithLastProfile=1\nVersion=2\n' \
+  >"$app_data/Mozilla/Firefox/profiles.ini"
+out=$(cli boost)
+status=$?
+[ "$status" = 0 ] || fail "boost without the control's profile: status $status"
+[[ $out == *$'PatchControlPrefs: skipped: the Mozilla control has no profile here\nPatchFirefoxPrefs: done' ]] ||
+  fail "boost without the control's profile said:"$'\n'"$out"
+text=$(cat "$firefox")
+lines=$(printf '%s' "${text:${#user_prefs}}" | grep -c $'^user_pref(.*);\r$')
+[ "${text:0:${#user_prefs}}" = "$user_prefs" ] && [ "$lines" = 9 ] ||
+  fail "Firefox's prefs.js after a boost without the control's profile:"$'\n'"$text"
+
 ((failures == 0)) && echo "boost and restore under Wine: as on Linux"
 exit $((failures > 0))

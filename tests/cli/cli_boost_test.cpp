@@ -31,7 +31,9 @@ TEST(CliBoostTest, SaysWhatEachCommandDidAndWhyAStepFailed) {
          "    regedit /s service.reg\n    regedit /s lanman.reg\n\n"
          "The system cannot find the file specified.\n"},
         {"no control profile", BoostMode::Normal, [](Rig& t) { remove_all(t.f.controlRoot); },
-         six + "PatchControlPrefs: failed: *\nPatchFirefoxPrefs: not reached\n", "brisko-cli boost: stopped: *\n"},
+         six + "PatchControlPrefs: skipped: the Mozilla control has no profile here\nPatchFirefoxPrefs: done\n", ""},
+        {"Firefox profile gone", BoostMode::Normal, [](Rig& t) { remove_all(t.f.firefoxFolder); },
+         six + "PatchControlPrefs: done\nPatchFirefoxPrefs: failed: *\n", "brisko-cli boost: stopped: *\n"},
         {"Firefox not installed", BoostMode::Normal, [](Rig& t) { remove_all(t.f.firefoxRoot); },
          six + "PatchControlPrefs: done\nPatchFirefoxPrefs: skipped: Firefox has no profile here\n", ""},
     };

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <algorithm>
+#include <memory>
 
 #include "boost/reg_access.h"
 #include "cli/report_compare.h"
@@ -173,17 +174,27 @@ TEST(CliProgramTest, WebTestTimesEachLoadWithTheWindowsRules) {
                             missing + "\n");
 }
 
-// A temporary Windows machine whose user ann has both browser profiles: each command runs
-// its own mode's imports, found from another working folder, and read-reg reads what they wrote.
-TEST(CliProgramTest, BoostCommandsRunTheirModesWithTheRealRegedit) {
+// A temporary Windows machine whose user ann has both browser profiles.
+struct CliMachine {
+    CliMachine() {
+        p.CreateAll(kUserPrefs, kUserPrefs);
+        WriteBytes(p.root / "seed.reg",
+                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Volatile Environment]\r\n\"HOMEPATH\"=\"\\\\Users\\\\ann\"\r\n");
+        seeded = RunCli({"/s", QString::fromStdString((p.root / "seed.reg").string())}, env, {}, "regedit").status == 0;
+    }
     ProfileFixture p;
-    p.CreateAll(kUserPrefs, kUserPrefs);
     const QMap<QString, QString> env{{"BRISKO_SYSTEM_ROOT", QString::fromStdString(p.root.string())},
                                      {"XDG_DATA_HOME", QString::fromStdString((p.root / "data").string())}};
-    WriteBytes(p.root / "seed.reg",
-               "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Volatile Environment]\r\n\"HOMEPATH\"=\"\\\\Users\\\\ann\"\r\n");
-    const QString seed = QString::fromStdString((p.root / "seed.reg").string());
-    ASSERT_EQ(RunCli({"/s", seed}, env, {}, "regedit").status, 0);
+    bool seeded = false;
+};
+
+// Each command runs its own mode's imports, found from another working folder, and
+// read-reg reads what they wrote.
+TEST(CliProgramTest, BoostCommandsRunTheirModesWithTheRealRegedit) {
+    CliMachine m;
+    ASSERT_TRUE(m.seeded);
+    const ProfileFixture& p = m.p;
+    const QMap<QString, QString>& env = m.env;
     RegistryReaderPosix registry{p.root.string()};
     // The imports run on after the command has ended; waits until they have all landed.
     const auto imported = [&](const std::vector<std::string>& files, bool set = true) {
@@ -225,6 +236,48 @@ TEST(CliProgramTest, BoostCommandsRunTheirModesWithTheRealRegedit) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(records[i]["kind"].toString(), kinds[i]);
     EXPECT_EQ(records[0]["imported"].toArray().size(), 8);
     EXPECT_EQ(records[2]["patched"].toArray(), (QJsonArray{"RestoreControlPrefs", "RestoreFirefoxPrefs"}));
+}
+
+// Boosts and restores started at once wait for one another: each prefs.js ends whole,
+// and replaying the history in its order gives it byte for byte, so each report is true.
+TEST(CliProgramTest, BoostsAndRestoresAtOnceLeaveWholeFilesAndTrueReports) {
+    CliMachine m;
+    ASSERT_TRUE(m.seeded);
+    std::string big;
+    for (int i = 0; i < 20000; ++i) big += "user_pref(\"line." + std::to_string(i) + "\", " + std::to_string(i) + ");\r\n";
+    const std::string stock[] = {ReadBytes(fs::path(BRISKO_BIN_DIR) / "control.js"),
+                                 ReadBytes(fs::path(BRISKO_BIN_DIR) / "fire.js")};
+    const fs::path files[] = {m.p.controlPrefs, m.p.firefoxPrefs};
+    const char* restored[] = {"RestoreControlPrefs", "RestoreFirefoxPrefs"};
+    const char* patched[] = {"PatchControlPrefs", "PatchFirefoxPrefs"};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        for (const fs::path& file : files) WriteBytes(file, big);
+        fs::remove_all(m.p.root / "data");
+        std::vector<std::unique_ptr<QProcess>> commands;
+        for (int i = 0; i < 16; ++i) {
+            auto& process = *commands.emplace_back(std::make_unique<QProcess>());
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (auto it = m.env.begin(); it != m.env.end(); ++it) environment.insert(it.key(), it.value());
+            process.setProcessEnvironment(environment);
+            process.start(BRISKO_BIN_DIR "/brisko-cli", {i % 2 ? "restore" : "boost"});
+        }
+        for (auto& process : commands) {
+            ASSERT_TRUE(process->waitForFinished(60000));
+            EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
+        }
+        const QJsonArray records = RunCli({"history", "--json"}, m.env).Json().array();
+        ASSERT_EQ(records.size(), 16);
+        for (int step = 0; step < 2; ++step) {
+            std::string expected = big;
+            for (const QJsonValue& record : records) {
+                const QJsonArray done = record["patched"].toArray();
+                if (done.contains(restored[step])) expected = stock[step];
+                if (done.contains(patched[step])) expected += kNineLines;
+            }
+            EXPECT_TRUE(ReadBytes(files[step]) == expected) << files[step];
+        }
+    }
 }
 
 }  // namespace

@@ -31,6 +31,10 @@ public:
         return m_real.ReplaceFile(from, to);
     }
     bool FileExists(const std::string& path) override { return m_real.FileExists(path); }
+    bool FolderExists(const std::string& path) override { return m_real.FolderExists(path); }
+    std::unique_ptr<FileLock> TryLock(const std::string& path, Status* error) override {
+        return m_real.TryLock(path, error);
+    }
 
 private:
     FileSystem& m_real;
