@@ -37,7 +37,8 @@ if [ "$mode" = contents ]; then
     echo "./usr/share/metainfo/$id.metainfo.xml"
     echo "./usr/share/icons/hicolor/scalable/apps/$id.svg"
     for size in 16 22 24 32 48 64 128 256; do echo "./usr/share/icons/hicolor/${size}x$size/apps/$id.png"; done
-    printf './usr/share/man/man1/%s.1.gz\n' brisko-cli brisko-testserver
+    printf './usr/share/man/man1/%s.1.gz\n' brisko brisko-cli brisko-testserver
+    printf './usr/share/doc/brisko/%s\n' copyright changelog.gz
   } | sort >"$work/expected"
   dpkg -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$work/actual"
   diff -u "$work/expected" "$work/actual" || fail "the package's files differ from the list above"
