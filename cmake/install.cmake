@@ -5,6 +5,8 @@
 #   P/lib/brisko/         regedit, reopener: started by Brisko itself, never from PATH
 #   P/share/brisko/       the .reg import files, control.js, fire.js
 #   P/share/applications, P/share/icons/hicolor, P/share/metainfo, P/share/man/man1
+#   P/share/doc/brisko/   copyright (GPL-3+ and the notices of the libraries compiled
+#                         in), changelog.gz
 #
 # The programs find lib/brisko and share/brisko from their own folder (see
 # platform/program_folders.h), so those places are fixed relative to bin/.
@@ -33,6 +35,7 @@ install(FILES ${data_files} DESTINATION ${BRISKO_INSTALL_DATAROOT})
 get_directory_property(app_id DIRECTORY ${PROJECT_SOURCE_DIR}/packaging DEFINITION BRISKO_APP_ID)
 get_directory_property(icon_dir DIRECTORY ${PROJECT_SOURCE_DIR}/packaging DEFINITION BRISKO_ICON_DIR)
 get_directory_property(man_dir DIRECTORY ${PROJECT_SOURCE_DIR}/packaging DEFINITION BRISKO_MAN_DIR)
+get_directory_property(changelog DIRECTORY ${PROJECT_SOURCE_DIR}/packaging DEFINITION BRISKO_CHANGELOG)
 if(TARGET brisko)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/${app_id}.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -42,9 +45,11 @@ if(TARGET brisko)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(DIRECTORY ${icon_dir}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
           OPTIONAL FILES_MATCHING PATTERN "*.png")
-  install(FILES ${man_dir}/brisko-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${man_dir}/brisko.1.gz ${man_dir}/brisko-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES ${man_dir}/brisko-testserver.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Debian's place, named for the package (CMAKE_INSTALL_DOCDIR would say Brisko).
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/brisko)
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)

@@ -2,9 +2,11 @@
 # check_package.sh BUILD_DIR contents|boost
 # Builds the Debian package from BUILD_DIR with cpack, unpacks it into a temporary
 # root with dpkg -x and checks it:
-#   contents  the file list, the dependencies, and the unpacked brisko-cli --help
+#   contents  the file list, the dependencies, lintian's verdict (no error and no
+#             warning), and the unpacked brisko-cli --help
 #   boost     a boost by the unpacked brisko-cli, started from /, imports every file
-# Exit status 77: skipped (not root, or no cpack / dpkg-deb), with the reason.
+# Exit status 77: skipped (not root, or no cpack / dpkg-deb), with the reason. A missing
+# lintian fails instead: scripts/setup.sh installs it.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 mode=$2
@@ -37,7 +39,8 @@ if [ "$mode" = contents ]; then
     echo "./usr/share/metainfo/$id.metainfo.xml"
     echo "./usr/share/icons/hicolor/scalable/apps/$id.svg"
     for size in 16 22 24 32 48 64 128 256; do echo "./usr/share/icons/hicolor/${size}x$size/apps/$id.png"; done
-    printf './usr/share/man/man1/%s.1.gz\n' brisko-cli brisko-testserver
+    printf './usr/share/man/man1/%s.1.gz\n' brisko brisko-cli brisko-testserver
+    printf './usr/share/doc/brisko/%s\n' copyright changelog.gz
   } | sort >"$work/expected"
   dpkg -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$work/actual"
   diff -u "$work/expected" "$work/actual" || fail "the package's files differ from the list above"
@@ -49,10 +52,17 @@ if [ "$mode" = contents ]; then
     [[ ", $depends," == *", $package"[\ ,]* ]] || fail "Depends lacks $package: $depends"
   done
 
+  # What a distribution would reject: an error or a warning fails; information tags are
+  # shown only.
+  command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
+  status=0
+  lintian --display-info --fail-on error,warning "$deb" || status=$?
+  [ "$status" -eq 0 ] || fail "lintian reports errors or warnings, or could not check the package (status $status)"
+
   help=$(cd / && "$usr/bin/brisko-cli" --help) || fail "the unpacked brisko-cli --help failed"
   [[ $help == "Usage: brisko-cli COMMAND"* ]] || fail "unexpected help: $help"
   (cd / && "$usr/bin/brisko-testserver" --help >/dev/null) || fail "the unpacked brisko-testserver --help failed"
-  echo "package $(basename "$deb"): $(wc -l <"$work/actual") files as listed; Depends: $depends"
+  echo "package $(basename "$deb"): $(wc -l <"$work/actual") files as listed, lintian-clean; Depends: $depends"
   exit 0
 fi
 

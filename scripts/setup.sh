@@ -11,7 +11,7 @@ packages=(
   libqt6webenginecore6-bin libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins libqt6printsupport6 libqt6dbus6
   dbus xvfb xauth fonts-dejavu-core curl
-  desktop-file-utils appstream librsvg2-bin
+  desktop-file-utils appstream librsvg2-bin lintian
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64
   nlohmann-json3-dev libcli11-dev qt6-charts-dev
