@@ -17,6 +17,10 @@ HistoryRead ParseHistory(const std::string& text) {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
+        if (line.size() > kMaxRecordLine) {  // no record is that long: not even copied
+            ++read.skipped;
+            continue;
+        }
         if (std::optional<HistoryRecord> record = FromJsonLine(std::string(line)))
             read.records.push_back(std::move(*record));
         else

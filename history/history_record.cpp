@@ -1,6 +1,7 @@
 #include "history/history_record.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <nlohmann/json.hpp>
@@ -23,6 +24,76 @@ T Get(const json& object, const char* key, T fallback = {}) {
     }
 }
 
+// Figures are whole numbers from 0 to 2^53 (exact in a double, as any JSON reader
+// has them) or finite seconds; anything else makes the line no record, where a plain
+// cast would be undefined for 1e30.
+constexpr double kLargestFigure = 9007199254740992.0;
+
+bool Figure(const json& value, std::int64_t* out) {
+    if (value.is_number_unsigned()) {
+        if (value.get<std::uint64_t>() > (1ULL << 53)) return false;
+        *out = static_cast<std::int64_t>(value.get<std::uint64_t>());
+        return true;
+    }
+    if (value.is_number_integer()) {
+        *out = value.get<std::int64_t>();
+        return *out >= 0 && *out <= (1LL << 53);
+    }
+    if (!value.is_number_float()) return false;
+    const double d = value.get<double>();
+    if (!(d >= 0 && d <= kLargestFigure) || d != std::floor(d)) return false;
+    *out = static_cast<std::int64_t>(d);
+    return true;
+}
+
+// A missing figure reads as 0, as it always has; one that is there must be a figure.
+bool GetFigure(const json& object, const char* key, std::int64_t* out) {
+    const auto it = object.find(key);
+    if (it == object.end()) return true;
+    return Figure(*it, out);
+}
+
+bool GetSeconds(const json& object, const char* key, double* out) {
+    const auto it = object.find(key);
+    if (it == object.end()) return true;
+    if (!it->is_number()) return false;
+    *out = it->get<double>();
+    return std::isfinite(*out) && *out >= 0 && *out <= kLargestFigure;
+}
+
+bool GetFigures(const json& object, const char* key, std::vector<std::int64_t>* out) {
+    const auto it = object.find(key);
+    if (it == object.end()) return true;
+    if (!it->is_array()) return false;
+    for (const json& value : *it)
+        if (std::int64_t figure = 0; Figure(value, &figure))
+            out->push_back(figure);
+        else
+            return false;
+    return true;
+}
+
+// Nesting beyond what a record has is refused before the parser sees it: ten million
+// brackets would otherwise take gigabytes.
+bool ShallowEnough(const std::string& line) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (inString) {
+            if (c == '\\') ++i;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxRecordDepth) return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
 std::optional<std::int64_t> FromCivil(int year, unsigned month, unsigned day, int hour, int minute, int second) {
     using namespace std::chrono;
     const year_month_day date{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
@@ -43,16 +114,18 @@ std::string ToJsonLine(const HistoryRecord& record) {
     // Written in a fixed order, time first, so the file reads well too.
     ordered_json j = {{"time", UtcText(record.time)}, {"kind", record.Kind()}, {"from", record.from}};
     if (const DataTestRecord* d = record.Data()) {
-        j["url"] = d->url;
+        j["url"] = d->url.substr(0, kMaxAddressBytes);
         j["bytes"] = d->bytes;
         j["seconds"] = d->seconds;
         j["average_kb_s"] = d->averageSpeed;
         j["max_kb_s"] = d->maximumSpeed;
         j["min_kb_s"] = d->minimumSpeed;
-        j["speeds_kb_s"] = d->tickSpeeds;
+        j["speeds_kb_s"] = d->tickSpeeds.size() <= kMaxTicks
+                               ? d->tickSpeeds
+                               : std::vector<std::int64_t>(d->tickSpeeds.begin(), d->tickSpeeds.begin() + kMaxTicks);
     } else if (const WebTestRecord* w = record.Web()) {
         j["engine"] = w->engine;
-        j["address"] = w->address;
+        j["address"] = w->address.substr(0, kMaxAddressBytes);
         j["seconds"] = w->seconds;
     } else if (const BoostRecord* b = record.Boost()) {
         j["imported"] = b->imported;
@@ -65,6 +138,7 @@ std::string ToJsonLine(const HistoryRecord& record) {
 }
 
 std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
+    if (line.size() > kMaxRecordLine || !ShallowEnough(line)) return std::nullopt;
     const json j = json::parse(line, nullptr, false);
     if (!j.is_object()) return std::nullopt;
     const std::optional<std::int64_t> time = ParseUtcText(Get<std::string>(j, "time"));
@@ -76,18 +150,16 @@ std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
     if (kind == "data-test") {
         DataTestRecord d;
         d.url = Get<std::string>(j, "url");
-        d.bytes = Get<std::int64_t>(j, "bytes");
-        d.seconds = Get<double>(j, "seconds");
-        d.averageSpeed = Get<std::int64_t>(j, "average_kb_s");
-        d.maximumSpeed = Get<std::int64_t>(j, "max_kb_s");
-        d.minimumSpeed = Get<std::int64_t>(j, "min_kb_s");
-        d.tickSpeeds = Get<std::vector<std::int64_t>>(j, "speeds_kb_s");
+        if (!GetFigure(j, "bytes", &d.bytes) || !GetSeconds(j, "seconds", &d.seconds) ||
+            !GetFigure(j, "average_kb_s", &d.averageSpeed) || !GetFigure(j, "max_kb_s", &d.maximumSpeed) ||
+            !GetFigure(j, "min_kb_s", &d.minimumSpeed) || !GetFigures(j, "speeds_kb_s", &d.tickSpeeds))
+            return std::nullopt;
         record.what = std::move(d);
     } else if (kind == "web-test") {
         WebTestRecord w;
         w.engine = Get<std::string>(j, "engine");
         w.address = Get<std::string>(j, "address");
-        w.seconds = Get<double>(j, "seconds");
+        if (!GetSeconds(j, "seconds", &w.seconds)) return std::nullopt;
         record.what = std::move(w);
     } else if (kind == "boost" || kind == "pro-boost" || kind == "restore") {
         BoostRecord b;

@@ -1,6 +1,7 @@
 #pragma once
 // One entry of the history of results: a finished data test, a timed web page load,
 // or a boost, Pro Boost or restore. Kept as one JSON object per line.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,6 +45,14 @@ struct HistoryRecord {
     // "data-test", "web-test" or the boost's mode.
     std::string Kind() const;
 };
+
+// What a record keeps, so that no line grows without bound: longer addresses are cut,
+// ticks past the cap (a day and more of a test) are left out. A line longer or more
+// deeply nested than a record can be is not read at all.
+inline constexpr std::size_t kMaxAddressBytes = 2048;
+inline constexpr std::size_t kMaxTicks = 200000;
+inline constexpr std::size_t kMaxRecordLine = 4 << 20;
+inline constexpr int kMaxRecordDepth = 4;
 
 // The record as one line of JSON, without the line end.
 std::string ToJsonLine(const HistoryRecord& record);

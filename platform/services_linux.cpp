@@ -2,6 +2,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 
 #include "platform/posix/file_system_posix.h"
@@ -23,6 +24,9 @@ std::string UserDataFolder() {
 }
 
 SystemServices CreateSystemServices() {
+    // Past a file-size limit a write is to fail with EFBIG, which we report, rather
+    // than end the program before it has shown its results.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::string systemRoot = AnchorSystemRoot();
     ProvisionSystemRoot(systemRoot);
     SystemServices services;

@@ -19,6 +19,10 @@ public:
         if (m_fd >= 0) ::close(m_fd);
     }
     int get() const { return m_fd; }
+    void Reset(int fd) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
     int m_fd;
@@ -30,11 +34,30 @@ Status Failed(const std::string& what, const std::string& path) {
     return status;
 }
 
+// Only a regular file keeps what is written to it: a FIFO would swallow the records
+// (or block whoever reads it), a link to /dev/null lose them silently. Opened without
+// blocking, so that a FIFO is refused instead of waited on.
+Status OpenRegular(const std::string& path, int flags, Descriptor* fd) {
+    int raw = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (raw < 0) return Status::FromErrno(errno);
+    fd->Reset(raw);
+    struct stat info {};
+    if (::fstat(raw, &info) != 0) return Status::FromErrno(errno);
+    if (!S_ISREG(info.st_mode)) return Status::Fail(EINVAL, "not a regular file");
+    if (::fcntl(raw, F_SETFL, ::fcntl(raw, F_GETFL) & ~O_NONBLOCK) != 0) return Status::FromErrno(errno);
+    return Status::Ok();
+}
+
+Status Failed(const std::string& what, const std::string& path, Status why) {
+    why.text = what + " " + path + ": " + why.text;
+    return why;
+}
+
 }  // namespace
 
 Status AppendBlock(const std::string& path, const std::string& block) {
-    const Descriptor fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-    if (fd.get() < 0) return Failed("cannot open", path);
+    Descriptor fd(-1);
+    if (Status s = OpenRegular(path, O_RDWR | O_APPEND | O_CREAT, &fd); !s.ok()) return Failed("cannot open", path, s);
     std::string bytes;
     struct stat info {};
     char last = '\n';
@@ -58,13 +81,13 @@ Status AppendBlock(const std::string& path, const std::string& block) {
 Status ReadAppendedFile(const std::string& path, std::string* bytes, bool* missing) {
     bytes->clear();
     *missing = false;
-    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        if (errno == ENOENT) {
+    Descriptor fd(-1);
+    if (Status s = OpenRegular(path, O_RDONLY, &fd); !s.ok()) {
+        if (s.code == ENOENT) {
             *missing = true;
             return Status::Ok();
         }
-        return Failed("cannot open", path);
+        return Failed("cannot open", path, s);
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) == 0 && info.st_size > 0) bytes->reserve(static_cast<std::size_t>(info.st_size));

@@ -41,6 +41,8 @@ Status AppendBlock(const std::string& path, const std::string& block) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) return Failed("cannot open", path);
+    // Only a file on disk keeps what is written to it; a pipe or a device would lose it.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) return Failed("cannot open", path, ERROR_BAD_FILE_TYPE);
     std::string bytes;
     LARGE_INTEGER size{};
     if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) {
@@ -72,6 +74,7 @@ Status ReadAppendedFile(const std::string& path, std::string* bytes, bool* missi
         }
         return Failed("cannot open", path, code);
     }
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) return Failed("cannot open", path, ERROR_BAD_FILE_TYPE);
     char buffer[1 << 16];
     for (;;) {
         DWORD got = 0;

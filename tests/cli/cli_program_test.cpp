@@ -41,7 +41,7 @@ CliRun RunCli(const QStringList& args, const QMap<QString, QString>& env = {}, c
     for (auto it = env.begin(); it != env.end(); ++it) environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder.isEmpty() ? QDir::currentPath() : folder);
-    process.start(QStringLiteral(BRISKO_BIN_DIR "/") + name, args);
+    process.start(name[0] == '/' ? QString(name) : QStringLiteral(BRISKO_BIN_DIR "/") + name, args);
     WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 90000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),
@@ -128,6 +128,16 @@ TEST(CliProgramTest, FailuresEndWithTheirReasonAndStatus) {
         EXPECT_EQ(run.status, status) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.endsWith("\n" + err + "\n") || run.err == err + "\n") << run.err.toStdString();
     }
+    // Past a file-size limit the results are shown and the write errors told, not cut
+    // short by SIGXFSZ.
+    TestServerProcess server;
+    ASSERT_TRUE(server.Started());
+    const CliRun limited = RunCli({"-c", "ulimit -f 0 && exec " BRISKO_BIN_DIR "/brisko-cli data-test --report " + gone},
+                                  {{"BRISKO_TEST_SERVER", server.Address()},
+                                   {"XDG_DATA_HOME", QString::fromStdString(folder / "data")}},
+                                  {}, "/bin/sh");
+    EXPECT_TRUE(limited.out.contains(QString::fromStdString(kResultsHeading))) << limited.out.toStdString();
+    EXPECT_TRUE(limited.err.contains("File too large")) << limited.err.toStdString();
 }
 
 // Both engines against the local web server; their profiles and caches in a folder of the test's own.

@@ -1,8 +1,11 @@
-// Two programs appending to one history at once (POSIX processes; the Windows build
-// relies on append-only handles the same way).
+// The history file where only POSIX can make the case: two processes appending at once
+// (the Windows build relies on append-only handles the same way), FIFOs and links.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "history/history_file.h"
 #include "tests/support/temp_folder.h"
@@ -20,9 +23,9 @@ TEST(HistoryFile, TwoProgramsAppendingAtOnceNeverInterleave) {
         ASSERT_GE(children[child], 0);
         if (children[child] == 0) {
             HistoryFile history(folder.path(), "child");
-            const std::string address(20000, static_cast<char>('a' + child));
+            const std::vector<std::int64_t> ticks(5000, 1000 + child);
             for (int i = 0; i < kEach; ++i)
-                if (!history.Append({0, {}, WebTestRecord{"ie", address, 1.0 * i}}).ok()) ::_exit(1);
+                if (!history.Append({0, {}, DataTestRecord{"h/x", 1, 1.0 * i, 0, 0, 0, ticks}}).ok()) ::_exit(1);
             ::_exit(0);
         }
     }
@@ -35,7 +38,27 @@ TEST(HistoryFile, TwoProgramsAppendingAtOnceNeverInterleave) {
     EXPECT_EQ(read.records.size(), 2u * kEach);
     EXPECT_EQ(read.skipped, 0u);
     for (const HistoryRecord& record : read.records)
-        EXPECT_EQ(record.Web()->address.find_first_not_of(record.Web()->address[0]), std::string::npos);
+        EXPECT_EQ(record.Data()->tickSpeeds, std::vector<std::int64_t>(5000, record.Data()->tickSpeeds[0]));
+}
+
+// Only a regular file keeps records: a FIFO or a link to /dev/null is refused, never
+// waited on nor written into. A line longer than any record is skipped unread.
+TEST(HistoryFile, RefusesWhatIsNotARegularFileAndSkipsHugeLines) {
+    TempFolder folder;
+    HistoryFile history(folder.path(), "brisko");
+    ASSERT_EQ(::mkfifo(history.Location().c_str(), 0600), 0);
+    EXPECT_FALSE(history.Append({0, {}, WebTestRecord{"ie", "x", 1}}).ok());
+    EXPECT_FALSE(history.Read().status.ok());
+    std::filesystem::remove(history.Location());
+    std::filesystem::create_symlink("/dev/null", history.Location());
+    EXPECT_NE(history.Append({0, {}, WebTestRecord{"ie", "x", 1}}).text.find("not a regular file"), std::string::npos);
+    std::filesystem::remove(history.Location());
+
+    WriteFileBytes(history.Location(), std::string(kMaxRecordLine + 1, '[') + "\n");
+    ASSERT_TRUE(history.Append({0, {}, WebTestRecord{"ie", "x", 1}}).ok());
+    const HistoryRead read = history.Read();
+    EXPECT_EQ(read.records.size(), 1u);
+    EXPECT_EQ(read.skipped, 1u);
 }
 
 }  // namespace

@@ -49,9 +49,20 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
         ASSERT_TRUE(read) << line;
         EXPECT_EQ(ToJsonLine(*read), line);  // every field, the times and the odd bytes too
     }
-    for (const char* line : {"", "{}", "[1]", "{\"time\":\"2024-05-01T10:00:00Z\",\"kind\":\"tune-up\"}",
-                             "{\"time\":\"yesterday\",\"kind\":\"web-test\"}"})
-        EXPECT_FALSE(FromJsonLine(line)) << line;
+    // Not records: unknown kinds, bad times, figures no record holds, nesting no record has.
+    const std::string data = "{\"time\":\"2024-05-01T10:00:00Z\",\"kind\":\"data-test\",";
+    for (const std::string& line : {std::string(), std::string("{}"), std::string("[1]"),
+                                   std::string("{\"time\":\"2024-05-01T10:00:00Z\",\"kind\":\"tune-up\"}"),
+                                   std::string("{\"time\":\"yesterday\",\"kind\":\"web-test\"}"),
+                                   data + "\"bytes\":1e30}", data + "\"bytes\":-1}", data + "\"bytes\":2.5}",
+                                   data + "\"average_kb_s\":18446744073709551615}", data + "\"seconds\":-1}",
+                                   data + "\"speeds_kb_s\":[1,1e300]}", data + "\"url\":[[[[[[1]]]]]]}",
+                                   std::string(10000, '[')})
+        EXPECT_FALSE(FromJsonLine(line)) << line.substr(0, 80);
+    EXPECT_TRUE(FromJsonLine(data + "\"bytes\":5242880.0,\"url\":\"[[[[[[\"}"));
+    // What a record keeps is bounded, whatever it was given.
+    const std::string kept = ToJsonLine({0, "brisko", WebTestRecord{"ie", std::string(100000, 'a'), 1}});
+    EXPECT_EQ(FromJsonLine(kept)->Web()->address.size(), kMaxAddressBytes);
 
     EXPECT_EQ(HistoryCsv({written[2], {0, "brisko", WebTestRecord{"ie", "http://h/a,\"b\"", 2.5}}}),
               "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
