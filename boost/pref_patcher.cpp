@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* kSource = "Brisko";
 
+// "cannot replace <path>: <the system's own words>", one error in one text.
 void Check(const Status& status, const std::string& what) {
     if (!status.ok()) throw AppError(status.code, kSource, what + ": " + status.text);
 }
@@ -75,7 +76,7 @@ void PrefPatcher::ListFolderTree(const std::string& folderPath) { ListFolderTree
 
 void PrefPatcher::ListFolderTreeNative(const std::string& nativeFolder) {
     FolderListing listing;
-    Check(m_files.GetFolder(nativeFolder, &listing), "Path not found");
+    Check(m_files.GetFolder(nativeFolder, &listing), "cannot list the folder " + nativeFolder);
     // Spelled as Windows would report it, so the caller can strip the root from it.
     m_list1.Append("\t" + m_paths.ToWindows(listing.path));
     for (const auto& name : listing.fileNames) m_list1.Append("\t\t" + name);
@@ -93,7 +94,7 @@ std::string PrefPatcher::FindControlProfile(const std::string& homePath) {
         throw NoProfileHere(76, kSource, "the Mozilla control has no profile here");
     // The profile folder is expected to be the only thing in the root.
     std::string entry = m_list1.At(1);
-    if (entry.size() < 4) throw AppError(5, kSource, "Invalid procedure call or argument");
+    if (entry.size() < 4) throw AppError(5, kSource, "no profile folder in " + m_paths.ToNative(root));
     entry.resize(entry.size() - 4);  // the ".slt" extension
     entry.erase(std::remove(entry.begin(), entry.end(), '\t'), entry.end());
     entry = Lower(entry);
@@ -151,12 +152,12 @@ std::string PrefPatcher::FindFirefoxProfile(const std::string& homePath) {
     if (!m_files.FileExists(list)) throw NoProfileHere(53, kSource, "Firefox has no profile here");
     Status error;
     auto reader = m_files.OpenForReading(list, &error);
-    Check(error, "File not found");
+    Check(error, "cannot open " + list);
     // Firefox writes the list with LF alone, which the reader leaves inside its lines.
     std::vector<IniSection> sections;
     while (!reader->AtEndOfStream()) {
         std::string read;
-        Check(reader->ReadLine(&read), "Input past end of file");
+        Check(reader->ReadLine(&read), "cannot read " + list);
         std::size_t start = 0;
         for (std::size_t end; (end = read.find('\n', start)) != std::string::npos; start = end + 1)
             AddIniLine(sections, read.substr(start, end - start));
@@ -191,7 +192,7 @@ std::string PrefPatcher::FindFirefoxProfile(const std::string& homePath) {
     const bool isRelative = relative ? *relative != "0" : !HasDrive(path);
     std::replace(path.begin(), path.end(), '/', '\\');
     if (isRelative) return FirefoxRoot(homePath) + path;
-    if (!HasDrive(path)) throw AppError(76, kSource, "Path not found: " + path);
+    if (!HasDrive(path)) throw AppError(76, kSource, "the Firefox profile " + path + " has no drive");
     return path;
 }
 
@@ -201,21 +202,21 @@ void PrefPatcher::AppendPrefLines(const std::string& prefsPath) {
 
     Status error;
     auto source = m_files.OpenForReading(target, &error);
-    Check(error, "File not found");
+    Check(error, "cannot open " + target);
     auto copy = m_files.CreateForWriting(temporary, &error);
-    Check(error, "Path not found");
+    Check(error, "cannot create " + temporary);
 
     std::string line;
     while (!source->AtEndOfStream()) {
-        Check(source->ReadLine(&line), "Input past end of file");
-        Check(copy->WriteLine(line), "Device I/O error");
+        Check(source->ReadLine(&line), "cannot read " + target);
+        Check(copy->WriteLine(line), "cannot write " + temporary);
         m_pump.PumpOnce();
     }
-    for (std::string_view pref : BoostPrefLines) Check(copy->WriteLine(std::string(pref)), "Device I/O error");
+    for (std::string_view pref : BoostPrefLines) Check(copy->WriteLine(std::string(pref)), "cannot write " + temporary);
     source.reset();
-    Check(copy->Commit(), "Device I/O error");
+    Check(copy->Commit(), "cannot write " + temporary);
     // The only moment prefs.js changes: the complete copy takes its place.
-    Check(m_files.ReplaceFile(temporary, target), "Permission denied");
+    Check(m_files.ReplaceFile(temporary, target), "cannot replace " + target);
 }
 
 void PrefPatcher::CopyStockOver(const std::string& stockFile, const std::string& prefsPath) {
@@ -223,9 +224,9 @@ void PrefPatcher::CopyStockOver(const std::string& stockFile, const std::string&
     const std::string temporary = m_paths.ToNative(prefsPath + ".tmp");
 
     // A missing stock file stops here, before anything of the profile is touched.
-    Check(m_files.CopyFile(stockFile, temporary), "File not found");
+    Check(m_files.CopyFile(stockFile, temporary), "cannot copy " + stockFile + " to " + temporary);
     if (m_files.FileExists(target)) KeepUserPrefs(target, stockFile, prefsPath);
-    Check(m_files.ReplaceFile(temporary, target), "Permission denied");
+    Check(m_files.ReplaceFile(temporary, target), "cannot replace " + target);
 }
 
 // The user's own preferences are kept beside the stock ones, not thrown away; a file
@@ -239,8 +240,8 @@ void PrefPatcher::KeepUserPrefs(const std::string& target, const std::string& st
         if (SameLines(target, saved)) return;  // kept already
     }
     const std::string savedTemporary = saved + ".tmp";
-    Check(m_files.CopyFile(target, savedTemporary), "Permission denied");
-    Check(m_files.ReplaceFile(savedTemporary, saved), "Permission denied");
+    Check(m_files.CopyFile(target, savedTemporary), "cannot copy " + target + " to " + savedTemporary);
+    Check(m_files.ReplaceFile(savedTemporary, saved), "cannot replace " + saved);
 }
 
 bool PrefPatcher::SameLines(const std::string& a, const std::string& b) {

@@ -149,7 +149,7 @@ std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
     const std::string kind = Get<std::string>(j, "kind");
     if (kind == "data-test") {
         DataTestRecord d;
-        d.url = Get<std::string>(j, "url");
+        d.url = Get<std::string>(j, "url").substr(0, kMaxAddressBytes);
         if (!GetFigure(j, "bytes", &d.bytes) || !GetSeconds(j, "seconds", &d.seconds) ||
             !GetFigure(j, "average_kb_s", &d.averageSpeed) || !GetFigure(j, "max_kb_s", &d.maximumSpeed) ||
             !GetFigure(j, "min_kb_s", &d.minimumSpeed) || !GetFigures(j, "speeds_kb_s", &d.tickSpeeds))
@@ -158,7 +158,7 @@ std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
     } else if (kind == "web-test") {
         WebTestRecord w;
         w.engine = Get<std::string>(j, "engine");
-        w.address = Get<std::string>(j, "address");
+        w.address = Get<std::string>(j, "address").substr(0, kMaxAddressBytes);
         if (!GetSeconds(j, "seconds", &w.seconds)) return std::nullopt;
         record.what = std::move(w);
     } else if (kind == "boost" || kind == "pro-boost" || kind == "restore") {

@@ -50,11 +50,21 @@ std::string ShortNumber(double value, const std::string& decimalSeparator) {
 }
 
 std::string ShownAddress(const std::string& address) {
-    for (const char* scheme : {"http://", "https://"}) {
-        const std::string s = scheme;
-        if (address.size() > s.size() && address.compare(0, s.size(), s) == 0) return address.substr(s.size());
-    }
-    return address;
+    std::string shown = address;
+    for (const std::string scheme : {"http://", "https://"})
+        if (shown.size() > scheme.size() && shown.compare(0, scheme.size(), scheme) == 0) {
+            shown.erase(0, scheme.size());
+            break;
+        }
+    // A legend or a summary can lay out so much: a long address keeps its start and end,
+    // cut between characters, never inside one.
+    constexpr std::size_t kLongest = 60, kEnd = 17;
+    if (shown.size() <= kLongest) return shown;
+    const auto continuation = [&](std::size_t i) { return (static_cast<unsigned char>(shown[i]) & 0xC0) == 0x80; };
+    std::size_t head = kLongest - kEnd - 3, tail = shown.size() - kEnd;
+    while (head > 0 && continuation(head)) --head;
+    while (tail < shown.size() && continuation(tail)) ++tail;
+    return shown.substr(0, head) + "\xE2\x80\xA6" + shown.substr(tail);
 }
 
 namespace {

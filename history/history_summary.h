@@ -35,7 +35,8 @@ std::string LoadComparison(const std::vector<HistoryRecord>& records, const std:
 std::string PercentText(double from, double to, const std::string& decimalSeparator);
 // At most two decimals, no trailing zeros: "0.81", "2.5", "3".
 std::string ShortNumber(double value, const std::string& decimalSeparator);
-// An address without its http:// or https://, as the summary shows it.
+// An address without its http:// or https://, as the summary and the legend show it;
+// a long one shortened to its start and end.
 std::string ShownAddress(const std::string& address);
 
 }  // namespace brisko

@@ -63,6 +63,10 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
     // What a record keeps is bounded, whatever it was given.
     const std::string kept = ToJsonLine({0, "brisko", WebTestRecord{"ie", std::string(100000, 'a'), 1}});
     EXPECT_EQ(FromJsonLine(kept)->Web()->address.size(), kMaxAddressBytes);
+    // And what the window lays out of an address is short, cut between characters.
+    std::string e100;
+    for (int i = 0; i < 100; ++i) e100 += "\xC3\xA9";
+    EXPECT_EQ(ShownAddress("https://" + e100), e100.substr(0, 40) + "\xE2\x80\xA6" + e100.substr(0, 16));
 
     EXPECT_EQ(HistoryCsv({written[2], {0, "brisko", WebTestRecord{"ie", "http://h/a,\"b\"", 2.5}}}),
               "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
