@@ -22,7 +22,6 @@ inline constexpr int kMaxRuns = 100;
 
 struct Request {
     Command command = Command::None;
-    bool help = false;  // show the help of command (None: of the program)
 
     // data-test
     std::size_t testFile = 0;  // into kTestFiles: quick, medium, long
@@ -52,7 +51,8 @@ struct Request {
 
 struct ParseResult {
     Request request;
-    std::string error;  // what is wrong with the command line, with a hint; empty if fine
+    std::string output;  // help or version: print it and end with kExitOk
+    std::string error;   // what is wrong with the command line, with a hint; empty if fine
     bool ok() const { return error.empty(); }
 };
 
@@ -60,14 +60,5 @@ struct ParseResult {
 ParseResult ParseArguments(const std::vector<std::string>& args);
 
 std::string CommandName(Command command);
-// The program's help for None, else the subcommand's.
-std::string HelpText(Command command);
-
-// "HKCU", "HKEY_CURRENT_USER", "hklm", ... -> the predefined handle.
-std::optional<std::uint32_t> ParseRootKey(const std::string& text);
-
-// An address a page can be loaded from: "host[:port][/...]" or "http(s)://host[:port][/...]".
-// Empty when it is one, else what is wrong.
-std::string CheckWebAddress(const std::string& address);
 
 }  // namespace brisko::cli

@@ -106,11 +106,11 @@ int main(int argc, char** argv) {
         std::cerr << parsed.error << '\n';
         return cli::kExitUsage;
     }
-    const cli::Request& request = parsed.request;
-    if (request.help) {
-        std::cout << cli::HelpText(request.command);
+    if (!parsed.output.empty()) {  // help or version
+        std::cout << parsed.output;
         return cli::kExitOk;
     }
+    const cli::Request& request = parsed.request;
     // Commands that read no machine leave it alone; the others fix it before the boost
     // enters the program's folder, so that regedit, started from there, finds the same one.
     const bool readsMachine = request.command != cli::Command::Compare && request.command != cli::Command::History &&
@@ -137,8 +137,7 @@ int main(int argc, char** argv) {
             return cli::RunHistory(HistoryFile(UserDataFolder(), cli::kProgramName), format, request.since,
                                    CreateConsoleServices().locale->DecimalSeparator(), std::cout, std::cerr);
         }
-        case cli::Command::None: break;
+        case cli::Command::None: break;  // the parser names a command or fails
     }
-    std::cout << cli::HelpText(cli::Command::None);
-    return cli::kExitOk;
+    return cli::kExitUsage;
 }
