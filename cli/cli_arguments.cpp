@@ -149,8 +149,10 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
             // "--report= --json" would take the next option for the file.
             return file.empty() || file[0] == '-' ? "needs a file name, not \"" + file + "\"" : std::string();
         });
-    Flag(app, "--json", r.json, "print the final figures as one JSON object; the progress\n"
-                                "then goes to standard error");
+    Flag(app, "--json", r.json, "print the final figures as a JSON object, one line per test;\n"
+                                "the progress then goes to standard error");
+    Runs(app, r.runs, kMaxDataRuns,
+         "runs N tests back to back, each recorded, and prints their\nmedian and spread; 1 by default");
 
     app = Add(program, r, Command::WebTest, "time the loading of a web page",
               "Loads the page in a browser engine, without showing it, and times the load as\n"
@@ -159,8 +161,9 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
         ->required()->check(CheckWebAddress);
     app->add_option("--engine")->type_name("ENGINE")->check(CLI::IsMember({"ie", "mozilla"}))
         ->description("the browser engine; ie by default")
-        ->each([&r](const std::string& engine) { r.engine = engine == "ie" ? EngineChoice::Ie : EngineChoice::Mozilla; });
-    Runs(app, r.runs, kMaxRuns, "load the page N times, 1 by default; with more than one run\nthe median and the spread follow");
+        ->each([&r](const std::string& name) { r.engine = name == "ie" ? EngineChoice::Ie : EngineChoice::Mozilla; });
+    Runs(app, r.runs, kMaxRuns,
+         "load the page N times, 1 by default; with more than one run\nthe median and the spread follow");
     Flag(app, "--json", r.json, "print the seconds of every load as one JSON object");
 
     app = Add(program, r, Command::Boost, "apply the Brisko Boost",
@@ -169,7 +172,8 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
               "failed. The settings take effect once the computer has been restarted; the\n"
               "imports may still be running when the command ends.");
     Flag(app, "--dial-up", r.dialUp, "also import the dial-up modem settings");
-    Add(program, r, Command::ProBoost, "apply the Pro Boost", "As the \"Pro Boost\" button; lists what it did as boost does.");
+    Add(program, r, Command::ProBoost, "apply the Pro Boost",
+        "As the \"Pro Boost\" button; lists what it did as boost does.");
     Add(program, r, Command::Restore, "put the original Windows settings back",
         "Runs the inverse registry imports and puts the stock browser preference files\n"
         "back, as the \"Original Windows Settings\" button does; lists what it did as\n"
@@ -244,7 +248,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         if (commands.empty() && dynamic_cast<const CLI::RequiredError*>(&e))
             problem = extra.empty() ? "a command is needed." : "unknown command \"" + extra + "\".";
         else if (dynamic_cast<const CLI::ExtrasError*>(&e))  // CLI11's message lists them last first
-            problem = (extra[0] == '-' ? "unknown option \"" + extra.substr(0, extra.find('=')) : "unexpected \"" + extra) + "\"";
+            problem = (extra[0] == '-' ? "unknown option \"" + extra.substr(0, extra.find('='))
+                                       : "unexpected \"" + extra) + "\"";
         const bool command = !commands.empty() && commands.front() != help;
         const std::string who = std::string(kProgramName) + (command ? " " + commands.front()->get_name() : "");
         result.error = who + ": " + problem.substr(0, problem.find('\n')) + "\nTry '" + who + " --help'.";

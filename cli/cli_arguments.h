@@ -18,12 +18,13 @@ inline constexpr int kExitUsage = 2;
 enum class Command { None, DataTest, WebTest, Boost, ProBoost, Restore, ReadReg, Compare, History };
 enum class EngineChoice { Ie, Mozilla };
 
-inline constexpr int kMaxRuns = 100;
+inline constexpr int kMaxRuns = 100;     // web-test
+inline constexpr int kMaxDataRuns = 20;  // data-test
 
 struct Request {
     Command command = Command::None;
 
-    // data-test
+    // data-test (runs too)
     std::size_t testFile = 0;  // into kTestFiles: quick, medium, long
     std::string reportFile;    // empty: no report
     bool json = false;         // web-test too
@@ -31,7 +32,7 @@ struct Request {
     // web-test
     std::string address;
     EngineChoice engine = EngineChoice::Ie;
-    int runs = 1;
+    int runs = 1;  // data-test too
 
     // boost
     bool dialUp = false;

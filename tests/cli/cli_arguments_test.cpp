@@ -20,9 +20,9 @@ std::vector<std::string> Words(const std::string& line) {
 
 TEST(CliArgumentsTest, GoodLinesFillTheRequestInlineValuesToo) {
     const std::pair<std::vector<std::string>, std::function<bool(const Request&)>> cases[] = {
-        {{"data-test", "--size=long", "--json", "--report", "a b.txt"},
-         [](const Request& r) { return r.testFile == 2 && r.json && r.reportFile == "a b.txt"; }},
-        {{"data-test"}, [](const Request& r) { return r.testFile == 0 && r.reportFile.empty(); }},
+        {{"data-test", "--size=long", "--json", "--report", "a b.txt", "--runs", "20"},
+         [](const Request& r) { return r.testFile == 2 && r.json && r.reportFile == "a b.txt" && r.runs == 20; }},
+        {{"data-test"}, [](const Request& r) { return r.testFile == 0 && r.reportFile.empty() && r.runs == 1; }},
         {{"web-test", "http://127.0.0.1:8080/p.html"},
          [](const Request& r) { return r.engine == EngineChoice::Ie && r.runs == 1 && r.address == "http://127.0.0.1:8080/p.html"; }},
         {{"web-test", "--engine", "mozilla", "--runs=0100", "[::1]:8080", "--json"},
@@ -55,6 +55,7 @@ TEST(CliArgumentsTest, BadLinesSayWhatIsWrongOnOneLineAndWhereHelpIs) {
         {"data-test --json --json", "--json: At Most 1"},
         {"data-test --json=yes", "json was given a disallowed flag override"},
         {"data-test --report= --json", "--report: needs a file name, not \"--json\""},
+        {"data-test --runs 21", "--runs: Value 21 not in range 1 to 20"},
         {"data-test extra", "unexpected \"extra\""},
         {"data-test --SIZE quick", "unknown option \"--SIZE\""},
         {"pro-boost --dial-up=1", "brisko-cli pro-boost: unknown option \"--dial-up\"\nTry 'brisko-cli pro-boost --help'."},
@@ -83,7 +84,7 @@ TEST(CliArgumentsTest, HelpWinsAnywhereBeforeTheEndOfOptionsAndVersionIsOneLine)
         {{"--help"}, "Usage: brisko-cli COMMAND [OPTIONS]\n"},
         {{"help"}, "Usage: brisko-cli COMMAND [OPTIONS]\n"},
         {{"help", "compare"}, "Usage: brisko-cli compare [FILE]\n"},
-        {{"data-test", "--size", "huge", "-h"}, "Usage: brisko-cli data-test [--size SIZE] [--report FILE] [--json]\n"},
+        {{"data-test", "--size", "huge", "-h"}, "Usage: brisko-cli data-test [--size SIZE] [--report FILE] [--json] [--runs N]\n"},
         {{"web-test", "--help"}, "Usage: brisko-cli web-test ADDRESS [--engine ENGINE] [--runs N] [--json]\n"},
         {{"read-reg", "-h"}, "Usage: brisko-cli read-reg ROOT KEY [VALUE]\n"},
         {{"history", "--help", "--json", "--csv"}, "Usage: brisko-cli history [--json] [--csv] [--since DATE]\n"},
