@@ -17,10 +17,11 @@ const char* const kCommandNames[] = {"", "data-test", "web-test", "boost", "pro-
                                      "restore", "read-reg", "compare", "history"};
 
 const std::map<std::string, std::uint32_t> kRootKeys = {
-    {"HKCU", kHkeyCurrentUser},   {"HKEY_CURRENT_USER", kHkeyCurrentUser},   {"HKLM", kHkeyLocalMachine},
-    {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},   {"HKCR", kHkeyClassesRoot}, {"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-    {"HKU", kHkeyUsers},          {"HKEY_USERS", kHkeyUsers},                {"HKCC", kHkeyCurrentConfig},
-    {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
+    {"HKCU", kHkeyCurrentUser},   {"HKEY_CURRENT_USER", kHkeyCurrentUser},
+    {"HKLM", kHkeyLocalMachine},  {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
+    {"HKCR", kHkeyClassesRoot},   {"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
+    {"HKU", kHkeyUsers},          {"HKEY_USERS", kHkeyUsers},
+    {"HKCC", kHkeyCurrentConfig}, {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
 };
 
 // CLI11 reads "010" as octal; a count with leading zeros is meant in decimal.
@@ -120,6 +121,7 @@ CLI::App* Add(CLI::App& program, Request& r, Command command, const char* summar
     return app;
 }
 
+// A flag given twice is refused, as an option given twice is.
 CLI::Option* Flag(CLI::App* app, const char* name, bool& flag, const char* help) {
     return app->add_flag(name, flag, help)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
 }
@@ -132,8 +134,8 @@ void Runs(CLI::App* app, int& runs, int most, const char* help) {
 CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
     program.formatter(std::make_shared<HelpFormatter>());
     program.allow_windows_style_options(false);  // "/s" is an operand on Windows too
-    program.option_defaults()->disable_flag_override();
-    program.require_subcommand(1)->group("Commands")->set_help_flag();
+    program.option_defaults()->disable_flag_override();  // "--json=no" is refused, not read as false
+    program.require_subcommand(1)->group("Commands")->set_help_flag();  // the list's heading, passed on to each command
     AddHelp(&program);
     program.set_version_flag("--version", std::string(kProgramName) + " " + BRISKO_VERSION, "show the version");
 
