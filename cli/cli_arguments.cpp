@@ -1,9 +1,8 @@
 #include "cli/cli_arguments.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
-#include <CLI/CLI.hpp>
-#include <iterator>
 #include <map>
 
 #include "history/history_record.h"
@@ -13,437 +12,255 @@ namespace brisko::cli {
 
 namespace {
 
-struct CommandRow {
-    Command command;
-    const char* name;
-    const char* help;
+// By Command.
+const char* const kCommandNames[] = {"", "data-test", "web-test", "boost", "pro-boost",
+                                     "restore", "read-reg", "compare", "history"};
+
+const std::map<std::string, std::uint32_t> kRootKeys = {
+    {"HKCU", kHkeyCurrentUser},   {"HKEY_CURRENT_USER", kHkeyCurrentUser},
+    {"HKLM", kHkeyLocalMachine},  {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
+    {"HKCR", kHkeyClassesRoot},   {"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
+    {"HKU", kHkeyUsers},          {"HKEY_USERS", kHkeyUsers},
+    {"HKCC", kHkeyCurrentConfig}, {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
 };
 
-constexpr const char* kProgramHelp =
-    "Usage: brisko-cli COMMAND [OPTIONS]\n"
-    "\n"
-    "Brisko's tests and boosts from a terminal, with the same figures as its windows.\n"
-    "\n"
-    "Commands:\n"
-    "  data-test [--size quick|medium|long] [--report FILE] [--json]\n"
-    "                        time the download of a test file\n"
-    "  web-test ADDRESS [--engine ie|mozilla] [--runs N] [--json]\n"
-    "                        time the loading of a web page\n"
-    "  boost [--dial-up]     apply the Brisko Boost\n"
-    "  pro-boost             apply the Pro Boost\n"
-    "  restore               put the original Windows settings back\n"
-    "  read-reg ROOT KEY [VALUE]\n"
-    "                        print a registry value as Brisko reads it\n"
-    "  compare [FILE]        compare the test reports saved in FILE, or the history's\n"
-    "                        data tests\n"
-    "  history [--json|--csv] [--since DATE]\n"
-    "                        list the results of earlier tests and the boosts\n"
-    "\n"
-    "'brisko-cli COMMAND --help' tells more about each command.\n"
-    "Exit status: 0 success, 1 the test or command failed, 2 bad usage.\n";
-
-const CommandRow kCommands[] = {
-    {Command::DataTest, "data-test",
-     "Usage: brisko-cli data-test [--size quick|medium|long] [--report FILE] [--json]\n"
-     "\n"
-     "Downloads a test file and measures the speed, as the Data Speed Tests window\n"
-     "does. Twice a second the progress is shown on one line, redrawn in place on a\n"
-     "terminal and one line per update otherwise; at the end come the results.\n"
-     "\n"
-     "Options:\n"
-     "  --size SIZE     quick (the default), medium or long: the window's Quick (4Mb),\n"
-     "                  Medium (12Mb) and Long (35Mb) test files\n"
-     "  --report FILE   append the test report to FILE, as Save As writes it\n"
-     "  --json          print the final figures as one JSON object; the progress\n"
-     "                  then goes to standard error\n"
-     "  -h, --help      show this help\n"
-     "\n"
-     "BRISKO_TEST_SERVER=host[:port] fetches the test files from another server.\n"},
-    {Command::WebTest, "web-test",
-     "Usage: brisko-cli web-test ADDRESS [--engine ie|mozilla] [--runs N] [--json]\n"
-     "\n"
-     "Loads the page at ADDRESS in a browser engine, without showing it, and times\n"
-     "the load as the Internet Explorer Browser and Firefox Browser windows do.\n"
-     "\n"
-     "Options:\n"
-     "  --engine ENGINE  ie (the default) or mozilla\n"
-     "  --runs N         load the page N times (1 to 100, default 1); with more than\n"
-     "                   one run the median and the spread follow\n"
-     "  --json           print the seconds of every load as one JSON object\n"
-     "  -h, --help       show this help\n"},
-    {Command::Boost, "boost",
-     "Usage: brisko-cli boost [--dial-up]\n"
-     "\n"
-     "Applies the Brisko Boost as the main window's \"Apply Brisko Boost\" button does:\n"
-     "starts the registry imports and adds the connection preferences to the browser\n"
-     "profiles, then lists the imports started and which preference steps were done\n"
-     "or failed, and why. No restart prompt follows: the new settings take effect\n"
-     "once the computer has been restarted. The imports run on their own and may\n"
-     "still be running when the command ends.\n"
-     "\n"
-     "Options:\n"
-     "  --dial-up       also import the dial-up modem settings\n"
-     "  -h, --help      show this help\n"},
-    {Command::ProBoost, "pro-boost",
-     "Usage: brisko-cli pro-boost\n"
-     "\n"
-     "Applies the Pro Boost as the main window's \"Pro Boost\" button does, and lists\n"
-     "what it did as 'brisko-cli boost' does.\n"},
-    {Command::Restore, "restore",
-     "Usage: brisko-cli restore\n"
-     "\n"
-     "Puts the original settings back as the main window's \"Original Windows\n"
-     "Settings\" button does: the inverse registry imports and the stock browser\n"
-     "preference files. Lists what it did as 'brisko-cli boost' does.\n"},
-    {Command::ReadReg, "read-reg",
-     "Usage: brisko-cli read-reg ROOT KEY [VALUE]\n"
-     "\n"
-     "Prints a registry value as Brisko reads it: a DWORD in decimal with at least\n"
-     "three digits, binary data in hexadecimal, any other value as it is stored.\n"
-     "A value that cannot be read prints \"Not Found\". Without VALUE the key's\n"
-     "default value is read.\n"
-     "\n"
-     "ROOT is HKCU or HKEY_CURRENT_USER, HKLM or HKEY_LOCAL_MACHINE, HKCR or\n"
-     "HKEY_CLASSES_ROOT, HKU or HKEY_USERS, HKCC or HKEY_CURRENT_CONFIG, in any case.\n"
-     "\n"
-     "Example: brisko-cli read-reg HKCU \"Volatile Environment\" HOMEPATH\n"},
-    {Command::Compare, "compare",
-     "Usage: brisko-cli compare [FILE]\n"
-     "\n"
-     "Reads a file of test reports, as Save As in the Data Speed Tests window and\n"
-     "'brisko-cli data-test --report' append them, and prints a table with one row\n"
-     "per test: when it was saved, the data size, the time, the average, maximum and\n"
-     "minimum speeds and the comments. Each figure after the first test's shows its\n"
-     "change against the first test.\n"
-     "\n"
-     "Without FILE, or with a history file as FILE, the data tests of the history\n"
-     "are compared instead; the comments then say which test came first after a\n"
-     "boost or restore.\n"},
-    {Command::History, "history",
-     "Usage: brisko-cli history [--json | --csv] [--since DATE]\n"
-     "\n"
-     "Lists the history of results, oldest first: every finished data test and web\n"
-     "test and every boost, Pro Boost and restore, from the windows and from\n"
-     "brisko-cli alike. The table ends with the change across the latest boost.\n"
-     "\n"
-     "Options:\n"
-     "  --json        print the records as a JSON array, one object per line\n"
-     "  --csv         print the records as CSV, with a header line\n"
-     "  --since DATE  only the records from DATE on: YYYY-MM-DD or\n"
-     "                YYYY-MM-DDTHH:MM[:SS], in local time\n"
-     "  -h, --help    show this help\n"
-     "\n"
-     "The history is kept in $XDG_DATA_HOME/brisko/history.jsonl\n"
-     "(~/.local/share/brisko/history.jsonl when XDG_DATA_HOME is not set).\n"},
-};
-
-const CommandRow* FindCommand(const std::string& name) {
-    for (const CommandRow& row : kCommands)
-        if (name == row.name) return &row;
-    return nullptr;
+// CLI11 reads "010" as octal; a count with leading zeros is meant in decimal.
+std::string Decimal(std::string count) {
+    if (count.find_first_not_of("0123456789") == std::string::npos)
+        count.erase(0, std::min(count.find_first_not_of('0'), count.size() - 1));
+    return count;
 }
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-// One subcommand's options and operands. CLI11 reads the line (inline and separate
-// values, "--", repeats, unknown options); what is wrong is told in our own words.
-class CommandParser {
-public:
-    CommandParser(Command command, const std::vector<std::string>& args) : m_command(command), m_args(args) {
-        m_result.request.command = command;
-        m_app.set_help_flag();  // help is found before CLI11 is asked, and worded as ours
-        m_app.allow_extras();   // unknown options come back to be named in the message
-        m_app.add_option("operands", m_operands);
+// An address a page can be loaded from: "host[:port][/...]" or "http(s)://host[:port][/...]".
+// Empty when it is one, else what is wrong.
+std::string CheckWebAddress(const std::string& address) {
+    if (address.empty()) return "the address is empty";
+    const std::string quoted = "\"" + address + "\"";
+    if (std::any_of(address.begin(), address.end(), [](unsigned char c) { return c <= ' ' || c == 0x7f; }))
+        return quoted + " holds a blank or a control character";
+    const std::size_t scheme = address.find("://");
+    std::string host = scheme == std::string::npos ? address : address.substr(scheme + 3);
+    if (scheme != std::string::npos) {
+        std::string name = address.substr(0, scheme);
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (name != "http" && name != "https") return quoted + " must be an http:// or https:// address";
     }
+    host = host.substr(0, host.find_first_of("/?#"));
+    host = host.substr(host.rfind('@') + 1);  // npos + 1: all of it
+    std::string port;
+    if (!host.empty() && host[0] == '[') {  // [IPv6]
+        const std::size_t close = host.find(']');
+        if (close == std::string::npos || close == 1) return quoted + " has an unclosed [ in its host";
+        port = host.substr(close + 1);
+        if (!port.empty() && port[0] != ':') return quoted + " has no valid host";
+        port = port.substr(port.empty() ? 0 : 1);
+    } else {
+        const std::size_t colon = host.find(':');
+        if (colon != std::string::npos) {
+            port = host.substr(colon + 1);
+            host.erase(colon);
+            if (port.empty()) return quoted + " has a colon but no port";
+        }
+        const bool named = !host.empty() && std::all_of(host.begin(), host.end(), [](unsigned char c) {
+            return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c >= 0x80;
+        });
+        if (!named || host.front() == '.' || host.find("..") != std::string::npos)
+            return quoted + " has no valid host name";
+    }
+    const bool digits = port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos;
+    if (!port.empty() && (!digits || std::stol(port) < 1 || std::stol(port) > 65535))
+        return quoted + " has a port outside 1 to 65535";
+    return {};
+}
 
-    ParseResult Run();
+// CLI11's help with the usage first, every option in it, and each command's usage in the list.
+class HelpFormatter final : public CLI::Formatter {
+public:
+    HelpFormatter() { column_width(24); }
+    std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
+        return make_usage(app, name) + "\n" + make_description(app) + make_subcommands(app, mode) +
+               make_positionals(app) + make_groups(app, mode) + "\n" + make_footer(app);
+    }
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        return "Usage: " + name + (app->get_parent() ? Synopsis(app) : " COMMAND [OPTIONS]") + "\n";
+    }
+    // The usage line tells which operands are needed.
+    std::string make_option_opts(const CLI::Option* option) const override {
+        return option->get_positional() ? std::string() : CLI::Formatter::make_option_opts(option);
+    }
+    std::string make_subcommand(const CLI::App* sub) const override {
+        std::ostringstream out;
+        CLI::detail::format_help(out, sub->get_name() + Synopsis(sub), sub->get_description(), column_width_);
+        return out.str();
+    }
 
 private:
-    // An option with one value; given several times is left for Value to judge.
-    void AddValue(const char* name) {
-        m_values[name] = m_app.add_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    // " ADDRESS [--engine ENGINE] ...": after the command's name.
+    std::string Synopsis(const CLI::App* app) const {
+        std::string line;
+        for (const CLI::Option* option : app->get_options([](const CLI::Option* o) { return o->get_positional(); }))
+            line += " " + make_option_usage(option);
+        for (const CLI::Option* option : app->get_options([](const CLI::Option* o) { return o->nonpositional(); })) {
+            const std::string type = option->get_type_name();  // "SIZE:{quick,medium,long}"
+            if (option->get_name() != "--help")
+                line += " [" + option->get_name() + (type.empty() ? "" : " " + type.substr(0, type.find(':'))) + "]";
+        }
+        return line;
     }
-    void AddFlag(const char* name) { m_flags[name] = m_app.add_flag(name); }
-    bool Fail(const std::string& problem) {
-        if (m_result.error.empty())
-            m_result.error = std::string(kProgramName) + " " + CommandName(m_command) + ": " + problem +
-                             "\nTry '" + kProgramName + " " + CommandName(m_command) + " --help'.";
-        return false;
-    }
-    // Whether the flag was given (once); false after a failure too.
-    bool Flag(const char* name) {
-        const std::size_t count = m_flags.at(name)->count();
-        if (count > 1) return Fail(std::string(name) + " is given more than once");
-        return count == 1;
-    }
-    // The option's value, if it was given (once, with a value).
-    std::optional<std::string> Value(const char* name) {
-        const CLI::Option* option = m_values.at(name);
-        if (option->count() == 0) return std::nullopt;
-        if (option->count() > 1) return Fail(std::string(name) + " is given more than once"), std::nullopt;
-        return option->results().front();
-    }
-    bool Options();
-    bool Operands();
-
-    Command m_command;
-    const std::vector<std::string>& m_args;
-    CLI::App m_app;
-    std::map<std::string, CLI::Option*> m_values, m_flags;
-    std::vector<std::string> m_operands;
-    ParseResult m_result;
 };
 
-ParseResult CommandParser::Run() {
-    // Help wins over anything else on the line, as a user asking for it expects.
-    for (std::size_t i = 1; i < m_args.size() && m_args[i] != "--"; ++i)
-        if (m_args[i] == "--help" || m_args[i] == "-h") {
-            m_result.request.help = true;
-            return m_result;
-        }
-    switch (m_command) {
-        case Command::DataTest: AddValue("--size"); AddValue("--report"); AddFlag("--json"); break;
-        case Command::WebTest: AddValue("--engine"); AddValue("--runs"); AddFlag("--json"); break;
-        case Command::Boost: AddFlag("--dial-up"); break;
-        case Command::History: AddFlag("--json"); AddFlag("--csv"); AddValue("--since"); break;
-        default: break;
-    }
-    // CLI11 reads "--report=" as no value at all and "--json=x" as a flag set to x: the
-    // first is an empty value here, the second no flag.
-    std::vector<std::string> line;
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < m_args.size(); ++i) {
-        const std::string& arg = m_args[i];
-        optionsEnded = optionsEnded || arg == "--";
-        const std::string name = arg.substr(0, arg.find('='));
-        if (!optionsEnded && name.size() < arg.size() && m_flags.count(name))
-            return Fail(name + " takes no value"), m_result;
-        line.push_back(!optionsEnded && name.size() + 1 == arg.size() && m_values.count(name) ? name : arg);
-        if (line.back() != arg) line.push_back("");
-    }
-    std::vector<std::string> reversed(line.rbegin(), line.rend());  // CLI11 reads from the back
-    try {
-        m_app.parse(reversed);
-    } catch (const CLI::ArgumentMismatch& e) {
-        // A value missing after its option: "--size: 1 required  missing".
-        for (const auto& [name, option] : m_values)
-            if (std::string(e.what()).rfind(name + ":", 0) == 0) return Fail(name + " needs a value"), m_result;
-        return Fail(e.what()), m_result;
-    } catch (const CLI::ParseError& e) {
-        return Fail(e.what()), m_result;
-    }
-    for (const std::string& extra : m_app.remaining())
-        if (extra != "--" && extra.size() > 1 && extra[0] == '-')
-            return Fail("unknown option \"" + extra.substr(0, extra.find('=')) + "\""), m_result;
-    if (Options()) Operands();
-    return m_result;
+// Help wins over anything else on the line, as a user asking for it expects.
+void AddHelp(CLI::App* app) {
+    app->add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); }, "show this help")->trigger_on_parse();
 }
 
-bool CommandParser::Options() {
-    Request& r = m_result.request;
-    std::optional<std::string> value;
-    switch (m_command) {
-        case Command::DataTest:
-            if ((value = Value("--size"))) {
-                const char* sizes[] = {"quick", "medium", "long"};
-                const auto* found = std::find(std::begin(sizes), std::end(sizes), *value);
-                if (found == std::end(sizes)) return Fail("unknown size \"" + *value + "\"; use quick, medium or long");
-                r.testFile = static_cast<std::size_t>(found - std::begin(sizes));
-            }
-            if ((value = Value("--report"))) {
-                if (value->empty()) return Fail("--report needs a file name");
-                r.reportFile = *value;
-            }
-            r.json = Flag("--json");
-            break;
-        case Command::WebTest:
-            if ((value = Value("--engine"))) {
-                if (*value != "ie" && *value != "mozilla")
-                    return Fail("unknown engine \"" + *value + "\"; use ie or mozilla");
-                r.engine = *value == "ie" ? EngineChoice::Ie : EngineChoice::Mozilla;
-            }
-            if ((value = Value("--runs"))) {
-                const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-                const bool digits = !value->empty() && value->size() <= 3 && std::all_of(value->begin(), value->end(), isDigit);
-                const int runs = digits ? std::stoi(*value) : 0;
-                if (runs < 1 || runs > kMaxRuns)
-                    return Fail("--runs must be a whole number from 1 to " + std::to_string(kMaxRuns) + ", not \"" +
-                                *value + "\"");
-                r.runs = runs;
-            }
-            r.json = Flag("--json");
-            break;
-        case Command::Boost:
-            r.dialUp = Flag("--dial-up");
-            break;
-        case Command::History:
-            r.json = Flag("--json");
-            r.csv = Flag("--csv");
-            if (r.json && r.csv) return Fail("--json and --csv cannot go together");
-            if ((value = Value("--since"))) {
-                r.since = ParseLocalDate(*value);
-                if (!r.since)
-                    return Fail("--since needs a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM, not \"" + *value + "\"");
-            }
-            break;
-        default:
-            break;
-    }
-    return m_result.ok();
+CLI::App* Add(CLI::App& program, Request& r, Command command, const char* summary, const char* details) {
+    CLI::App* app = program.add_subcommand(kCommandNames[static_cast<int>(command)], summary)->footer(details);
+    app->callback([&r, command] { r.command = command; });
+    AddHelp(app);
+    return app;
 }
 
-bool CommandParser::Operands() {
-    Request& r = m_result.request;
-    const std::size_t count = m_operands.size();
-    auto expect = [&](std::size_t least, std::size_t most, const char* what) {
-        if (count < least) return Fail(std::string("missing ") + what);
-        if (count > most) return Fail("unexpected \"" + m_operands[most] + "\"");
-        return true;
-    };
-    switch (m_command) {
-        case Command::DataTest:
-        case Command::Boost:
-        case Command::ProBoost:
-        case Command::Restore:
-        case Command::History:
-            return expect(0, 0, "");
-        case Command::WebTest: {
-            if (!expect(1, 1, "the ADDRESS of the page to load")) return false;
-            const std::string problem = CheckWebAddress(m_operands[0]);
-            if (!problem.empty()) return Fail(problem);
-            r.address = m_operands[0];
-            return true;
-        }
-        case Command::ReadReg: {
-            if (!expect(2, 3, count == 0 ? "the ROOT key and the KEY" : "the KEY")) return false;
-            const std::optional<std::uint32_t> root = ParseRootKey(m_operands[0]);
-            if (!root)
-                return Fail("unknown root key \"" + m_operands[0] +
-                            "\"; use HKCU, HKLM, HKCR, HKU, HKCC or their long names");
-            r.rootKey = *root;
-            r.keyPath = m_operands[1];
-            if (count == 3) r.valueName = m_operands[2];
-            return true;
-        }
-        case Command::Compare:
-            if (!expect(0, 1, "the FILE of saved test reports")) return false;
-            if (count == 0) return true;  // the history
-            if (m_operands[0].empty()) return Fail("the FILE name is empty");
-            r.file = m_operands[0];
-            return true;
-        case Command::None:
-            break;
-    }
-    return true;
+// A flag given twice is refused, as an option given twice is.
+CLI::Option* Flag(CLI::App* app, const char* name, bool& flag, const char* help) {
+    return app->add_flag(name, flag, help)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+}
+
+void Runs(CLI::App* app, int& runs, int most, const char* help) {
+    app->add_option("--runs", runs, help)->type_name("N")->transform(Decimal)->check(CLI::Range(1, most));
+}
+
+// Every command and option, filling r; returns the "help" command, which takes the COMMAND to help with.
+CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
+    program.formatter(std::make_shared<HelpFormatter>());
+    program.allow_windows_style_options(false);  // "/s" is an operand on Windows too
+    program.option_defaults()->disable_flag_override();  // "--json=no" is refused, not read as false
+    program.require_subcommand(1)->group("Commands")->set_help_flag();  // the list's heading, passed on to each command
+    AddHelp(&program);
+    program.set_version_flag("--version", std::string(kProgramName) + " " + BRISKO_VERSION, "show the version");
+
+    CLI::App* app = Add(program, r, Command::DataTest, "time the download of a test file",
+                        "Downloads a test file as the Data Speed Tests window does, showing the progress\n"
+                        "twice a second on one line, then the results.\n"
+                        "BRISKO_TEST_SERVER=host[:port] fetches the test files from another server.");
+    app->add_option("--size")->type_name("SIZE")->check(CLI::IsMember({"quick", "medium", "long"}))
+        ->description("the window's Quick (4Mb), Medium (12Mb) or Long (35Mb) test\nfile; quick by default")
+        ->each([&r](const std::string& size) { r.testFile = size == "quick" ? 0 : size == "medium" ? 1 : 2; });
+    app->add_option("--report", r.reportFile, "append the test report to FILE, as Save As writes it")
+        ->type_name("FILE")->check([](const std::string& file) {
+            // "--report= --json" would take the next option for the file.
+            return file.empty() || file[0] == '-' ? "needs a file name, not \"" + file + "\"" : std::string();
+        });
+    Flag(app, "--json", r.json, "print the final figures as a JSON object, one line per test;\n"
+                                "the progress then goes to standard error");
+    Runs(app, r.runs, kMaxDataRuns,
+         "runs N tests back to back, each recorded, and prints their\nmedian and spread; 1 by default");
+
+    app = Add(program, r, Command::WebTest, "time the loading of a web page",
+              "Loads the page in a browser engine, without showing it, and times the load as\n"
+              "the Internet Explorer Browser and Firefox Browser windows do.");
+    app->add_option("ADDRESS", r.address, "host[:port][/...] or http(s)://host[:port][/...]")
+        ->required()->check(CheckWebAddress);
+    app->add_option("--engine")->type_name("ENGINE")->check(CLI::IsMember({"ie", "mozilla"}))
+        ->description("the browser engine; ie by default")
+        ->each([&r](const std::string& name) { r.engine = name == "ie" ? EngineChoice::Ie : EngineChoice::Mozilla; });
+    Runs(app, r.runs, kMaxRuns,
+         "load the page N times, 1 by default; with more than one run\nthe median and the spread follow");
+    Flag(app, "--json", r.json, "print the seconds of every load as one JSON object");
+
+    app = Add(program, r, Command::Boost, "apply the Brisko Boost",
+              "Starts the registry imports and adds the connection preferences to the browser\n"
+              "profiles, as the \"Apply Brisko Boost\" button does, and lists what was done or\n"
+              "failed. The settings take effect once the computer has been restarted; the\n"
+              "imports may still be running when the command ends.");
+    Flag(app, "--dial-up", r.dialUp, "also import the dial-up modem settings");
+    Add(program, r, Command::ProBoost, "apply the Pro Boost",
+        "As the \"Pro Boost\" button; lists what it did as boost does.");
+    Add(program, r, Command::Restore, "put the original Windows settings back",
+        "Runs the inverse registry imports and puts the stock browser preference files\n"
+        "back, as the \"Original Windows Settings\" button does; lists what it did as\n"
+        "boost does.");
+
+    app = Add(program, r, Command::ReadReg, "print a registry value as Brisko reads it",
+              "A DWORD prints in decimal with at least three digits, binary data in\n"
+              "hexadecimal, any other value as it is stored; one that cannot be read prints\n"
+              "\"Not Found\". Example: brisko-cli read-reg HKCU \"Volatile Environment\" HOMEPATH");
+    app->add_option("ROOT")->required()
+        ->description("HKCU or HKEY_CURRENT_USER, HKLM or HKEY_LOCAL_MACHINE,\nHKCR or HKEY_CLASSES_ROOT, "
+                      "HKU or HKEY_USERS, HKCC or\nHKEY_CURRENT_CONFIG, in any case")
+        ->transform(CLI::IsMember(kRootKeys, CLI::ignore_case))  // to the name as written here
+        ->each([&r](const std::string& root) { r.rootKey = kRootKeys.at(root); });
+    app->add_option("KEY", r.keyPath, "the key's path below ROOT")->required();
+    app->add_option("VALUE", r.valueName, "the value's name; without it the key's default value");
+
+    app = Add(program, r, Command::Compare, "compare saved test reports or the history's data tests",
+              "Prints one row per test: when it was saved, the data size, the time, the\n"
+              "average, maximum and minimum speeds and the comments, each figure after the\n"
+              "first test's with its change against the first test.");
+    app->add_option("FILE", r.file, "the reports Save As or data-test --report saved; without it,\n"
+                                    "or with a history file, the history's data tests, the\n"
+                                    "comments then saying which came first after a boost")
+        ->check([](const std::string& file) { return file.empty() ? "the file name is empty" : ""; });
+
+    app = Add(program, r, Command::History, "list the results of earlier tests and the boosts",
+              "Every finished test and every boost and restore, oldest first, from the windows\n"
+              "and from brisko-cli; the table ends with the change across the latest boost.\n"
+              "Kept in $XDG_DATA_HOME/brisko/history.jsonl (~/.local/share/brisko/...).");
+    CLI::Option* json = Flag(app, "--json", r.json, "print the records as a JSON array, one object per line");
+    Flag(app, "--csv", r.csv, "print the records as CSV, with a header line")->excludes(json);
+    app->add_option("--since")->type_name("DATE")
+        ->description("only the records from DATE on: YYYY-MM-DD or\nYYYY-MM-DDTHH:MM[:SS], in local time")
+        ->check([](const std::string& date) {
+            return ParseLocalDate(date) ? std::string()
+                                        : "needs a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM, not \"" + date + "\"";
+        })
+        ->each([&r](const std::string& date) { r.since = ParseLocalDate(date); });
+
+    program.footer("'brisko-cli COMMAND --help' tells more about each command.\n"
+                   "Exit status: 0 success, 1 the test or command failed, 2 bad usage.");
+    // "help COMMAND" as "COMMAND --help", left out of the list.
+    CLI::App* help = program.add_subcommand("help")->group("");
+    help->add_option("COMMAND", helpFor)
+        ->check(CLI::IsMember(std::vector<std::string>(std::begin(kCommandNames) + 1, std::end(kCommandNames))));
+    return help;
 }
 
 }  // namespace
 
 ParseResult ParseArguments(const std::vector<std::string>& args) {
     ParseResult result;
-    const std::string hint = std::string("\nTry '") + kProgramName + " --help'.";
-    if (args.empty()) {
-        result.error = std::string(kProgramName) + ": a command is needed." + hint;
-        return result;
+    CLI::App program{"Brisko's tests and boosts from a terminal, with the same figures as its windows.", kProgramName};
+    std::string helpFor;
+    const CLI::App* help = Define(program, result.request, helpFor);
+    std::vector<std::string> line(args.rbegin(), args.rend());  // CLI11 takes the words last first
+    try {
+        program.parse(line);
+        if (help->parsed())  // the program's help or the command's, not that of "help"
+            result.output = helpFor.empty() ? program.get_formatter()->make_help(&program, kProgramName, {})
+                                            : program.get_subcommand(helpFor)->help(kProgramName);
+    } catch (const CLI::CallForHelp&) {
+        result.output = program.help();  // the command's, once one is on the line
+    } catch (const CLI::CallForVersion& e) {
+        result.output = e.what() + std::string("\n");
+    } catch (const CLI::ParseError& e) {
+        const std::vector<CLI::App*> commands = program.get_subcommands();
+        const std::vector<std::string> extras = program.remaining(true);
+        const std::string extra = extras.empty() ? std::string() : extras.front();
+        std::string problem = e.what();
+        if (commands.empty() && dynamic_cast<const CLI::RequiredError*>(&e))
+            problem = extra.empty() ? "a command is needed." : "unknown command \"" + extra + "\".";
+        else if (dynamic_cast<const CLI::ExtrasError*>(&e))  // CLI11's message lists them last first
+            problem = (extra[0] == '-' ? "unknown option \"" + extra.substr(0, extra.find('='))
+                                       : "unexpected \"" + extra) + "\"";
+        const bool command = !commands.empty() && commands.front() != help;
+        const std::string who = std::string(kProgramName) + (command ? " " + commands.front()->get_name() : "");
+        result.error = who + ": " + problem.substr(0, problem.find('\n')) + "\nTry '" + who + " --help'.";
     }
-    const std::string& first = args[0];
-    if (first == "--help" || first == "-h" || first == "help") {
-        result.request.help = true;
-        if (first == "help" && args.size() > 1) {
-            const CommandRow* row = FindCommand(args[1]);
-            if (!row) {
-                result.error = std::string(kProgramName) + ": unknown command \"" + args[1] + "\"." + hint;
-                return result;
-            }
-            result.request.command = row->command;
-        }
-        return result;
-    }
-    const CommandRow* row = FindCommand(first);
-    if (!row) {
-        result.error = std::string(kProgramName) + ": unknown command \"" + first + "\"." + hint;
-        return result;
-    }
-    return CommandParser(row->command, args).Run();
+    return result;
 }
 
 std::string CommandName(Command command) {
-    for (const CommandRow& row : kCommands)
-        if (row.command == command) return row.name;
-    return kProgramName;
-}
-
-std::string HelpText(Command command) {
-    for (const CommandRow& row : kCommands)
-        if (row.command == command) return row.help;
-    return kProgramHelp;
-}
-
-std::optional<std::uint32_t> ParseRootKey(const std::string& text) {
-    static const std::pair<const char*, std::uint32_t> kRoots[] = {
-        {"HKCU", kHkeyCurrentUser},         {"HKEY_CURRENT_USER", kHkeyCurrentUser},
-        {"HKLM", kHkeyLocalMachine},        {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
-        {"HKCR", kHkeyClassesRoot},         {"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-        {"HKU", kHkeyUsers},                {"HKEY_USERS", kHkeyUsers},
-        {"HKCC", kHkeyCurrentConfig},       {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
-    };
-    const std::string upper = Upper(text);
-    for (const auto& [name, handle] : kRoots)
-        if (upper == name) return handle;
-    return std::nullopt;
-}
-
-std::string CheckWebAddress(const std::string& address) {
-    if (address.empty()) return "the ADDRESS is empty";
-    for (unsigned char c : address)
-        if (c <= ' ' || c == 0x7f) return "the ADDRESS \"" + address + "\" holds a blank or a control character";
-    std::string rest = address;
-    const std::size_t scheme = address.find("://");
-    if (scheme != std::string::npos) {
-        const std::string name = Upper(address.substr(0, scheme));
-        if (name != "HTTP" && name != "HTTPS")
-            return "the ADDRESS \"" + address + "\" must be an http:// or https:// address";
-        rest = address.substr(scheme + 3);
-    }
-    const std::string authority = rest.substr(0, rest.find_first_of("/?#"));
-    std::string host = authority;
-    const std::size_t at = host.rfind('@');
-    if (at != std::string::npos) host = host.substr(at + 1);
-    std::string port;
-    if (!host.empty() && host[0] == '[') {  // [IPv6]
-        const std::size_t close = host.find(']');
-        if (close == std::string::npos || close == 1)
-            return "the ADDRESS \"" + address + "\" has an unclosed [ in its host";
-        port = host.substr(close + 1);
-        if (!port.empty() && port[0] != ':') return "the ADDRESS \"" + address + "\" has no valid host";
-        if (!port.empty()) port.erase(0, 1);
-        host = host.substr(1, close - 1);
-    } else {
-        const std::size_t colon = host.find(':');
-        if (colon != std::string::npos) {
-            port = host.substr(colon + 1);
-            host.erase(colon);
-            if (port.empty()) return "the ADDRESS \"" + address + "\" has a colon but no port";
-        }
-        const bool hostOk = !host.empty() && std::all_of(host.begin(), host.end(), [](unsigned char c) {
-            return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c >= 0x80;
-        });
-        if (!hostOk || host.front() == '.' || host.find("..") != std::string::npos)
-            return "the ADDRESS \"" + address + "\" has no valid host name";
-    }
-    if (!port.empty()) {
-        const bool digits = port.size() <= 5 && std::all_of(port.begin(), port.end(), [](unsigned char c) {
-            return std::isdigit(c);
-        });
-        const long value = digits ? std::stol(port) : 0;
-        if (value < 1 || value > 65535)
-            return "the ADDRESS \"" + address + "\" has a port outside 1 to 65535";
-    }
-    return {};
+    return command == Command::None ? kProgramName : kCommandNames[static_cast<int>(command)];
 }
 
 }  // namespace brisko::cli

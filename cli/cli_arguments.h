@@ -18,13 +18,13 @@ inline constexpr int kExitUsage = 2;
 enum class Command { None, DataTest, WebTest, Boost, ProBoost, Restore, ReadReg, Compare, History };
 enum class EngineChoice { Ie, Mozilla };
 
-inline constexpr int kMaxRuns = 100;
+inline constexpr int kMaxRuns = 100;     // web-test
+inline constexpr int kMaxDataRuns = 20;  // data-test
 
 struct Request {
     Command command = Command::None;
-    bool help = false;  // show the help of command (None: of the program)
 
-    // data-test
+    // data-test (runs too)
     std::size_t testFile = 0;  // into kTestFiles: quick, medium, long
     std::string reportFile;    // empty: no report
     bool json = false;         // web-test too
@@ -32,7 +32,7 @@ struct Request {
     // web-test
     std::string address;
     EngineChoice engine = EngineChoice::Ie;
-    int runs = 1;
+    int runs = 1;  // data-test too
 
     // boost
     bool dialUp = false;
@@ -52,7 +52,8 @@ struct Request {
 
 struct ParseResult {
     Request request;
-    std::string error;  // what is wrong with the command line, with a hint; empty if fine
+    std::string output;  // help or version: print it and end with kExitOk
+    std::string error;   // what is wrong with the command line, with a hint; empty if fine
     bool ok() const { return error.empty(); }
 };
 
@@ -60,14 +61,5 @@ struct ParseResult {
 ParseResult ParseArguments(const std::vector<std::string>& args);
 
 std::string CommandName(Command command);
-// The program's help for None, else the subcommand's.
-std::string HelpText(Command command);
-
-// "HKCU", "HKEY_CURRENT_USER", "hklm", ... -> the predefined handle.
-std::optional<std::uint32_t> ParseRootKey(const std::string& text);
-
-// An address a page can be loaded from: "host[:port][/...]" or "http(s)://host[:port][/...]".
-// Empty when it is one, else what is wrong.
-std::string CheckWebAddress(const std::string& address);
 
 }  // namespace brisko::cli

@@ -44,7 +44,7 @@ int RunDataTest(const SystemServices& system, const cli::Request& request) {
     if (!files.problem.empty()) std::cerr << files.problem << '\n';
     const std::string& url = files.tags[request.testFile];
 
-    // With --json standard output holds the object alone; the progress goes aside.
+    // With --json standard output holds the objects alone; the progress goes aside.
     const StandardStream stream = request.json ? StandardStream::Error : StandardStream::Output;
     std::ostream& progressOut = request.json ? std::cerr : std::cout;
     cli::ProgressLine progress(progressOut, IsTerminal(stream), TerminalColumns(stream));
@@ -55,30 +55,37 @@ int RunDataTest(const SystemServices& system, const cli::Request& request) {
     progressOut << "Test file: " << url << std::endl;
 
     const LocaleService& locale = *console.locale;
-    const std::unique_ptr<TcpSocket> socket = console.sockets->Create();
-    EventLoop::TimerId timer1 = 0;  // the window's Timer1, while it runs
-    cli::DataTestHooks hooks;
-    std::unique_ptr<cli::CliDataTest> test;
-    hooks.setTimer = [&](bool enabled) {
-        if (!enabled && timer1) {
-            loop.StopTimer(timer1);
-            timer1 = 0;
-        } else if (enabled && !timer1) {
-            timer1 = loop.StartTimer(kTimerIntervalMs, [&test] { test->OnTimer(); });
-        }
-    };
-    hooks.done = [&loop] { loop.Post([&loop] { loop.Quit(); }); };
     HistoryFile history(system.userDataFolder, cli::kProgramName);
-    test = std::make_unique<cli::CliDataTest>(*socket, *system.clock, locale, progress, url, hooks,
-                                              cli::CliDataTest::kStallSeconds, &history);
-    const EventLoop::TimerId watchdog = loop.StartTimer(kTimerIntervalMs, [&test] { test->Watch(); });
+    std::vector<std::int64_t> averageSpeeds;
+    for (int run = 0; run < request.runs; ++run) {
+        const std::unique_ptr<TcpSocket> socket = console.sockets->Create();
+        EventLoop::TimerId timer1 = 0;  // the window's Timer1, while it runs
+        cli::DataTestHooks hooks;
+        std::unique_ptr<cli::CliDataTest> test;
+        hooks.setTimer = [&](bool enabled) {
+            if (!enabled && timer1) {
+                loop.StopTimer(timer1);
+                timer1 = 0;
+            } else if (enabled && !timer1) {
+                timer1 = loop.StartTimer(kTimerIntervalMs, [&test] { test->OnTimer(); });
+            }
+        };
+        hooks.done = [&loop] { loop.Post([&loop] { loop.Quit(); }); };
+        test = std::make_unique<cli::CliDataTest>(*socket, *system.clock, locale, progress, url, hooks,
+                                                  cli::CliDataTest::kStallSeconds, &history);
+        const EventLoop::TimerId watchdog = loop.StartTimer(kTimerIntervalMs, [&test] { test->Watch(); });
 
-    test->Start();
-    if (!test->Done()) loop.Run();
-    loop.StopTimer(watchdog);
-    if (timer1) loop.StopTimer(timer1);
-    cli::WarnIfNotRecorded(history, "data-test", std::cerr);
-    return cli::FinishDataTest(*test, request.reportFile, request.json, locale, std::cout, std::cerr);
+        test->Start();
+        if (!test->Done()) loop.Run();
+        loop.StopTimer(watchdog);
+        if (timer1) loop.StopTimer(timer1);
+        cli::WarnIfNotRecorded(history, "data-test", std::cerr);
+        const int status = cli::FinishDataTest(*test, request.reportFile, request.json, locale, std::cout, std::cerr);
+        if (status != cli::kExitOk) return status;
+        averageSpeeds.push_back(test->Test().Results().averageSpeed);
+    }
+    if (request.runs > 1 && !request.json) std::cout << cli::SpeedSpreadText(averageSpeeds, locale.DecimalSeparator());
+    return cli::kExitOk;
 }
 
 int RunBoost(const SystemServices& system, const cli::Request& request) {
@@ -107,11 +114,11 @@ int main(int argc, char** argv) {
         std::cerr << parsed.error << '\n';
         return cli::kExitUsage;
     }
-    const cli::Request& request = parsed.request;
-    if (request.help) {
-        std::cout << cli::HelpText(request.command);
+    if (!parsed.output.empty()) {  // help or version
+        std::cout << parsed.output;
         return cli::kExitOk;
     }
+    const cli::Request& request = parsed.request;
     // Commands that read no machine leave it alone; the others fix it before the boost
     // enters the program's folder, so that regedit, started from there, finds the same one.
     const bool readsMachine = request.command != cli::Command::Compare && request.command != cli::Command::History &&
@@ -138,8 +145,7 @@ int main(int argc, char** argv) {
             return cli::RunHistory(HistoryFile(UserDataFolder(), cli::kProgramName), format, request.since,
                                    CreateConsoleServices().locale->DecimalSeparator(), std::cout, std::cerr);
         }
-        case cli::Command::None: break;
+        case cli::Command::None: break;  // the parser names a command or fails
     }
-    std::cout << cli::HelpText(cli::Command::None);
-    return cli::kExitOk;
+    return cli::kExitUsage;
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "cli/cli_arguments.h"
+#include "cli/web_test_command.h"
 #include "speedtest/download_client.h"
 #include "speedtest/number_format.h"
 
@@ -131,6 +132,14 @@ int FinishDataTest(const CliDataTest& test, const std::string& reportFile, bool 
     }
     if (!json) out << kSavedText << '\n';
     return kExitOk;
+}
+
+std::string SpeedSpreadText(const std::vector<std::int64_t>& averageSpeeds, const std::string& decimalPoint) {
+    const LoadSpread s = Summarize(std::vector<double>(averageSpeeds.begin(), averageSpeeds.end()));
+    const auto kb = [&decimalPoint](double speed) { return FormatGeneral(speed, decimalPoint) + " KB/s"; };
+    // fastest and slowest: the smallest and the largest figure.
+    return "Median: " + kb(s.median) + "\nSpread: " + kb(s.Spread()) + " (from " +
+           FormatGeneral(s.fastest, decimalPoint) + " to " + kb(s.slowest) + ")\n";
 }
 
 }  // namespace brisko::cli

@@ -96,4 +96,8 @@ ReportFields ResultsReportFields(const CliDataTest& test);
 int FinishDataTest(const CliDataTest& test, const std::string& reportFile, bool json, const LocaleService& locale,
                    std::ostream& out, std::ostream& err);
 
+// After several tests, the median and spread of their average speeds as web-test gives
+// its loads': "Median: 1190 KB/s", then "Spread: 40 KB/s (from 1170 to 1210 KB/s)".
+std::string SpeedSpreadText(const std::vector<std::int64_t>& averageSpeeds, const std::string& decimalPoint);
+
 }  // namespace brisko::cli

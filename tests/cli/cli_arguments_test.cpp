@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
 #include <sstream>
 
 #include "platform/registry_read.h"
@@ -17,74 +18,83 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-TEST(CliArgumentsTest, GoodLinesAreReadWhateverTheRootKeysCase) {
+TEST(CliArgumentsTest, GoodLinesFillTheRequestInlineValuesToo) {
     const std::pair<std::vector<std::string>, std::function<bool(const Request&)>> cases[] = {
-        {{"data-test", "--size=long", "--json", "--report", "a b.txt"},
-         [](const Request& r) { return r.testFile == 2 && r.json && r.reportFile == "a b.txt"; }},
+        {{"data-test", "--size=long", "--json", "--report", "a b.txt", "--runs", "20"},
+         [](const Request& r) { return r.testFile == 2 && r.json && r.reportFile == "a b.txt" && r.runs == 20; }},
+        {{"data-test"}, [](const Request& r) { return r.testFile == 0 && r.reportFile.empty() && r.runs == 1; }},
         {{"web-test", "http://127.0.0.1:8080/p.html"},
          [](const Request& r) { return r.engine == EngineChoice::Ie && r.runs == 1 && r.address == "http://127.0.0.1:8080/p.html"; }},
-        {{"web-test", "--engine", "mozilla", "--runs", "100", "localhost", "--json"},
-         [](const Request& r) { return r.engine == EngineChoice::Mozilla && r.runs == 100 && r.json; }},
+        {{"web-test", "--engine", "mozilla", "--runs=0100", "[::1]:8080", "--json"},
+         [](const Request& r) { return r.engine == EngineChoice::Mozilla && r.runs == 100 && r.json && r.address == "[::1]:8080"; }},
+        {{"web-test", "[::1]"}, [](const Request& r) { return r.address == "[::1]"; }},
         {{"read-reg", "hkey_current_user", "Volatile Environment", "HOMEPATH"},
          [](const Request& r) { return r.rootKey == kHkeyCurrentUser && r.valueName == "HOMEPATH"; }},
         {{"read-reg", "HkLm", "SOFTWARE\\Clients\\"},
          [](const Request& r) { return r.rootKey == kHkeyLocalMachine && r.valueName.empty(); }},
-        {{"compare", "--", "--help"}, [](const Request& r) { return !r.help && r.file == "--help"; }},
+        {{"read-reg", "hkcc", "-5"}, [](const Request& r) { return r.rootKey == kHkeyCurrentConfig && r.keyPath == "-5"; }},
+        {{"compare", "--", "--help"}, [](const Request& r) { return r.file == "--help"; }},
+        {{"compare", "history"}, [](const Request& r) { return r.command == Command::Compare && r.file == "history"; }},
         {{"history", "--csv", "--since=2024-05-01T10:30"}, [](const Request& r) { return r.csv && !r.json && r.since; }},
     };
     for (const auto& [args, holds] : cases) {
         const ParseResult result = ParseArguments(args);
         ASSERT_TRUE(result.ok()) << result.error;
-        EXPECT_FALSE(result.request.help);
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(CommandName(result.request.command), args[0]);
         EXPECT_TRUE(holds(result.request)) << ::testing::PrintToString(args);
     }
-    for (const char* root : {"HKCR", "hkey_users", "HKCC"}) EXPECT_TRUE(ParseRootKey(root)) << root;
-    for (const char* root : {"", "HK", "HKCU\\", " HKCU"}) EXPECT_FALSE(ParseRootKey(root)) << root;
 }
 
-TEST(CliArgumentsTest, BadLinesSayWhatIsWrongAndWhereHelpIs) {
+TEST(CliArgumentsTest, BadLinesSayWhatIsWrongOnOneLineAndWhereHelpIs) {
     const std::pair<const char*, const char*> cases[] = {
         {"", "brisko-cli: a command is needed.\nTry 'brisko-cli --help'."},
-        {"speedtest", "unknown command \"speedtest\".\nTry 'brisko-cli --help'."},
-        {"data-test --size huge", "unknown size \"huge\"; use quick, medium or long\nTry 'brisko-cli data-test --help'."},
-        {"data-test --size", "--size needs a value"},
-        {"data-test --size quick --size long", "--size is given more than once"},
-        {"data-test --json=yes", "--json takes no value"},
-        {"data-test --report=", "--report needs a file name"},
-        {"history --json --csv", "--json and --csv cannot go together"},
-        {"history --since 05/01/2024", "--since needs a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM, not \"05/01/2024\""},
+        {"speedtest", "brisko-cli: unknown command \"speedtest\".\nTry 'brisko-cli --help'."},
+        {"help nope", "nope not in {data-test,"},
+        {"data-test --size huge", "brisko-cli data-test: --size: huge not in {quick,medium,long}\nTry 'brisko-cli data-test --help'."},
+        {"data-test --json --json", "--json: At Most 1"},
+        {"data-test --json=yes", "json was given a disallowed flag override"},
+        {"data-test --report= --json", "--report: needs a file name, not \"--json\""},
+        {"data-test --runs 21", "--runs: Value 21 not in range 1 to 20"},
         {"data-test extra", "unexpected \"extra\""},
+        {"data-test --SIZE quick", "unknown option \"--SIZE\""},
+        {"pro-boost --dial-up=1", "brisko-cli pro-boost: unknown option \"--dial-up\"\nTry 'brisko-cli pro-boost --help'."},
+        {"history --json --csv", "--json excludes --csv"},
+        {"history --since 05/01/2024", "--since: needs a date as YYYY-MM-DD or YYYY-MM-DDTHH:MM, not \"05/01/2024\""},
+        {"web-test", "ADDRESS is required"},
         {"web-test ftp://host/x", "must be an http:// or https:// address"},
         {"web-test http://", "no valid host name"},
         {"web-test bad..host", "no valid host name"},
         {"web-test host:99999", "port outside 1 to 65535"},
-        {"web-test x --engine opera", "unknown engine \"opera\"; use ie or mozilla"},
-        {"web-test x --runs 0", "--runs must be a whole number from 1 to 100, not \"0\""},
-        {"pro-boost --dial-up", "unknown option \"--dial-up\"\nTry 'brisko-cli pro-boost --help'."},
-        {"read-reg HKCU", "missing the KEY"},
-        {"read-reg HKXX key", "unknown root key \"HKXX\""},
+        {"web-test x --engine opera", "opera not in {ie,mozilla}"},
+        {"web-test x --runs 101", "--runs: Value 101 not in range 1 to 100"},
+        {"read-reg HKCU", "KEY is required"},
+        {"read-reg HKXX key", "ROOT: HKXX not in {"},
     };
     for (const auto& [line, problem] : cases) {
-        const ParseResult result = ParseArguments(Words(line));
-        EXPECT_NE(result.error.find(problem), std::string::npos) << line << ": " << result.error;
-        EXPECT_NE(result.error.find("\nTry 'brisko-cli "), std::string::npos) << line;
+        const std::string error = ParseArguments(Words(line)).error;
+        EXPECT_NE(error.find(problem), std::string::npos) << line << ": " << error;
+        const std::size_t hint = error.find("\nTry 'brisko-cli ");
+        EXPECT_TRUE(hint != std::string::npos && error.find('\n') == hint && error.ends_with(" --help'.")) << error;
     }
 }
 
-TEST(CliArgumentsTest, HelpWinsAnywhereBeforeTheEndOfOptions) {
-    const std::pair<std::vector<std::string>, Command> cases[] = {
-        {{"--help"}, Command::None},
-        {{"help", "compare"}, Command::Compare},
-        {{"data-test", "--size", "huge", "-h"}, Command::DataTest},
-        {{"read-reg", "--help"}, Command::ReadReg},
+TEST(CliArgumentsTest, HelpWinsAnywhereBeforeTheEndOfOptionsAndVersionIsOneLine) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--help"}, "Usage: brisko-cli COMMAND [OPTIONS]\n"},
+        {{"help"}, "Usage: brisko-cli COMMAND [OPTIONS]\n"},
+        {{"help", "compare"}, "Usage: brisko-cli compare [FILE]\n"},
+        {{"data-test", "--size", "huge", "-h"}, "Usage: brisko-cli data-test [--size SIZE] [--report FILE] [--json] [--runs N]\n"},
+        {{"web-test", "--help"}, "Usage: brisko-cli web-test ADDRESS [--engine ENGINE] [--runs N] [--json]\n"},
+        {{"read-reg", "-h"}, "Usage: brisko-cli read-reg ROOT KEY [VALUE]\n"},
+        {{"history", "--help", "--json", "--csv"}, "Usage: brisko-cli history [--json] [--csv] [--since DATE]\n"},
     };
-    for (const auto& [args, command] : cases) {
+    for (const auto& [args, usage] : cases) {
         const ParseResult result = ParseArguments(args);
-        EXPECT_TRUE(result.ok() && result.request.help && result.request.command == command) << args[0];
+        EXPECT_TRUE(result.ok() && result.output.starts_with(usage)) << args[0] << ":\n" << result.output << result.error;
     }
-    for (Command c : {Command::DataTest, Command::WebTest, Command::Boost, Command::ProBoost, Command::Restore,
-                      Command::ReadReg, Command::Compare})
-        EXPECT_EQ(HelpText(c).rfind("Usage: brisko-cli " + CommandName(c), 0), 0u);
+    const std::string version = ParseArguments({"--version"}).output;
+    EXPECT_TRUE(std::regex_match(version, std::regex("brisko-cli \\d+\\.\\d+\n"))) << version;
 }
 
 }  // namespace

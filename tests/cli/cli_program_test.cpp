@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "boost/reg_access.h"
@@ -96,21 +97,30 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
               "5120 KB|" + kb("average_kb_s") + "|" + kb("max_kb_s") + "|" + kb("min_kb_s") + "|");
 
     // Every test went into the history too: the JSON test's figures as printed.
-    ASSERT_EQ(RunCli({"data-test", "--size", "medium"}, env).status, 0);
+    const CliRun twice = RunCli({"data-test", "--size", "medium", "--runs", "2"}, env);
+    ASSERT_EQ(twice.status, 0) << twice.err.toStdString();
     const QJsonArray records = RunCli({"history", "--json"}, env).Json().array();
-    ASSERT_EQ(records.size(), 3);
+    ASSERT_EQ(records.size(), 4);
     for (const char* key : {"url", "bytes", "seconds", "average_kb_s", "max_kb_s", "min_kb_s", "speeds_kb_s"})
         EXPECT_EQ(records[1][key], o[key]) << key;
+    // The two back to back: their average speeds' median and spread close the output.
+    const qint64 a = records[2]["average_kb_s"].toInteger(), b = records[3]["average_kb_s"].toInteger();
+    EXPECT_EQ(twice.OutLines().mid(twice.OutLines().size() - 2),
+              (QStringList{"Median: " + QString::number((a + b) / 2.0) + " KB/s",
+                           QStringLiteral("Spread: %1 KB/s (from %2 to %3 KB/s)")
+                               .arg(std::abs(a - b))
+                               .arg(std::min(a, b))
+                               .arg(std::max(a, b))}));
     const QString csv = RunCli({"history", "--csv"}, env).out;
     EXPECT_TRUE(csv.contains(",data-test,brisko-cli," + o["url"].toString() + ",,")) << csv.toStdString();
     const QStringList table = RunCli({"history"}, env).OutLines();
-    ASSERT_EQ(table.size(), 5) << table.join('\n').toStdString();
+    ASSERT_EQ(table.size(), 6) << table.join('\n').toStdString();
     EXPECT_TRUE(table[0].startsWith("Time  ") && table[3].contains("  data-test  brisko-cli  10240 KB in "));
-    EXPECT_TRUE(table[4].startsWith("No boost yet: "));
+    EXPECT_TRUE(table[5].startsWith("No boost yet: "));
     EXPECT_EQ(RunCli({"history", "--json", "--since", "2999-01-01"}, env).out, "[]\n");
     // compare without a file sets the history's data tests side by side.
     const QStringList fromHistory = RunCli({"compare"}, env).OutLines();
-    ASSERT_EQ(fromHistory.size(), 4);
+    ASSERT_EQ(fromHistory.size(), 5);
     EXPECT_TRUE(fromHistory[3].contains(" 10240 KB (+100%) ")) << fromHistory[3].toStdString();
 }
 
