@@ -28,11 +28,11 @@ std::string Decimal(double value, int decimals, const std::string& separator) {
 
 std::string Signed(const std::string& number) { return number == "0" || number[0] == '-' ? number : "+" + number; }
 
-// An interval's end to two significant digits (whole numbers at least), so a bound
-// near 0 still shows on which side of it it lies: "+97%", "-5.1%", "+0.043%".
+// An interval's end to one decimal as the change, or to two significant digits near 0,
+// so that it still shows on which side of 0 it lies: "+99.7%", "-5.1%", "+0.043%".
 std::string BoundText(double percent, const std::string& separator) {
     if (percent == 0) return "0%";
-    const int decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(std::fabs(percent)))), 0, 6);
+    const int decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(std::fabs(percent)))), 1, 6);
     return Signed(Decimal(percent, decimals, separator)) + "%";
 }
 
@@ -144,7 +144,8 @@ std::string FigureChange(const BoostFigure& figure, const std::string& decimalSe
     if (v.finding != BoostVerdict::Finding::NotJudged) {
         parts.push_back(FindingText(v.finding));
     } else {
-        std::string need = v.moreBefore ? More(v.moreBefore) + " before the boost" : More(v.moreAfter) + " after the boost";
+        std::string need =
+            v.moreBefore ? More(v.moreBefore) + " before the boost" : More(v.moreAfter) + " after the boost";
         if (v.moreBefore && v.moreAfter) need += " and " + std::to_string(v.moreAfter) + " more after it";
         parts.push_back(need + " would let Brisko judge");
     }
@@ -159,17 +160,24 @@ struct Samples {
     std::vector<double> before, after;
 };
 
-// The figure's results on each side; a page counts only in the engine it was timed in.
-Samples Collect(const std::vector<HistoryRecord>& records, const BoostSpans& spans, const BoostFigure& figure) {
+// The figure's results on each side, and their times into figure; a page counts only in
+// the engine it was timed in.
+Samples Collect(const std::vector<HistoryRecord>& records, const BoostSpans& spans, BoostFigure& figure) {
     Samples samples;
     for (std::size_t i = spans.beforeBegin; i < spans.afterEnd; ++i) {
         if (i == spans.boost) continue;
-        std::vector<double>& side = i < spans.boost ? samples.before : samples.after;
+        const bool before = i < spans.boost;
+        std::vector<double>& side = before ? samples.before : samples.after;
+        const std::size_t had = side.size();
         if (const DataTestRecord* d = records[i].Data(); d && figure.download && d->url == figure.test)
             side.push_back(static_cast<double>(d->averageSpeed));
         if (const WebTestRecord* w = records[i].Web();
             w && !figure.download && w->address == figure.test && w->engine == figure.engine)
             side.push_back(w->seconds);
+        if (side.size() == had) continue;
+        std::int64_t& from = before ? figure.beforeFrom : figure.afterFrom;
+        if (!had) from = records[i].time;
+        (before ? figure.beforeTo : figure.afterTo) = records[i].time;
     }
     return samples;
 }

@@ -3,6 +3,7 @@
 // against every result of the same test before it, and a verdict only where the
 // difference is beyond what runs on an unchanged link differ by.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,8 @@ struct BoostFigure {
     std::string test;      // the test file (host/path) or the address
     std::string engine;    // of a page load
     BoostVerdict verdict;
+    // The times of the first and the last result on each side.
+    std::int64_t beforeFrom = 0, beforeTo = 0, afterFrom = 0, afterTo = 0;
 };
 // Download figures first, then pages, each in the order first tested after the boost.
 std::vector<BoostFigure> FiguresAcrossLatestBoost(const std::vector<HistoryRecord>& records);

@@ -65,7 +65,8 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
 TEST(HistorySummary, JudgesEveryResultOfATestAcrossTheLatestBoost) {
     const auto data = [](std::initializer_list<std::int64_t> averages, const char* url = "h/4MB.bin") {
         std::vector<HistoryRecord> records;
-        for (std::int64_t average : averages) records.push_back({0, "brisko", DataTestRecord{url, 4 << 20, 4, average, 0, 0, {}}});
+        for (std::int64_t average : averages)
+            records.push_back({0, "brisko", DataTestRecord{url, 4 << 20, 4, average, 0, 0, {}}});
         return records;
     };
     const auto web = [](std::initializer_list<double> seconds, const char* engine = "ie") {
@@ -86,7 +87,7 @@ TEST(HistorySummary, JudgesEveryResultOfATestAcrossTheLatestBoost) {
         const char* separator = ".";
     } cases[] = {
         {"doubled", join({data({2040, 2046, 2047, 2045}), boost, data({4090, 4085, 4095, 4080})}),
-         "Average download 2046 -> 4088 KB/s (+99.8%, 95% CI +99% to +101%, faster: 4 tests each side)"},
+         "Average download 2046 -> 4088 KB/s (+99.8%, 95% CI +99.3% to +100.7%, faster: 4 tests each side)"},
         {"unchanged", join({data({2040, 2046, 2047, 2045}), boost, data({2047, 2044, 2046, 2041})}),
          "Average download 2046 -> 2045 KB/s (0%, 95% CI -0.29% to +0.34%, no measurable change: 4 tests each side)"},
         {"three each side", join({data({2040, 2046, 2047}), boost, data({4090, 4085, 4095})}),
@@ -95,15 +96,15 @@ TEST(HistorySummary, JudgesEveryResultOfATestAcrossTheLatestBoost) {
         {"the spans and the file",
          join({data({100}), boost, data({1000, 1010, 990}), data({7}, "other"), pro,
                data({1500, 1490, 1510, 1505, 1495}), restore, data({9999})}),
-         "Average download 1000 -> 1500 KB/s (+50%, 95% CI +48% to +53%, faster: 3 tests before, 5 after)"},
-        {"a page in each engine, slower in one",
+         "Average download 1000 -> 1500 KB/s (+50%, 95% CI +47.5% to +52.5%, faster: 3 tests before, 5 after)"},
+        {"a page in each engine",
          join({web({1, 1.1, 0.9}), web({1.05}, "mozilla"), boost, web({0.5, 0.55, 0.45, 0.52, 0.48}),
                web({1, 1.2, 1.1}, "mozilla")}),
-         "a/p (ie) 1 -> 0.5 s (-50%, 95% CI -59% to -39%, faster: 3 tests before, 5 after); a/p (mozilla) 1.05 -> "
+         "a/p (ie) 1 -> 0.5 s (-50%, 95% CI -59.1% to -38.9%, faster: 3 tests before, 5 after); a/p (mozilla) 1.05 -> "
          "1.1 s (+4.8%, 2 more tests before the boost and 2 more after it would let Brisko judge: 1 test before, 3 "
          "after)"},
         {"the user's separator", join({web({2.5, 2.25, 2.75}), boost, web({3.25, 3.5, 3.125, 3.3, 3.2})}),
-         "a/p 2,5 -> 3,25 s (+30%, 95% CI +14% to +56%, slower: 3 tests before, 5 after)", ","},
+         "a/p 2,5 -> 3,25 s (+30%, 95% CI +13,6% to +55,6%, slower: 3 tests before, 5 after)", ","},
         {"a restore ends what the boost did", join({data({1000}), boost, restore, data({500})}),
          "Nothing to compare across the latest boost yet: run the same test before and after a boost."},
         {"no boost", join({data({1000}), restore, data({500})}),
