@@ -133,7 +133,8 @@ std::string ShownAddress(const std::string& address) {
 std::string FigureChange(const BoostFigure& figure, const std::string& decimalSeparator) {
     const BoostVerdict& v = figure.verdict;
     const auto shown = [&](double value) {
-        return figure.download ? Decimal(value, 0, decimalSeparator) : ShortNumber(value, decimalSeparator);
+        // A median of an even count may end in .5: rounded up, as one would by hand.
+        return figure.download ? Decimal(std::round(value), 0, decimalSeparator) : ShortNumber(value, decimalSeparator);
     };
     std::string text = shown(v.medianBefore) + " -> " + shown(v.medianAfter) + (figure.download ? " KB/s" : " s");
     std::vector<std::string> parts;
