@@ -1,10 +1,55 @@
 #include "cli/history_command.h"
 
+#include <cmath>
+#include <nlohmann/json.hpp>
+
 #include "cli/cli_arguments.h"
 #include "history/history_export.h"
 #include "history/history_summary.h"
 
 namespace brisko::cli {
+
+namespace {
+
+using nlohmann::ordered_json;
+
+ordered_json Percent(const std::optional<double>& percent) {
+    return percent ? ordered_json(std::round(*percent * 100) / 100) : ordered_json();
+}
+
+// The summary and every figure's verdict, for a script.
+ordered_json AcrossLatestBoost(const std::vector<HistoryRecord>& records, const std::string& summary) {
+    ordered_json figures = ordered_json::array();
+    for (const BoostFigure& f : FiguresAcrossLatestBoost(records)) {
+        const BoostVerdict& v = f.verdict;
+        ordered_json figure = {{"figure", f.label}, {"test", f.download ? "data-test" : "web-test"}};
+        if (f.download) {
+            figure["url"] = f.test;
+        } else {
+            figure["address"] = f.test;
+            figure["engine"] = f.engine;
+        }
+        figure["unit"] = f.download ? "KB/s" : "s";
+        const std::string finding = FindingText(v.finding);
+        figure["verdict"] = {
+            {"median_before", v.medianBefore},
+            {"median_after", v.medianAfter},
+            {"change_percent", Percent(v.changePercent)},
+            {"interval_percent",
+             v.lowPercent ? ordered_json::array({Percent(v.lowPercent), Percent(v.highPercent)}) : ordered_json()},
+            {"tests_before", v.before},
+            {"tests_after", v.after},
+            {"p_value", v.pValue ? ordered_json(*v.pValue) : ordered_json()},
+            {"verdict", finding.empty() ? ordered_json() : ordered_json(finding)},
+            {"more_tests_before", v.moreBefore},
+            {"more_tests_after", v.moreAfter},
+        };
+        figures.push_back(std::move(figure));
+    }
+    return {{"summary", summary}, {"figures", std::move(figures)}};
+}
+
+}  // namespace
 
 int RunHistory(const HistoryService& history, HistoryFormat format, std::optional<std::int64_t> since,
                const std::string& decimalSeparator, std::ostream& out, std::ostream& err) {
@@ -20,11 +65,18 @@ int RunHistory(const HistoryService& history, HistoryFormat format, std::optiona
     // The summary looks across the whole history, whatever --since shows.
     const std::string summary = SummaryLine(read.records, decimalSeparator);
     const bool anyAtAll = !read.records.empty();
+    const std::vector<HistoryRecord> all = format == HistoryFormat::Json ? read.records : std::vector<HistoryRecord>{};
     if (since) read.records = RecordsSince(read.records, *since);
     switch (format) {
-        case HistoryFormat::Json:
-            out << HistoryJson(read.records);
+        case HistoryFormat::Json: {
+            // The records one a line as they are kept, then the verdict across the latest boost.
+            std::string records = HistoryJson(read.records);
+            records.pop_back();
+            out << "{\"records\": " << records << ",\n\"across_latest_boost\": "
+                << AcrossLatestBoost(all, summary).dump(-1, ' ', false, ordered_json::error_handler_t::replace)
+                << "}\n";
             break;
+        }
         case HistoryFormat::Csv:
             out << HistoryCsv(read.records);
             break;

@@ -1,5 +1,6 @@
 #pragma once
-// brisko-cli history: the records as a table, as JSON or as CSV.
+// brisko-cli history: the records as a table, as JSON or as CSV; the table and the JSON
+// end with the verdict across the latest boost.
 #include <cstdint>
 #include <optional>
 #include <ostream>

@@ -10,6 +10,7 @@
 #include "cli/cli_arguments.h"
 #include "history/history_export.h"
 #include "history/history_file.h"
+#include "history/history_summary.h"
 #include "speedtest/number_format.h"
 
 namespace brisko::cli {
@@ -251,12 +252,15 @@ int RunCompare(const std::string& path, bool isHistory, const std::string& decim
     // A history is JSON, one object a line; a file of reports starts with its rule.
     const std::size_t first = text.find_first_not_of(" \t\r\n");
     if (first != std::string::npos && text[first] == '{') {
-        const std::vector<SavedReport> reports = ReportsFromHistory(ParseHistory(text).records, decimalSeparator);
+        const std::vector<HistoryRecord> records = ParseHistory(text).records;
+        const std::vector<SavedReport> reports = ReportsFromHistory(records, decimalSeparator);
         if (reports.empty()) {
             err << prefix << path << " holds no data test results.\n";
             return kExitFailed;
         }
-        out << CompareTable(reports, decimalSeparator);
+        // The table shows each test against the first; whether the boost changed the
+        // download is the verdict's to say.
+        out << CompareTable(reports, decimalSeparator) << '\n' << SummaryLine(records, decimalSeparator, true) << '\n';
         return kExitOk;
     }
     const ReportsRead read = ReadReports(text, path);

@@ -45,8 +45,9 @@ std::vector<SavedReport> ReportsFromHistory(const std::vector<HistoryRecord>& re
                                             const std::string& decimalSeparator);
 
 // compare FILE: prints the table on out, or what is wrong on err. Returns the exit status.
-// FILE may be a file of reports or a history; isHistory says it is the user's own
-// history, which may not exist yet.
+// FILE may be a file of reports or a history (then the table ends with the verdict
+// across the latest boost); isHistory says it is the user's own history, which may not
+// exist yet.
 int RunCompare(const std::string& path, bool isHistory, const std::string& decimalSeparator, std::ostream& out,
                std::ostream& err);
 

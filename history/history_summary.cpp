@@ -1,7 +1,10 @@
 #include "history/history_summary.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "history/rank_statistics.h"
 
 namespace brisko {
 
@@ -23,7 +26,31 @@ std::string Decimal(double value, int decimals, const std::string& separator) {
     return s;
 }
 
-bool EndsBoostSpan(const HistoryRecord& record) { return record.Boost() != nullptr; }
+std::string Signed(const std::string& number) { return number == "0" || number[0] == '-' ? number : "+" + number; }
+
+// An interval's end to one decimal as the change, or to two significant digits near 0,
+// so that it still shows on which side of 0 it lies: "+99.7%", "-5.1%", "+0.043%".
+std::string BoundText(double percent, const std::string& separator) {
+    if (percent == 0) return "0%";
+    const int decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(std::fabs(percent)))), 1, 6);
+    return Signed(Decimal(percent, decimals, separator)) + "%";
+}
+
+std::string Tests(std::size_t count) { return std::to_string(count) + (count == 1 ? " test" : " tests"); }
+
+std::string CountsText(const BoostVerdict& v) {
+    if (v.before == v.after) return Tests(v.before) + " each side";
+    return Tests(v.before) + " before, " + std::to_string(v.after) + " after";
+}
+
+std::string More(std::size_t count) { return std::to_string(count) + (count == 1 ? " more test" : " more tests"); }
+
+bool EndsSpan(const HistoryRecord& record) { return record.Boost() != nullptr; }
+
+constexpr const char* kNoBoost =
+    "No boost yet: run a test, apply a boost, restart and run the test again to see the change.";
+constexpr const char* kNothingToCompare =
+    "Nothing to compare across the latest boost yet: run the same test before and after a boost.";
 
 }  // namespace
 
@@ -38,11 +65,57 @@ std::optional<std::size_t> LatestBoost(const std::vector<HistoryRecord>& records
     return std::nullopt;
 }
 
-std::string PercentText(double from, double to, const std::string& decimalSeparator) {
-    if (from == 0) return {};
-    const double percent = std::round((to - from) / std::fabs(from) * 1000) / 10;
-    if (percent == 0) return "0%";
-    return (percent > 0 ? "+" : "") + Decimal(percent, 1, decimalSeparator) + "%";
+std::optional<BoostSpans> LatestBoostSpans(const std::vector<HistoryRecord>& records) {
+    const std::optional<std::size_t> boost = LatestBoost(records);
+    if (!boost) return std::nullopt;
+    BoostSpans spans{*boost, *boost, *boost + 1};
+    while (spans.beforeBegin > 0 && !EndsSpan(records[spans.beforeBegin - 1])) --spans.beforeBegin;
+    while (spans.afterEnd < records.size() && !EndsSpan(records[spans.afterEnd])) ++spans.afterEnd;
+    return spans;
+}
+
+BoostVerdict Judge(const std::vector<double>& before, const std::vector<double>& after, bool higherIsFaster) {
+    BoostVerdict v;
+    v.before = before.size();
+    v.after = after.size();
+    v.medianBefore = Median(before);
+    v.medianAfter = Median(after);
+    if (v.medianBefore != 0) v.changePercent = (v.medianAfter / v.medianBefore - 1) * 100;
+    // Tests can only be added after the boost, so the before side is made up first.
+    v.moreBefore = v.before < kFewestEachSide ? kFewestEachSide - v.before : 0;
+    const std::size_t made = v.before + v.moreBefore + v.after;
+    v.moreAfter = std::max({v.after < kFewestEachSide ? kFewestEachSide - v.after : 0,
+                            made < kFewestInAll ? kFewestInAll - made : 0});
+    if (v.moreBefore || v.moreAfter) return v;
+
+    v.pValue = RankTestPValue(before, after);
+    bool up = v.medianAfter > v.medianBefore, down = v.medianAfter < v.medianBefore;
+    if (const std::optional<RatioInterval> ratio = RankRatioInterval(before, after)) {
+        v.lowPercent = (ratio->low - 1) * 100;
+        v.highPercent = (ratio->high - 1) * 100;
+        // Only where the whole interval lies on one side, so the words never contradict it.
+        up = ratio->low > 1;
+        down = ratio->high < 1;
+    }
+    if (*v.pValue <= 0.05 + 1e-12 && (up || down))
+        v.finding = up == higherIsFaster ? BoostVerdict::Finding::Faster : BoostVerdict::Finding::Slower;
+    else
+        v.finding = BoostVerdict::Finding::NoChange;
+    return v;
+}
+
+std::string FindingText(BoostVerdict::Finding finding) {
+    switch (finding) {
+        case BoostVerdict::Finding::Faster: return "faster";
+        case BoostVerdict::Finding::Slower: return "slower";
+        case BoostVerdict::Finding::NoChange: return "no measurable change";
+        case BoostVerdict::Finding::NotJudged: break;
+    }
+    return {};
+}
+
+std::string PercentText(double percent, const std::string& decimalSeparator) {
+    return Signed(Decimal(std::round(percent * 10) / 10, 1, decimalSeparator)) + "%";
 }
 
 std::string ShortNumber(double value, const std::string& decimalSeparator) {
@@ -67,94 +140,146 @@ std::string ShownAddress(const std::string& address) {
     return shown.substr(0, head) + "\xE2\x80\xA6" + shown.substr(tail);
 }
 
+std::string FigureChange(const BoostFigure& figure, const std::string& decimalSeparator) {
+    const BoostVerdict& v = figure.verdict;
+    const auto shown = [&](double value) {
+        // A median of an even count may end in .5: rounded up, as one would by hand.
+        return figure.download ? Decimal(std::round(value), 0, decimalSeparator) : ShortNumber(value, decimalSeparator);
+    };
+    std::string text = shown(v.medianBefore) + " -> " + shown(v.medianAfter) + (figure.download ? " KB/s" : " s");
+    std::vector<std::string> parts;
+    if (v.changePercent) parts.push_back(PercentText(*v.changePercent, decimalSeparator));
+    if (v.lowPercent)
+        parts.push_back("95% CI " + BoundText(*v.lowPercent, decimalSeparator) + " to " +
+                        BoundText(*v.highPercent, decimalSeparator));
+    if (v.finding != BoostVerdict::Finding::NotJudged) {
+        parts.push_back(FindingText(v.finding));
+    } else {
+        std::string need =
+            v.moreBefore ? More(v.moreBefore) + " before the boost" : More(v.moreAfter) + " after the boost";
+        if (v.moreBefore && v.moreAfter) need += " and " + std::to_string(v.moreAfter) + " more after it";
+        parts.push_back(need + " would let Brisko judge");
+    }
+    std::string inner;
+    for (const std::string& part : parts) inner += (inner.empty() ? "" : ", ") + part;
+    return text + " (" + inner + ": " + CountsText(v) + ")";
+}
+
 namespace {
 
-constexpr const char* kNoBoost =
-    "No boost yet: run a test, apply a boost, restart and run the test again to see the change.";
-constexpr const char* kNothingToCompare =
-    "Nothing to compare across the latest boost yet: run the same test before and after a boost.";
+struct Samples {
+    std::vector<double> before, after;
+};
 
-std::vector<std::string> SummaryParts(const std::vector<HistoryRecord>& records, std::size_t boost,
-                                      const std::string& decimalSeparator);
+// The figure's results on each side, and their times into figure; a page counts only in
+// the engine it was timed in.
+Samples Collect(const std::vector<HistoryRecord>& records, const BoostSpans& spans, BoostFigure& figure) {
+    Samples samples;
+    for (std::size_t i = spans.beforeBegin; i < spans.afterEnd; ++i) {
+        if (i == spans.boost) continue;
+        const bool before = i < spans.boost;
+        std::vector<double>& side = before ? samples.before : samples.after;
+        const std::size_t had = side.size();
+        if (const DataTestRecord* d = records[i].Data(); d && figure.download && d->url == figure.test)
+            side.push_back(static_cast<double>(d->averageSpeed));
+        if (const WebTestRecord* w = records[i].Web();
+            w && !figure.download && w->address == figure.test && w->engine == figure.engine)
+            side.push_back(w->seconds);
+        if (side.size() == had) continue;
+        std::int64_t& from = before ? figure.beforeFrom : figure.afterFrom;
+        if (!had) from = records[i].time;
+        (before ? figure.beforeTo : figure.afterTo) = records[i].time;
+    }
+    return samples;
+}
+
+std::vector<BoostFigure> Figures(const std::vector<HistoryRecord>& records, const BoostSpans& spans) {
+    std::vector<BoostFigure> downloads, pages;
+    const auto seen = [](const std::vector<BoostFigure>& figures, const BoostFigure& f) {
+        return std::any_of(figures.begin(), figures.end(),
+                           [&](const BoostFigure& g) { return g.test == f.test && g.engine == f.engine; });
+    };
+    for (std::size_t i = spans.boost + 1; i < spans.afterEnd; ++i) {
+        BoostFigure figure;
+        if (const DataTestRecord* d = records[i].Data())
+            figure = {true, "Average download", d->url, {}, {}};
+        else if (const WebTestRecord* w = records[i].Web())
+            figure = {false, ShownAddress(w->address), w->address, w->engine, {}};
+        else
+            continue;
+        std::vector<BoostFigure>& kind = figure.download ? downloads : pages;
+        if (!seen(kind, figure)) kind.push_back(figure);
+    }
+    downloads.insert(downloads.end(), pages.begin(), pages.end());
+    return downloads;
+}
+
+// A page timed in both engines is told apart by the engine's name.
+void NameEngines(std::vector<BoostFigure>& figures) {
+    for (BoostFigure& f : figures)
+        if (!f.download && std::count_if(figures.begin(), figures.end(), [&](const BoostFigure& g) {
+                               return !g.download && g.test == f.test;
+                           }) > 1)
+            f.label += " (" + f.engine + ")";
+}
 
 }  // namespace
 
-std::string BoostSummary(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator) {
-    const std::optional<std::size_t> boost = LatestBoost(records);
-    if (!boost) return kNoBoost;
-    const std::vector<std::string> parts = SummaryParts(records, *boost, decimalSeparator);
-    if (parts.empty()) return kNothingToCompare;
+std::vector<BoostFigure> FiguresAcrossLatestBoost(const std::vector<HistoryRecord>& records) {
+    const std::optional<BoostSpans> spans = LatestBoostSpans(records);
+    if (!spans) return {};
+    std::vector<BoostFigure> figures;
+    for (BoostFigure& figure : Figures(records, *spans)) {
+        const Samples samples = Collect(records, *spans, figure);
+        if (samples.before.empty()) continue;
+        figure.verdict = Judge(samples.before, samples.after, figure.download);
+        figures.push_back(std::move(figure));
+    }
+    NameEngines(figures);
+    return figures;
+}
+
+namespace {
+
+// The figures' changes, or nothing when there is no figure to tell.
+std::string FiguresText(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator,
+                        bool downloadsOnly) {
     std::string text;
-    for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
+    for (const BoostFigure& figure : FiguresAcrossLatestBoost(records))
+        if (figure.download || !downloadsOnly)
+            text += (text.empty() ? "" : "; ") + figure.label + " " + FigureChange(figure, decimalSeparator);
     return text;
 }
 
-std::string SummaryLine(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator) {
-    const std::optional<std::size_t> boost = LatestBoost(records);
-    if (!boost || SummaryParts(records, *boost, decimalSeparator).empty())
-        return BoostSummary(records, decimalSeparator);
-    return "Across the latest boost: " + BoostSummary(records, decimalSeparator);
-}
-
-namespace {
-
-std::vector<std::string> SummaryParts(const std::vector<HistoryRecord>& records, std::size_t boostAt,
-                                      const std::string& decimalSeparator) {
-    const std::optional<std::size_t> boost = boostAt;
-    // After the boost, up to whatever boost or restore came next (none: a boost is the latest).
-    std::size_t end = *boost + 1;
-    while (end < records.size() && !EndsBoostSpan(records[end])) ++end;
-
-    std::vector<std::string> parts;
-    const DataTestRecord* before = nullptr;
-    for (std::size_t i = *boost; i-- > 0 && !before;) before = records[i].Data();
-    const DataTestRecord* after = nullptr;
-    for (std::size_t i = *boost + 1; i < end && !after; ++i) after = records[i].Data();
-    if (before && after) {
-        std::string part = "Average download " + std::to_string(before->averageSpeed) + " -> " +
-                           std::to_string(after->averageSpeed) + " KB/s";
-        const std::string change = PercentText(static_cast<double>(before->averageSpeed),
-                                               static_cast<double>(after->averageSpeed), decimalSeparator);
-        if (!change.empty()) part += " (" + change + ")";
-        parts.push_back(part);
-    }
-    // Addresses in the order they were first timed after the boost.
-    std::vector<std::string> seen;
-    for (std::size_t i = *boost + 1; i < end; ++i) {
-        const WebTestRecord* first = records[i].Web();
-        if (!first) continue;
-        bool done = false;
-        for (const std::string& address : seen) done = done || address == first->address;
-        if (done) continue;
-        seen.push_back(first->address);
-        const WebTestRecord* last = nullptr;
-        for (std::size_t j = *boost; j-- > 0 && !last;)
-            if (const WebTestRecord* web = records[j].Web(); web && web->address == first->address) last = web;
-        if (!last) continue;
-        std::string part = ShownAddress(first->address) + " " + ShortNumber(last->seconds, decimalSeparator) + " -> " +
-                           ShortNumber(first->seconds, decimalSeparator) + " s";
-        const std::string change = PercentText(last->seconds, first->seconds, decimalSeparator);
-        if (!change.empty()) part += " (" + change + ")";
-        parts.push_back(part);
-    }
-    return parts;
-}
-
 }  // namespace
 
-std::string LoadComparison(const std::vector<HistoryRecord>& records, const std::string& address, double seconds,
-                           const std::string& decimalSeparator) {
-    const std::optional<std::size_t> boost = LatestBoost(records);
-    if (!boost) return "No boost yet: apply one, then time this page again to see the change.";
-    for (std::size_t i = *boost; i-- > 0;) {
-        const WebTestRecord* web = records[i].Web();
-        if (!web || web->address != address) continue;
-        std::string text = "Before the latest boost this page took " + ShortNumber(web->seconds, decimalSeparator) +
-                           " seconds; now " + ShortNumber(seconds, decimalSeparator) + " seconds";
-        const std::string change = PercentText(web->seconds, seconds, decimalSeparator);
-        return text + (change.empty() ? "" : " (" + change + ")") + ".";
-    }
-    return "This page was not timed before the latest boost: there is nothing to compare with.";
+std::string BoostSummary(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator,
+                         bool downloadsOnly) {
+    if (!LatestBoost(records)) return kNoBoost;
+    const std::string text = FiguresText(records, decimalSeparator, downloadsOnly);
+    return text.empty() ? kNothingToCompare : text;
+}
+
+std::string SummaryLine(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator,
+                        bool downloadsOnly) {
+    if (!LatestBoost(records)) return kNoBoost;
+    const std::string text = FiguresText(records, decimalSeparator, downloadsOnly);
+    return text.empty() ? kNothingToCompare : "Across the latest boost: " + text;
+}
+
+std::string LoadComparison(const std::vector<HistoryRecord>& records, const std::string& engine,
+                           const std::string& address, double seconds, const std::string& decimalSeparator) {
+    const std::optional<BoostSpans> spans = LatestBoostSpans(records);
+    if (!spans) return "No boost yet: apply one, then time this page again to see the change.";
+    if (spans->afterEnd < records.size())
+        return "A restore has undone the latest boost: apply a boost, then time this page again to see the change.";
+    BoostFigure figure{false, ShownAddress(address), address, engine, {}};
+    Samples samples = Collect(records, *spans, figure);
+    if (samples.before.empty())
+        return "This page was not timed in this window before the latest boost: there is nothing to compare with.";
+    samples.after.push_back(seconds);
+    figure.verdict = Judge(samples.before, samples.after, false);
+    return "This page across the latest boost: " + FigureChange(figure, decimalSeparator) + ".";
 }
 
 }  // namespace brisko

@@ -1,7 +1,9 @@
 #pragma once
-// What the history says about the latest boost: the results just before it set
-// against the first ones after it.
+// What the history says about the latest boost: every result of a test since it set
+// against every result of the same test before it, and a verdict only where the
+// difference is beyond what runs on an unchanged link differ by.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,24 +17,71 @@ bool IsBoost(const HistoryRecord& record);
 // Where the latest boost stands in records; nullopt when there is none.
 std::optional<std::size_t> LatestBoost(const std::vector<HistoryRecord>& records);
 
-// "Average download 1190 -> 1651 KB/s (+38.7%); www.example.com 0.81 -> 0.62 s (-23.5%)":
-// the last data test before the latest boost against the first after it (and before
-// a later restore), then each address timed on both sides likewise. When there is
-// nothing to set side by side, a sentence that says what is missing.
-std::string BoostSummary(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator);
-// The summary as a line of its own: "Across the latest boost: " + the change, or the
+// The results that count on each side of the latest boost: before it back to the
+// boost or restore before that, after it up to a later restore.
+struct BoostSpans {
+    std::size_t beforeBegin = 0;  // the before side is [beforeBegin, boost)
+    std::size_t boost = 0;
+    std::size_t afterEnd = 0;  // the after side is (boost, afterEnd)
+};
+std::optional<BoostSpans> LatestBoostSpans(const std::vector<HistoryRecord>& records);
+
+// Fewer results than this on a side, or in all, and the rank test could not reach its
+// 95% even if every result after the boost beat every one before it.
+inline constexpr std::size_t kFewestEachSide = 3;
+inline constexpr std::size_t kFewestInAll = 8;
+
+struct BoostVerdict {
+    enum class Finding { NotJudged, Faster, Slower, NoChange };
+    std::size_t before = 0, after = 0;  // how many results on each side
+    double medianBefore = 0, medianAfter = 0;
+    std::optional<double> changePercent;  // empty when the median before is 0
+    // The 95% interval of the change in percent; empty when not judged or not all
+    // results are above 0.
+    std::optional<double> lowPercent, highPercent;
+    std::optional<double> pValue;  // of the rank test, when judged
+    Finding finding = Finding::NotJudged;
+    std::size_t moreBefore = 0, moreAfter = 0;  // the tests that would let it judge
+};
+
+// after against before; higherIsFaster for speeds, not for seconds.
+BoostVerdict Judge(const std::vector<double>& before, const std::vector<double>& after, bool higherIsFaster);
+// "faster", "slower", "no measurable change"; empty when not judged.
+std::string FindingText(BoostVerdict::Finding finding);
+
+// One figure set side by side across the latest boost: the average download of one
+// test file, or the load time of one address in one engine.
+struct BoostFigure {
+    bool download = true;  // else a page load
+    std::string label;     // "Average download", or the address as shown (with its engine when needed)
+    std::string test;      // the test file (host/path) or the address
+    std::string engine;    // of a page load
+    BoostVerdict verdict;
+    // The times of the first and the last result on each side.
+    std::int64_t beforeFrom = 0, beforeTo = 0, afterFrom = 0, afterTo = 0;
+};
+// Download figures first, then pages, each in the order first tested after the boost.
+std::vector<BoostFigure> FiguresAcrossLatestBoost(const std::vector<HistoryRecord>& records);
+
+// "2046 -> 4090 KB/s (+99.9%, 95% CI +97% to +102%, faster: 4 tests each side)".
+std::string FigureChange(const BoostFigure& figure, const std::string& decimalSeparator);
+
+// Every figure as label + its change, "; " between them; or, when there is nothing to
+// set side by side, a sentence that says what is missing.
+std::string BoostSummary(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator,
+                         bool downloadsOnly = false);
+// The summary as a line of its own: "Across the latest boost: " + the figures, or the
 // sentence that says what is missing.
-std::string SummaryLine(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator);
+std::string SummaryLine(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator,
+                        bool downloadsOnly = false);
 
-// For a web test window's status line after a load of address that took seconds (the
-// load already in records or not): against the last load of the address before the
-// latest boost.
-std::string LoadComparison(const std::vector<HistoryRecord>& records, const std::string& address, double seconds,
-                           const std::string& decimalSeparator);
+// For a web test window's status line after a load of address in engine that took
+// seconds, the load not yet in records: the page's figure with this load counted.
+std::string LoadComparison(const std::vector<HistoryRecord>& records, const std::string& engine,
+                           const std::string& address, double seconds, const std::string& decimalSeparator);
 
-// The change in percent with one decimal at most: "+38.7%", "-23%", "0%"; empty when
-// from is 0.
-std::string PercentText(double from, double to, const std::string& decimalSeparator);
+// The change in percent with one decimal at most: "+38.7%", "-23%", "0%".
+std::string PercentText(double percent, const std::string& decimalSeparator);
 // At most two decimals, no trailing zeros: "0.81", "2.5", "3".
 std::string ShortNumber(double value, const std::string& decimalSeparator);
 // An address without its http:// or https://, as the summary and the legend show it;

@@ -1,5 +1,6 @@
 #include "history/history_window.h"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
@@ -16,7 +17,9 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <tuple>
 
 #include "history/history_export.h"
 #include "history/history_summary.h"
@@ -98,6 +101,50 @@ void DrawChart(QChart* chart, const QString& title, const QString& unit, const s
         named[boost->mode] = true;
     }
     chart->legend()->setAlignment(Qt::AlignBottom);
+}
+
+// What the verdict sets side by side, drawn in the colour of the figure's line: the
+// median of each side flat across its results, and over the results after the boost
+// the band where the change's 95% interval puts them.
+void DrawVerdict(QChart* chart, const BoostFigure& figure, const QColor& color, qint64 pad) {
+    QAbstractAxis* timeAxis = chart->axes(Qt::Horizontal).value(0);
+    QAbstractAxis* valueAxis = chart->axes(Qt::Vertical).value(0);
+    const auto add = [&](QAbstractSeries* series, bool inLegend) {
+        chart->addSeries(series);
+        series->attachAxis(timeAxis);
+        series->attachAxis(valueAxis);
+        for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(inLegend);
+    };
+    // A side of one result, or of results within a second, still gets a visible width.
+    const auto flat = [&](std::int64_t from, std::int64_t to, double value) {
+        auto* line = new QLineSeries(chart);
+        line->append(static_cast<qreal>(from * 1000 - pad), value);
+        line->append(static_cast<qreal>(to * 1000 + pad), value);
+        return line;
+    };
+    const BoostVerdict& v = figure.verdict;
+    for (const auto& [from, to, median] : {std::tuple(figure.beforeFrom, figure.beforeTo, v.medianBefore),
+                                           std::tuple(figure.afterFrom, figure.afterTo, v.medianAfter)}) {
+        QLineSeries* line = flat(from, to, median);
+        line->setName("Median");
+        QPen pen(color);
+        pen.setStyle(Qt::DotLine);
+        pen.setWidth(2);
+        line->setPen(pen);
+        add(line, false);
+    }
+    if (!v.lowPercent) return;
+    const double low = v.medianBefore * (1 + *v.lowPercent / 100), high = v.medianBefore * (1 + *v.highPercent / 100);
+    auto* band =
+        new QAreaSeries(flat(figure.afterFrom, figure.afterTo, high), flat(figure.afterFrom, figure.afterTo, low));
+    band->setName("95% interval");
+    QColor fill = color;
+    fill.setAlpha(70);
+    band->setBrush(fill);
+    band->setPen(QPen(color, 1));
+    bool named = false;
+    for (QAbstractSeries* s : chart->series()) named = named || s->type() == QAbstractSeries::SeriesTypeArea;
+    add(band, !named);
 }
 
 }  // namespace
@@ -197,6 +244,15 @@ void history::Draw() {
     if (!any) return;
     const std::string separator = m_services.locale ? m_services.locale->DecimalSeparator() : ".";
     m_summary->setText(QString::fromStdString(SummaryLine(m_records, separator)));
+    const std::vector<BoostFigure> figures = FiguresAcrossLatestBoost(m_records);
+    // The charts reach high enough for the intervals' bands too.
+    const auto bandTop = [&](const std::function<bool(const BoostFigure&)>& which) {
+        double top = 0;
+        for (const BoostFigure& f : figures)
+            if (which(f) && f.verdict.highPercent)
+                top = std::max(top, f.verdict.medianBefore * (1 + *f.verdict.highPercent / 100));
+        return top;
+    };
 
     Span span{m_records.front().time, m_records.front().time};
     for (const HistoryRecord& r : m_records) {
@@ -212,7 +268,11 @@ void history::Draw() {
             speeds->append(static_cast<qreal>(When(r).toMSecsSinceEpoch()), static_cast<qreal>(d->averageSpeed));
             fastest = std::max(fastest, static_cast<double>(d->averageSpeed));
         }
-    DrawChart(m_speedChart->chart(), "Download speed", "KB/s", {speeds}, m_records, span, fastest);
+    DrawChart(m_speedChart->chart(), "Download speed", "KB/s", {speeds}, m_records, span,
+              std::max(fastest, bandTop([](const BoostFigure& f) { return f.download; })));
+    const qint64 pad = std::max<qint64>(1000, (span.last - span.first) * 1000 / 80);
+    for (const BoostFigure& f : figures)
+        if (f.download) DrawVerdict(m_speedChart->chart(), f, speeds->color(), pad);
 
     // One line per address, the most recently timed ones.
     std::vector<std::string> addresses;
@@ -233,7 +293,15 @@ void history::Draw() {
             }
         loads.push_back(series);
     }
-    DrawChart(m_loadChart->chart(), "Page load time", "seconds", loads, m_records, span, slowest);
+    DrawChart(m_loadChart->chart(), "Page load time", "seconds", loads, m_records, span,
+              std::max(slowest, bandTop([&](const BoostFigure& f) {
+                           return !f.download &&
+                                  std::find(addresses.begin(), addresses.end(), f.test) != addresses.end();
+                       })));
+    for (const BoostFigure& f : figures)
+        if (const auto at = std::find(addresses.begin(), addresses.end(), f.test); !f.download && at != addresses.end())
+            DrawVerdict(m_loadChart->chart(), f, loads[static_cast<std::size_t>(at - addresses.begin())]->color(),
+                        pad);
 }
 
 void history::ExportCsv() {

@@ -1,7 +1,8 @@
 #pragma once
 // The History window `history`: download speed and page-load time over time, boosts
-// and restores marked on the time axis, the change across the latest boost, and the
-// export of every record to CSV. Opened from the main window's Data Speed Tests menu.
+// and restores marked on the time axis, the verdict across the latest boost (its
+// medians and interval drawn too), and the export of every record to CSV. Opened from
+// the main window's Data Speed Tests menu.
 #include <string>
 #include <vector>
 

@@ -132,7 +132,14 @@ shot data-test-results.png "$data"
 dismiss  # "Done! ..."
 
 # The History window: a Pro Boost, the data test and the web test again, then the
-# results before and after it, the boosts marked on the time axis.
+# results before and after it, the boosts marked on the time axis. brisko-cli adds
+# tests of its own on both sides of the Pro Boost, as a user would run a few each
+# side, so that the verdict has enough results to judge by and its interval shows.
+cli_tests() {
+  (cd "$bin" && for _ in 1 2 3; do ./brisko-cli data-test; done &&
+    ./brisko-cli web-test "http://127.0.0.1:$port/default.html" --runs 4) >>"$work/cli.log" 2>&1
+}
+cli_tests
 xdotool windowactivate --sync "$main"
 click "$main" 94 461
 restart=$(window Restart)
@@ -145,6 +152,7 @@ xdotool windowactivate --sync "$web" key Return
 sleep 1
 dismiss  # the time
 dismiss  # "Now you can apply the Brisko Boost ..."
+cli_tests
 xdotool windowminimize "$data"
 xdotool windowminimize "$web"
 xdotool windowactivate --sync "$main"

@@ -50,7 +50,7 @@ void WebTestBase::Record(float seconds) {
     const double shown = std::strtod(FormatSingle(seconds, ".").c_str(), nullptr);
     const std::string address = Address();
     const HistoryRead earlier = history->Read();
-    std::string status = LoadComparison(earlier.records, address, shown, m_services.decimalPoint);
+    std::string status = LoadComparison(earlier.records, m_engineName, address, shown, m_services.decimalPoint);
     const Status added = history->Append({0, {}, WebTestRecord{m_engineName, address, shown}});
     if (!added.ok()) status += " This load could not be added to the history: " + added.text;
     if (m_view.showStatus && !m_closed) m_view.showStatus(status);

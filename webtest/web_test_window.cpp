@@ -128,6 +128,7 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     statusLayout->addWidget(m_progressBar1);
     m_picani = new QLabel("Web Browser Ready", frame5);
     m_picani->setObjectName("picani");
+    m_picani->setWordWrap(true);  // a verdict with its interval and counts takes more than a line
     // Its line is kept while hidden, so showing a comparison moves nothing else.
     QSizePolicy policy = m_picani->sizePolicy();
     policy.setRetainSizeWhenHidden(true);

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
 #include "boost/reg_access.h"
@@ -30,6 +31,7 @@ struct CliRun {
     QString out, err;
     QStringList OutLines() const { return out.split('\n', Qt::SkipEmptyParts); }
     QJsonDocument Json() const { return QJsonDocument::fromJson(out.toUtf8()); }
+    QJsonArray Records() const { return Json().object()["records"].toArray(); }  // of history --json
 };
 
 CliRun RunCli(const QStringList& args, const QMap<QString, QString>& env = {}, const QString& folder = {},
@@ -99,7 +101,7 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
     // Every test went into the history too: the JSON test's figures as printed.
     const CliRun twice = RunCli({"data-test", "--size", "medium", "--runs", "2"}, env);
     ASSERT_EQ(twice.status, 0) << twice.err.toStdString();
-    const QJsonArray records = RunCli({"history", "--json"}, env).Json().array();
+    const QJsonArray records = RunCli({"history", "--json"}, env).Records();
     ASSERT_EQ(records.size(), 4);
     for (const char* key : {"url", "bytes", "seconds", "average_kb_s", "max_kb_s", "min_kb_s", "speeds_kb_s"})
         EXPECT_EQ(records[1][key], o[key]) << key;
@@ -117,11 +119,15 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
     ASSERT_EQ(table.size(), 6) << table.join('\n').toStdString();
     EXPECT_TRUE(table[0].startsWith("Time  ") && table[3].contains("  data-test  brisko-cli  10240 KB in "));
     EXPECT_TRUE(table[5].startsWith("No boost yet: "));
-    EXPECT_EQ(RunCli({"history", "--json", "--since", "2999-01-01"}, env).out, "[]\n");
+    // --since keeps the records from then on; the summary still looks across them all.
+    const QJsonObject since = RunCli({"history", "--json", "--since", "2999-01-01"}, env).Json().object();
+    EXPECT_EQ(since["records"].toArray(), QJsonArray());
+    EXPECT_EQ(since["across_latest_boost"]["summary"].toString(), table[5]);
     // compare without a file sets the history's data tests side by side.
     const QStringList fromHistory = RunCli({"compare"}, env).OutLines();
-    ASSERT_EQ(fromHistory.size(), 5);
+    ASSERT_EQ(fromHistory.size(), 6);
     EXPECT_TRUE(fromHistory[3].contains(" 10240 KB (+100%) ")) << fromHistory[3].toStdString();
+    EXPECT_EQ(fromHistory[5], table[5]);
 }
 
 TEST(CliProgramTest, FailuresEndWithTheirReasonAndStatus) {
@@ -250,12 +256,66 @@ TEST(CliProgramTest, BoostCommandsRunTheirModesWithTheRealRegedit) {
     ASSERT_TRUE(imported({"web.reg", "tcp.reg"}, false));
 
     // Each command is in the history with what it imported and patched.
-    const QJsonArray records = RunCli({"history", "--json"}, env).Json().array();
+    const QJsonArray records = RunCli({"history", "--json"}, env).Records();
     ASSERT_EQ(records.size(), 3);
     const QStringList kinds{"boost", "pro-boost", "restore"};
     for (int i = 0; i < 3; ++i) EXPECT_EQ(records[i]["kind"].toString(), kinds[i]);
     EXPECT_EQ(records[0]["imported"].toArray().size(), 8);
     EXPECT_EQ(records[2]["patched"].toArray(), (QJsonArray{"RestoreControlPrefs", "RestoreFirefoxPrefs"}));
+}
+
+// Real downloads either side of a boost: the same rate is no measurable change, twice
+// the rate after the next boost is faster; history, compare and the JSON say it alike.
+TEST(CliProgramTest, VerdictAcrossABoostOnRealDownloads) {
+    CliMachine m;
+    ASSERT_TRUE(m.seeded);
+    QMap<QString, QString> env = m.env;
+    auto server = std::make_unique<TestServerProcess>(QStringList{"--rate", "2M"});
+    ASSERT_TRUE(server->Started());
+    const QString port = QString::number(server->Port());
+    env["BRISKO_TEST_SERVER"] = server->Address();
+    const auto tests = [&] {
+        for (int i = 0; i < 4; ++i) ASSERT_EQ(RunCli({"data-test"}, env).status, 0);
+    };
+    const auto verdict = [&] { return RunCli({"history"}, env).OutLines().last(); };
+    const auto says = [](const QString& line, const char* finding) {
+        return QRegularExpression(QStringLiteral("^Across the latest boost: Average download \\d+ -> \\d+ KB/s "
+                                                 "\\([-+]?[\\d.]+%, 95% CI [-+]?[\\d.]+% to [-+]?[\\d.]+%, %1: "
+                                                 "4 tests each side\\)$")
+                                      .arg(finding))
+            .match(line)
+            .hasMatch();
+    };
+    tests();
+    ASSERT_EQ(RunCli({"boost"}, env).status, 0);
+    tests();
+    // On an unchanged link four results wholly above (or below) the four before come by
+    // chance 1 time in 35, and then the verdict says faster or slower: the 5% it allows.
+    // Four more after another boost must not do that again.
+    if (const QString first = verdict(); !says(first, "no measurable change")) {
+        std::cerr << "on an unchanged link: " << first.toStdString() << "\n";
+        ASSERT_EQ(RunCli({"boost"}, env).status, 0);
+        tests();
+    }
+    EXPECT_TRUE(says(verdict(), "no measurable change")) << verdict().toStdString();
+
+    // The test file from the same address at twice the rate.
+    server.reset();
+    server = std::make_unique<TestServerProcess>(QStringList{"--rate", "4M", "--port", port});
+    ASSERT_TRUE(server->Started());
+    ASSERT_EQ(RunCli({"pro-boost"}, env).status, 0);
+    tests();
+    const QString faster = verdict();
+    EXPECT_TRUE(says(faster, "faster")) << faster.toStdString();
+    EXPECT_EQ(RunCli({"compare"}, env).OutLines().last(), faster);
+    const QJsonObject across = RunCli({"history", "--json"}, env).Json().object()["across_latest_boost"].toObject();
+    EXPECT_EQ(across["summary"].toString(), faster);
+    const QJsonObject v = across["figures"][0]["verdict"].toObject();
+    EXPECT_EQ(v["verdict"].toString(), "faster");
+    EXPECT_NEAR(v["median_after"].toDouble() / v["median_before"].toDouble(), 2, 0.2);
+    EXPECT_EQ(v["tests_before"].toInt() + v["tests_after"].toInt(), 8);
+    EXPECT_LT(v["p_value"].toDouble(), 0.05);
+    EXPECT_GT(v["interval_percent"][0].toDouble(), 0);
 }
 
 // Boosts and restores started at once wait for one another: each prefs.js ends whole,
@@ -286,7 +346,7 @@ TEST(CliProgramTest, BoostsAndRestoresAtOnceLeaveWholeFilesAndTrueReports) {
             ASSERT_TRUE(process->waitForFinished(60000));
             EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
         }
-        const QJsonArray records = RunCli({"history", "--json"}, m.env).Json().array();
+        const QJsonArray records = RunCli({"history", "--json"}, m.env).Records();
         ASSERT_EQ(records.size(), 16);
         for (int step = 0; step < 2; ++step) {
             std::string expected = big;

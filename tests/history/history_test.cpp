@@ -75,33 +75,65 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
               "1970-01-01T00:00:00Z,web-test,brisko,\"http://h/a,\"\"b\"\"\",ie,2.5,,,,,,,,,\r\n");
 }
 
-// The last result before the latest boost against the first after it, up to a restore.
-TEST(HistorySummary, SetsTheLastResultBeforeTheLatestBoostAgainstTheFirstAfterIt) {
+// Every result since the latest boost (up to a restore) against every one of the same
+// test before it (back to the boost before that), judged only with enough of them.
+TEST(HistorySummary, JudgesEveryResultOfATestAcrossTheLatestBoost) {
+    const auto data = [](std::initializer_list<std::int64_t> averages, const char* url = "h/4MB.bin") {
+        std::vector<HistoryRecord> records;
+        for (std::int64_t average : averages)
+            records.push_back({0, "brisko", DataTestRecord{url, 4 << 20, 4, average, 0, 0, {}}});
+        return records;
+    };
+    const auto web = [](std::initializer_list<double> seconds, const char* engine = "ie") {
+        std::vector<HistoryRecord> records;
+        for (double s : seconds) records.push_back({0, "brisko", WebTestRecord{engine, "http://a/p", s}});
+        return records;
+    };
+    const auto join = [](std::initializer_list<std::vector<HistoryRecord>> parts) {
+        std::vector<HistoryRecord> records;
+        for (const auto& part : parts) records.insert(records.end(), part.begin(), part.end());
+        return records;
+    };
+    const std::vector<HistoryRecord> boost{Boost("boost")}, pro{Boost("pro-boost")}, restore{Boost("restore")};
     const struct {
         const char* what;
         std::vector<HistoryRecord> records;
         std::string summary;
         const char* separator = ".";
     } cases[] = {
-        {"data and a page",
-         {Data(900), Data(1190), Web("http://www.example.com", 0.81), Boost("boost"), Data(1651), Data(1000),
-          Web("http://www.example.com", 0.62), Web("http://www.example.com", 0.7), Web("other", 1)},
-         "Average download 1190 -> 1651 KB/s (+38.7%); www.example.com 0.81 -> 0.62 s (-23.5%)"},
-        {"the latest boost counts",
-         {Data(1000), Boost("boost"), Data(1500), Boost("pro-boost"), Data(3000)},
-         "Average download 1500 -> 3000 KB/s (+100%)"},
-        {"a restore ends what the boost did",
-         {Data(1000), Boost("boost"), Boost("restore"), Data(500)},
+        {"doubled", join({data({2040, 2046, 2047, 2045}), boost, data({4090, 4083, 4095, 4080})}),
+         "Average download 2046 -> 4087 KB/s (+99.8%, 95% CI +99.3% to +100.7%, faster: 4 tests each side)"},
+        {"unchanged", join({data({2040, 2046, 2047, 2045}), boost, data({2047, 2044, 2046, 2041})}),
+         "Average download 2046 -> 2045 KB/s (0%, 95% CI -0.29% to +0.34%, no measurable change: 4 tests each side)"},
+        {"three each side", join({data({2040, 2046, 2047}), boost, data({4090, 4085, 4095})}),
+         "Average download 2046 -> 4090 KB/s (+99.9%, 2 more tests after the boost would let Brisko judge: "
+         "3 tests each side)"},
+        {"the spans and the file",
+         join({data({100}), boost, data({1000, 1010, 990}), data({7}, "other"), pro,
+               data({1500, 1490, 1510, 1505, 1495}), restore, data({9999})}),
+         "Average download 1000 -> 1500 KB/s (+50%, 95% CI +47.5% to +52.5%, faster: 3 tests before, 5 after)"},
+        {"a page in each engine",
+         join({web({1, 1.1, 0.9}), web({1.05}, "mozilla"), boost, web({0.5, 0.55, 0.45, 0.52, 0.48}),
+               web({1, 1.2, 1.1}, "mozilla")}),
+         "a/p (ie) 1 -> 0.5 s (-50%, 95% CI -59.1% to -38.9%, faster: 3 tests before, 5 after); a/p (mozilla) 1.05 -> "
+         "1.1 s (+4.8%, 2 more tests before the boost and 2 more after it would let Brisko judge: 1 test before, 3 "
+         "after)"},
+        {"the user's separator", join({web({2.5, 2.25, 2.75}), boost, web({3.25, 3.5, 3.125, 3.3, 3.2})}),
+         "a/p 2,5 -> 3,25 s (+30%, 95% CI +13,6% to +55,6%, slower: 3 tests before, 5 after)", ","},
+        {"a restore ends what the boost did", join({data({1000}), boost, restore, data({500})}),
          "Nothing to compare across the latest boost yet: run the same test before and after a boost."},
-        {"no boost",
-         {Data(1000), Boost("restore"), Data(500)},
+        {"no boost", join({data({1000}), restore, data({500})}),
          "No boost yet: run a test, apply a boost, restart and run the test again to see the change."},
-        {"the user's separator", {Web("a", 2.5), Boost("boost"), Web("a", 1.25)}, "a 2,5 -> 1,25 s (-50%)", ","},
     };
     for (const auto& c : cases) EXPECT_EQ(BoostSummary(c.records, c.separator), c.summary) << c.what;
 
-    EXPECT_EQ(LoadComparison({Web("a", 1), Boost("boost")}, "b", 0.8, "."),
-              "This page was not timed before the latest boost: there is nothing to compare with.");
+    // The status line counts the load just timed, in its own engine only.
+    const std::vector<HistoryRecord> timed = join({web({1, 1.2}), web({0.1}, "mozilla"), boost});
+    EXPECT_EQ(LoadComparison(timed, "ie", "http://a/p", 0.8, "."),
+              "This page across the latest boost: 1.1 -> 0.8 s (-27.3%, 1 more test before the boost and 4 more after "
+              "it would let Brisko judge: 2 tests before, 1 after).");
+    EXPECT_EQ(LoadComparison(join({timed, restore}), "ie", "http://a/p", 0.8, "."),
+              "A restore has undone the latest boost: apply a boost, then time this page again to see the change.");
 }
 
 }  // namespace

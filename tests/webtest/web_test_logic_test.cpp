@@ -39,8 +39,9 @@ protected:
 // is set against the same page before the latest boost and is kept; clicks during its wait
 // start nothing.
 TEST_F(WebTestLogic, TimedTestIsReportedInFrontComparedAndKept) {
-    // The page took a second before a boost; each load is set against that in the status line.
-    history.Append({0, {}, WebTestRecord{"mozilla", address, 1}});
+    // The page took a second in this engine before a boost; each load is set against that
+    // in the status line, the loads after the boost counted too.
+    history.Append({0, {}, WebTestRecord{"ie", address, 1}});
     history.Append({0, {}, WebTestRecord{"ie", "http://elsewhere/", 9}});
     history.Append({0, {}, BoostRecord{"boost", {}, {}, {}, {}}});
     FakeIeEngine engine;
@@ -84,8 +85,10 @@ TEST_F(WebTestLogic, TimedTestIsReportedInFrontComparedAndKept) {
     EXPECT_EQ(messages.Texts()[2], "This page took 2.5 seconds to load");
 
     EXPECT_EQ(statusLines, (std::vector<std::string>{
-                               "Before the latest boost this page took 1 seconds; now 0.45 seconds (-54.7%).",
-                               "Before the latest boost this page took 1 seconds; now 2.5 seconds (+150%)."}));
+                               "This page across the latest boost: 1 -> 0.45 s (-54.7%, 2 more tests before the "
+                               "boost and 4 more after it would let Brisko judge: 1 test each side).",
+                               "This page across the latest boost: 1 -> 1.48 s (+47.7%, 2 more tests before the "
+                               "boost and 3 more after it would let Brisko judge: 1 test before, 2 after)."}));
     ASSERT_EQ(history.Records().size(), 5u);
     const WebTestRecord* kept = history.Records()[3].Web();
     ASSERT_NE(kept, nullptr);
