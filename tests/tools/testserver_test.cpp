@@ -1,5 +1,6 @@
 // brisko-testserver speaks what each option promises, byte for byte.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -12,12 +13,17 @@
 namespace brisko::test {
 namespace {
 
-// The server on a free loopback port, with everything it prints in a file.
+// The server on a free loopback port, with everything it prints in a file (or in
+// output), started through launcher (a program and its arguments) when one is given.
 class Server {
 public:
-    explicit Server(std::vector<std::string> options) {
+    explicit Server(std::vector<std::string> options, std::vector<std::string> launcher = {},
+                    const std::string& output = "") {
         options.insert(options.begin(), {"--port", "0"});
-        m_pid = StartProgram(BRISKO_BIN_DIR "/brisko-testserver", options, "", m_output);
+        launcher.push_back(BRISKO_BIN_DIR "/brisko-testserver");
+        options.insert(options.begin(), launcher.begin() + 1, launcher.end());
+        if (!output.empty()) m_output = output;
+        m_pid = StartProgram(launcher[0], options, "", m_output);
     }
     ~Server() {
         if (m_pid <= 0) return;
@@ -41,22 +47,36 @@ private:
     pid_t m_pid = -1;
 };
 
-// Sends a request and reads the reply to its end; firstRead gets the size of the first read.
-std::string Fetch(int port, const std::string& path, std::size_t* firstRead = nullptr) {
+// A connection to the server that has sent request; reads on it give up after 10 s.
+int Connect(int port, const std::string& request = "") {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const timeval patience{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);  // when it fails, the reply is empty
-    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    return fd;
+}
+
+// The reply up to the server's end of it; firstRead gets the size of the first read.
+std::string Reply(int fd, std::size_t* firstRead = nullptr) {
     std::string reply;
     char buffer[65536];
     for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
         if (firstRead && reply.empty()) *firstRead = static_cast<std::size_t>(n);
         reply.append(buffer, static_cast<std::size_t>(n));
     }
+    return reply;
+}
+
+std::string Get(const std::string& path) { return "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"; }
+
+std::string Fetch(int port, const std::string& path, std::size_t* firstRead = nullptr) {
+    const int fd = Connect(port, Get(path));
+    std::string reply = Reply(fd, firstRead);
     ::close(fd);
     return reply;
 }
@@ -126,6 +146,43 @@ TEST(TestServerTest, TestPageNamesEachImageOnceWithItsDelay) {
     EXPECT_NE(image.find("Content-Length: " + std::to_string(image.size() - body) + "\r\n"), std::string::npos);
     EXPECT_EQ(image.substr(body, 2), "BM");
     EXPECT_EQ(Fetch(port, "/images/x.bmp").substr(0, 22), "HTTP/1.1 404 Not Found");
+}
+
+// A request line is logged short and with its control bytes escaped, and a log that
+// nobody reads holds up no request.
+TEST(TestServerTest, LogsRequestsSafelyAndWaitsForNoReader) {
+    {
+        Server server({});
+        const int port = server.Port();
+        ASSERT_GT(port, 0);
+        const int fd = Connect(port, Get("/\x1b[2J" + std::string(70000, 'a')));
+        EXPECT_EQ(Reply(fd).substr(0, 22), "HTTP/1.1 404 Not Found");
+        ::close(fd);
+        ASSERT_TRUE(server.Printed("answered 404"));
+        const std::string log = server.Output();
+        EXPECT_NE(log.find("GET /\\x1b[2Jaaa"), std::string::npos) << log.substr(0, 300);
+        EXPECT_EQ(log.find('\x1b'), std::string::npos);
+        EXPECT_LT(log.size(), 400u);
+    }
+    int unread[2];
+    ASSERT_EQ(::pipe2(unread, O_CLOEXEC), 0);
+    Server server({}, {}, "/dev/fd/" + std::to_string(unread[1]));
+    ::close(unread[1]);
+    std::string log;
+    for (char c; log.find('\n') == std::string::npos && ::read(unread[0], &c, 1) == 1;) log += c;
+    const std::size_t colon = log.rfind(':');
+    ASSERT_NE(colon, std::string::npos) << log;
+    const int port = std::stoi(log.substr(colon + 1));
+    for (int i = 0; i < 1000; ++i) {  // far more lines than the pipe and the log queue hold
+        ASSERT_EQ(Fetch(port, "/" + std::string(180, 'x')).substr(0, 22), "HTTP/1.1 404 Not Found") << i;
+    }
+    ::fcntl(unread[0], F_SETFL, O_NONBLOCK);
+    EXPECT_TRUE(PollUntil([&] {
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(unread[0], buffer, sizeof buffer)) > 0;) log.append(buffer, n);
+        return log.find(" log lines dropped") != std::string::npos;
+    }, std::chrono::seconds(10)));
+    ::close(unread[0]);
 }
 
 // The help text is checked against the manual page by the packaging tests.

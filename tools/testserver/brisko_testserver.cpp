@@ -11,14 +11,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "speedtest/download_files.h"
@@ -98,12 +101,85 @@ constexpr int kMaxPageImages = 1000;
 constexpr int kMaxImageDelayMs = 60000;
 constexpr int kMaxImageAge = 86400;
 
-std::mutex g_logLock;
+// Log lines go through a bounded queue to one writer thread, so that output nobody
+// reads (a full pipe, a stopped terminal) holds up no connection; lines beyond the
+// queue are dropped, and the log says how many.
+class LogQueue {
+public:
+    void Push(const std::string& line) noexcept {
+        std::lock_guard<std::mutex> lock(m_lock);
+        try {
+            if (m_lines.size() >= kMaxLines) {
+                ++m_dropped;
+                return;
+            }
+            m_lines.push_back({line, m_dropped});
+            m_dropped = 0;
+        } catch (...) {
+            ++m_dropped;
+        }
+        m_wake.notify_one();
+    }
 
-void Log(const std::string& line) {
-    std::lock_guard<std::mutex> lock(g_logLock);
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
+    [[noreturn]] void WriteForever() {
+        std::deque<Entry> lines;
+        for (;;) {
+            std::size_t droppedAfter = 0;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_wake.wait(lock, [&] { return !m_lines.empty() || m_dropped > 0; });
+                lines.swap(m_lines);
+                droppedAfter = std::exchange(m_dropped, 0);
+            }
+            for (const Entry& entry : lines) {
+                SayDropped(entry.droppedBefore);
+                std::fputs(entry.line.c_str(), stdout);
+                std::fputc('\n', stdout);
+            }
+            SayDropped(droppedAfter);
+            std::fflush(stdout);
+            lines.clear();
+        }
+    }
+
+private:
+    struct Entry {
+        std::string line;
+        std::size_t droppedBefore;
+    };
+    static constexpr std::size_t kMaxLines = 1000;
+
+    static void SayDropped(std::size_t dropped) {
+        if (dropped > 0) std::fprintf(stdout, "%zu log lines dropped: the output was not read in time\n", dropped);
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<Entry> m_lines;
+    std::size_t m_dropped = 0;
+};
+
+// Never destroyed: its writer outlives main.
+LogQueue& g_log = *new LogQueue;
+
+void Log(const std::string& line) { g_log.Push(line); }
+
+// A request line as the log shows it: bytes a terminal would act on escaped, and cut
+// short, so that a client can neither drive the terminal nor flood the log.
+std::string Shown(const std::string& line) {
+    constexpr std::size_t kMaxShown = 200;
+    std::string shown;
+    for (const unsigned char c : line) {
+        if (shown.size() >= kMaxShown) return shown + "... (" + std::to_string(line.size()) + " bytes)";
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            shown += static_cast<char>(c);
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            shown += escaped;
+        }
+    }
+    return shown;
 }
 
 [[noreturn]] void UsageError(const std::string& message) {
@@ -360,7 +436,7 @@ public:
     void Serve() {
         const std::string request = ReadRequest(m_fd);
         const std::string line = request.substr(0, request.find_first_of("\r\n"));
-        Say(line.empty() ? "(no request)" : line);
+        Say(line.empty() ? "(no request)" : Shown(line));
         if (m_o.silent) {
             Say("not answering");
             WaitForClose(m_fd);
@@ -545,6 +621,7 @@ int main(int argc, char** argv) {
     }
     socklen_t length = sizeof address;
     getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::thread([] { g_log.WriteForever(); }).detach();
     Log("listening on " + options.listen + ":" + std::to_string(ntohs(address.sin_port)));
 
     BodyPattern();
