@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "tests/support/child_processes.h"
 #include "tests/support/temp_folder.h"
 
@@ -40,6 +42,7 @@ public:
         return std::stoi(Output().substr(Output().find(listening) + listening.size()));
     }
     int Wait() { return WaitForExit(std::exchange(m_pid, -1)); }
+    pid_t Pid() const { return m_pid; }
 
 private:
     TempFolder m_folder;
@@ -80,6 +83,8 @@ std::string Fetch(int port, const std::string& path, std::size_t* firstRead = nu
     ::close(fd);
     return reply;
 }
+
+const std::string kOk = "HTTP/1.1 200 OK\r\n";
 
 TEST(TestServerTest, AnswersEachModeAsItSays) {
     const struct {
@@ -148,6 +153,48 @@ TEST(TestServerTest, TestPageNamesEachImageOnceWithItsDelay) {
     EXPECT_EQ(Fetch(port, "/images/x.bmp").substr(0, 22), "HTTP/1.1 404 Not Found");
 }
 
+// Beside a flood of connections that send nothing (more than it has descriptors for)
+// or that ask slowly (more than its memory has room for threads), the server stays
+// up and answers a plain request.
+TEST(TestServerTest, OutlastsConnectionFloods) {
+    // A memory limit just above what the server takes when idle; one malloc arena, as
+    // those of the threads reserve far more than they use.
+    const std::vector<std::string> oneArena = {"/usr/bin/env", "MALLOC_ARENA_MAX=1"};
+    long idleKb = 0;
+    {
+        Server idle({}, oneArena);
+        ASSERT_GT(idle.Port(), 0);
+        std::ifstream status("/proc/" + std::to_string(idle.Pid()) + "/status");
+        for (std::string word; status >> word && word != "VmSize:";) {}
+        status >> idleKb;
+    }
+    const struct {
+        std::string limit;
+        int idle, slow;
+    } cases[] = {
+        {"--nofile=64:64", 200, 0},
+        {"--as=" + std::to_string((idleKb + 16 * 1024) * 1024), 0, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        if (c.slow && idleKb > (1l << 30)) continue;  // a sanitizer's reserve: no room to measure in
+        std::vector<std::string> launcher = oneArena;
+        launcher.insert(launcher.end(), {"/usr/bin/prlimit", c.limit, "--"});
+        Server server({}, launcher);
+        const int port = server.Port();
+        ASSERT_GT(port, 0);
+        std::vector<int> idle, slow;
+        for (int i = 0; i < c.idle; ++i) idle.push_back(Connect(port));
+        for (int i = 0; i < c.slow; ++i) slow.push_back(Connect(port, Get("/images/0.bmp?delay=1000")));
+        for (const int fd : slow) {
+            Reply(fd);  // served, refused with a 503, or closed when memory ran out mid-way
+            ::close(fd);
+        }
+        EXPECT_EQ(Fetch(port, "/images/1.bmp").substr(0, kOk.size()), kOk);
+        for (const int fd : idle) ::close(fd);
+    }
+}
+
 // A request line is logged short and with its control bytes escaped, and a log that
 // nobody reads holds up no request.
 TEST(TestServerTest, LogsRequestsSafelyAndWaitsForNoReader) {
@@ -189,7 +236,7 @@ TEST(TestServerTest, LogsRequestsSafelyAndWaitsForNoReader) {
 TEST(TestServerTest, BadUsageEndsWithStatusTwo) {
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--frobnicate"}, {"--status", "503"}, {"--rate", "fast"}, {"--listen", "localhost"}, {"--port"},
-             {"--page-images", "1001"}, {"--image-delay", "soon"}}) {
+             {"--page-images", "1001"}, {"--image-delay", "soon"}, {"--max-connections", "0"}}) {
         Server server(bad);
         EXPECT_EQ(server.Wait(), 2) << bad[0];
         EXPECT_NE(server.Output().find("brisko-testserver: "), std::string::npos);
