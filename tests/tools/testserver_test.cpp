@@ -195,6 +195,31 @@ TEST(TestServerTest, OutlastsConnectionFloods) {
     }
 }
 
+// Connections that send no request, take nothing of their answer or stay after it
+// are let go in time; beyond --max-connections a newcomer is told the server is busy.
+TEST(TestServerTest, LetsIdleConnectionsGoAndRefusesBeyondItsCap) {
+    Server server({"--max-connections", "1", "--idle-timeout", "1"});
+    const int port = server.Port();
+    ASSERT_GT(port, 0);
+    const int silent = Connect(port, "GET / HTTP/1.0\r\n");
+    char byte;
+    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0);
+    ::close(silent);
+    for (const bool reads : {false, true}) {
+        SCOPED_TRACE(reads ? "stays after its answer" : "takes nothing");
+        const int staying = Connect(port, Get(reads ? "/images/1.bmp" : "/50MB.zip"));
+        if (reads) {
+            EXPECT_EQ(Reply(staying).substr(0, kOk.size()), kOk);
+        } else {
+            ASSERT_TRUE(server.Printed("sending 52428800"));
+        }
+        EXPECT_EQ(Fetch(port, "/images/2.bmp").substr(0, 34), "HTTP/1.1 503 Service Unavailable\r\n");
+        EXPECT_TRUE(PollUntil([&] { return Fetch(port, "/images/2.bmp").substr(0, kOk.size()) == kOk; },
+                              std::chrono::seconds(10)));
+        ::close(staying);
+    }
+}
+
 // A request line is logged short and with its control bytes escaped, and a log that
 // nobody reads holds up no request.
 TEST(TestServerTest, LogsRequestsSafelyAndWaitsForNoReader) {

@@ -3,11 +3,13 @@
 // download client must survive.
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -60,6 +63,9 @@ Options:
   --max-connections N  connections open at once (default 512); beyond them
                        the one longest without its request is closed, or the
                        newcomer answered 503 Service Unavailable
+  --idle-timeout S     close a connection that has not sent its request after
+                       S seconds, takes nothing of its answer for S seconds or
+                       stays open S seconds after it (default 10)
   --rate BYTES         send the body at this many bytes per second
   --stream N           serve N bytes at every path instead of the files;
                        "endless" sends until the client goes (no length)
@@ -90,6 +96,7 @@ struct Options {
     std::string listen = "127.0.0.1";
     int port = 8080;
     int maxConnections = 512;
+    int idleTimeoutS = 10;
     int status = 200;
     bool noLength = false;
     bool noType = false;
@@ -251,6 +258,10 @@ Options ParseOptions(int argc, char** argv) {
             const auto most = ParseSize(value(i, arg));
             if (!most || *most == 0 || *most > 100000) UsageError("--max-connections takes a number from 1 to 100000");
             o.maxConnections = static_cast<int>(*most);
+        } else if (arg == "--idle-timeout") {
+            const auto seconds = ParseSize(value(i, arg));
+            if (!seconds || *seconds == 0 || *seconds > 3600) UsageError("--idle-timeout takes seconds from 1 to 3600");
+            o.idleTimeoutS = static_cast<int>(*seconds);
         } else if (arg == "--status") {
             const std::string code = value(i, arg);
             if (code != "404" && code != "302" && code != "500") UsageError("--status takes 404, 302 or 500");
@@ -311,11 +322,19 @@ Options ParseOptions(int argc, char** argv) {
     return o;
 }
 
+// A send that times out (the socket's send timeout) gives up only when the client
+// took nothing since the last one: slow readers are served, gone ones let go.
 bool SendAll(int fd, const char* data, std::size_t size) {
+    int unacked = INT_MAX;
     while (size > 0) {
         const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) continue;
+            int queued = 0;
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && ioctl(fd, SIOCOUTQ, &queued) == 0 && queued < unacked) {
+                unacked = queued;
+                continue;
+            }
             return false;
         }
         data += n;
@@ -324,13 +343,21 @@ bool SendAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Waits until the client goes away, discarding whatever it sends.
+// Waits until the client goes away, discarding whatever it sends; no longer than the
+// socket's receive timeout when it has one, as a client that never closes (or never
+// stops sending) would otherwise hold its thread for ever.
 void WaitForClose(int fd) {
+    timeval timeout{};
+    socklen_t size = sizeof timeout;
+    const bool bounded =
+        getsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, &size) == 0 && (timeout.tv_sec > 0 || timeout.tv_usec > 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout.tv_sec) +
+                          std::chrono::microseconds(timeout.tv_usec);
     char buffer[4096];
     for (;;) {
         const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n <= 0 || (bounded && std::chrono::steady_clock::now() > deadline)) return;
     }
 }
 
@@ -638,7 +665,7 @@ void* RunJob(void* arg) {
 
 // Accepts connections and reads their requests on one thread, never blocking, so that
 // a connection that sends nothing costs a descriptor and no thread. A connection gets
-// a thread once its request is in.
+// a thread once its request is in; the whole request must come within the idle timeout.
 class Acceptor {
 public:
     Acceptor(int listener, const Options& options) : m_listener(listener), m_o(options) {}
@@ -658,6 +685,7 @@ private:
     struct Pending {
         Socket socket;
         unsigned id;
+        Clock::time_point due;  // its request must be in by then
         std::string request;
     };
 
@@ -667,12 +695,22 @@ private:
 
     void Step() {
         const Clock::time_point now = Clock::now();
+        // All wait as long, so the first to be due are the first accepted.
+        while (!m_pending.empty() && m_pending.front().due <= now) {
+            Say("request " + std::to_string(m_pending.front().id) + ": no request in " +
+                std::to_string(m_o.idleTimeoutS) + " s, closed");
+            m_pending.pop_front();
+        }
         const bool accepting = now >= m_resumeAt;
         std::vector<pollfd> fds;
         if (accepting) fds.push_back({m_listener, POLLIN, 0});
         for (const Pending& p : m_pending) fds.push_back({p.socket.Fd(), POLLIN, 0});
+        Clock::time_point wake = m_pending.empty() ? Clock::time_point::max() : m_pending.front().due;
+        if (!accepting) wake = std::min(wake, m_resumeAt);
         const int timeoutMs =
-            accepting ? -1 : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(m_resumeAt - now).count());
+            wake == Clock::time_point::max()
+                ? -1
+                : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
         if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return;
         // Requests first, so that a flood of new connections cannot push out one just complete.
         auto fd = fds.begin() + (accepting ? 1 : 0);
@@ -700,6 +738,9 @@ private:
     }
 
     void StartServing(Pending& p) {
+        const timeval idle{m_o.idleTimeoutS, 0};
+        setsockopt(p.socket.Fd(), SOL_SOCKET, SO_SNDTIMEO, &idle, sizeof idle);
+        if (!m_o.silent) setsockopt(p.socket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
         auto job = std::make_unique<Job>(Job{p.socket.Fd(), &m_o, p.id, std::move(p.request)});
         // Small stacks: a memory limit then still leaves room for many connections.
         pthread_attr_t attributes;
@@ -751,7 +792,7 @@ private:
                 }
                 Evict();
             }
-            m_pending.push_back({std::move(socket), id, {}});
+            m_pending.push_back({std::move(socket), id, Clock::now() + std::chrono::seconds(m_o.idleTimeoutS), {}});
         }
     }
 
