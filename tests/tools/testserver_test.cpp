@@ -1,10 +1,13 @@
 // brisko-testserver speaks what each option promises, byte for byte.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "tests/support/child_processes.h"
 #include "tests/support/temp_folder.h"
@@ -12,12 +15,17 @@
 namespace brisko::test {
 namespace {
 
-// The server on a free loopback port, with everything it prints in a file.
+// The server on a free loopback port, with everything it prints in a file (or in
+// output), started through launcher (a program and its arguments) when one is given.
 class Server {
 public:
-    explicit Server(std::vector<std::string> options) {
+    explicit Server(std::vector<std::string> options, std::vector<std::string> launcher = {},
+                    const std::string& output = "") {
         options.insert(options.begin(), {"--port", "0"});
-        m_pid = StartProgram(BRISKO_BIN_DIR "/brisko-testserver", options, "", m_output);
+        launcher.push_back(BRISKO_BIN_DIR "/brisko-testserver");
+        options.insert(options.begin(), launcher.begin() + 1, launcher.end());
+        if (!output.empty()) m_output = output;
+        m_pid = StartProgram(launcher[0], options, "", m_output);
     }
     ~Server() {
         if (m_pid <= 0) return;
@@ -34,6 +42,7 @@ public:
         return std::stoi(Output().substr(Output().find(listening) + listening.size()));
     }
     int Wait() { return WaitForExit(std::exchange(m_pid, -1)); }
+    pid_t Pid() const { return m_pid; }
 
 private:
     TempFolder m_folder;
@@ -41,25 +50,41 @@ private:
     pid_t m_pid = -1;
 };
 
-// Sends a request and reads the reply to its end; firstRead gets the size of the first read.
-std::string Fetch(int port, const std::string& path, std::size_t* firstRead = nullptr) {
+// A connection to the server that has sent request; reads on it give up after 10 s.
+int Connect(int port, const std::string& request = "") {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const timeval patience{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);  // when it fails, the reply is empty
-    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    return fd;
+}
+
+// The reply up to the server's end of it; firstRead gets the size of the first read.
+std::string Reply(int fd, std::size_t* firstRead = nullptr) {
     std::string reply;
     char buffer[65536];
     for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
         if (firstRead && reply.empty()) *firstRead = static_cast<std::size_t>(n);
         reply.append(buffer, static_cast<std::size_t>(n));
     }
+    return reply;
+}
+
+std::string Get(const std::string& path) { return "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"; }
+
+std::string Fetch(int port, const std::string& path, std::size_t* firstRead = nullptr) {
+    const int fd = Connect(port, Get(path));
+    std::string reply = Reply(fd, firstRead);
     ::close(fd);
     return reply;
 }
+
+const std::string kOk = "HTTP/1.1 200 OK\r\n";
 
 TEST(TestServerTest, AnswersEachModeAsItSays) {
     const struct {
@@ -128,11 +153,115 @@ TEST(TestServerTest, TestPageNamesEachImageOnceWithItsDelay) {
     EXPECT_EQ(Fetch(port, "/images/x.bmp").substr(0, 22), "HTTP/1.1 404 Not Found");
 }
 
+// Beside a flood of connections that send nothing (more than it has descriptors for)
+// or that ask slowly (more than its memory has room for threads), the server stays
+// up and answers a plain request.
+TEST(TestServerTest, OutlastsConnectionFloods) {
+    // A memory limit just above what the server takes when idle; one malloc arena, as
+    // those of the threads reserve far more than they use.
+    const std::vector<std::string> oneArena = {"/usr/bin/env", "MALLOC_ARENA_MAX=1"};
+    long idleKb = 0;
+    {
+        Server idle({}, oneArena);
+        ASSERT_GT(idle.Port(), 0);
+        std::ifstream status("/proc/" + std::to_string(idle.Pid()) + "/status");
+        for (std::string word; status >> word && word != "VmSize:";) {}
+        status >> idleKb;
+    }
+    const struct {
+        std::string limit;
+        int idle, slow;
+    } cases[] = {
+        {"--nofile=64:64", 200, 0},
+        {"--as=" + std::to_string((idleKb + 16 * 1024) * 1024), 0, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        if (c.slow && idleKb > (1l << 30)) continue;  // a sanitizer's reserve: no room to measure in
+        std::vector<std::string> launcher = oneArena;
+        launcher.insert(launcher.end(), {"/usr/bin/prlimit", c.limit, "--"});
+        Server server({}, launcher);
+        const int port = server.Port();
+        ASSERT_GT(port, 0);
+        std::vector<int> idle, slow;
+        for (int i = 0; i < c.idle; ++i) idle.push_back(Connect(port));
+        for (int i = 0; i < c.slow; ++i) slow.push_back(Connect(port, Get("/images/0.bmp?delay=1000")));
+        for (const int fd : slow) {
+            Reply(fd);  // served, refused with a 503, or closed when memory ran out mid-way
+            ::close(fd);
+        }
+        EXPECT_EQ(Fetch(port, "/images/1.bmp").substr(0, kOk.size()), kOk);
+        for (const int fd : idle) ::close(fd);
+    }
+}
+
+// Connections that send no request, take nothing of their answer or stay after it
+// are let go in time; beyond --max-connections a newcomer is told the server is busy.
+TEST(TestServerTest, LetsIdleConnectionsGoAndRefusesBeyondItsCap) {
+    Server server({"--max-connections", "1", "--idle-timeout", "1"});
+    const int port = server.Port();
+    ASSERT_GT(port, 0);
+    const int silent = Connect(port, "GET / HTTP/1.0\r\n");
+    char byte;
+    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0);
+    ::close(silent);
+    for (const bool reads : {false, true}) {
+        SCOPED_TRACE(reads ? "stays after its answer" : "takes nothing");
+        const int staying = Connect(port, Get(reads ? "/images/1.bmp" : "/50MB.zip"));
+        if (reads) {
+            EXPECT_EQ(Reply(staying).substr(0, kOk.size()), kOk);
+        } else {
+            ASSERT_TRUE(server.Printed("sending 52428800"));
+        }
+        EXPECT_EQ(Fetch(port, "/images/2.bmp").substr(0, 34), "HTTP/1.1 503 Service Unavailable\r\n");
+        EXPECT_TRUE(PollUntil([&] { return Fetch(port, "/images/2.bmp").substr(0, kOk.size()) == kOk; },
+                              std::chrono::seconds(10)));
+        ::close(staying);
+    }
+}
+
+// A request line is logged short and with its control bytes escaped, and a log that
+// nobody reads holds up no request.
+TEST(TestServerTest, LogsRequestsSafelyAndWaitsForNoReader) {
+    {
+        Server server({});
+        const int port = server.Port();
+        ASSERT_GT(port, 0);
+        const int fd = Connect(port, Get("/\x1b[2J" + std::string(70000, 'a')));
+        EXPECT_EQ(Reply(fd).substr(0, 22), "HTTP/1.1 404 Not Found");
+        ::close(fd);
+        ASSERT_TRUE(server.Printed("answered 404"));
+        const std::string log = server.Output();
+        EXPECT_NE(log.find("GET /\\x1b[2Jaaa"), std::string::npos) << log.substr(0, 300);
+        EXPECT_EQ(log.find('\x1b'), std::string::npos);
+        EXPECT_LT(log.size(), 400u);
+    }
+    int unread[2];
+    ASSERT_EQ(::pipe2(unread, O_CLOEXEC), 0);
+    Server server({}, {}, "/dev/fd/" + std::to_string(unread[1]));
+    ::close(unread[1]);
+    std::string log;
+    for (char c; log.find('\n') == std::string::npos && ::read(unread[0], &c, 1) == 1;) log += c;
+    const std::size_t colon = log.rfind(':');
+    ASSERT_NE(colon, std::string::npos) << log;
+    const int port = std::stoi(log.substr(colon + 1));
+    for (int i = 0; i < 1000; ++i) {  // far more lines than the pipe and the log queue hold
+        ASSERT_EQ(Fetch(port, "/" + std::string(180, 'x')).substr(0, 22), "HTTP/1.1 404 Not Found") << i;
+    }
+    ::fcntl(unread[0], F_SETFL, O_NONBLOCK);
+    EXPECT_TRUE(PollUntil([&] {
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(unread[0], buffer, sizeof buffer)) > 0;) log.append(buffer, n);
+        return log.find(" log lines dropped") != std::string::npos;
+    }, std::chrono::seconds(10)));
+    ::close(unread[0]);
+}
+
 // The help text is checked against the manual page by the packaging tests.
 TEST(TestServerTest, BadUsageEndsWithStatusTwo) {
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--frobnicate"}, {"--status", "503"}, {"--rate", "fast"}, {"--listen", "localhost"}, {"--port"},
-             {"--page-images", "1001"}, {"--image-delay", "soon"}}) {
+             {"--page-images", "1001"}, {"--image-delay", "soon"}, {"--max-connections", "0"}}) {
         Server server(bad);
         EXPECT_EQ(server.Wait(), 2) << bad[0];
         EXPECT_NE(server.Output().find("brisko-testserver: "), std::string::npos);

@@ -2,23 +2,36 @@
 // tests over HTTP on a LAN or on this machine, and imitates the broken servers a
 // download client must survive.
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <list>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "speedtest/download_files.h"
@@ -47,6 +60,12 @@ Options:
   --listen ADDRESS     IPv4 address to listen on (default 127.0.0.1;
                        0.0.0.0 listens on every interface, for LAN use)
   --port N             TCP port (default 8080; 0 picks a free one)
+  --max-connections N  connections open at once (default 512); beyond them
+                       the one longest without its request is closed, or the
+                       newcomer answered 503 Service Unavailable
+  --idle-timeout S     close a connection that has not sent its request after
+                       S seconds, takes nothing of its answer for S seconds or
+                       stays open S seconds after it (default 10)
   --rate BYTES         send the body at this many bytes per second
   --stream N           serve N bytes at every path instead of the files;
                        "endless" sends until the client goes (no length)
@@ -76,6 +95,8 @@ request and one when it ends. Stop the server with Ctrl+C.
 struct Options {
     std::string listen = "127.0.0.1";
     int port = 8080;
+    int maxConnections = 512;
+    int idleTimeoutS = 10;
     int status = 200;
     bool noLength = false;
     bool noType = false;
@@ -98,12 +119,85 @@ constexpr int kMaxPageImages = 1000;
 constexpr int kMaxImageDelayMs = 60000;
 constexpr int kMaxImageAge = 86400;
 
-std::mutex g_logLock;
+// Log lines go through a bounded queue to one writer thread, so that output nobody
+// reads (a full pipe, a stopped terminal) holds up no connection; lines beyond the
+// queue are dropped, and the log says how many.
+class LogQueue {
+public:
+    void Push(const std::string& line) noexcept {
+        std::lock_guard<std::mutex> lock(m_lock);
+        try {
+            if (m_lines.size() >= kMaxLines) {
+                ++m_dropped;
+                return;
+            }
+            m_lines.push_back({line, m_dropped});
+            m_dropped = 0;
+        } catch (...) {
+            ++m_dropped;
+        }
+        m_wake.notify_one();
+    }
 
-void Log(const std::string& line) {
-    std::lock_guard<std::mutex> lock(g_logLock);
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
+    [[noreturn]] void WriteForever() {
+        std::deque<Entry> lines;
+        for (;;) {
+            std::size_t droppedAfter = 0;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_wake.wait(lock, [&] { return !m_lines.empty() || m_dropped > 0; });
+                lines.swap(m_lines);
+                droppedAfter = std::exchange(m_dropped, 0);
+            }
+            for (const Entry& entry : lines) {
+                SayDropped(entry.droppedBefore);
+                std::fputs(entry.line.c_str(), stdout);
+                std::fputc('\n', stdout);
+            }
+            SayDropped(droppedAfter);
+            std::fflush(stdout);
+            lines.clear();
+        }
+    }
+
+private:
+    struct Entry {
+        std::string line;
+        std::size_t droppedBefore;
+    };
+    static constexpr std::size_t kMaxLines = 1000;
+
+    static void SayDropped(std::size_t dropped) {
+        if (dropped > 0) std::fprintf(stdout, "%zu log lines dropped: the output was not read in time\n", dropped);
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<Entry> m_lines;
+    std::size_t m_dropped = 0;
+};
+
+// Never destroyed: its writer outlives main.
+LogQueue& g_log = *new LogQueue;
+
+void Log(const std::string& line) { g_log.Push(line); }
+
+// A request line as the log shows it: bytes a terminal would act on escaped, and cut
+// short, so that a client can neither drive the terminal nor flood the log.
+std::string Shown(const std::string& line) {
+    constexpr std::size_t kMaxShown = 200;
+    std::string shown;
+    for (const unsigned char c : line) {
+        if (shown.size() >= kMaxShown) return shown + "... (" + std::to_string(line.size()) + " bytes)";
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            shown += static_cast<char>(c);
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            shown += escaped;
+        }
+    }
+    return shown;
 }
 
 [[noreturn]] void UsageError(const std::string& message) {
@@ -160,6 +254,14 @@ Options ParseOptions(int argc, char** argv) {
             const auto port = ParseSize(value(i, arg));
             if (!port || *port > 65535) UsageError("--port takes a number from 0 to 65535");
             o.port = static_cast<int>(*port);
+        } else if (arg == "--max-connections") {
+            const auto most = ParseSize(value(i, arg));
+            if (!most || *most == 0 || *most > 100000) UsageError("--max-connections takes a number from 1 to 100000");
+            o.maxConnections = static_cast<int>(*most);
+        } else if (arg == "--idle-timeout") {
+            const auto seconds = ParseSize(value(i, arg));
+            if (!seconds || *seconds == 0 || *seconds > 3600) UsageError("--idle-timeout takes seconds from 1 to 3600");
+            o.idleTimeoutS = static_cast<int>(*seconds);
         } else if (arg == "--status") {
             const std::string code = value(i, arg);
             if (code != "404" && code != "302" && code != "500") UsageError("--status takes 404, 302 or 500");
@@ -220,11 +322,19 @@ Options ParseOptions(int argc, char** argv) {
     return o;
 }
 
+// A send that times out (the socket's send timeout) gives up only when the client
+// took nothing since the last one: slow readers are served, gone ones let go.
 bool SendAll(int fd, const char* data, std::size_t size) {
+    int unacked = INT_MAX;
     while (size > 0) {
         const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR) continue;
+            int queued = 0;
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && ioctl(fd, SIOCOUTQ, &queued) == 0 && queued < unacked) {
+                unacked = queued;
+                continue;
+            }
             return false;
         }
         data += n;
@@ -233,27 +343,21 @@ bool SendAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Reads the request up to its empty line (or 64 KB, or the client's end).
-std::string ReadRequest(int fd) {
-    std::string request;
-    char buffer[4096];
-    while (request.size() < 64 * 1024 && request.find("\r\n\r\n") == std::string::npos &&
-           request.find("\n\n") == std::string::npos) {
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        request.append(buffer, static_cast<std::size_t>(n));
-    }
-    return request;
-}
-
-// Waits until the client goes away, discarding whatever it sends.
+// Waits until the client goes away, discarding whatever it sends; no longer than the
+// socket's receive timeout when it has one, as a client that never closes (or never
+// stops sending) would otherwise hold its thread for ever.
 void WaitForClose(int fd) {
+    timeval timeout{};
+    socklen_t size = sizeof timeout;
+    const bool bounded =
+        getsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, &size) == 0 && (timeout.tv_sec > 0 || timeout.tv_usec > 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout.tv_sec) +
+                          std::chrono::microseconds(timeout.tv_usec);
     char buffer[4096];
     for (;;) {
         const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n <= 0 || (bounded && std::chrono::steady_clock::now() > deadline)) return;
     }
 }
 
@@ -357,10 +461,9 @@ public:
     Connection(int fd, const Options& options, unsigned id) : m_fd(fd), m_o(options), m_id(id) {}
     ~Connection() { close(m_fd); }
 
-    void Serve() {
-        const std::string request = ReadRequest(m_fd);
+    void Serve(const std::string& request) {
         const std::string line = request.substr(0, request.find_first_of("\r\n"));
-        Say(line.empty() ? "(no request)" : line);
+        Say(line.empty() ? "(no request)" : Shown(line));
         if (m_o.silent) {
             Say("not answering");
             WaitForClose(m_fd);
@@ -521,11 +624,216 @@ private:
     unsigned m_id;
 };
 
+using Clock = std::chrono::steady_clock;
+
+// A descriptor closed with its owner.
+class Socket {
+public:
+    explicit Socket(int fd) : m_fd(fd) {}
+    Socket(Socket&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Socket& operator=(Socket&&) = delete;
+    ~Socket() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    int Fd() const { return m_fd; }
+    int Release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+// Connections on a thread of their own, counted against --max-connections.
+std::atomic<int> g_serving{0};
+
+struct Job {
+    int fd;
+    const Options* options;
+    unsigned id;
+    std::string request;
+};
+
+void* RunJob(void* arg) {
+    const std::unique_ptr<Job> job(static_cast<Job*>(arg));
+    try {
+        Connection(job->fd, *job->options, job->id).Serve(job->request);
+    } catch (const std::exception& e) {
+        if (!job->options->quiet) Log("request " + std::to_string(job->id) + ": given up, " + e.what());
+    }
+    --g_serving;
+    return nullptr;
+}
+
+// Accepts connections and reads their requests on one thread, never blocking, so that
+// a connection that sends nothing costs a descriptor and no thread. A connection gets
+// a thread once its request is in; the whole request must come within the idle timeout.
+class Acceptor {
+public:
+    Acceptor(int listener, const Options& options) : m_listener(listener), m_o(options) {}
+
+    [[noreturn]] void Run() {
+        for (;;) {
+            try {
+                Step();
+            } catch (const std::exception& e) {  // out of memory, most likely: let it pass
+                Say("brisko-testserver: " + std::string(e.what()));
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        }
+    }
+
+private:
+    struct Pending {
+        Socket socket;
+        unsigned id;
+        Clock::time_point due;  // its request must be in by then
+        std::string request;
+    };
+
+    void Say(const std::string& text) const {
+        if (!m_o.quiet) Log(text);
+    }
+
+    void Step() {
+        const Clock::time_point now = Clock::now();
+        // All wait as long, so the first to be due are the first accepted.
+        while (!m_pending.empty() && m_pending.front().due <= now) {
+            Say("request " + std::to_string(m_pending.front().id) + ": no request in " +
+                std::to_string(m_o.idleTimeoutS) + " s, closed");
+            m_pending.pop_front();
+        }
+        const bool accepting = now >= m_resumeAt;
+        std::vector<pollfd> fds;
+        if (accepting) fds.push_back({m_listener, POLLIN, 0});
+        for (const Pending& p : m_pending) fds.push_back({p.socket.Fd(), POLLIN, 0});
+        Clock::time_point wake = m_pending.empty() ? Clock::time_point::max() : m_pending.front().due;
+        if (!accepting) wake = std::min(wake, m_resumeAt);
+        const int timeoutMs =
+            wake == Clock::time_point::max()
+                ? -1
+                : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
+        if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return;
+        // Requests first, so that a flood of new connections cannot push out one just complete.
+        auto fd = fds.begin() + (accepting ? 1 : 0);
+        for (auto p = m_pending.begin(); p != m_pending.end(); ++fd)
+            p = fd->revents != 0 && Read(*p) ? m_pending.erase(p) : std::next(p);
+        if (accepting && fds.front().revents != 0) AcceptSome();
+    }
+
+    // Takes what the client sent; true when the request is in (or the client gone)
+    // and the connection has been handed on.
+    bool Read(Pending& p) {
+        constexpr std::size_t kMaxRequest = 64 * 1024;
+        char buffer[4096];
+        const ssize_t n = recv(p.socket.Fd(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+        if (n > 0) {
+            const std::size_t from = p.request.size() < 3 ? 0 : p.request.size() - 3;
+            p.request.append(buffer, static_cast<std::size_t>(n));
+            if (p.request.size() < kMaxRequest && p.request.find("\r\n\r\n", from) == std::string::npos &&
+                p.request.find("\n\n", from) == std::string::npos)
+                return false;
+        }
+        StartServing(p);
+        return true;
+    }
+
+    void StartServing(Pending& p) {
+        const timeval idle{m_o.idleTimeoutS, 0};
+        setsockopt(p.socket.Fd(), SOL_SOCKET, SO_SNDTIMEO, &idle, sizeof idle);
+        if (!m_o.silent) setsockopt(p.socket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+        auto job = std::make_unique<Job>(Job{p.socket.Fd(), &m_o, p.id, std::move(p.request)});
+        // Small stacks: a memory limit then still leaves room for many connections.
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setstacksize(&attributes, 256 * 1024);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        pthread_t thread;
+        ++g_serving;
+        const int failed = pthread_create(&thread, &attributes, RunJob, job.get());
+        pthread_attr_destroy(&attributes);
+        if (failed != 0) {
+            --g_serving;
+            Refuse(std::move(p.socket), p.id, std::string("cannot start a thread: ") + std::strerror(failed));
+            return;
+        }
+        job.release();
+        p.socket.Release();
+    }
+
+    void AcceptSome() {
+        for (int i = 0; i < 64; ++i) {
+            Socket socket(accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC));
+            if (socket.Fd() < 0) {
+                if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+                if (errno != EMFILE && errno != ENFILE && errno != ENOBUFS && errno != ENOMEM) {
+                    std::perror("brisko-testserver: accept");
+                    std::exit(1);
+                }
+                // Out of descriptors: free one a connection without its request holds,
+                // or wait a little for connections to end.
+                if (!m_pending.empty()) {
+                    Evict();
+                    continue;
+                }
+                if (!m_starved) Say("brisko-testserver: cannot accept: " + std::string(std::strerror(errno)));
+                m_starved = true;
+                m_resumeAt = Clock::now() + std::chrono::milliseconds(100);
+                return;
+            }
+            m_starved = false;
+            const unsigned id = m_nextId++;
+            const int on = 1;
+            setsockopt(socket.Fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            if (static_cast<int>(m_pending.size()) + g_serving.load() >= m_o.maxConnections) {
+                if (m_pending.empty()) {
+                    Refuse(std::move(socket), id, "serving " + std::to_string(m_o.maxConnections) + " connections already");
+                    continue;
+                }
+                Evict();
+            }
+            m_pending.push_back({std::move(socket), id, Clock::now() + std::chrono::seconds(m_o.idleTimeoutS), {}});
+        }
+    }
+
+    // The connection longest without its request makes room for a newer one.
+    void Evict() {
+        Say("request " + std::to_string(m_pending.front().id) + ": no request yet, closed to make room");
+        m_pending.pop_front();
+    }
+
+    // An honest answer when there is no room, written without waiting.
+    void Refuse(Socket socket, unsigned id, const std::string& why) {
+        static const char kBusy[] =
+            "HTTP/1.1 503 Service Unavailable\r\nServer: brisko-testserver\r\nContent-Type: text/plain\r\n"
+            "Content-Length: 25\r\nRetry-After: 1\r\nConnection: close\r\n\r\n503 Service Unavailable\r\n";
+        // What the client sent is read first, or the close would reset the connection.
+        char buffer[4096];
+        for (int i = 0; i < 16 && recv(socket.Fd(), buffer, sizeof buffer, MSG_DONTWAIT) > 0; ++i) {}
+        send(socket.Fd(), kBusy, sizeof kBusy - 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+        shutdown(socket.Fd(), SHUT_WR);
+        Say("request " + std::to_string(id) + ": answered 503, " + why);
+    }
+
+    int m_listener;
+    const Options& m_o;
+    std::list<Pending> m_pending;  // in the order accepted
+    unsigned m_nextId = 1;
+    Clock::time_point m_resumeAt;
+    bool m_starved = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     signal(SIGPIPE, SIG_IGN);
+    // Every connection costs a descriptor: take as many as the system allows.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
     if (listener < 0) {
@@ -538,25 +846,17 @@ int main(int argc, char** argv) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(options.port));
     inet_pton(AF_INET, options.listen.c_str(), &address.sin_addr);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 64) != 0) {
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, SOMAXCONN) != 0 || fcntl(listener, F_SETFL, O_NONBLOCK) != 0) {
         std::fprintf(stderr, "brisko-testserver: cannot listen on %s:%d: %s\n", options.listen.c_str(), options.port,
                      std::strerror(errno));
         return 1;
     }
     socklen_t length = sizeof address;
     getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::thread([] { g_log.WriteForever(); }).detach();
     Log("listening on " + options.listen + ":" + std::to_string(ntohs(address.sin_port)));
 
     BodyPattern();
-    for (unsigned id = 1;; ++id) {
-        const int fd = accept(listener, nullptr, nullptr);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            std::perror("brisko-testserver: accept");
-            return 1;
-        }
-        const int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        std::thread([fd, &options, id] { Connection(fd, options, id).Serve(); }).detach();
-    }
+    Acceptor(listener, options).Run();
 }
