@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <numeric>
 
 namespace brisko {
@@ -11,8 +13,8 @@ namespace {
 constexpr double kTwoSided95 = 1.959963984540054;  // the normal curve's 97.5% point
 
 struct Ranked {
-    std::vector<long> doubledRanks;  // twice the mid-rank: whole numbers even with ties
-    long afterSum = 0;               // of the after side's doubled ranks
+    std::vector<std::int64_t> doubledRanks;  // twice the mid-rank: whole numbers even with ties
+    std::int64_t afterSum = 0;               // of the after side's doubled ranks
     double tieTerm = 0;              // the sum of t^3 - t over runs of t equal values
 };
 
@@ -25,7 +27,7 @@ Ranked Rank(const std::vector<double>& before, const std::vector<double>& after)
     for (std::size_t i = 0; i < all.size();) {
         std::size_t j = i;
         while (j + 1 < all.size() && all[j + 1].first == all[i].first) ++j;
-        const long doubled = static_cast<long>(i + 1 + j + 1);
+        const std::int64_t doubled = static_cast<std::int64_t>(i + 1 + j + 1);
         const double t = static_cast<double>(j - i + 1);
         r.tieTerm += t * t * t - t;
         for (std::size_t k = i; k <= j; ++k) {
@@ -38,15 +40,15 @@ Ranked Rank(const std::vector<double>& before, const std::vector<double>& after)
 }
 
 // The chance of each sum of `pick` of the doubled ranks, every choice as likely.
-std::vector<double> SumDistribution(const std::vector<long>& doubledRanks, std::size_t pick) {
-    const long total = std::accumulate(doubledRanks.begin(), doubledRanks.end(), 0L);
+std::vector<double> SumDistribution(const std::vector<std::int64_t>& doubledRanks, std::size_t pick) {
+    const std::int64_t total = std::accumulate(doubledRanks.begin(), doubledRanks.end(), std::int64_t{0});
     std::vector<std::vector<double>> ways(pick + 1, std::vector<double>(static_cast<std::size_t>(total) + 1, 0));
     ways[0][0] = 1;
     std::size_t seen = 0;
-    for (long w : doubledRanks) {
+    for (std::int64_t w : doubledRanks) {
         ++seen;
         for (std::size_t j = std::min(seen, pick); j >= 1; --j)
-            for (long s = total; s >= w; --s) ways[j][s] += ways[j - 1][s - w];
+            for (std::int64_t s = total; s >= w; --s) ways[j][s] += ways[j - 1][s - w];
     }
     std::vector<double>& last = ways[pick];
     const double all = std::accumulate(last.begin(), last.end(), 0.0);
@@ -56,20 +58,20 @@ std::vector<double> SumDistribution(const std::vector<long>& doubledRanks, std::
 
 // The largest u whose lower tail P(U <= u) stays within 2.5% on an unchanged link with
 // no ties; -1 when not even u = 0 does.
-long CriticalU(std::size_t m, std::size_t n) {
+std::int64_t CriticalU(std::size_t m, std::size_t n) {
     const std::size_t total = m + n, small = std::min(m, n);
     if (total > kExactRankTestSize) {
         const double mn = static_cast<double>(m * n);
-        return static_cast<long>(
+        return static_cast<std::int64_t>(
             std::floor(mn / 2 - 0.5 - kTwoSided95 * std::sqrt(mn * static_cast<double>(total + 1) / 12)));
     }
-    std::vector<long> ranks(total);
-    for (std::size_t i = 0; i < total; ++i) ranks[i] = 2 * static_cast<long>(i + 1);
+    std::vector<std::int64_t> ranks(total);
+    for (std::size_t i = 0; i < total; ++i) ranks[i] = 2 * static_cast<std::int64_t>(i + 1);
     const std::vector<double> p = SumDistribution(ranks, small);
-    const long least = static_cast<long>(small * (small + 1));  // the doubled sum at U = 0
+    const std::int64_t least = static_cast<std::int64_t>(small * (small + 1));  // the doubled sum at U = 0
     double tail = 0;
-    long u = -1;
-    for (long s = least; s < static_cast<long>(p.size()); s += 2) {
+    std::int64_t u = -1;
+    for (std::int64_t s = least; s < static_cast<std::int64_t>(p.size()); s += 2) {
         tail += p[s];
         if (tail > 0.025 + 1e-12) break;
         ++u;
@@ -128,14 +130,14 @@ double RankTestPValue(const std::vector<double>& before, const std::vector<doubl
     const std::size_t total = r.doubledRanks.size(), n = after.size();
     // How far the after side's doubled rank sum lies from its mean; the before side's
     // lies as far the other way, so the smaller side's sums give the same tail.
-    const long distance = std::labs(r.afterSum - static_cast<long>(n * (total + 1)));
+    const std::int64_t distance = std::llabs(r.afterSum - static_cast<std::int64_t>(n * (total + 1)));
     if (total <= exactUpTo) {
         const std::size_t pick = std::min(n, before.size());
-        const long mean = static_cast<long>(pick * (total + 1));
+        const std::int64_t mean = static_cast<std::int64_t>(pick * (total + 1));
         const std::vector<double> p = SumDistribution(r.doubledRanks, pick);
         double tail = 0;
         for (std::size_t s = 0; s < p.size(); ++s)
-            if (std::labs(static_cast<long>(s) - mean) >= distance) tail += p[s];
+            if (std::llabs(static_cast<std::int64_t>(s) - mean) >= distance) tail += p[s];
         return std::min(1.0, tail);
     }
     const double N = static_cast<double>(total), m = static_cast<double>(before.size());
@@ -152,7 +154,7 @@ std::optional<RatioInterval> RankRatioInterval(const std::vector<double>& before
     for (double v : after) y.push_back(std::log(v));
     const auto finite = [](double v) { return std::isfinite(v); };
     if (!std::all_of(x.begin(), x.end(), finite) || !std::all_of(y.begin(), y.end(), finite)) return std::nullopt;
-    const long c = CriticalU(x.size(), y.size());
+    const std::int64_t c = CriticalU(x.size(), y.size());
     if (c < 0) return std::nullopt;
     std::sort(x.begin(), x.end());
     std::sort(y.begin(), y.end());

@@ -313,7 +313,6 @@ TEST(CliProgramTest, VerdictAcrossABoostOnRealDownloads) {
     const QJsonObject v = across["figures"][0]["verdict"].toObject();
     EXPECT_EQ(v["verdict"].toString(), "faster");
     EXPECT_NEAR(v["median_after"].toDouble() / v["median_before"].toDouble(), 2, 0.2);
-    EXPECT_EQ(v["tests_before"].toInt() + v["tests_after"].toInt(), 8);
     EXPECT_LT(v["p_value"].toDouble(), 0.05);
     EXPECT_GT(v["interval_percent"][0].toDouble(), 0);
 }
