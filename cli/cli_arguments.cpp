@@ -206,7 +206,7 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
               "Every finished test and every boost and restore, oldest first, from the windows\n"
               "and from brisko-cli; the table ends with the change across the latest boost.\n"
               "Kept in $XDG_DATA_HOME/brisko/history.jsonl (~/.local/share/brisko/...).");
-    CLI::Option* json = Flag(app, "--json", r.json, "print the records as a JSON array, one object per line");
+    CLI::Option* json = Flag(app, "--json", r.json, "print the records and the verdict across the latest boost as one JSON object");
     Flag(app, "--csv", r.csv, "print the records as CSV, with a header line")->excludes(json);
     app->add_option("--since")->type_name("DATE")
         ->description("only the records from DATE on: YYYY-MM-DD or\nYYYY-MM-DDTHH:MM[:SS], in local time")
