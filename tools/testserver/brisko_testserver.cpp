@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -657,7 +658,10 @@ void* RunJob(void* arg) {
     try {
         Connection(job->fd, *job->options, job->id).Serve(job->request);
     } catch (const std::exception& e) {
-        if (!job->options->quiet) Log("request " + std::to_string(job->id) + ": given up, " + e.what());
+        try {  // the log line itself may find no memory
+            if (!job->options->quiet) Log("request " + std::to_string(job->id) + ": given up, " + e.what());
+        } catch (...) {
+        }
     }
     --g_serving;
     return nullptr;
@@ -668,20 +672,44 @@ void* RunJob(void* arg) {
 // a thread once its request is in; the whole request must come within the idle timeout.
 class Acceptor {
 public:
-    Acceptor(int listener, const Options& options) : m_listener(listener), m_o(options) {}
+    Acceptor(int listener, const Options& options)
+        : m_listener(listener), m_o(options), m_threadBudget(ThreadBudget()) {
+        if (m_threadBudget < m_o.maxConnections)
+            Say("serving at most " + std::to_string(m_threadBudget) +
+                " connections at once: the memory limit has room for no more threads");
+    }
 
     [[noreturn]] void Run() {
         for (;;) {
             try {
                 Step();
             } catch (const std::exception& e) {  // out of memory, most likely: let it pass
-                Say("brisko-testserver: " + std::string(e.what()));
+                try {
+                    Say("brisko-testserver: " + std::string(e.what()));
+                } catch (...) {
+                }
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
         }
     }
 
 private:
+    static constexpr std::size_t kStackSize = 256 * 1024;
+
+    // Under an address-space limit, thread stacks get half of what is left at start and
+    // the work itself the other half, as stacks (kept for reuse when their threads end)
+    // that took it all would leave every later connection without memory.
+    static int ThreadBudget() {
+        rlimit space{};
+        if (getrlimit(RLIMIT_AS, &space) != 0 || space.rlim_cur == RLIM_INFINITY) return INT_MAX;
+        std::ifstream status("/proc/self/status");
+        long long usedKb = 0;
+        for (std::string word; status >> word && word != "VmSize:";) {}
+        status >> usedKb;
+        const long long left = static_cast<long long>(space.rlim_cur) - usedKb * 1024;
+        return static_cast<int>(std::clamp<long long>(left / 2 / (kStackSize + 4096), 1, INT_MAX));
+    }
+
     struct Pending {
         Socket socket;
         unsigned id;
@@ -738,6 +766,10 @@ private:
     }
 
     void StartServing(Pending& p) {
+        if (g_serving.load() >= m_threadBudget) {
+            Refuse(std::move(p.socket), p.id, "no memory for another thread");
+            return;
+        }
         const timeval idle{m_o.idleTimeoutS, 0};
         setsockopt(p.socket.Fd(), SOL_SOCKET, SO_SNDTIMEO, &idle, sizeof idle);
         if (!m_o.silent) setsockopt(p.socket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
@@ -745,7 +777,7 @@ private:
         // Small stacks: a memory limit then still leaves room for many connections.
         pthread_attr_t attributes;
         pthread_attr_init(&attributes);
-        pthread_attr_setstacksize(&attributes, 256 * 1024);
+        pthread_attr_setstacksize(&attributes, kStackSize);
         pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
         pthread_t thread;
         ++g_serving;
@@ -821,6 +853,7 @@ private:
     unsigned m_nextId = 1;
     Clock::time_point m_resumeAt;
     bool m_starved = false;
+    int m_threadBudget;
 };
 
 }  // namespace
