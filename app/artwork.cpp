@@ -35,8 +35,9 @@ QPixmap DrawSpeedometer(QSize size, const QColor& background) {
     pix.fill(background);
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
+    // The whole dial, its rim's pen too, inside the picture.
     const qreal side = qMin(size.width(), size.height()) - 8;
-    const QPointF centre(size.width() / 2.0, size.height() / 2.0 + side * 0.08);
+    const QPointF centre(size.width() / 2.0, size.height() / 2.0);
     const qreal r = side / 2.0;
 
     QRadialGradient dial(centre, r);

@@ -192,7 +192,7 @@ void main::BuildControls() {
     connect(command1, &QPushButton::clicked, this, launch(m_handlers.command1));
     connect(btnfire, &QPushButton::clicked, this, launch(m_handlers.btnfire));
 
-    adjustSize();
+    FixToClient(426);
 }
 
 void main::BuildMenus() {

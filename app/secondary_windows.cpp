@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "app/artwork.h"
 #include "shell/open_external_page.h"
@@ -48,16 +47,6 @@ QWidget* Client(FormWindow* window) {
     return client;
 }
 
-// A main window sizes its client by the size hint, which guesses the height of wrapped
-// texts for some other width: paragraphs were cut short or spread apart. Fixing the
-// client at the height its width needs shows every line, without gaps, in whatever
-// fonts the desktop has.
-void FitToText(QWidget* client, int width) {
-    client->ensurePolished();
-    width = std::max(width, client->minimumSizeHint().width());
-    client->setFixedSize(width, client->heightForWidth(width));
-}
-
 }  // namespace
 
 Help::Help(const ShellServices& services) : FormWindow("Help") {
@@ -86,7 +75,7 @@ Help::Help(const ShellServices& services) : FormWindow("Help") {
     QPushButton* close = Button("btnClose", "&Close", client);
     layout->addWidget(close, 0, Qt::AlignHCenter);
 
-    FitToText(client, 420);
+    FixToClient(420);
 
     connect(live, &QPushButton::clicked, this, [services] {
         RunOrReport(*services.messages,
@@ -112,7 +101,7 @@ toptip::toptip() : FormWindow("toptip") {
     layout->addWidget(box);
     QPushButton* close = Button("btnClose", "&Close", client);
     layout->addWidget(close, 0, Qt::AlignHCenter);
-    FitToText(client, 400);
+    FixToClient(400);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -182,7 +171,7 @@ Formserial::Formserial(const ShellServices& services) : FormWindow("Formserial")
     buttons->addWidget(tip);
     buttons->addWidget(close);
     layout->addLayout(buttons, 3, 1, Qt::AlignRight);
-    FitToText(client, 600);
+    FixToClient(600);
 
     WindowInstances* windows = services.windows;
     connect(tip, &QPushButton::clicked, this, [windows] { windows->Show("toptip"); });

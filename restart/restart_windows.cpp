@@ -20,6 +20,7 @@ constexpr const char* kFace = "MS Sans Serif";
 constexpr double kTextPoints = 8.25;
 constexpr double kHeadingPoints = 13.5;
 constexpr double kEmphasisPoints = 9.75;
+constexpr int kClientWidth = 470;
 
 constexpr const char* kLaterTip = "Restart your machine later in your own time.";
 constexpr const char* kNowTip = "Restart your machine immediately.";
@@ -35,7 +36,6 @@ QWidget* Client(FormWindow* window) {
     window->setWindowTitle("Restart");
     auto* client = new QWidget(window);
     client->setFont(Face(kTextPoints));
-    client->setFixedWidth(470);
     window->setCentralWidget(client);
     return client;
 }
@@ -115,6 +115,7 @@ restart::restart(const RestartServices& services) : FormWindow("restart"), m_ser
                                      "See your Web speed improvements. No restart is required for this test.", true);
     GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC Later", kLaterTip);
     GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
+    FixToClient(kClientWidth);
 
     connect(show, &QPushButton::clicked, this, [this] { ShowImprovements(); });
     connect(later, &QPushButton::clicked, this, [this] { m_services.windows->Unload("restart"); });
@@ -146,6 +147,7 @@ Restart3::Restart3(const RestartServices& services) : FormWindow("Restart3"), m_
     QGroupBox* box = AddGroup(layout, client, Face(kTextPoints), &row);
     GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
     GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC Later", kLaterTip);
+    FixToClient(kClientWidth);
 
     connect(now, &QPushButton::clicked, this, [this, now] { RestartNow(m_services, now); });
     connect(later, &QPushButton::clicked, this, [this] { m_services.windows->Unload("Restart3"); });

@@ -1,5 +1,7 @@
 #include "shell/window_instances.h"
 
+#include <QApplication>
+
 namespace brisko {
 
 void WindowInstances::Register(const std::string& name, Factory factory) {
@@ -28,6 +30,13 @@ FormWindow* WindowInstances::Load(const std::string& name) {
 FormWindow* WindowInstances::Show(const std::string& name) {
     FormWindow* window = Load(name);
     if (!window) return nullptr;
+    if (!window->Placed()) {
+        // Over the window it was opened from, else the main one, on the main one's screen.
+        FormWindow* main = Find("main");
+        auto* over = qobject_cast<FormWindow*>(QApplication::activeWindow());
+        if (!over || over == window) over = main;
+        window->PlaceOnScreen(over == window ? nullptr : over, (main ? main : window)->screen());
+    }
     if (window->isMinimized()) window->showNormal();
     window->show();
     window->raise();

@@ -20,7 +20,8 @@ public:
     bool IsRegistered(const std::string& name) const;
 
     FormWindow* Load(const std::string& name);  // null if no such window is registered
-    FormWindow* Show(const std::string& name);  // load, show modeless, raise, activate
+    // Load, show modeless, raise, activate; shown the first time, placed on the screen.
+    FormWindow* Show(const std::string& name);
     void Unload(const std::string& name);
     void UnloadInOrder(const std::vector<std::string>& names);
     bool IsLoaded(const std::string& name) const;

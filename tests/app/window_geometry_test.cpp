@@ -1,0 +1,103 @@
+// Every window of the program, as it opens from the main window on this screen.
+#include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
+
+#include "history/history_window.h"
+#include "platform/posix/paths_posix.h"
+#include "restart/restart_windows.h"
+#include "speedtest/data_window.h"
+#include "tests/app/app_fixture.h"
+#include "tests/support/fake_browser_engine.h"
+#include "webtest/web_test_window.h"
+
+namespace brisko::test {
+namespace {
+
+class WindowGeometry : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        windows.Register("data", [this] { return new data(dataServices); });
+        windows.Register("frmbrowser", [this] { return new frmbrowser(webServices); });
+        windows.Register("firebrowser", [this] { return new firebrowser(webServices); });
+        windows.Register("restart", [this] { return new restart(restartServices); });
+        windows.Register("Restart3", [this] { return new Restart3(restartServices); });
+        windows.Register("history", [this] { return new brisko::history(historyServices); });
+    }
+    void TearDown() override {
+        for (const char* name : kNames) windows.Unload(name);
+        AppFixture::TearDown();
+    }
+
+    static constexpr const char* kNames[] = {"main", "Help", "toptip", "Formserial", "data", "frmbrowser",
+                                             "firebrowser", "restart", "Restart3", "history"};
+    struct Sockets final : TcpSocketFactory {
+        std::unique_ptr<TcpSocket> Create() override { return std::make_unique<FakeTcpSocket>(); }
+    } sockets;
+    FakeClock clock;
+    FakeLocale locale;
+    FakeSaveDialog saveDialog;
+    FakeHistory history;
+    FakeStringRegistry registry;
+    FakeProcessStarter processes;
+    FakeBrowserEngines engines;
+    FakeSyncHttp http;
+    FakeEventWaiter waiter;
+    NoEventPump pump;
+    PathMapperPosix paths{"/nonexistent", "/opt/brisko"};
+    DataWindowServices dataServices{&clock, &messages, &browser, &sockets, &locale, &saveDialog, nullptr, &history};
+    WebTestWindowServices webServices{.windows = &windows, .messages = &messages, .externalBrowser = &browser,
+                                      .clock = &clock, .waiter = &waiter, .pump = &pump, .locale = &locale,
+                                      .browserEngines = &engines, .syncHttp = &http, .registry = &registry,
+                                      .paths = &paths, .processes = &processes};
+    RestartServices restartServices{&windows, &messages, &processes, &paths, {}, nullptr};
+    HistoryWindowServices historyServices{&history, &saveDialog, &messages, &locale};
+};
+
+// Each window opens inside the screen's available part, centred over the main window as
+// far as the screen allows, scrolling only if it cannot be made to fit, and resizable
+// only if its client is; every control lies inside the one that holds it and every
+// picture is drawn inside its edges.
+TEST_F(WindowGeometry, EveryWindowOpensWholeOnTheScreen) {
+    FormWindow* main = windows.Show("main");
+    const QRect room = main->screen()->availableGeometry();
+    for (const char* name : kNames) {
+        SCOPED_TRACE(name);
+        main->activateWindow();
+        QApplication::processEvents();
+        FormWindow* window = windows.Show(name);
+        QApplication::processEvents();
+        const QRect frame = window->frameGeometry();
+        EXPECT_TRUE(room.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x"
+                                          << frame.height();
+        if (window != main) {
+            const QPoint off = frame.center() - main->frameGeometry().center();
+            EXPECT_TRUE(std::abs(off.x()) <= 1 || frame.left() == room.left() || frame.right() == room.right());
+            EXPECT_TRUE(std::abs(off.y()) <= 1 || frame.top() == room.top() || frame.bottom() == room.bottom());
+        }
+        const auto* scroll = window->findChild<QScrollArea*>("scroll", Qt::FindDirectChildrenOnly);
+        if (scroll) EXPECT_TRUE(frame.width() == room.width() || frame.height() == room.height());
+        const auto fixed = [](const QWidget* w) { return w->minimumSize() == w->maximumSize(); };
+        EXPECT_EQ(fixed(window), fixed(scroll ? scroll->widget() : window->centralWidget()));
+        for (QWidget* child : window->findChildren<QWidget*>()) {
+            QWidget* parent = child->parentWidget();
+            if (child->isWindow() || !child->isVisibleTo(window) || (scroll && parent == scroll->viewport()))
+                continue;
+            EXPECT_TRUE(parent->rect().contains(child->geometry()))
+                << child->metaObject()->className() << " " << child->objectName().toStdString();
+        }
+        for (QLabel* label : window->findChildren<QLabel*>()) {
+            const QImage image = label->pixmap().toImage();
+            const QRect inside = image.rect().adjusted(1, 1, -1, -1);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (!inside.contains(x, y))
+                        ASSERT_EQ(image.pixel(x, y), image.pixel(0, 0)) << label->objectName().toStdString();
+        }
+        if (window != main) windows.Unload(name);
+    }
+}
+
+}  // namespace
+}  // namespace brisko::test
