@@ -33,6 +33,8 @@ public:
     virtual Status SendData(const std::string& data) = 0;
     // Moves up to size pending bytes into buffer; returns how many (0: none pending).
     virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // As Read, for bytes nobody looks at: dropped, where the system can, without a copy.
+    virtual std::size_t Discard(std::size_t size) = 0;
     // Closes at once, dropping whatever is pending; harmless when not connected.
     virtual void Close() = 0;
 };

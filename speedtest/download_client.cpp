@@ -11,8 +11,11 @@ namespace {
 
 constexpr std::string_view kHttp = "HTTP/";
 
-// Each read takes at most this much; the same buffer serves every read.
+// Each read of the header takes at most this much; the same buffer serves every read.
 constexpr std::size_t kReadBytes = 256 * 1024;
+// Taken in one data event at most: the loop's timers (the progress ticks) run between
+// events, however fast the link.
+constexpr std::int64_t kBytesPerEvent = 64 << 20;
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -188,22 +191,32 @@ void DownloadClient::OnConnect() {
     if (!sent.ok()) m_messages.Show(kConnectionDownText + sent.text);
 }
 
-void DownloadClient::OnDataArrival() {
-    if (m_buffer.empty()) m_buffer.resize(kReadBytes);
-    while (!m_complete && !m_ended) {
-        const std::size_t size = m_socket.Read(m_buffer.data(), m_buffer.size());
-        if (size == 0) return;
-        Take(m_buffer.data(), size);
+void DownloadClient::OnDataArrival() { TakePending(kBytesPerEvent); }
+
+// The header must be read; the body is only counted, so its bytes are dropped unread
+// (never past the size, so the count stays exact).
+std::int64_t DownloadClient::TakePending(std::int64_t limit) {
+    std::int64_t taken = 0;
+    while (!m_complete && !m_ended && taken < limit) {
+        std::size_t got = 0;
+        if (m_headerDone) {
+            got = m_socket.Discard(static_cast<std::size_t>(
+                std::min(m_counters.TotalBytes - m_counters.ReceivedBytes, limit - taken)));
+            m_counters.ReceivedBytes += static_cast<std::int64_t>(got);
+            CompletionCheck();
+        } else {
+            if (m_buffer.empty()) m_buffer.resize(kReadBytes);
+            got = m_socket.Read(m_buffer.data(), m_buffer.size());
+            if (got > 0) TakeHeader(m_buffer.data(), got);
+        }
+        taken += static_cast<std::int64_t>(got);
+        if (got == 0) break;
     }
+    return taken;
 }
 
-// The header is gathered until it can be judged; body bytes are only counted.
-void DownloadClient::Take(const char* data, std::size_t size) {
-    if (m_headerDone) {
-        m_counters.ReceivedBytes += static_cast<std::int64_t>(size);
-        CompletionCheck();
-        return;
-    }
+// The header is gathered until it can be judged; the body bytes read with it are counted.
+void DownloadClient::TakeHeader(const char* data, std::size_t size) {
     const std::size_t taken = std::min(size, kHeaderLimit - m_header.size());
     m_header.append(data, taken);
     const ResponseVerdict verdict = JudgeResponseStart(m_header);
@@ -253,7 +266,9 @@ void DownloadClient::OnError(long, const std::string& description) {
 // In HTTP/1.0 the close is the end of a body sent without a size; with a size, fewer
 // bytes mean the file was cut short.
 void DownloadClient::OnClosed() {
-    OnDataArrival();  // what was still pending came before the close
+    // What was still pending came before the close.
+    while (TakePending(kBytesPerEvent) > 0) {
+    }
     if (m_complete || m_ended) return;
     const std::int64_t received = m_counters.ReceivedBytes;
     if (!m_headerDone || received == 0) {

@@ -93,9 +93,10 @@ private:
     void Reset();
     void OnConnect();
     void OnDataArrival();
+    std::int64_t TakePending(std::int64_t limit);
     void OnError(long number, const std::string& description);
     void OnClosed();
-    void Take(const char* data, std::size_t size);
+    void TakeHeader(const char* data, std::size_t size);
     void CompletionCheck();
     void Finish();
     void CutShort(const std::string& reason);
@@ -112,7 +113,7 @@ private:
     bool m_ended = false;  // refused or cut short: nothing more is counted
     bool m_sizeGiven = false;
     std::string m_header;       // the response so far, while its header has not ended
-    std::vector<char> m_buffer;  // every read lands here; body bytes are only counted
+    std::vector<char> m_buffer;  // every read of the header lands here
     DownloadCounters m_counters;
     double m_endTime = 0;
 };

@@ -90,6 +90,11 @@ std::size_t TcpSocketQt::Read(char* buffer, std::size_t size) {
     return read > 0 ? static_cast<std::size_t>(read) : 0;
 }
 
+std::size_t TcpSocketQt::Discard(std::size_t size) {
+    const qint64 skipped = m_socket->skip(static_cast<qint64>(size));
+    return skipped > 0 ? static_cast<std::size_t>(skipped) : 0;
+}
+
 void TcpSocketQt::Close() {
     ++m_generation;
     m_socket->abort();

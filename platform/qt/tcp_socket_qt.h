@@ -18,6 +18,7 @@ public:
     std::string RemoteHost() const override { return m_remoteHost; }
     Status SendData(const std::string& data) override;
     std::size_t Read(char* buffer, std::size_t size) override;
+    std::size_t Discard(std::size_t size) override;
     void Close() override;
 
     QTcpSocket* Socket() const { return m_socket.get(); }

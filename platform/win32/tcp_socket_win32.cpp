@@ -188,4 +188,9 @@ std::size_t TcpSocketWin32::Read(char* buffer, std::size_t size) {
     return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
+std::size_t TcpSocketWin32::Discard(std::size_t size) {
+    if (m_sink.empty()) m_sink.resize(256 * 1024);
+    return Read(m_sink.data(), std::min(size, m_sink.size()));
+}
+
 }  // namespace brisko

@@ -24,6 +24,7 @@ public:
     std::string RemoteHost() const override { return m_remoteHost; }
     Status SendData(const std::string& data) override;
     std::size_t Read(char* buffer, std::size_t size) override;
+    std::size_t Discard(std::size_t size) override;
     void Close() override;
 
 private:
@@ -48,6 +49,7 @@ private:
     std::deque<Address> m_addresses;  // still to try
     long m_lastConnectError = 0;
     std::string m_output;  // accepted by SendData, not yet taken by the system
+    std::vector<char> m_sink;  // where discarded bytes go: Winsock cannot drop them unread
     bool m_peerClosed = false;
     unsigned m_generation = 0;  // events posted for an earlier connection are dropped
 };
