@@ -1,8 +1,8 @@
 #pragma once
 // TCP client socket with the surface of the Winsock control: connect to a host and
 // port, the remote host, send, take pending data, close; connect, data-arrival,
-// error and close events. Back ends: TcpSocketQt (qt/, QTcpSocket), TcpSocketWin32
-// (win32/, Winsock).
+// error and close events. Back ends: TcpSocketQt (qt/, a non-blocking socket watched by
+// Qt's event loop), TcpSocketWin32 (win32/, Winsock).
 // DesktopServices (platform/services.h) owns the factory; whoever creates a socket owns that socket.
 #include <cstdint>
 #include <functional>
