@@ -10,6 +10,7 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace brisko {
 
@@ -36,6 +37,21 @@ long WinsockNumber(int error) {
 }
 
 constexpr long kHostNotFound = 11001;
+
+// Set before connecting, a buffer this large (Linux doubles it) holds a fast link's
+// whole window from the first byte, where autotuning would still be growing it. A
+// fixed size ends autotuning, so only where the system grants it whole: clipped to a
+// small rmem_max, it would slow every distant server.
+constexpr int kReceiveBufferBytes = 4 << 20;
+
+bool FixedReceiveBufferAllowed() {
+    static const bool allowed = [] {
+        long largest = 0;
+        std::ifstream("/proc/sys/net/core/rmem_max") >> largest;
+        return largest >= kReceiveBufferBytes;
+    }();
+    return allowed;
+}
 
 // A notifier may be the one whose event is running: it goes once that event is over.
 void Retire(std::unique_ptr<QSocketNotifier>& notifier) {
@@ -152,6 +168,8 @@ void TcpSocketQt::TryNextAddress() {
         // The request goes out at once, not after a delayed acknowledgement.
         const int on = 1;
         ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        if (FixedReceiveBufferAllowed())
+            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
         m_readable = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
         m_readable->setEnabled(false);
         QObject::connect(m_readable.get(), &QSocketNotifier::activated, m_context.get(), [this] { OnReadable(); });
