@@ -37,6 +37,8 @@ private:
     void OnReady(SocketReadiness ready);
     void UpdateWatch();
     void FlushOutput();
+    // What a read that got nothing means: none pending, the end, or a failure.
+    std::size_t Received(int n);
     void PostError(long number);
     void PostEvent(std::function<void()> event);
     void Drop();  // closes the socket without a word
@@ -49,7 +51,9 @@ private:
     std::deque<Address> m_addresses;  // still to try
     long m_lastConnectError = 0;
     std::string m_output;  // accepted by SendData, not yet taken by the system
-    std::vector<char> m_sink;  // where discarded bytes go: Winsock cannot drop them unread
+    // Where discarded bytes go: Winsock cannot drop them unread. Large, as every call
+    // costs far more than the bytes it moves (under Wine above all).
+    std::vector<char> m_sink;
     bool m_peerClosed = false;
     unsigned m_generation = 0;  // events posted for an earlier connection are dropped
 };
