@@ -30,15 +30,38 @@ std::string_view WithoutCr(std::string_view line) {
     return line;
 }
 
-// "HTTP/" version, blanks, the three digits 200, then a blank or the line's end.
-bool StatusIs200(std::string_view line) {
+std::string_view Trimmed(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// A server's text in a message: printable ASCII only, and not too long.
+std::string Printable(std::string_view text, std::size_t max) {
+    std::string out;
+    for (char c : text.substr(0, max)) out += (c >= ' ' && c <= '~') ? c : '?';
+    if (text.size() > max) out += "...";
+    return out;
+}
+
+struct StatusLine {
+    std::string_view code;
+    std::string_view reason;
+};
+
+// "HTTP/" version, blanks, three digits, then the line's end or a blank and the reason.
+std::optional<StatusLine> ParseStatusLine(std::string_view line) {
     line.remove_prefix(kHttp.size());
     std::size_t i = 0;
     while (i < line.size() && ((line[i] >= '0' && line[i] <= '9') || line[i] == '.')) ++i;
-    if (i == 0 || i >= line.size() || line[i] != ' ') return false;
+    if (i == 0 || i >= line.size() || line[i] != ' ') return std::nullopt;
     while (i < line.size() && line[i] == ' ') ++i;
-    if (line.substr(i, 3) != "200") return false;
-    return line.size() == i + 3 || line[i + 3] == ' ';
+    const std::string_view code = line.substr(i, 3);
+    if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    if (line.size() > i + 3 && line[i + 3] != ' ') return std::nullopt;
+    return StatusLine{code, Trimmed(line.substr(i + 3))};
 }
 
 // Where the body starts: after the first empty line (CR LF or a bare LF), searched
@@ -67,6 +90,28 @@ std::optional<std::int64_t> SizeFromHeader(std::string_view lines) {
         seen = true;
     }
     return size;
+}
+
+// The values of the header lines called name, blanks around them trimmed.
+std::vector<std::string_view> FieldValues(std::string_view lines, std::string_view name) {
+    std::vector<std::string_view> values;
+    while (!lines.empty()) {
+        const std::size_t lf = lines.find('\n');
+        const std::string_view line = WithoutCr(lines.substr(0, lf));
+        lines.remove_prefix(lf == std::string_view::npos ? lines.size() : lf + 1);
+        const std::size_t colon = line.find(':');
+        if (colon != std::string_view::npos && EqualsIgnoringCase(line.substr(0, colon), name))
+            values.push_back(Trimmed(line.substr(colon + 1)));
+    }
+    return values;
+}
+
+std::string StatusText(const StatusLine& status, std::string_view fields) {
+    std::string text = "Error! The server answered " + std::string(status.code);
+    if (!status.reason.empty()) text += " " + Printable(status.reason, 80);
+    const std::vector<std::string_view> location = FieldValues(fields, "location");
+    if (status.code[0] == '3' && !location.empty()) text += " (to " + Printable(location.front(), 200) + ")";
+    return text + ".";
 }
 
 }  // namespace
@@ -127,19 +172,30 @@ ResponseVerdict JudgeResponseStart(std::string_view start) {
         verdict.kind = ResponseVerdict::Accepted;
         return verdict;
     }
-    const std::size_t statusEnd = start.find('\n');
-    if (statusEnd != std::string_view::npos && !StatusIs200(WithoutCr(start.substr(0, statusEnd)))) {
+    const auto refuse = [&verdict](std::string message) {
         verdict.kind = ResponseVerdict::Refused;
+        verdict.refusal = std::move(message);
         return verdict;
+    };
+    const std::size_t statusEnd = start.find('\n');
+    std::optional<StatusLine> status;
+    if (statusEnd != std::string_view::npos) {
+        status = ParseStatusLine(WithoutCr(start.substr(0, statusEnd)));
+        if (!status) return refuse(kUnusableAnswerText + std::string("its status line is not HTTP."));
     }
-    const std::size_t end = statusEnd == std::string_view::npos ? statusEnd : HeaderEnd(start, statusEnd);
+    const std::size_t end = status ? HeaderEnd(start, statusEnd) : std::string_view::npos;
     if (end == std::string_view::npos) {
-        if (start.size() >= kHeaderLimit) verdict.kind = ResponseVerdict::Refused;
+        if (start.size() >= kHeaderLimit)
+            return refuse(kUnusableAnswerText + std::string("its header is longer than 16 KB."));
         return verdict;
     }
+    // The whole header first: a redirection says where to in a line of its own.
+    const std::string_view fields = start.substr(statusEnd + 1, end - statusEnd - 1);
+    if (status->code == "404") return refuse(kFileNotFoundText);
+    if (status->code != "200") return refuse(StatusText(*status, fields));
     verdict.kind = ResponseVerdict::Accepted;
     verdict.headerBytes = end;
-    if (const std::optional<std::int64_t> size = SizeFromHeader(start.substr(statusEnd + 1, end - statusEnd - 1))) {
+    if (const std::optional<std::int64_t> size = SizeFromHeader(fields)) {
         verdict.totalBytes = *size;
         verdict.sizeGiven = true;
     }
@@ -225,7 +281,7 @@ void DownloadClient::TakeHeader(const char* data, std::size_t size) {
         // Closed before the message, so nothing more arrives while it is open.
         m_ended = true;
         m_socket.Close();
-        m_messages.Show(kFileNotFoundText);
+        m_messages.Show(verdict.refusal);
         return;
     }
     const std::size_t body = m_header.size() - verdict.headerBytes + (size - taken);

@@ -24,6 +24,8 @@ inline constexpr std::size_t kHeaderLimit = 16 * 1024;
 
 inline constexpr const char* kFileNotFoundText = "Error! File not found.";
 inline constexpr const char* kConnectionDownText = "Error! Your Internet connection may be down. ";
+// A response that cannot be measured: this, then why.
+inline constexpr const char* kUnusableAnswerText = "Error! The server's answer cannot be used: ";
 
 struct DownloadCounters {
     std::int64_t TotalBytes = 0;     // size from the header, or AssumedSize
@@ -44,10 +46,11 @@ std::string BuildRequest(const std::string& path, const std::string& host);
 struct ResponseVerdict {
     enum Kind {
         NeedMore,  // the header has not ended yet
-        Refused,   // a status other than 200, or no valid HTTP header
+        Refused,   // a status other than 200, or a header nothing can be measured by
         Accepted,  // a 200 header, or a response that is not HTTP at all (all body)
     };
     Kind kind = NeedMore;
+    std::string refusal;                // the message, when refused
     std::size_t headerBytes = 0;        // where the body starts
     std::int64_t totalBytes = AssumedSize;
     bool sizeGiven = false;             // a usable Content-Length

@@ -58,16 +58,21 @@ Outcome Feed(const std::vector<std::string>& reads, bool serverCloses = false) {
 TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
     const std::string body(1000, 'x');
     const std::string header = "HTTP/1.1 200 OK\r\nContent-Type: a\r\n";
-    const std::int64_t refused = -1;
+    const std::string unusable = kUnusableAnswerText;
     const struct {
         const char* what;
         std::string response;
         std::int64_t total, received;
+        std::string refusal = {};  // the message, when refused
     } cases[] = {
         {"size and body", kOkHeader + body, 4194304, 1000},
-        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", refused, 0},
-        {"no status", "HTTP/\r\n\r\n200", refused, 0},
-        {"four-digit status", "HTTP/1.1 2000 OK\r\n\r\n", refused, 0},
+        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", 0, 0, kFileNotFoundText},
+        {"moved", "HTTP/1.1 301 Moved Permanently\r\nLocation: http://files.example/new\r\n\r\n", 0, 0,
+         "Error! The server answered 301 Moved Permanently (to http://files.example/new)."},
+        {"failed, with a reason to keep off the terminal", "HTTP/1.0 500 Oops\x1b[2J\r\n\r\n", 0, 0,
+         "Error! The server answered 500 Oops?[2J."},
+        {"no status", "HTTP/\r\n\r\n200", 0, 0, unusable + "its status line is not HTTP."},
+        {"four-digit status", "HTTP/1.1 2000 OK\r\n\r\n", 0, 0, unusable + "its status line is not HTTP."},
         {"names in capitals", "HTTP/1.0 200 OK\r\nCONTENT-LENGTH: 4194304\r\n\r\n" + body, 4194304, 1000},
         {"no blank after the colon", header + "Content-Length:4194304\r\n\r\n", 4194304, 0},
         {"blanks trimmed", header + "Content-Length:  77 \t\r\n\r\n", 77, 0},
@@ -79,13 +84,14 @@ TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
         {"size beyond the counter", header + "Content-Length: 99999999999999999999\r\n\r\n", AssumedSize, 0},
         {"beyond 2 GB", header + "Content-Length: 5000000000\r\n\r\n", 5000000000, 0},
         {"not HTTP at all", "220 Welcome to the file store, http://x/\r\n", AssumedSize, 42},
-        {"endless header", header + "X-Long: " + std::string(kHeaderLimit, 'y'), refused, 0},
+        {"endless header", header + "X-Long: " + std::string(kHeaderLimit, 'y'), 0, 0,
+         unusable + "its header is longer than 16 KB."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Outcome whole = Feed({c.response});
-        if (c.total == refused) {
-            EXPECT_EQ(whole.messages, std::vector<std::string>{"Error! File not found."});
+        if (!c.refusal.empty()) {
+            EXPECT_EQ(whole.messages, std::vector<std::string>{c.refusal});
             EXPECT_FALSE(whole.headerDone);
         } else {
             EXPECT_TRUE(whole.messages.empty());
@@ -140,11 +146,11 @@ protected:
     DownloadClient client{socket, clock, messages, [this] { ++timerStarts; }};
 };
 
-TEST_F(DownloadClientTest, SendsTheRequestAndReportsARefusalAsSoonAsItsLineEnds) {
+TEST_F(DownloadClientTest, SendsTheRequestAndReportsARefusalAsSoonAsItsHeaderEnds) {
     EXPECT_EQ(socket.connects, (std::vector<std::pair<std::string, std::uint16_t>>{{"files.example", 80}}));
     EXPECT_EQ(socket.sent, "GET /dir/4MB.bin HTTP/1.0\r\nReferer: http://files.example\r\nConnection: Keep-Alive\r\n"
                            "User-Agent: Default\r\nHost: files.example\r\nAccept: */*\r\nAccept-Language: en\r\n\r\n");
-    socket.Arrive("HTTP/1.1 404 Not Found");
+    socket.Arrive("HTTP/1.1 404 Not Found\r\n");
     EXPECT_TRUE(messages.shown.empty());
     socket.Arrive("\r\n");
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Error! File not found."});
