@@ -74,24 +74,6 @@ std::size_t HeaderEnd(std::string_view text, std::size_t statusEnd) {
     return std::string_view::npos;
 }
 
-// The size the header lines give; nothing when none is usable or two disagree.
-std::optional<std::int64_t> SizeFromHeader(std::string_view lines) {
-    std::optional<std::int64_t> size;
-    bool seen = false;
-    while (!lines.empty()) {
-        const std::size_t lf = lines.find('\n');
-        const std::string_view line = WithoutCr(lines.substr(0, lf));
-        lines.remove_prefix(lf == std::string_view::npos ? lines.size() : lf + 1);
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !EqualsIgnoringCase(line.substr(0, colon), "content-length")) continue;
-        const std::optional<std::int64_t> value = ParseContentLength(line.substr(colon + 1));
-        if (seen && value != size) return std::nullopt;
-        size = value;
-        seen = true;
-    }
-    return size;
-}
-
 // The values of the header lines called name, blanks around them trimmed.
 std::vector<std::string_view> FieldValues(std::string_view lines, std::string_view name) {
     std::vector<std::string_view> values;
@@ -104,6 +86,45 @@ std::vector<std::string_view> FieldValues(std::string_view lines, std::string_vi
             values.push_back(Trimmed(line.substr(colon + 1)));
     }
     return values;
+}
+
+// The elements of comma-separated lists, blanks trimmed.
+std::vector<std::string_view> ListElements(const std::vector<std::string_view>& values) {
+    std::vector<std::string_view> elements;
+    for (std::string_view v : values) {
+        for (std::size_t comma; (comma = v.find(',')) != std::string_view::npos; v.remove_prefix(comma + 1))
+            elements.push_back(Trimmed(v.substr(0, comma)));
+        elements.push_back(Trimmed(v));
+    }
+    return elements;
+}
+
+std::optional<std::int64_t> Decimal(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const int digit = c - '0';
+        if (value > (std::numeric_limits<std::int64_t>::max() - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// Every Content-Length, in as many lines and lists as the server likes, must be the
+// same decimal number: a response that gives two sizes has no size one can trust.
+struct Length {
+    bool given = false, valid = true;
+    std::int64_t value = 0;
+};
+Length ContentLength(std::string_view fields) {
+    Length length;
+    for (std::string_view element : ListElements(FieldValues(fields, "content-length"))) {
+        const std::optional<std::int64_t> value = Decimal(element);
+        if (!value || (length.given && *value != length.value)) return {true, false, 0};
+        length = {true, true, *value};
+    }
+    return length;
 }
 
 std::string StatusText(const StatusLine& status, std::string_view fields) {
@@ -147,22 +168,6 @@ std::string BuildRequest(const std::string& path, const std::string& host) {
            "\r\n";
 }
 
-std::optional<std::int64_t> ParseContentLength(std::string_view value) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!value.empty() && blank(value.front())) value.remove_prefix(1);
-    while (!value.empty() && blank(value.back())) value.remove_suffix(1);
-    if (value.empty()) return std::nullopt;
-    std::int64_t size = 0;
-    for (char c : value) {
-        if (c < '0' || c > '9') return std::nullopt;
-        const int digit = c - '0';
-        if (size > (std::numeric_limits<std::int64_t>::max() - digit) / 10) return std::nullopt;
-        size = size * 10 + digit;
-    }
-    if (size == 0) return std::nullopt;
-    return size;
-}
-
 ResponseVerdict JudgeResponseStart(std::string_view start) {
     ResponseVerdict verdict;
     start = start.substr(0, kHeaderLimit);
@@ -193,12 +198,14 @@ ResponseVerdict JudgeResponseStart(std::string_view start) {
     const std::string_view fields = start.substr(statusEnd + 1, end - statusEnd - 1);
     if (status->code == "404") return refuse(kFileNotFoundText);
     if (status->code != "200") return refuse(StatusText(*status, fields));
-    verdict.kind = ResponseVerdict::Accepted;
-    verdict.headerBytes = end;
-    if (const std::optional<std::int64_t> size = SizeFromHeader(fields)) {
-        verdict.totalBytes = *size;
+    const Length length = ContentLength(fields);
+    if (!length.valid) return refuse(kUnusableAnswerText + std::string("the server sent an invalid Content-Length."));
+    if (length.given) {
+        verdict.totalBytes = length.value;
         verdict.sizeGiven = true;
     }
+    verdict.kind = ResponseVerdict::Accepted;
+    verdict.headerBytes = end;
     return verdict;
 }
 
@@ -289,6 +296,11 @@ void DownloadClient::TakeHeader(const char* data, std::size_t size) {
     m_counters.TotalBytes = verdict.totalBytes;
     m_sizeGiven = verdict.sizeGiven;
     m_headerDone = true;
+    if (m_sizeGiven && m_counters.TotalBytes == 0) {
+        // An empty file measures nothing, whatever follows it.
+        CutShort("The server ended the connection without sending the file.");
+        return;
+    }
     if (m_onHeaderDone) m_onHeaderDone();
     m_counters.ReceivedBytes += static_cast<std::int64_t>(body);
     CompletionCheck();

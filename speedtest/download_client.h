@@ -53,15 +53,11 @@ struct ResponseVerdict {
     std::string refusal;                // the message, when refused
     std::size_t headerBytes = 0;        // where the body starts
     std::int64_t totalBytes = AssumedSize;
-    bool sizeGiven = false;             // a usable Content-Length
+    bool sizeGiven = false;             // a Content-Length (0 included)
 };
 // The verdict never changes once it is not NeedMore, however much more arrives, so
 // it does not depend on how the bytes were split into reads.
 ResponseVerdict JudgeResponseStart(std::string_view start);
-
-// The Content-Length value as the header carries it; nullopt for 0 and for anything
-// that is not a plain decimal number fitting the counters.
-std::optional<std::int64_t> ParseContentLength(std::string_view value);
 
 class DownloadClient {
 public:
