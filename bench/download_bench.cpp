@@ -2,10 +2,13 @@
 // client, QTcpSocket) against brisko-testserver on loopback. Prints figures.
 //
 //   brisko-bench-download               every section
-//   brisko-bench-download throughput    1 GiB stream, the client against curl
+//   brisko-bench-download throughput    1 GiB stream, the window and brisko-cli against curl
 //   brisko-bench-download accuracy      paced servers: reported average vs true rate
 //   brisko-bench-download memory        peak memory for growing file sizes
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -120,6 +123,56 @@ double RunCurl(const QString& server) {
     return curl.readAllStandardOutput().toDouble();
 }
 
+// A program run to its end, with its standard output and the CPU time the whole
+// process took (user and system, start-up included).
+struct ChildRun {
+    bool ok = false;
+    std::string out;
+    double cpuSeconds = 0;
+};
+
+ChildRun RunChild(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+    ChildRun run;
+    char outPath[] = "/tmp/brisko-bench-XXXXXX";
+    const int outFd = mkstemp(outPath);
+    if (outFd < 0) return run;
+    unlink(outPath);
+    std::vector<std::string> env = extraEnv;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);  // the first of a name wins
+    std::vector<char*> argv, envp;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned == 0) {
+        int status = 0;
+        rusage usage{};
+        if (wait4(pid, &status, 0, &usage) == pid) {
+            run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                             (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        }
+    }
+    char buffer[4096];
+    lseek(outFd, 0, SEEK_SET);
+    for (ssize_t n; (n = read(outFd, buffer, sizeof buffer)) > 0;) run.out.append(buffer, static_cast<size_t>(n));
+    close(outFd);
+    return run;
+}
+
+// The number after "key": in brisko-cli's JSON.
+double JsonNumber(const std::string& json, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\":");
+    return at == std::string::npos ? 0 : std::strtod(json.c_str() + at + key.size() + 3, nullptr);
+}
+
 double Median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
@@ -164,6 +217,32 @@ void Throughput() {
     std::printf("    median: window %.0f MB/s, curl -o /dev/null %.0f MB/s, ratio %.0f%%\n", a / 1e6, b / 1e6,
                 b > 0 ? 100 * a / b : 0);
     PrintTicks(gaps);
+
+    std::printf("brisko-cli data-test against curl on the same stream, 3 rounds, median\n");
+    QTemporaryDir data;
+    const std::string cli = BRISKO_BIN_DIR "/brisko-cli";
+    const std::vector<std::string> env = {"BRISKO_TEST_SERVER=" + server.Address().toStdString(),
+                                          "XDG_DATA_HOME=" + data.path().toStdString()};
+    const std::string url = "http://" + server.Address().toStdString() + "/5MB.zip";
+    std::vector<double> cliSpeeds, curlSpeeds, cliCpu, curlCpu;
+    for (int round = 0; round < 3; ++round) {
+        const ChildRun ours = RunChild({cli, "data-test", "--json"}, env);
+        const ChildRun theirs = RunChild({"curl", "-s", "-o", "/dev/null", "-w", "%{speed_download}", url}, {});
+        if (!ours.ok || !theirs.ok) {
+            std::printf("    round %d failed: brisko-cli %s, curl %s\n", round + 1, ours.ok ? "ok" : "failed",
+                        theirs.ok ? "ok" : "failed");
+            return;
+        }
+        cliSpeeds.push_back(JsonNumber(ours.out, "average_kb_s") * 1024);
+        curlSpeeds.push_back(std::strtod(theirs.out.c_str(), nullptr));
+        cliCpu.push_back(ours.cpuSeconds);
+        curlCpu.push_back(theirs.cpuSeconds);
+        std::printf("    round %d: brisko-cli %.0f MB/s, %.2f CPU s; curl %.0f MB/s, %.2f CPU s\n", round + 1,
+                    cliSpeeds.back() / 1e6, cliCpu.back(), curlSpeeds.back() / 1e6, curlCpu.back());
+    }
+    const double c = Median(cliSpeeds), d = Median(curlSpeeds);
+    std::printf("    median: brisko-cli %.0f MB/s, curl %.0f MB/s, ratio %.0f%%; CPU s brisko-cli %.2f, curl %.2f\n",
+                c / 1e6, d / 1e6, d > 0 ? 100 * c / d : 0, Median(cliCpu), Median(curlCpu));
 
     std::printf("Tick rhythm: a 1 TiB file at full speed, stopped after 10 s\n");
     TestServerProcess endless({"--stream", "1024G", "--quiet"});

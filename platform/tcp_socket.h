@@ -1,8 +1,8 @@
 #pragma once
 // TCP client socket with the surface of the Winsock control: connect to a host and
 // port, the remote host, send, take pending data, close; connect, data-arrival,
-// error and close events. Back ends: TcpSocketQt (qt/, QTcpSocket), TcpSocketWin32
-// (win32/, Winsock).
+// error and close events. Back ends: TcpSocketQt (qt/, a non-blocking socket watched by
+// Qt's event loop), TcpSocketWin32 (win32/, Winsock).
 // DesktopServices (platform/services.h) owns the factory; whoever creates a socket owns that socket.
 #include <cstdint>
 #include <functional>
@@ -33,6 +33,8 @@ public:
     virtual Status SendData(const std::string& data) = 0;
     // Moves up to size pending bytes into buffer; returns how many (0: none pending).
     virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // As Read, for bytes nobody looks at: dropped, where the system can, without a copy.
+    virtual std::size_t Discard(std::size_t size) = 0;
     // Closes at once, dropping whatever is pending; harmless when not connected.
     virtual void Close() = 0;
 };

@@ -11,8 +11,11 @@ namespace {
 
 constexpr std::string_view kHttp = "HTTP/";
 
-// Each read takes at most this much; the same buffer serves every read.
+// Each read of the header takes at most this much; the same buffer serves every read.
 constexpr std::size_t kReadBytes = 256 * 1024;
+// Taken in one data event at most: the loop's timers (the progress ticks) run between
+// events, however fast the link.
+constexpr std::int64_t kBytesPerEvent = 64 << 20;
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -27,15 +30,38 @@ std::string_view WithoutCr(std::string_view line) {
     return line;
 }
 
-// "HTTP/" version, blanks, the three digits 200, then a blank or the line's end.
-bool StatusIs200(std::string_view line) {
+std::string_view Trimmed(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// A server's text in a message: printable ASCII only, and not too long.
+std::string Printable(std::string_view text, std::size_t max) {
+    std::string out;
+    for (char c : text.substr(0, max)) out += (c >= ' ' && c <= '~') ? c : '?';
+    if (text.size() > max) out += "...";
+    return out;
+}
+
+struct StatusLine {
+    std::string_view code;
+    std::string_view reason;
+};
+
+// "HTTP/" version, blanks, three digits, then the line's end or a blank and the reason.
+std::optional<StatusLine> ParseStatusLine(std::string_view line) {
     line.remove_prefix(kHttp.size());
     std::size_t i = 0;
     while (i < line.size() && ((line[i] >= '0' && line[i] <= '9') || line[i] == '.')) ++i;
-    if (i == 0 || i >= line.size() || line[i] != ' ') return false;
+    if (i == 0 || i >= line.size() || line[i] != ' ') return std::nullopt;
     while (i < line.size() && line[i] == ' ') ++i;
-    if (line.substr(i, 3) != "200") return false;
-    return line.size() == i + 3 || line[i + 3] == ' ';
+    const std::string_view code = line.substr(i, 3);
+    if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    if (line.size() > i + 3 && line[i + 3] != ' ') return std::nullopt;
+    return StatusLine{code, Trimmed(line.substr(i + 3))};
 }
 
 // Where the body starts: after the first empty line (CR LF or a bare LF), searched
@@ -48,22 +74,65 @@ std::size_t HeaderEnd(std::string_view text, std::size_t statusEnd) {
     return std::string_view::npos;
 }
 
-// The size the header lines give; nothing when none is usable or two disagree.
-std::optional<std::int64_t> SizeFromHeader(std::string_view lines) {
-    std::optional<std::int64_t> size;
-    bool seen = false;
+// The values of the header lines called name, blanks around them trimmed.
+std::vector<std::string_view> FieldValues(std::string_view lines, std::string_view name) {
+    std::vector<std::string_view> values;
     while (!lines.empty()) {
         const std::size_t lf = lines.find('\n');
         const std::string_view line = WithoutCr(lines.substr(0, lf));
         lines.remove_prefix(lf == std::string_view::npos ? lines.size() : lf + 1);
         const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !EqualsIgnoringCase(line.substr(0, colon), "content-length")) continue;
-        const std::optional<std::int64_t> value = ParseContentLength(line.substr(colon + 1));
-        if (seen && value != size) return std::nullopt;
-        size = value;
-        seen = true;
+        if (colon != std::string_view::npos && EqualsIgnoringCase(line.substr(0, colon), name))
+            values.push_back(Trimmed(line.substr(colon + 1)));
     }
-    return size;
+    return values;
+}
+
+// The elements of comma-separated lists, blanks trimmed.
+std::vector<std::string_view> ListElements(const std::vector<std::string_view>& values) {
+    std::vector<std::string_view> elements;
+    for (std::string_view v : values) {
+        for (std::size_t comma; (comma = v.find(',')) != std::string_view::npos; v.remove_prefix(comma + 1))
+            elements.push_back(Trimmed(v.substr(0, comma)));
+        elements.push_back(Trimmed(v));
+    }
+    return elements;
+}
+
+std::optional<std::int64_t> Decimal(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const int digit = c - '0';
+        if (value > (std::numeric_limits<std::int64_t>::max() - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// Every Content-Length, in as many lines and lists as the server likes, must be the
+// same decimal number: a response that gives two sizes has no size one can trust.
+struct Length {
+    bool given = false, valid = true;
+    std::int64_t value = 0;
+};
+Length ContentLength(std::string_view fields) {
+    Length length;
+    for (std::string_view element : ListElements(FieldValues(fields, "content-length"))) {
+        const std::optional<std::int64_t> value = Decimal(element);
+        if (!value || (length.given && *value != length.value)) return {true, false, 0};
+        length = {true, true, *value};
+    }
+    return length;
+}
+
+std::string StatusText(const StatusLine& status, std::string_view fields) {
+    std::string text = "Error! The server answered " + std::string(status.code);
+    if (!status.reason.empty()) text += " " + Printable(status.reason, 80);
+    const std::vector<std::string_view> location = FieldValues(fields, "location");
+    if (status.code[0] == '3' && !location.empty()) text += " (to " + Printable(location.front(), 200) + ")";
+    return text + ".";
 }
 
 }  // namespace
@@ -99,22 +168,6 @@ std::string BuildRequest(const std::string& path, const std::string& host) {
            "\r\n";
 }
 
-std::optional<std::int64_t> ParseContentLength(std::string_view value) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!value.empty() && blank(value.front())) value.remove_prefix(1);
-    while (!value.empty() && blank(value.back())) value.remove_suffix(1);
-    if (value.empty()) return std::nullopt;
-    std::int64_t size = 0;
-    for (char c : value) {
-        if (c < '0' || c > '9') return std::nullopt;
-        const int digit = c - '0';
-        if (size > (std::numeric_limits<std::int64_t>::max() - digit) / 10) return std::nullopt;
-        size = size * 10 + digit;
-    }
-    if (size == 0) return std::nullopt;
-    return size;
-}
-
 ResponseVerdict JudgeResponseStart(std::string_view start) {
     ResponseVerdict verdict;
     start = start.substr(0, kHeaderLimit);
@@ -124,22 +177,35 @@ ResponseVerdict JudgeResponseStart(std::string_view start) {
         verdict.kind = ResponseVerdict::Accepted;
         return verdict;
     }
-    const std::size_t statusEnd = start.find('\n');
-    if (statusEnd != std::string_view::npos && !StatusIs200(WithoutCr(start.substr(0, statusEnd)))) {
+    const auto refuse = [&verdict](std::string message) {
         verdict.kind = ResponseVerdict::Refused;
+        verdict.refusal = std::move(message);
+        return verdict;
+    };
+    const std::size_t statusEnd = start.find('\n');
+    std::optional<StatusLine> status;
+    if (statusEnd != std::string_view::npos) {
+        status = ParseStatusLine(WithoutCr(start.substr(0, statusEnd)));
+        if (!status) return refuse(kUnusableAnswerText + std::string("its status line is not HTTP."));
+    }
+    const std::size_t end = status ? HeaderEnd(start, statusEnd) : std::string_view::npos;
+    if (end == std::string_view::npos) {
+        if (start.size() >= kHeaderLimit)
+            return refuse(kUnusableAnswerText + std::string("its header is longer than 16 KB."));
         return verdict;
     }
-    const std::size_t end = statusEnd == std::string_view::npos ? statusEnd : HeaderEnd(start, statusEnd);
-    if (end == std::string_view::npos) {
-        if (start.size() >= kHeaderLimit) verdict.kind = ResponseVerdict::Refused;
-        return verdict;
+    // The whole header first: a redirection says where to in a line of its own.
+    const std::string_view fields = start.substr(statusEnd + 1, end - statusEnd - 1);
+    if (status->code == "404") return refuse(kFileNotFoundText);
+    if (status->code != "200") return refuse(StatusText(*status, fields));
+    const Length length = ContentLength(fields);
+    if (!length.valid) return refuse(kUnusableAnswerText + std::string("the server sent an invalid Content-Length."));
+    if (length.given) {
+        verdict.totalBytes = length.value;
+        verdict.sizeGiven = true;
     }
     verdict.kind = ResponseVerdict::Accepted;
     verdict.headerBytes = end;
-    if (const std::optional<std::int64_t> size = SizeFromHeader(start.substr(statusEnd + 1, end - statusEnd - 1))) {
-        verdict.totalBytes = *size;
-        verdict.sizeGiven = true;
-    }
     return verdict;
 }
 
@@ -188,22 +254,32 @@ void DownloadClient::OnConnect() {
     if (!sent.ok()) m_messages.Show(kConnectionDownText + sent.text);
 }
 
-void DownloadClient::OnDataArrival() {
-    if (m_buffer.empty()) m_buffer.resize(kReadBytes);
-    while (!m_complete && !m_ended) {
-        const std::size_t size = m_socket.Read(m_buffer.data(), m_buffer.size());
-        if (size == 0) return;
-        Take(m_buffer.data(), size);
+void DownloadClient::OnDataArrival() { TakePending(kBytesPerEvent); }
+
+// The header must be read; the body is only counted, so its bytes are dropped unread
+// (never past the size, so the count stays exact).
+std::int64_t DownloadClient::TakePending(std::int64_t limit) {
+    std::int64_t taken = 0;
+    while (!m_complete && !m_ended && taken < limit) {
+        std::size_t got = 0;
+        if (m_headerDone) {
+            got = m_socket.Discard(static_cast<std::size_t>(
+                std::min(m_counters.TotalBytes - m_counters.ReceivedBytes, limit - taken)));
+            m_counters.ReceivedBytes += static_cast<std::int64_t>(got);
+            CompletionCheck();
+        } else {
+            if (m_buffer.empty()) m_buffer.resize(kReadBytes);
+            got = m_socket.Read(m_buffer.data(), m_buffer.size());
+            if (got > 0) TakeHeader(m_buffer.data(), got);
+        }
+        taken += static_cast<std::int64_t>(got);
+        if (got == 0) break;
     }
+    return taken;
 }
 
-// The header is gathered until it can be judged; body bytes are only counted.
-void DownloadClient::Take(const char* data, std::size_t size) {
-    if (m_headerDone) {
-        m_counters.ReceivedBytes += static_cast<std::int64_t>(size);
-        CompletionCheck();
-        return;
-    }
+// The header is gathered until it can be judged; the body bytes read with it are counted.
+void DownloadClient::TakeHeader(const char* data, std::size_t size) {
     const std::size_t taken = std::min(size, kHeaderLimit - m_header.size());
     m_header.append(data, taken);
     const ResponseVerdict verdict = JudgeResponseStart(m_header);
@@ -212,7 +288,7 @@ void DownloadClient::Take(const char* data, std::size_t size) {
         // Closed before the message, so nothing more arrives while it is open.
         m_ended = true;
         m_socket.Close();
-        m_messages.Show(kFileNotFoundText);
+        m_messages.Show(verdict.refusal);
         return;
     }
     const std::size_t body = m_header.size() - verdict.headerBytes + (size - taken);
@@ -220,6 +296,11 @@ void DownloadClient::Take(const char* data, std::size_t size) {
     m_counters.TotalBytes = verdict.totalBytes;
     m_sizeGiven = verdict.sizeGiven;
     m_headerDone = true;
+    if (m_sizeGiven && m_counters.TotalBytes == 0) {
+        // An empty file measures nothing, whatever follows it.
+        CutShort("The server ended the connection without sending the file.");
+        return;
+    }
     if (m_onHeaderDone) m_onHeaderDone();
     m_counters.ReceivedBytes += static_cast<std::int64_t>(body);
     CompletionCheck();
@@ -253,7 +334,9 @@ void DownloadClient::OnError(long, const std::string& description) {
 // In HTTP/1.0 the close is the end of a body sent without a size; with a size, fewer
 // bytes mean the file was cut short.
 void DownloadClient::OnClosed() {
-    OnDataArrival();  // what was still pending came before the close
+    // What was still pending came before the close.
+    while (TakePending(kBytesPerEvent) > 0) {
+    }
     if (m_complete || m_ended) return;
     const std::int64_t received = m_counters.ReceivedBytes;
     if (!m_headerDone || received == 0) {

@@ -24,6 +24,8 @@ inline constexpr std::size_t kHeaderLimit = 16 * 1024;
 
 inline constexpr const char* kFileNotFoundText = "Error! File not found.";
 inline constexpr const char* kConnectionDownText = "Error! Your Internet connection may be down. ";
+// A response that cannot be measured: this, then why.
+inline constexpr const char* kUnusableAnswerText = "Error! The server's answer cannot be used: ";
 
 struct DownloadCounters {
     std::int64_t TotalBytes = 0;     // size from the header, or AssumedSize
@@ -44,21 +46,18 @@ std::string BuildRequest(const std::string& path, const std::string& host);
 struct ResponseVerdict {
     enum Kind {
         NeedMore,  // the header has not ended yet
-        Refused,   // a status other than 200, or no valid HTTP header
+        Refused,   // a status other than 200, or a header nothing can be measured by
         Accepted,  // a 200 header, or a response that is not HTTP at all (all body)
     };
     Kind kind = NeedMore;
+    std::string refusal;                // the message, when refused
     std::size_t headerBytes = 0;        // where the body starts
     std::int64_t totalBytes = AssumedSize;
-    bool sizeGiven = false;             // a usable Content-Length
+    bool sizeGiven = false;             // a Content-Length (0 included)
 };
 // The verdict never changes once it is not NeedMore, however much more arrives, so
 // it does not depend on how the bytes were split into reads.
 ResponseVerdict JudgeResponseStart(std::string_view start);
-
-// The Content-Length value as the header carries it; nullopt for 0 and for anything
-// that is not a plain decimal number fitting the counters.
-std::optional<std::int64_t> ParseContentLength(std::string_view value);
 
 class DownloadClient {
 public:
@@ -93,9 +92,10 @@ private:
     void Reset();
     void OnConnect();
     void OnDataArrival();
+    std::int64_t TakePending(std::int64_t limit);
     void OnError(long number, const std::string& description);
     void OnClosed();
-    void Take(const char* data, std::size_t size);
+    void TakeHeader(const char* data, std::size_t size);
     void CompletionCheck();
     void Finish();
     void CutShort(const std::string& reason);
@@ -112,7 +112,7 @@ private:
     bool m_ended = false;  // refused or cut short: nothing more is counted
     bool m_sizeGiven = false;
     std::string m_header;       // the response so far, while its header has not ended
-    std::vector<char> m_buffer;  // every read lands here; body bytes are only counted
+    std::vector<char> m_buffer;  // every read of the header lands here
     DownloadCounters m_counters;
     double m_endTime = 0;
 };

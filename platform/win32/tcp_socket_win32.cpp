@@ -135,16 +135,14 @@ void TcpSocketWin32::OnReady(SocketReadiness ready) {
     if (m_state != State::Connected) return;
     if (ready.writable) FlushOutput();
     if (!ready.readable || m_socket == INVALID_SOCKET) return;
-    // A readable socket holds data, or tells that the peer has ended the connection.
-    char probe;
-    const int n = ::recv(static_cast<SOCKET>(m_socket), &probe, 1, MSG_PEEK);
-    if (n > 0) {
-        // Called directly: the handler takes the data, and select would report it again.
-        if (m_events.dataArrival) m_events.dataArrival();
-        return;
-    }
+    // Data, or the end of the connection, which the handler's read finds.
+    if (m_events.dataArrival) m_events.dataArrival();
+}
+
+std::size_t TcpSocketWin32::Received(int n) {
+    if (n > 0) return static_cast<std::size_t>(n);
     const int error = n == 0 ? 0 : ::WSAGetLastError();
-    if (n < 0 && error == WSAEWOULDBLOCK) return;
+    if (n < 0 && error == WSAEWOULDBLOCK) return 0;
     m_peerClosed = true;
     UpdateWatch();
     if (n == 0 || error == WSAECONNRESET || error == WSAECONNABORTED) {
@@ -155,6 +153,7 @@ void TcpSocketWin32::OnReady(SocketReadiness ready) {
     } else {
         PostError(error);
     }
+    return 0;
 }
 
 void TcpSocketWin32::FlushOutput() {
@@ -182,10 +181,14 @@ Status TcpSocketWin32::SendData(const std::string& data) {
 }
 
 std::size_t TcpSocketWin32::Read(char* buffer, std::size_t size) {
-    if (m_state != State::Connected || size == 0) return 0;
-    const int n = ::recv(static_cast<SOCKET>(m_socket), buffer,
-                         static_cast<int>(std::min<std::size_t>(size, 1 << 30)), 0);
-    return n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (m_state != State::Connected || m_peerClosed || size == 0) return 0;
+    return Received(::recv(static_cast<SOCKET>(m_socket), buffer,
+                           static_cast<int>(std::min<std::size_t>(size, 1 << 30)), 0));
+}
+
+std::size_t TcpSocketWin32::Discard(std::size_t size) {
+    if (m_sink.empty()) m_sink.resize(4 << 20);
+    return Read(m_sink.data(), std::min(size, m_sink.size()));
 }
 
 }  // namespace brisko

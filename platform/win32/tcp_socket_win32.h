@@ -24,6 +24,7 @@ public:
     std::string RemoteHost() const override { return m_remoteHost; }
     Status SendData(const std::string& data) override;
     std::size_t Read(char* buffer, std::size_t size) override;
+    std::size_t Discard(std::size_t size) override;
     void Close() override;
 
 private:
@@ -36,6 +37,8 @@ private:
     void OnReady(SocketReadiness ready);
     void UpdateWatch();
     void FlushOutput();
+    // What a read that got nothing means: none pending, the end, or a failure.
+    std::size_t Received(int n);
     void PostError(long number);
     void PostEvent(std::function<void()> event);
     void Drop();  // closes the socket without a word
@@ -48,6 +51,9 @@ private:
     std::deque<Address> m_addresses;  // still to try
     long m_lastConnectError = 0;
     std::string m_output;  // accepted by SendData, not yet taken by the system
+    // Where discarded bytes go: Winsock cannot drop them unread. Large, as every call
+    // costs far more than the bytes it moves (under Wine above all).
+    std::vector<char> m_sink;
     bool m_peerClosed = false;
     unsigned m_generation = 0;  // events posted for an earlier connection are dropped
 };

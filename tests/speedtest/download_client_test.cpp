@@ -58,40 +58,51 @@ Outcome Feed(const std::vector<std::string>& reads, bool serverCloses = false) {
 TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
     const std::string body(1000, 'x');
     const std::string header = "HTTP/1.1 200 OK\r\nContent-Type: a\r\n";
+    const std::string unusable = kUnusableAnswerText, badSize = unusable + "the server sent an invalid Content-Length.";
     const std::int64_t refused = -1;
     const struct {
         const char* what;
         std::string response;
         std::int64_t total, received;
+        std::string message = {};
     } cases[] = {
         {"size and body", kOkHeader + body, 4194304, 1000},
-        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", refused, 0},
-        {"no status", "HTTP/\r\n\r\n200", refused, 0},
-        {"four-digit status", "HTTP/1.1 2000 OK\r\n\r\n", refused, 0},
+        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\n\r\n", refused, 0, kFileNotFoundText},
+        {"moved", "HTTP/1.1 301 Moved Permanently\r\nLocation: http://files.example/new\r\n\r\n", refused, 0,
+         "Error! The server answered 301 Moved Permanently (to http://files.example/new)."},
+        {"failed, with a reason to keep off the terminal", "HTTP/1.0 500 Oops\x1b[2J\r\n\r\n", refused, 0,
+         "Error! The server answered 500 Oops?[2J."},
+        {"no status", "HTTP/\r\n\r\n200", refused, 0, unusable + "its status line is not HTTP."},
+        {"four-digit status", "HTTP/1.1 2000 OK\r\n\r\n", refused, 0, unusable + "its status line is not HTTP."},
         {"names in capitals", "HTTP/1.0 200 OK\r\nCONTENT-LENGTH: 4194304\r\n\r\n" + body, 4194304, 1000},
         {"no blank after the colon", header + "Content-Length:4194304\r\n\r\n", 4194304, 0},
         {"blanks trimmed", header + "Content-Length:  77 \t\r\n\r\n", 77, 0},
         {"LF-only lines, more than the size", "HTTP/1.1 200 OK\nContent-Length: 3\n\nabcdef", 3, 3},
         {"size only in the body", header + "\r\nContent-Length: 5\r\n\r\n", AssumedSize, 21},
-        {"size 0", header + "Content-Length: 0\r\n\r\n", AssumedSize, 0},
-        {"unusable sizes", header + "Content-Length: -1\r\nContent-Length: abc\r\n\r\n", AssumedSize, 0},
-        {"sizes that disagree", header + "Content-Length: 5\r\nContent-Length: 6\r\n\r\n", AssumedSize, 0},
-        {"size beyond the counter", header + "Content-Length: 99999999999999999999\r\n\r\n", AssumedSize, 0},
+        {"size 0: an empty file, whatever follows", header + "Content-Length: 0\r\n\r\n" + body, 0, 0,
+         kConnectionDownText + std::string("The server ended the connection without sending the file.")},
+        {"negative size", header + "Content-Length: -1\r\n\r\n", refused, 0, badSize},
+        {"size not decimal", header + "Content-Length: 0x500000\r\n\r\n", refused, 0, badSize},
+        {"size beyond the counter", header + "Content-Length: 99999999999999999999\r\n\r\n", refused, 0, badSize},
+        {"sizes that disagree", header + "Content-Length: 100\r\nContent-Length: 5242880\r\n\r\n", refused, 0,
+         badSize},
+        {"the same size repeated", header + "Content-Length: 7, 7\r\nContent-Length: 7\r\n\r\n", 7, 0},
         {"beyond 2 GB", header + "Content-Length: 5000000000\r\n\r\n", 5000000000, 0},
         {"not HTTP at all", "220 Welcome to the file store, http://x/\r\n", AssumedSize, 42},
-        {"endless header", header + "X-Long: " + std::string(kHeaderLimit, 'y'), refused, 0},
+        {"endless header", header + "X-Long: " + std::string(kHeaderLimit, 'y'), refused, 0,
+         unusable + "its header is longer than 16 KB."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Outcome whole = Feed({c.response});
+        EXPECT_EQ(whole.messages, c.message.empty() ? std::vector<std::string>{} : std::vector{c.message});
         if (c.total == refused) {
-            EXPECT_EQ(whole.messages, std::vector<std::string>{"Error! File not found."});
             EXPECT_FALSE(whole.headerDone);
         } else {
-            EXPECT_TRUE(whole.messages.empty());
             EXPECT_EQ(whole.total, c.total);
             EXPECT_EQ(whole.received, c.received);
-            EXPECT_EQ(whole.complete, c.received == c.total);  // a whole file in the first reads ends the test
+            // A whole file in the first reads ends the test.
+            EXPECT_EQ(whole.complete, c.message.empty() && c.received == c.total);
         }
         const std::size_t step = c.response.size() > 2000 ? 97 : 1;
         for (std::size_t cut = 1; cut < c.response.size(); cut += step)
@@ -140,11 +151,11 @@ protected:
     DownloadClient client{socket, clock, messages, [this] { ++timerStarts; }};
 };
 
-TEST_F(DownloadClientTest, SendsTheRequestAndReportsARefusalAsSoonAsItsLineEnds) {
+TEST_F(DownloadClientTest, SendsTheRequestAndReportsARefusalAsSoonAsItsHeaderEnds) {
     EXPECT_EQ(socket.connects, (std::vector<std::pair<std::string, std::uint16_t>>{{"files.example", 80}}));
     EXPECT_EQ(socket.sent, "GET /dir/4MB.bin HTTP/1.0\r\nReferer: http://files.example\r\nConnection: Keep-Alive\r\n"
                            "User-Agent: Default\r\nHost: files.example\r\nAccept: */*\r\nAccept-Language: en\r\n\r\n");
-    socket.Arrive("HTTP/1.1 404 Not Found");
+    socket.Arrive("HTTP/1.1 404 Not Found\r\n");
     EXPECT_TRUE(messages.shown.empty());
     socket.Arrive("\r\n");
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Error! File not found."});

@@ -178,17 +178,15 @@ public:
         return Status::Ok();
     }
     std::size_t Read(char* buffer, std::size_t size) override {
-        if (!pending.empty()) {
-            const std::size_t n = std::min(size, pending.size());
-            std::copy_n(pending.begin(), n, buffer);
-            pending.erase(0, n);
-            return n;
-        }
+        const std::size_t held = std::min(size, pending.size());
+        if (buffer) std::copy_n(pending.begin(), held, buffer);
+        pending.erase(0, held);
         // Counted bytes are never held, so their content is whatever the buffer had.
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size, counted));
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size - held, counted));
         counted -= n;
-        return n;
+        return held + n;
     }
+    std::size_t Discard(std::size_t size) override { return Read(nullptr, size); }
     void Close() override {
         open = false;
         pending.clear();
@@ -200,12 +198,19 @@ public:
     void Accept() { events.connected(); }
     void Arrive(const std::string& bytes) {
         pending += bytes;
-        events.dataArrival();
+        Notify();
     }
     // Body bytes that are only counted, so that gigabytes pass without being held.
     void ArriveCounted(std::uint64_t bytes) {
         counted += bytes;
-        events.dataArrival();
+        Notify();
+    }
+    // As a system socket: told again while bytes are pending and the last event took some.
+    void Notify() {
+        for (std::uint64_t before = 0; open && pending.size() + counted != before;) {
+            before = pending.size() + counted;
+            events.dataArrival();
+        }
     }
     void Fail(long number, const std::string& description) { events.error(number, description); }
     void PeerCloses() { events.closed(); }

@@ -99,6 +99,10 @@ TEST(TestServerTest, AnswersEachModeAsItSays) {
         {{"--status", "302"}, "/5MB.zip", {"HTTP/1.1 302 Found\r\n", "Location: http://"}, {}, -1},
         {{"--status", "500"}, "/default.html", {"HTTP/1.1 500 Internal Server Error\r\n"}, {}, 27},
         {{"--length", "abc"}, "/5MB.zip", {"Content-Length: abc\r\n"}, {}, 5242880},
+        {{"--length-twice", "100,5242880"}, "/5MB.zip", {"Content-Length: 100\r\nContent-Length: 5242880\r\n"}, {},
+         5242880},
+        // "a" CR LF, ten bytes, CR LF, then the last chunk.
+        {{"--chunked", "--stream", "10"}, "/x", {"Transfer-Encoding: chunked\r\n"}, {"Content-Length"}, 20},
         {{"--stream", "1k"}, "/any/path", {"Content-Length: 1024\r\n"}, {}, 1024},
         {{"--lf-only"}, "/5MB.zip", {"HTTP/1.1 200 OK\n", "Content-Length: 5242880\n"}, {"\r"}, 5242880, "\n\n"},
         {{"--not-http"}, "/5MB.zip", {}, {"HTTP"}, -1, ""},

@@ -81,6 +81,9 @@ Failure modes (for testing clients):
   --no-length          send no Content-Length header
   --no-type            send no Content-Type header
   --length TEXT        send TEXT as the Content-Length value (-1, abc, ...)
+  --length-twice A,B   send two Content-Length headers, A and then B
+  --chunked            send the body in chunks (Transfer-Encoding: chunked),
+                       without a Content-Length
   --lf-only            end the header lines with LF alone
   --split-at N[,N...]  write the header in pieces cut at these byte offsets
   --split-pause MS     pause between those pieces (default 100)
@@ -102,6 +105,8 @@ struct Options {
     bool noLength = false;
     bool noType = false;
     std::optional<std::string> lengthText;
+    std::optional<std::pair<std::string, std::string>> lengthTwice;
+    bool chunked = false;
     bool lfOnly = false;
     std::vector<std::size_t> splitAt;
     int splitPauseMs = 100;
@@ -273,6 +278,14 @@ Options ParseOptions(int argc, char** argv) {
             o.noType = true;
         } else if (arg == "--length") {
             o.lengthText = value(i, arg);
+        } else if (arg == "--length-twice") {
+            const std::string pair = value(i, arg);
+            const std::size_t comma = pair.find(',');
+            if (comma == std::string::npos || comma == 0 || comma + 1 == pair.size())
+                UsageError("--length-twice takes two values, such as 100,5242880");
+            o.lengthTwice.emplace(pair.substr(0, comma), pair.substr(comma + 1));
+        } else if (arg == "--chunked") {
+            o.chunked = true;
         } else if (arg == "--lf-only") {
             o.lfOnly = true;
         } else if (arg == "--split-at") {
@@ -580,7 +593,13 @@ private:
         std::string header = "HTTP/1.1 200 OK" + Eol();
         header += "Server: brisko-testserver" + Eol();
         if (!m_o.noType) header += "Content-Type: application/zip" + Eol();
-        if (!m_o.noLength) header += "Content-Length: " + m_o.lengthText.value_or(std::to_string(size)) + Eol();
+        if (m_o.chunked)
+            header += "Transfer-Encoding: chunked" + Eol();
+        else if (m_o.lengthTwice)
+            header += "Content-Length: " + m_o.lengthTwice->first + Eol() + "Content-Length: " +
+                      m_o.lengthTwice->second + Eol();
+        else if (!m_o.noLength)
+            header += "Content-Length: " + m_o.lengthText.value_or(std::to_string(size)) + Eol();
         header += "Connection: close" + Eol() + Eol();
         if (!SendHeader(header)) {
             Say("closed by client during the header");
@@ -606,18 +625,31 @@ private:
                 std::this_thread::sleep_until(due);
             }
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(slice, limit - sent));
-            if (!SendAll(m_fd, pattern.data(), n)) {
+            if (!SendBody(pattern.data(), n)) {
                 Say("closed by client after " + std::to_string(sent) + " body bytes");
                 return;
             }
             sent += n;
         }
-        if (m_o.shortBody && sent < size)
+        if (m_o.shortBody && sent < size) {
             Say("cut short after " + std::to_string(sent) + " body bytes");
-        else
+        } else {
+            const std::string lastChunk = "0" + Eol() + Eol();
+            if (m_o.chunked && !SendAll(m_fd, lastChunk.data(), lastChunk.size())) return;
             Say("finished, " + std::to_string(sent) + " body bytes sent");
+        }
         shutdown(m_fd, SHUT_WR);
         WaitForClose(m_fd);
+    }
+
+    // Body bytes as they go out: each piece one chunk when the body is chunked.
+    bool SendBody(const char* data, std::size_t size) {
+        if (!m_o.chunked) return SendAll(m_fd, data, size);
+        char line[24];
+        std::snprintf(line, sizeof line, "%zx", size);
+        const std::string head = line + Eol();
+        return SendAll(m_fd, head.data(), head.size()) && SendAll(m_fd, data, size) &&
+               SendAll(m_fd, Eol().data(), Eol().size());
     }
 
     int m_fd;
