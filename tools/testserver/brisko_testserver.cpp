@@ -705,8 +705,13 @@ void* RunJob(void* arg) {
 class Acceptor {
 public:
     Acceptor(int listener, const Options& options)
-        : m_listener(listener), m_o(options), m_threadBudget(ThreadBudget()) {
-        if (m_threadBudget < m_o.maxConnections)
+        : m_listener(listener),
+          m_o(options),
+          m_most(std::min(options.maxConnections, DescriptorBudget())),
+          m_threadBudget(ThreadBudget()) {
+        if (m_most < m_o.maxConnections)
+            Say("at most " + std::to_string(m_most) + " connections open at once: the open-file limit has room for no more");
+        if (m_threadBudget < m_most)
             Say("serving at most " + std::to_string(m_threadBudget) +
                 " connections at once: the memory limit has room for no more threads");
     }
@@ -727,6 +732,14 @@ public:
 
 private:
     static constexpr std::size_t kStackSize = 256 * 1024;
+
+    // Connections stay some descriptors short of the limit: the standard streams and the
+    // listener have theirs, and the libraries open one now and then.
+    static int DescriptorBudget() {
+        rlimit files{};
+        if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) return INT_MAX;
+        return static_cast<int>(std::clamp<long long>(static_cast<long long>(files.rlim_cur) - 16, 1, INT_MAX));
+    }
 
     // Under an address-space limit, thread stacks get half of what is left at start and
     // the work itself the other half, as stacks (kept for reuse when their threads end)
@@ -834,8 +847,8 @@ private:
                     std::perror("brisko-testserver: accept");
                     std::exit(1);
                 }
-                // Out of descriptors: free one a connection without its request holds,
-                // or wait a little for connections to end.
+                // Out of descriptors all the same: free one a connection without its
+                // request holds, or wait a little for connections to end.
                 if (!m_pending.empty()) {
                     Evict();
                     continue;
@@ -849,9 +862,9 @@ private:
             const unsigned id = m_nextId++;
             const int on = 1;
             setsockopt(socket.Fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            if (static_cast<int>(m_pending.size()) + g_serving.load() >= m_o.maxConnections) {
+            if (static_cast<int>(m_pending.size()) + g_serving.load() >= m_most) {
                 if (m_pending.empty()) {
-                    Refuse(std::move(socket), id, "serving " + std::to_string(m_o.maxConnections) + " connections already");
+                    Refuse(std::move(socket), id, "serving " + std::to_string(m_most) + " connections already");
                     continue;
                 }
                 Evict();
@@ -885,6 +898,7 @@ private:
     unsigned m_nextId = 1;
     Clock::time_point m_resumeAt;
     bool m_starved = false;
+    int m_most;  // connections open at once
     int m_threadBudget;
 };
 
