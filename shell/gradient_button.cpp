@@ -3,6 +3,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QStyleOptionButton>
+#include <algorithm>
 
 namespace brisko {
 
@@ -10,11 +11,21 @@ GradientButton::GradientButton(const QString& objectName, const QString& caption
     : QPushButton(caption, parent) {
     setObjectName(objectName);
     setCursor(Qt::PointingHandCursor);
+    // Narrower than its one-line caption if need be (a push button's size hint is its minimum).
+    setSizePolicy(QSizePolicy::Preferred, sizePolicy().verticalPolicy());
 }
 
 void GradientButton::SetRedText(bool red) {
     m_redText = red;
     update();
+}
+
+QSize GradientButton::minimumSizeHint() const {
+    int widest = 0;
+    for (const QString& word : text().split(' ', Qt::SkipEmptyParts))
+        widest = std::max(widest, fontMetrics().horizontalAdvance(word));
+    // The margins the caption is drawn within, and a little air.
+    return {widest + 16, QPushButton::minimumSizeHint().height()};
 }
 
 void GradientButton::paintEvent(QPaintEvent*) {

@@ -9,6 +9,8 @@ class GradientButton : public QPushButton {
 public:
     GradientButton(const QString& objectName, const QString& caption, QWidget* parent = nullptr);
     void SetRedText(bool red);
+    // As narrow as its longest word: the caption wraps.
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -20,7 +20,7 @@ public:
     bool IsRegistered(const std::string& name) const;
 
     FormWindow* Load(const std::string& name);  // null if no such window is registered
-    // Load, show modeless, raise, activate; shown the first time, placed on the screen.
+    // Load, show modeless, raise, activate; placed on the screen when first shown.
     FormWindow* Show(const std::string& name);
     void Unload(const std::string& name);
     void UnloadInOrder(const std::vector<std::string>& names);
