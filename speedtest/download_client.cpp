@@ -164,12 +164,13 @@ std::optional<TestAddress> SplitTestUrl(const std::string& testUrl) {
     return address;
 }
 
-std::string BuildRequest(const std::string& path, const std::string& host) {
+std::string BuildRequest(const std::string& path, const std::string& host, std::uint16_t port) {
+    const std::string hostLine = port == 80 ? host : host + ":" + std::to_string(port);
     return "GET " + path + " HTTP/1.0\r\n"
            "Referer: http://" + host + "\r\n"
            "Connection: Keep-Alive\r\n"
            "User-Agent: Default\r\n"
-           "Host: " + host + "\r\n"
+           "Host: " + hostLine + "\r\n"
            "Accept: */*\r\n"
            "Accept-Language: en\r\n"
            "\r\n";
@@ -324,7 +325,7 @@ void DownloadClient::OnConnect() {
     Reset();
     const std::optional<TestAddress> address = SplitTestUrl(m_testUrl);
     if (!address) return;
-    const Status sent = m_socket.SendData(BuildRequest(address->path, m_socket.RemoteHost()));
+    const Status sent = m_socket.SendData(BuildRequest(address->path, m_socket.RemoteHost(), address->port));
     if (!sent.ok()) m_messages.Show(kConnectionDownText + sent.text);
 }
 

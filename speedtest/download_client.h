@@ -40,7 +40,9 @@ struct TestAddress {
 };
 std::optional<TestAddress> SplitTestUrl(const std::string& testUrl);
 
-std::string BuildRequest(const std::string& path, const std::string& host);
+// The Host line names the port when it is not 80: a server of several sites then
+// answers for the right one.
+std::string BuildRequest(const std::string& path, const std::string& host, std::uint16_t port = 80);
 
 // What the start of a response says, judged from its header alone.
 struct ResponseVerdict {

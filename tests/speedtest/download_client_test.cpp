@@ -172,6 +172,14 @@ TEST_F(DownloadClientTest, SendsTheRequestAndReportsARefusalAsSoonAsItsHeaderEnd
     EXPECT_EQ(messages.shown[0].title, "Brisko");
     EXPECT_FALSE(socket.open);
     EXPECT_EQ(timerStarts, 0);
+
+    // Another port is named in the Host line alone.
+    client.SetTestUrl("files.example:18001/x");
+    client.ConnectToTestServer();
+    socket.sent.clear();
+    socket.Accept();
+    EXPECT_NE(socket.sent.find("\r\nReferer: http://files.example\r\n"), std::string::npos) << socket.sent;
+    EXPECT_NE(socket.sent.find("\r\nHost: files.example:18001\r\n"), std::string::npos) << socket.sent;
 }
 
 // The end time is taken when the last byte arrives, past 2 GB too, and never moved after.
