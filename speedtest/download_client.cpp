@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "speedtest/number_format.h"
 
@@ -342,12 +343,13 @@ std::int64_t DownloadClient::TakePending(std::int64_t limit) {
                 std::min(m_counters.TotalBytes - m_counters.ReceivedBytes, limit - taken)));
             TakeBody(nullptr, got);
         } else {
-            if (m_buffer.empty()) m_buffer.resize(kReadBytes);
-            got = m_socket.Read(m_buffer.data(), m_buffer.size());
+            // Never filled before a read: only what the reads touch costs anything.
+            if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
+            got = m_socket.Read(m_buffer.get(), kReadBytes);
             if (got > 0 && m_headerDone)
-                TakeBody(m_buffer.data(), got);
+                TakeBody(m_buffer.get(), got);
             else if (got > 0)
-                TakeHeader(m_buffer.data(), got);
+                TakeHeader(m_buffer.get(), got);
         }
         taken += static_cast<std::int64_t>(got);
         if (got == 0) break;

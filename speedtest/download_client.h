@@ -4,10 +4,10 @@
 // is dropped as it arrives.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -135,7 +135,7 @@ private:
     bool m_sizeGiven = false;
     std::optional<ChunkedBody> m_chunks;  // while the body comes in chunks
     std::string m_header;       // the response so far, while its header has not ended
-    std::vector<char> m_buffer;  // every read of the header and of chunks lands here
+    std::unique_ptr<char[]> m_buffer;  // every read of the header and of chunks lands here
     DownloadCounters m_counters;
     double m_endTime = 0;
 };
