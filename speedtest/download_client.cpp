@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view kHttp = "HTTP/";
 
-// Each read of the header takes at most this much; the same buffer serves every read.
+// Each read of the header or of chunks takes at most this much, into the same buffer.
 constexpr std::size_t kReadBytes = 256 * 1024;
 // Taken in one data event at most: the loop's timers (the progress ticks) run between
 // events, however fast the link.
