@@ -54,21 +54,24 @@ void CliDataTest::OnTimer() {
     m_progress.Show(DownloadProgressText([this](const std::string& control) { return Text(control); }));
 }
 
+// Progress is the header, or a whole KB more, as the progress line counts: a byte now
+// and then keeps no download going.
 void CliDataTest::Watch() {
     if (m_done) return;
     const auto& client = m_test->Client();
     const double now = m_clock.MonotonicSeconds();
-    if (client.HeaderDone() != m_seenHeader || client.Counters().ReceivedBytes != m_seenBytes) {
+    const std::int64_t received = client.Counters().ReceivedBytes;
+    if (client.HeaderDone() != m_seenHeader || received - m_seenBytes >= kProgressBytes) {
         m_seenHeader = client.HeaderDone();
-        m_seenBytes = client.Counters().ReceivedBytes;
+        m_seenBytes = received;
         m_seenAt = now;
         return;
     }
     // A complete download only waits for its next tick.
-    if (client.Complete()) return;
-    if (now - m_seenAt >= m_stallSeconds)
-        Fail(std::string(kConnectionDownText) + "Nothing has arrived for " +
-             FormatGeneral(static_cast<std::int64_t>(m_stallSeconds)) + " seconds.");
+    if (client.Complete() || now - m_seenAt < m_stallSeconds) return;
+    const std::string seconds = FormatGeneral(static_cast<std::int64_t>(m_stallSeconds)) + " seconds.";
+    Fail(std::string(kConnectionDownText) +
+         (received == m_seenBytes ? "Nothing has arrived for " + seconds : "Less than 1 KB has arrived in " + seconds));
 }
 
 void CliDataTest::Show(const std::string& text, const std::string&, bool) {

@@ -28,6 +28,7 @@ class CliDataTest final : private DataTestView, private MessageBoxService {
 public:
     // A window waits for Stop when nothing arrives; a script has nobody to press it.
     static constexpr double kStallSeconds = 60;
+    static constexpr std::int64_t kProgressBytes = 1024;
 
     CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale, ProgressLine& progress,
                 std::string testUrl, DataTestHooks hooks, double stallSeconds = kStallSeconds,

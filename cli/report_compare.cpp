@@ -39,9 +39,29 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
+// A file's bytes on a terminal: controls (and, where asked, every byte outside ASCII)
+// as \xNN, and a backslash too, so that the escapes read back.
+std::string Escaped(std::string_view text, bool asciiOnly) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || b == '\\' || (asciiOnly && b > 0x7F)) {
+            out += "\\x";
+            out += kDigits[b >> 4];
+            out += kDigits[b & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A line of a file that is not one of reports: whatever it holds, nothing of it
+// reaches the terminal raw.
 std::string Shown(std::string_view line) {
     line = Trim(line);
-    std::string shown(line.substr(0, 40));
+    std::string shown = Escaped(line.substr(0, 40), true);
     if (line.size() > 40) shown += "...";
     return shown;
 }
@@ -176,9 +196,9 @@ std::string CompareTable(const std::vector<SavedReport>& reports, const std::str
                 const std::string change = PercentChange(reports[0].fields.*field, cell, decimalSeparator);
                 if (!change.empty()) cell += " (" + change + ")";
             }
-            row.push_back(cell);
+            row.push_back(Escaped(cell, false));
         }
-        row.push_back(r.fields.comments);
+        row.push_back(Escaped(r.fields.comments, false));
         rows.push_back(std::move(row));
     }
     return TextTable(rows);
@@ -226,6 +246,14 @@ int RunCompare(const std::string& path, bool isHistory, const std::string& decim
         err << prefix << path << " is a folder, not a file of saved test reports.\n";
         return kExitFailed;
     }
+    // Refused before a byte is read: a file this large is none of reports.
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+    // A history grows for years and is read as the history command reads it.
+    if (!isHistory && !sizeError && size > kLargestFile) {
+        err << prefix << path << " is too large to be a file of saved test reports.\n";
+        return kExitFailed;
+    }
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
@@ -238,13 +266,13 @@ int RunCompare(const std::string& path, bool isHistory, const std::string& decim
     std::string text;
     char buffer[65536];
     std::size_t got = 0;
+    // The limit holds for what has no size too (a pipe, a device), before the text grows past it.
     while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        text.append(buffer, got);
-        // A history grows for years and is read as the history command reads it.
-        if (!isHistory && text.size() > kLargestFile) {
+        if (!isHistory && text.size() + got > kLargestFile) {
             err << prefix << path << " is too large to be a file of saved test reports.\n";
             return kExitFailed;
         }
+        text.append(buffer, got);
     }
     if (std::ferror(file.get())) {
         err << prefix << "cannot read " << path << ": " << std::strerror(errno) << ".\n";

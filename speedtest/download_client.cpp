@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "speedtest/number_format.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 constexpr std::string_view kHttp = "HTTP/";
 
-// Each read of the header takes at most this much; the same buffer serves every read.
+// Each read of the header or of chunks takes at most this much, into the same buffer.
 constexpr std::size_t kReadBytes = 256 * 1024;
 // Taken in one data event at most: the loop's timers (the progress ticks) run between
 // events, however fast the link.
@@ -135,6 +136,13 @@ std::string StatusText(const StatusLine& status, std::string_view fields) {
     return text + ".";
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 }  // namespace
 
 std::optional<TestAddress> SplitTestUrl(const std::string& testUrl) {
@@ -157,12 +165,13 @@ std::optional<TestAddress> SplitTestUrl(const std::string& testUrl) {
     return address;
 }
 
-std::string BuildRequest(const std::string& path, const std::string& host) {
+std::string BuildRequest(const std::string& path, const std::string& host, std::uint16_t port) {
+    const std::string hostLine = port == 80 ? host : host + ":" + std::to_string(port);
     return "GET " + path + " HTTP/1.0\r\n"
            "Referer: http://" + host + "\r\n"
            "Connection: Keep-Alive\r\n"
            "User-Agent: Default\r\n"
-           "Host: " + host + "\r\n"
+           "Host: " + hostLine + "\r\n"
            "Accept: */*\r\n"
            "Accept-Language: en\r\n"
            "\r\n";
@@ -198,15 +207,81 @@ ResponseVerdict JudgeResponseStart(std::string_view start) {
     const std::string_view fields = start.substr(statusEnd + 1, end - statusEnd - 1);
     if (status->code == "404") return refuse(kFileNotFoundText);
     if (status->code != "200") return refuse(StatusText(*status, fields));
-    const Length length = ContentLength(fields);
-    if (!length.valid) return refuse(kUnusableAnswerText + std::string("the server sent an invalid Content-Length."));
-    if (length.given) {
-        verdict.totalBytes = length.value;
-        verdict.sizeGiven = true;
+    // A transfer coding overrides any length; the body is in chunks when they are the last coding.
+    const std::vector<std::string_view> codings = ListElements(FieldValues(fields, "transfer-encoding"));
+    if (!codings.empty()) {
+        verdict.chunked = EqualsIgnoringCase(codings.back(), "chunked");
+    } else {
+        const Length length = ContentLength(fields);
+        if (!length.valid)
+            return refuse(kUnusableAnswerText + std::string("the server sent an invalid Content-Length."));
+        if (length.given) {
+            verdict.totalBytes = length.value;
+            verdict.sizeGiven = true;
+        }
     }
     verdict.kind = ResponseVerdict::Accepted;
     verdict.headerBytes = end;
     return verdict;
+}
+
+std::size_t ChunkedBody::Take(const char* data, std::size_t size) {
+    std::size_t payload = 0;
+    const auto lineEnded = [this] { m_state = m_left == 0 ? State::Ended : State::Data; };
+    for (std::size_t i = 0; i < size && !Ended() && !Malformed(); ++i) {
+        const char c = data[i];
+        switch (m_state) {
+        case State::Data: {
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(m_left, size - i));
+            payload += n;
+            m_left -= n;
+            i += n - 1;
+            if (m_left == 0) m_state = State::DataEnd;
+            break;
+        }
+        case State::Size:
+            if (const int digit = HexDigit(c); digit >= 0) {
+                if (m_left > (std::numeric_limits<std::uint64_t>::max() >> 5)) {
+                    m_state = State::Malformed;  // no file is that large
+                    break;
+                }
+                m_left = m_left * 16 + static_cast<unsigned>(digit);
+                ++m_digits;
+                break;
+            }
+            if (m_digits == 0) {
+                m_state = State::Malformed;
+                break;
+            }
+            m_state = State::SizeEnd;
+            [[fallthrough]];
+        case State::SizeEnd:  // blanks, an extension or the line's end after the size
+            if (c == ';') m_state = State::Extension;
+            else if (c == '\r') m_state = State::LineEnd;
+            else if (c == '\n') lineEnded();
+            else if (c != ' ' && c != '\t') m_state = State::Malformed;
+            break;
+        case State::Extension:  // of no interest
+            if (c == '\n') lineEnded();
+            break;
+        case State::LineEnd:
+            if (c == '\n') lineEnded();
+            else m_state = State::Malformed;
+            break;
+        case State::DataEnd:
+            if (c == '\r') m_state = State::DataLineEnd;
+            else if (c == '\n') m_state = State::Size;
+            else m_state = State::Malformed;
+            m_digits = 0;
+            break;
+        case State::DataLineEnd:
+            m_state = c == '\n' ? State::Size : State::Malformed;
+            break;
+        case State::Ended:
+        case State::Malformed: break;
+        }
+    }
+    return payload;
 }
 
 DownloadClient::DownloadClient(TcpSocket& socket, const Clock& clock, MessageBoxService& messages,
@@ -230,6 +305,7 @@ void DownloadClient::Reset() {
     m_complete = false;
     m_ended = false;
     m_sizeGiven = false;
+    m_chunks.reset();
     m_header.clear();
 }
 
@@ -250,27 +326,30 @@ void DownloadClient::OnConnect() {
     Reset();
     const std::optional<TestAddress> address = SplitTestUrl(m_testUrl);
     if (!address) return;
-    const Status sent = m_socket.SendData(BuildRequest(address->path, m_socket.RemoteHost()));
+    const Status sent = m_socket.SendData(BuildRequest(address->path, m_socket.RemoteHost(), address->port));
     if (!sent.ok()) m_messages.Show(kConnectionDownText + sent.text);
 }
 
 void DownloadClient::OnDataArrival() { TakePending(kBytesPerEvent); }
 
-// The header must be read; the body is only counted, so its bytes are dropped unread
-// (never past the size, so the count stays exact).
+// The header must be read, and chunks to find the next; a plain body is only counted,
+// so its bytes are dropped unread (never past the size, so the count stays exact).
 std::int64_t DownloadClient::TakePending(std::int64_t limit) {
     std::int64_t taken = 0;
     while (!m_complete && !m_ended && taken < limit) {
         std::size_t got = 0;
-        if (m_headerDone) {
+        if (m_headerDone && !m_chunks) {
             got = m_socket.Discard(static_cast<std::size_t>(
                 std::min(m_counters.TotalBytes - m_counters.ReceivedBytes, limit - taken)));
-            m_counters.ReceivedBytes += static_cast<std::int64_t>(got);
-            CompletionCheck();
+            TakeBody(nullptr, got);
         } else {
-            if (m_buffer.empty()) m_buffer.resize(kReadBytes);
-            got = m_socket.Read(m_buffer.data(), m_buffer.size());
-            if (got > 0) TakeHeader(m_buffer.data(), got);
+            // Never filled before a read: only what the reads touch costs anything.
+            if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
+            got = m_socket.Read(m_buffer.get(), kReadBytes);
+            if (got > 0 && m_headerDone)
+                TakeBody(m_buffer.get(), got);
+            else if (got > 0)
+                TakeHeader(m_buffer.get(), got);
         }
         taken += static_cast<std::int64_t>(got);
         if (got == 0) break;
@@ -278,7 +357,7 @@ std::int64_t DownloadClient::TakePending(std::int64_t limit) {
     return taken;
 }
 
-// The header is gathered until it can be judged; the body bytes read with it are counted.
+// The header is gathered until it can be judged; the body bytes read with it are the body's.
 void DownloadClient::TakeHeader(const char* data, std::size_t size) {
     const std::size_t taken = std::min(size, kHeaderLimit - m_header.size());
     m_header.append(data, taken);
@@ -291,10 +370,11 @@ void DownloadClient::TakeHeader(const char* data, std::size_t size) {
         m_messages.Show(verdict.refusal);
         return;
     }
-    const std::size_t body = m_header.size() - verdict.headerBytes + (size - taken);
+    const std::string early = m_header.substr(verdict.headerBytes);
     m_header.clear();
     m_counters.TotalBytes = verdict.totalBytes;
     m_sizeGiven = verdict.sizeGiven;
+    if (verdict.chunked) m_chunks.emplace();
     m_headerDone = true;
     if (m_sizeGiven && m_counters.TotalBytes == 0) {
         // An empty file measures nothing, whatever follows it.
@@ -302,7 +382,26 @@ void DownloadClient::TakeHeader(const char* data, std::size_t size) {
         return;
     }
     if (m_onHeaderDone) m_onHeaderDone();
-    m_counters.ReceivedBytes += static_cast<std::int64_t>(body);
+    TakeBody(early.data(), early.size());
+    TakeBody(data + taken, size - taken);
+}
+
+// data is null for bytes that were dropped unread.
+void DownloadClient::TakeBody(const char* data, std::size_t size) {
+    if (m_complete || m_ended) return;
+    m_counters.ReceivedBytes += static_cast<std::int64_t>(m_chunks ? m_chunks->Take(data, size) : size);
+    if (m_chunks && m_chunks->Malformed()) {
+        End(kUnusableAnswerText + std::string("its chunked body is malformed."));
+        return;
+    }
+    if (m_chunks && m_chunks->Ended()) {
+        if (m_counters.ReceivedBytes == 0) {
+            CutShort("The server ended the connection without sending the file.");
+            return;
+        }
+        // The last chunk is the end: the size is known now.
+        m_counters.TotalBytes = std::min(m_counters.TotalBytes, m_counters.ReceivedBytes);
+    }
     CompletionCheck();
 }
 
@@ -320,11 +419,13 @@ void DownloadClient::Finish() {
     m_endTime = m_clock.MonotonicSeconds();
 }
 
-void DownloadClient::CutShort(const std::string& reason) {
+void DownloadClient::CutShort(const std::string& reason) { End(kConnectionDownText + reason); }
+
+void DownloadClient::End(const std::string& message) {
     m_ended = true;
     m_socket.Close();
     if (m_onCutShort) m_onCutShort();
-    m_messages.Show(kConnectionDownText + reason);
+    m_messages.Show(message);
 }
 
 void DownloadClient::OnError(long, const std::string& description) {
@@ -332,7 +433,7 @@ void DownloadClient::OnError(long, const std::string& description) {
 }
 
 // In HTTP/1.0 the close is the end of a body sent without a size; with a size, fewer
-// bytes mean the file was cut short.
+// bytes mean the file was cut short, and so does a close before the last chunk.
 void DownloadClient::OnClosed() {
     // What was still pending came before the close.
     while (TakePending(kBytesPerEvent) > 0) {
@@ -341,6 +442,9 @@ void DownloadClient::OnClosed() {
     const std::int64_t received = m_counters.ReceivedBytes;
     if (!m_headerDone || received == 0) {
         CutShort("The server ended the connection without sending the file.");
+    } else if (m_chunks) {
+        CutShort("The server ended the connection after " + FormatGeneral(received) +
+                 " bytes, before the last chunk of the file.");
     } else if (!m_sizeGiven) {
         m_counters.TotalBytes = received;
         Finish();

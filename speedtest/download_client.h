@@ -4,10 +4,10 @@
 // is dropped as it arrives.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -40,7 +40,9 @@ struct TestAddress {
 };
 std::optional<TestAddress> SplitTestUrl(const std::string& testUrl);
 
-std::string BuildRequest(const std::string& path, const std::string& host);
+// The Host line names the port when it is not 80: a server of several sites then
+// answers for the right one.
+std::string BuildRequest(const std::string& path, const std::string& host, std::uint16_t port = 80);
 
 // What the start of a response says, judged from its header alone.
 struct ResponseVerdict {
@@ -54,10 +56,27 @@ struct ResponseVerdict {
     std::size_t headerBytes = 0;        // where the body starts
     std::int64_t totalBytes = AssumedSize;
     bool sizeGiven = false;             // a Content-Length (0 included)
+    bool chunked = false;               // the body comes in chunks
 };
 // The verdict never changes once it is not NeedMore, however much more arrives, so
 // it does not depend on how the bytes were split into reads.
 ResponseVerdict JudgeResponseStart(std::string_view start);
+
+// A chunked body read as it arrives: counts the payload, never the framing, and ends
+// at the last chunk (its trailer is of no interest).
+class ChunkedBody {
+public:
+    // The payload bytes among these; bytes after the last chunk are not looked at.
+    std::size_t Take(const char* data, std::size_t size);
+    bool Ended() const { return m_state == State::Ended; }
+    bool Malformed() const { return m_state == State::Malformed; }
+
+private:
+    enum class State { Size, SizeEnd, Extension, LineEnd, Data, DataEnd, DataLineEnd, Ended, Malformed };
+    State m_state = State::Size;
+    int m_digits = 0;
+    std::uint64_t m_left = 0;  // of the chunk being read
+};
 
 class DownloadClient {
 public:
@@ -96,9 +115,12 @@ private:
     void OnError(long number, const std::string& description);
     void OnClosed();
     void TakeHeader(const char* data, std::size_t size);
+    void TakeBody(const char* data, std::size_t size);
     void CompletionCheck();
     void Finish();
     void CutShort(const std::string& reason);
+    // Ends the test with message: nothing more is counted.
+    void End(const std::string& message);
 
     TcpSocket& m_socket;
     const Clock& m_clock;
@@ -111,8 +133,9 @@ private:
     bool m_complete = false;
     bool m_ended = false;  // refused or cut short: nothing more is counted
     bool m_sizeGiven = false;
+    std::optional<ChunkedBody> m_chunks;  // while the body comes in chunks
     std::string m_header;       // the response so far, while its header has not ended
-    std::vector<char> m_buffer;  // every read of the header lands here
+    std::unique_ptr<char[]> m_buffer;  // every read of the header and of chunks lands here
     DownloadCounters m_counters;
     double m_endTime = 0;
 };

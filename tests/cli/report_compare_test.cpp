@@ -83,6 +83,7 @@ TEST(ReportCompareTest, TextsThatAreNotReportsAreNamedWithTheirLine) {
         {one + one.substr(0, one.find(" Test data size")),
          "r.txt ends inside the test report that starts on line 29: \"Test data size:\""},
         {std::string(100, 'x'), "but reads \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\"."},
+        {"\x1b]0;owned\x07 \\\xe9\r\n", "but reads \"\\x1b]0;owned\\x07 \\x5c\\xe9\"."},  // nothing raw on the terminal
     };
     for (const auto& [text, problem] : cases) {
         const ReportsRead read = ReadReports(text, "r.txt");
@@ -92,7 +93,9 @@ TEST(ReportCompareTest, TextsThatAreNotReportsAreNamedWithTheirLine) {
 }
 
 TEST(ReportCompareTest, TableHasOneRowPerTestWithChangesAgainstTheFirst) {
-    const std::vector<std::string> rows = Lines(CompareTable(ReadReports(ThreeReports(), "r.txt").reports, "."));
+    std::vector<SavedReport> reports = ReadReports(ThreeReports(), "r.txt").reports;
+    reports[2].fields.comments = "after\x1b[2J";  // a control is escaped
+    const std::vector<std::string> rows = Lines(CompareTable(reports, "."));
     ASSERT_EQ(rows.size(), 4u);
     const std::size_t saved = rows[0].find("Saved"), time = rows[0].find("Time"), avg = rows[0].find("Average"),
                       comments = rows[0].find("Comments");
@@ -103,6 +106,7 @@ TEST(ReportCompareTest, TableHasOneRowPerTestWithChangesAgainstTheFirst) {
     EXPECT_NE(rows[2].find(" 0 KB/s (-100%)"), std::string::npos);
     EXPECT_EQ(rows[2].back(), ')');  // no comment, no trailing blanks
     EXPECT_NE(rows[3].find(" 31.7 seconds (0%) "), std::string::npos);
+    EXPECT_EQ(rows[3].substr(comments), "after\\x1b[2J");
 
     const std::tuple<const char*, const char*, const char*, const char*> changes[] = {
         {"31,7 seconds", "20,5 seconds", ",", "-35,3%"},

@@ -59,6 +59,9 @@ TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
     const std::string body(1000, 'x');
     const std::string header = "HTTP/1.1 200 OK\r\nContent-Type: a\r\n";
     const std::string unusable = kUnusableAnswerText, badSize = unusable + "the server sent an invalid Content-Length.";
+    const std::string noFile =
+        kConnectionDownText + std::string("The server ended the connection without sending the file.");
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n";
     const std::int64_t refused = -1;
     const struct {
         const char* what;
@@ -79,8 +82,7 @@ TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
         {"blanks trimmed", header + "Content-Length:  77 \t\r\n\r\n", 77, 0},
         {"LF-only lines, more than the size", "HTTP/1.1 200 OK\nContent-Length: 3\n\nabcdef", 3, 3},
         {"size only in the body", header + "\r\nContent-Length: 5\r\n\r\n", AssumedSize, 21},
-        {"size 0: an empty file, whatever follows", header + "Content-Length: 0\r\n\r\n" + body, 0, 0,
-         kConnectionDownText + std::string("The server ended the connection without sending the file.")},
+        {"size 0: an empty file, whatever follows", header + "Content-Length: 0\r\n\r\n" + body, 0, 0, noFile},
         {"negative size", header + "Content-Length: -1\r\n\r\n", refused, 0, badSize},
         {"size not decimal", header + "Content-Length: 0x500000\r\n\r\n", refused, 0, badSize},
         {"size beyond the counter", header + "Content-Length: 99999999999999999999\r\n\r\n", refused, 0, badSize},
@@ -88,6 +90,11 @@ TEST(ResponseTest, HeaderIsJudgedAloneWhereverTheReadsSplitIt) {
          badSize},
         {"the same size repeated", header + "Content-Length: 7, 7\r\nContent-Length: 7\r\n\r\n", 7, 0},
         {"beyond 2 GB", header + "Content-Length: 5000000000\r\n\r\n", 5000000000, 0},
+        // The payload alone, whatever the line ends, extensions and trailer; the coding overrides the length.
+        {"chunks", chunked + "Content-Length: 99\r\n\r\n5\r\nhello\r\n6;x=1\n world\n0\r\nT: 1\r\n\r\n", 11, 11},
+        {"no chunk but the last", chunked + "\r\n0\r\n\r\n", AssumedSize, 0, noFile},
+        {"chunks malformed", chunked + "\r\n5\r\nhello!\r\n0\r\n\r\n", AssumedSize, 5,
+         unusable + "its chunked body is malformed."},
         {"not HTTP at all", "220 Welcome to the file store, http://x/\r\n", AssumedSize, 42},
         {"endless header", header + "X-Long: " + std::string(kHeaderLimit, 'y'), refused, 0,
          unusable + "its header is longer than 16 KB."},
@@ -125,6 +132,9 @@ TEST(ResponseTest, ServerClosingEndsAFileOfUnknownSizeAndCutsOthersShort) {
          {down + "The server ended the connection after 1000 of 4194304 bytes."}, false, 4194304},
         {"header cut off", "HTTP/1.1 200 OK\r\nContent-Type: a\r\n", {noFile}, false, 0},
         {"no size and no body", "HTTP/1.0 200 OK\r\n\r\n", {noFile}, false, AssumedSize},
+        {"chunks cut off", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n",
+         {down + "The server ended the connection after 5 bytes, before the last chunk of the file."}, false,
+         AssumedSize},
         {"already complete", "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc", {}, true, 3},
     };
     for (const auto& c : cases) {
@@ -162,6 +172,14 @@ TEST_F(DownloadClientTest, SendsTheRequestAndReportsARefusalAsSoonAsItsHeaderEnd
     EXPECT_EQ(messages.shown[0].title, "Brisko");
     EXPECT_FALSE(socket.open);
     EXPECT_EQ(timerStarts, 0);
+
+    // Another port is named in the Host line alone.
+    client.SetTestUrl("files.example:18001/x");
+    client.ConnectToTestServer();
+    socket.sent.clear();
+    socket.Accept();
+    EXPECT_NE(socket.sent.find("\r\nReferer: http://files.example\r\n"), std::string::npos) << socket.sent;
+    EXPECT_NE(socket.sent.find("\r\nHost: files.example:18001\r\n"), std::string::npos) << socket.sent;
 }
 
 // The end time is taken when the last byte arrives, past 2 GB too, and never moved after.

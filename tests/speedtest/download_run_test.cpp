@@ -162,6 +162,11 @@ TEST(CliDataTestTest, ServersThatGoAwayOrQuietEndTheTest) {
              t.Interval(0);
          },
          down + "Nothing has arrived for 60 seconds."},
+        {[](Rig& t) {
+             t.Begin();
+             for (int i = 1; i <= 121; ++i) t.Interval(i % 118 == 0 ? 1 : 0);  // a byte every 59 s
+         },
+         down + "Less than 1 KB has arrived in 60 seconds."},
     };
     for (const auto& [script, failure] : cases) {
         Rig t;
