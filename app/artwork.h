@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Brisko's pictures, drawn at start-up rather than shipped as image files.
 #include <QColor>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The boost commands' view of the main window. Looks the window up on every call,
 // since the user may close it while a command yields to the event loop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: the platform factory builds the back ends; here the windows get theirs.
 #include <QApplication>
 #include <QIcon>

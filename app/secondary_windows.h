@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The small information windows: `Help`, `toptip` and `Formserial` (About).
 #include "shell/shell_services.h"

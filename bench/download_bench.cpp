@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Download test benchmarks: the Data Speed Tests window's own code (window, test run,
 // client, QTcpSocket) against brisko-testserver on loopback. Prints figures.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a history of 100,000 records (data tests with their tick speeds, page loads
 // and a boost now and then) and prints how long reading it back and summing it up take.
 #include <chrono>

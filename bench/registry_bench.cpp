@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The regedit stand-in on a large .reg file: import time and peak memory of each run
 // of the real program, in a system root of its own. Prints figures.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times page loads in both engines against brisko-testserver's page with known delays and
 // prints, per load: the time Brisko reports, the engine's own navigation timing for the
 // same load (loadEventEnd - navigationStart), and the CPU time Brisko used while it waited.

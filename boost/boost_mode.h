@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The three boost commands: registry imports through "regedit /s", the browser
 // preference step and the restart prompt.

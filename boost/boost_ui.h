@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the boost commands need of the main window, without Qt: the three boost
 // buttons' captions, the dial-up box, the mouse pointer and the restart prompts. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Connection preferences of the Mozilla control's profile and of Firefox: a boost
 // appends nine user_pref lines to each prefs.js, a restore puts the stock file back.

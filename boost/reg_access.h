@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading one registry value as text. Never fails: every failure gives "Not Found".
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // boost, pro-boost, restore and read-reg from a terminal: the main window's commands
 // without captions, prompt or restart, and what they did in words.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brisko-cli: the terminal front end; the platform factory builds its back ends.
 #include <unistd.h>
 

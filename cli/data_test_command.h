@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The download test from a terminal: the Data Speed Tests window's own test run,
 // shown through a view that prints instead of drawing.

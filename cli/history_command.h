@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // brisko-cli history: the records as a table, as JSON or as CSV; the table and the JSON
 // end with the verdict across the latest boost.

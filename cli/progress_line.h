@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A line of progress that changes twice a second. On a terminal it is redrawn in
 // place (carriage return, no new line); in a file or pipe every update is a line.

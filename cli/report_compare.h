@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading back a file of saved test reports (as Save As appends them) and setting
 // the tests side by side.

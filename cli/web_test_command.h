@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // web-test from a terminal: the test windows' own timed loads, one after another.
 #include <functional>

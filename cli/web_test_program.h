@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // brisko-cli web-test, which needs a browser engine: Qt's where the program has Qt
 // (web_test_program_qt.cpp), none elsewhere (web_test_program_unavailable.cpp, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brisko-cli web-test with Qt's browser engines: the windows' own engines, offscreen.
 #include <QApplication>
 #include <QTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brisko-cli web-test where the program has no browser engine to drive (Windows).
 #include <iostream>
 

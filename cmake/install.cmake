@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installing Brisko as a desktop program (cmake --install build --prefix P) and
 # packaging it for Debian (cpack -G DEB from the build folder).
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds Brisko for 64-bit Windows with Debian's mingw-w64 (posix threads, so
 # std::thread works). Programs are linked statically: they run on a bare Windows
 # without any mingw DLL beside them.

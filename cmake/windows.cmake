@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows build (cross-compiled with cmake/mingw-w64-x86_64.cmake): the Qt-free
 # logic, the Win32 back ends and their tests, which ctest runs under Wine.
 if(BRISKO_GUI)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows command lines: an argument list quoted the way Windows programs quote
 // their arguments must split back into the same list. Two sources of lists: the
 // input's NUL-separated pieces, and whatever the splitter makes of the input read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download client: a server's response judged as it arrives must give the same
 // verdict (refused or not, the size counted to, the bytes counted, completion)
 // however the network cuts it into reads. Each input is compared against the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the fuzz targets share: a broken property aborts with both sides shown, so
 // libFuzzer keeps the input that broke it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser preference patcher on real files: profiles.ini, the Firefox prefs.js,
 // the control profile's folder name and its prefs.js come from the input. Whatever
 // they hold, a boost or restore step touches nothing outside the emulated drive C:;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // .reg files: whatever a file imports, exporting it, importing that export and
 // exporting again must give the same bytes, and the export must read without a
 // single complaint. The registry store keeps its hives this way, so a value that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saved test reports: the reports the report writer appends to a file, with figures
 // made the way the results panel makes them and comments, date and time as typed or
 // given by the locale, read back as the same figures. Any bytes at all read as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history as data and as text: CSV (Export to CSV, brisko-cli history --csv),
 // JSON (--json) and a table for a terminal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history of results, kept in the user's data folder as history.jsonl: one JSON
 // object per line, only ever appended to. Each finished test and each boost adds one

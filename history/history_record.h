@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One entry of the history of results: a finished data test, a timed web page load,
 // or a boost, Pro Boost or restore. Kept as one JSON object per line.

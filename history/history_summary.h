@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the history says about the latest boost: every result of a test since it set
 // against every result of the same test before it, and a verdict only where the

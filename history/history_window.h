@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The History window `history`: download speed and page-load time over time, boosts
 // and restores marked on the time axis, the verdict across the latest boost (its

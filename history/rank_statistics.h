@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Two sets of results of one test set side by side by rank (Mann-Whitney U): how
 // likely a difference this large is on an unchanged link, and the range of ratios the

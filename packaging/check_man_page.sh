@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # check_man_page.sh MANPAGE PROGRAM
 # The manual page and the program's --help must name the same commands, options and
 # environment variables: a program change that forgets the page (or the other way

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # check_package.sh BUILD_DIR contents|boost
 # Builds the Debian package from BUILD_DIR with cpack, unpacks it into a temporary
 # root with dpkg -x and checks it:

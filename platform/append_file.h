@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Appends a whole block of bytes to a file in one write, so that several programs
 // appending to the same file never interleave their blocks. The history of results

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The embedded browser engines of the web test windows: the control surface of the
 // Internet Explorer WebBrowser control and of the Mozilla ActiveX control.

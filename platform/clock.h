@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Clock service. Back ends: SystemClock (std::chrono, all platforms).
 // SystemServices (platform/services.h) owns it; logic borrows it by reference.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows command lines, split the way CommandLineToArgvW splits them.
 #include <cstddef>

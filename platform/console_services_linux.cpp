@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console back ends on Linux: Qt's event loop, sockets and locale, no widgets.
 #include "platform/qt/event_loop_qt.h"
 #include "platform/qt/locale_qt.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console back ends on Windows: one event loop over Winsock (started with it), its
 // sockets, and the user's regional settings.
 #include "platform/services.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop back ends on Linux: Qt, and systemd-logind over D-Bus for the restart.
 #include <QStandardPaths>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Failures at the platform boundary travel as values (Status); an operation that
 // raises an error for its caller throws AppError, the one typed error.

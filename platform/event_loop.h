@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The event loop of a program without windows (brisko-cli's tests): repeating timers
 // and posted tasks, run one at a time on the thread that runs the loop, beside the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Yield once to the event loop" inside a long step.
 // Back ends: EventPumpQt (qt/), NoEventPump (here, for logic without a loop).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waiting for something to happen without spinning: the event loop runs, the thread
 // sleeps between events, and the wait ends when Wake() is called or time runs out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "InternetExplorer.Application": a new, separate browser window per instance.
 // Back ends: ExternalBrowserQt (qt/, the desktop's default browser), later win32 (COM).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files and folders as the preference patcher needs them: line-wise text files,
 // folder listings, copies and an atomic replace. Paths are native.

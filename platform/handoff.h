@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Handing the program over to a new instance of itself, as the reopener does: wait
 // for the instance that started us to end, then start the new one on its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's regional settings. Back ends: LocaleQt (qt/, QLocale), LocaleWin32 (win32/,
 // GetLocaleInfoA).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Modal message box with an OK button only. Back ends: MessageBoxQt (qt/);
 // tests use FakeMessageBox, which records instead of blocking.

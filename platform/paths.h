@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows paths as the program builds them ("C:" + ...), mapped to real ones.
 // Back ends: PathMapperPosix (posix/: drive C: is <system root>/drive_c, existing

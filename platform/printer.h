@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Printing an image of a window on the default printer, one page per job.
 // Back ends: PrinterQt (qt/, QPrinter), later win32.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Starting a program from a Windows command line, without waiting.
 // Back ends: ProcessStarterPosix (posix/: Windows-style splitting, posix_spawn,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where an installed or a freshly built Brisko finds its data and its helper programs.
 // Owned by start-up code, which asks once and hands the folders to the path mapper and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Registry read service with RegOpenKeyA / RegQueryValueExA / RegCloseKey semantics.
 // Back ends: RegistryReaderPosix (posix/, the emulated registry store), RegistryReaderWin32 (win32/,

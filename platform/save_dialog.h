@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The common Save As dialog. Back ends: SaveDialogQt (qt/, QFileDialog), later win32.
 // DesktopServices (platform/services.h) owns it; the Data Speed Tests window borrows it.

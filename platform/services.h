@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one place that picks the platform's back ends. CMake compiles exactly one
 // implementation of each factory, chosen by platform:

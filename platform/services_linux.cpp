@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt-free back ends on Linux: the emulated Windows machine under the system root.
 #include <pwd.h>
 #include <unistd.h>

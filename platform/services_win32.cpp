@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt-free back ends on Windows: the real registry, processes and files. Paths are
 // real ones, and the program's folder holds the data and the helper programs too.
 #include <cstdlib>

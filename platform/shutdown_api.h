@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The advapi32 / kernel32 / user32 calls the shutdown service makes, with their
 // Windows semantics (nonzero-or-false results, a per-thread last error).

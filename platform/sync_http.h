@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // WinHttpRequest used synchronously: Open("GET", address, false), Send, ResponseText.
 // Back ends: SyncHttpQt (qt/: QNetworkAccessManager; user input is held back while it

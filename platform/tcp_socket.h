@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TCP client socket with the surface of the Winsock control: connect to a host and
 // port, the remote host, send, take pending data, close; connect, data-arrival,

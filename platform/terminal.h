@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether standard output or error is a terminal, and how wide it is.
 // Back ends: posix/ (isatty, TIOCGWINSZ), win32/ (the console API).

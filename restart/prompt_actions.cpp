@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "restart/prompt_actions.h"
 
 #ifndef BRISKO_EXE_SUFFIX

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The shutdown service: asks the system to log off, shut down, restart or power
 // off. Every failure is thrown as an AppError for the caller to handle.

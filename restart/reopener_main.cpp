@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // reopener: started by Brisko right before it ends, without arguments. Waits until
 // the program that started it has ended, then starts brisko from its own folder in
 // the working folder it was given, and ends.

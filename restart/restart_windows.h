@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The restart prompts: `restart` after a boost, `Restart3` after a restore.
 #include "platform/message_box.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints the size of the tests against the code they test: lines of *.cpp and *.h
 # under tests/ (support included) against those of every other C++ file but bench/
 # and the build folders.

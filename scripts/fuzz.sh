@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets of fuzz/ with clang and runs them.
 #   scripts/fuzz.sh [TARGET|all] [SECONDS]   each target SECONDS long (default 300); what
 #                                            they find grows build-fuzz/corpus/TARGET

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # install_packages.sh PACKAGE...: installs those Debian packages that are missing
 # (with sudo when not root). Used by setup.sh and screenshots.sh.
 set -euo pipefail

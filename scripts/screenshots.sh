@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the README's pictures (docs/images/*.png) from the built program, on a virtual
 # display with a plain window manager, driven from outside as a user would: the main
 # window, a web test against brisko-testserver's page, the restart prompt after a

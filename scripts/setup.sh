@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Brisko needs (only those missing), then configures and
 # builds. Used by ./run and ./test. BRISKO_BUILD_DIR chooses the build folder.
 set -euo pipefail

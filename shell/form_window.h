@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Base of every Brisko window: a top-level window without owner that tells its
 // instance slot when it is unloaded (closed by code or by its title-bar button).

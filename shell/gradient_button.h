@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The push button of Brisko's windows: a caption on a vertical gradient.
 #include <QPushButton>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every window may use: the program's window instances, the message box and the
 // external browser. main.cpp owns the services; windows borrow them for their lifetime.

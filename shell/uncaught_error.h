@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What happens to an error that no handler catches: its description in a message
 // box titled "Brisko", then the program ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program-wide single instance of each window, by class name ("main", "data",
 // ...): created and loaded on first use, shown modeless and brought to the front,

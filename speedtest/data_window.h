@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Data Speed Tests window `data`: pick a test file, watch the download's progress,
 // then save or print the results.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The download client: one hand-written HTTP/1.0 GET over a plain TCP socket. It reads
 // the size from the response header, then only counts the body bytes; the data itself

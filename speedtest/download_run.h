@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The download test run: start, stop, the progress tick and the final figures. It
 // drives a view (the Data Speed Tests window, or a terminal).

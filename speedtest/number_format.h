@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbers as the program shows them: "general" form, plain digits, no thousands
 // separator, a decimal part only when there is one, no trailing zeros, and the

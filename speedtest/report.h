@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The results panel's texts, the saved test report and the printout of the Data
 // Speed Tests window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Mozilla control's profile, where the boost looks for it:
 // "C:" + HOMEPATH + "\application data\mozillaControl\profiles\mozillaControl\<name>.slt".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "webtest/firefox_command.h"
 
 #include "boost/reg_access.h"

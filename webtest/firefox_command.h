@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening the test page in the user's own Firefox, by the start command it registered.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "webtest/start_page.h"
 
 #include "speedtest/download_files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Times one page load in an engine: from the moment the load is asked for until the
 // engine reports complete and not busy. The wait sleeps between engine events (each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's web test launchers, `Command1` and `btnfire`.
 #include "platform/message_box.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the two web test windows do, apart from their widgets: the timed test, the
 // refresh, the external window, and the progress bar fed by the engine's status texts.

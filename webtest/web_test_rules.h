@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules that turn engine status texts and page contents into progress, and a load
 // time into its message.

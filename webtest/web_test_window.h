@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The web page load test windows: `frmbrowser` (the Internet Explorer engine) and
 // `firebrowser` (the Mozilla engine). Both share one layout; the logic is in web_test_logic.h.

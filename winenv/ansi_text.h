@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "ANSI code page" of the emulated Windows is UTF-8. Registry strings are kept
 // as UTF-16LE, as Windows keeps them, and converted at the ANSI boundary.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whole-file reads and safe replacement: the new content goes to a temporary file in
 // the same folder, is flushed to disk and renamed over the target, so readers see

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Registry editor files (.reg): the parser behind "regedit /s" and the store's own
 // hive files, and the exporter behind "regedit /e". Both work piece by piece, so a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The emulated registry on disk: <systemRoot>/registry/HKEY_LOCAL_MACHINE.reg and so
 // on, one hive per root key. Each hive is a "Windows Registry Editor Version 5.00"

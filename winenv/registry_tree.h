@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The registry in memory: root keys, keys and typed values, names compared without
 // regard to case (the first spelling seen is kept), value data as raw bytes the way

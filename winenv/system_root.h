@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folder that stands for the Windows machine on Linux:
 // $BRISKO_SYSTEM_ROOT, else $XDG_DATA_HOME/brisko/system (~/.local/share/brisko/system).

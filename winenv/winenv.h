@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The emulated Windows machine, as the Linux back ends and our regedit see it: one
 // folder (the system root) that stands for the computer, with drive_c/ as drive C:

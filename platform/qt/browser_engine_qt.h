@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Qt WebEngine stands in for both engine controls, each kind on its own persistent profile.
 #include <QPointer>

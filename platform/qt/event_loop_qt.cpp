@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt/event_loop_qt.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt/sync_http_qt.h"
 
 #include <QEventLoop>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clock on Windows: the local wall clock for the process timer, the performance
 // counter for durations.
 #include <windows.h>

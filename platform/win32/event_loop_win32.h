@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The event loop of a Windows program without windows (brisko-cli.exe): posted
 // tasks, repeating timers and Winsock sockets, all run on the thread that runs the

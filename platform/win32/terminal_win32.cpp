@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard output and error on Windows: a console, or a file or pipe.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Win32 error codes as Status values, with the system's own text.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Main window and the information windows on fake services.
 #include <gtest/gtest.h>

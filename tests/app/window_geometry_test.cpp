@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every window of the program, as it opens from the main window on this screen.
 #include <QLabel>
 #include <QScreen>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The boost commands on the real back ends: the delivered regedit program importing
 // the delivered files into a temporary system root, real path mapping and files.
 // Reading back every value each file sets also finds two files of one command that

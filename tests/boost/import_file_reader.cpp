@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/boost/import_file_reader.h"
 
 #include <gtest/gtest.h>

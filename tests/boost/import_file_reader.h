@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads the delivered import files just far enough to know the values each one sets.
 #include <cstdint>

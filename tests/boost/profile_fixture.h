@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A temporary system root holding a user's browser profiles, and byte-level file helpers.
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadRegValue over the real registry store.
 #include <gtest/gtest.h>
 

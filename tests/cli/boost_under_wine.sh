@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # boost_under_wine.sh WINE_RUN CLI_EXE: brisko-cli.exe boost and restore on Wine's real
 # registry, imported by Wine's own regedit.exe, and on a Firefox profile and the
 # Mozilla control's profile prepared under the prefix's Application Data.

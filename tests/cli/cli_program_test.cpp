@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brisko-cli run as a program: against brisko-testserver on loopback, and against a
 // temporary system root with the delivered regedit and import files.
 #include <gtest/gtest.h>

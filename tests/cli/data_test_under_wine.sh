@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # data_test_under_wine.sh LINUX_CLI WINE_RUN CLI_EXE: brisko-cli data-test on Linux and
 # brisko-cli.exe data-test over Winsock under Wine, against the same brisko-testserver
 # (BRISKO_TEST_SERVER, set by run_with_testservers.sh, which sends at 4 MB/s). Both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history file where only POSIX can make the case: two processes appending at once
 // (the Windows build relies on append-only handles the same way), FIFOs and links.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history file on real files (torn lines, two programs appending at once), its
 // records as JSON and CSV, and the summary across the latest boost.
 #include <gtest/gtest.h>

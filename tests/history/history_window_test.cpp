@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The History window over an in-memory history: empty state, charts with the boosts
 // marked at their time, the summary and the CSV export.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rank test against published tables of the exact distribution of U, and its
 // interval of the ratio on samples whose answer is known.
 #include <gtest/gtest.h>

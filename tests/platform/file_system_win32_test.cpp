@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 files on real folders; the boost's own use of them is brisko_cli_exe_boost's.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadRegValue over Wine's (or Windows') real registry, and a real process start.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logind back end against a stand-in logind on a private bus (never the system bus).
 #include "platform/qt/shutdown_api_dbus.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ShutdownSystem over the Win32 calls, each made to fail in turn. ExitWindowsEx is
 // always the test's own: a test must never restart the machine it runs on.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Winsock socket and event loop under the terminal's download test, against a
 // closed port on loopback: the failure with Winsock's own number. A whole download is
 // brisko_cli_exe_data_test's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // reopener end to end: a stand-in parent starts it beside a stand-in brisko script.
 #include <gtest/gtest.h>
 #include <sys/prctl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Data Speed Tests window end to end: a real socket against brisko-testserver.
 #include "speedtest/data_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download test run, through the terminal's view of it: the figures of the ticks and
 // of the whole file, and how a terminal run ends when the server fails it.
 #include "speedtest/download_run.h"

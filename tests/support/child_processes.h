@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waiting on things outside the test program: its child processes and files they write.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Scripted browser engines, event wait and synchronous fetch for the web test windows.
 #include <functional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Real files with chosen failures: wraps a FileSystem and makes one kind of call
 // fail, for the failures a test cannot provoke with real files as root.

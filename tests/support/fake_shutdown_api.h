@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted ShutdownApi: every call is recorded and fails when told. The arguments
 // the system itself checks are left to the real back ends' tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stand-ins for the platform services: each records what it was asked and can be told to fail.
 #include <algorithm>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # run_with_testservers.sh SERVER COMMAND...: starts the Linux brisko-testserver twice
 # on free loopback ports (the test files at 4 MB/s, and one that answers 404), puts
 # their addresses in BRISKO_TEST_SERVER and BRISKO_TEST_SERVER_404, runs COMMAND (a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real regedit program, run as a process against a temporary system root.
 #include <gtest/gtest.h>
 #include <signal.h>

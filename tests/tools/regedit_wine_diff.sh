@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # regedit_wine_diff.sh REGEDIT WINE_RUN: imports the same .reg files with our regedit
 # (Linux, into a fresh system root) and with Wine's regedit.exe (into Wine's real
 # registry), exports HKCU\Software\BriskoDiff from both and compares what each holds,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brisko-testserver speaks what each option promises, byte for byte.
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Mozilla control's profile is made where the boost looks for it; Firefox starts from
 // its registered command.
 #include <gtest/gtest.h>

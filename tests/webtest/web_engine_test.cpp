@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real engines and the synchronous fetch against brisko-testserver.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test windows' handlers on scripted engines: messages, timing, guards and errors.
 #include <gtest/gtest.h>
 

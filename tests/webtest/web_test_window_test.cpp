@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two test windows and their launchers, on scripted engines.
 #include <QLineEdit>
 #include <QProgressBar>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .reg format as the registry editor reads it, and the exporter's round trip.
 #include <gtest/gtest.h>
 

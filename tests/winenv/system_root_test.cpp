@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulated machine on disk: where its root lives, what its first use provides, and
 // the registry store's transactions, safe replacement and damaged hives.
 #include <gtest/gtest.h>

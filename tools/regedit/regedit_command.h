@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What "regedit /s" and "regedit /e" do, on the registry store of one system root.
 #include <ostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // regedit: "regedit /s FILE" imports a .reg file into the emulated registry,
 // "regedit /e FILE KEY" exports a key.
 #include <exception>

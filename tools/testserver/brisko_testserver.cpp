@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brisko-testserver: serves Brisko's three download test files and a page for its web
 // tests over HTTP on a LAN or on this machine, and imitates the broken servers a
 // download client must survive.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stand-in for systemd-logind on a message bus of its own (a dbus-daemon of its own;
 // the system bus is never touched). It answers CanReboot as told and records Reboot,

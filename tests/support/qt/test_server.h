@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs brisko-testserver on a free loopback port for one test, with the given options.
 #include <QProcess>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waits for a condition while the event loop runs; never a fixed sleep.
 #include <QCoreApplication>
