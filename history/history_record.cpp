@@ -108,6 +108,7 @@ std::optional<std::int64_t> FromCivil(int year, unsigned month, unsigned day, in
 std::string HistoryRecord::Kind() const {
     if (Data()) return "data-test";
     if (Web()) return "web-test";
+    if (Quality()) return "quality";
     return Boost()->mode;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One entry of the history of results: a finished data test, a timed web page load,
-// or a boost, Pro Boost or restore. Kept as one JSON object per line.
+// a network quality run, or a boost, Pro Boost or restore. Kept as one JSON object per line.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -35,15 +35,27 @@ struct BoostRecord {
     std::string failure;                   // what ended the command early; empty if nothing
 };
 
+// A network quality run. Figures that were not measured (a run that ended early) are
+// empty; failure says which phase failed and why.
+struct QualityRecord {
+    std::string server;  // host:port
+    int streams = 0;
+    double phaseSeconds = 0;
+    std::optional<double> idleLatencyMs, jitterMs, loadedLatencyMs, responsivenessRpm;
+    std::optional<double> downloadMbit, downloadSingleMbit, uploadMbit, uploadSingleMbit;
+    std::string failure;
+};
+
 struct HistoryRecord {
     std::int64_t time = 0;  // seconds since 1970-01-01 UTC
     std::string from;       // "brisko" or "brisko-cli"
-    std::variant<DataTestRecord, WebTestRecord, BoostRecord> what;
+    std::variant<DataTestRecord, WebTestRecord, BoostRecord, QualityRecord> what;
 
     const DataTestRecord* Data() const { return std::get_if<DataTestRecord>(&what); }
     const WebTestRecord* Web() const { return std::get_if<WebTestRecord>(&what); }
     const BoostRecord* Boost() const { return std::get_if<BoostRecord>(&what); }
-    // "data-test", "web-test" or the boost's mode.
+    const QualityRecord* Quality() const { return std::get_if<QualityRecord>(&what); }
+    // "data-test", "web-test", "quality" or the boost's mode.
     std::string Kind() const;
 };
 
