@@ -14,14 +14,13 @@ namespace brisko::cli {
 CliDataTest::CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale,
                          ProgressLine& progress, std::string testUrl, DataTestHooks hooks, double stallSeconds,
                          HistoryService* history)
-    : m_clock(clock),
-      m_progress(progress),
+    : m_progress(progress),
       m_testUrl(std::move(testUrl)),
-      m_hooks(std::move(hooks)),
-      m_stallSeconds(stallSeconds) {
+      m_hooks(std::move(hooks)) {
     DataTestView& view = *this;
     MessageBoxService& messages = *this;
     m_test = std::make_unique<DataSpeedTest>(socket, clock, locale, messages, view, history);
+    m_test->SetStallSeconds(stallSeconds);
 }
 
 CliDataTest::~CliDataTest() = default;
@@ -39,10 +38,6 @@ void CliDataTest::SetTimerEnabled(bool enabled) {
 
 void CliDataTest::Start() {
     m_test->StartTest();
-    // The watchdog counts from the start: a server that never answers is a stall too.
-    m_seenHeader = m_test->Client().HeaderDone();
-    m_seenBytes = m_test->Client().Counters().ReceivedBytes;
-    m_seenAt = m_clock.MonotonicSeconds();
 }
 
 void CliDataTest::OnTimer() {
@@ -55,24 +50,8 @@ void CliDataTest::OnTimer() {
     m_progress.Show(DownloadProgressText([this](const std::string& control) { return Text(control); }));
 }
 
-// Progress is the header, or a whole KB more, as the progress line counts: a byte now
-// and then keeps no download going.
 void CliDataTest::Watch() {
-    if (m_done) return;
-    const auto& client = m_test->Client();
-    const double now = m_clock.MonotonicSeconds();
-    const std::int64_t received = client.Counters().ReceivedBytes;
-    if (client.HeaderDone() != m_seenHeader || received - m_seenBytes >= kProgressBytes) {
-        m_seenHeader = client.HeaderDone();
-        m_seenBytes = received;
-        m_seenAt = now;
-        return;
-    }
-    // A complete download only waits for its next tick.
-    if (client.Complete() || now - m_seenAt < m_stallSeconds) return;
-    const std::string seconds = FormatGeneral(static_cast<std::int64_t>(m_stallSeconds)) + " seconds.";
-    Fail(std::string(kConnectionDownText) +
-         (received == m_seenBytes ? "Nothing has arrived for " + seconds : "Less than 1 KB has arrived in " + seconds));
+    if (!m_done) m_test->Watch();  // a stall arrives as the window's message
 }
 
 void CliDataTest::Show(const std::string& text, const std::string&, bool) {

@@ -27,9 +27,7 @@ struct DataTestHooks {
 
 class CliDataTest final : private DataTestView, private MessageBoxService {
 public:
-    // A window waits for Stop when nothing arrives; a script has nobody to press it.
-    static constexpr double kStallSeconds = 60;
-    static constexpr std::int64_t kProgressBytes = 1024;
+    static constexpr double kStallSeconds = DataSpeedTest::kStallSeconds;
 
     CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleService& locale, ProgressLine& progress,
                 std::string testUrl, DataTestHooks hooks, double stallSeconds = kStallSeconds,
@@ -40,7 +38,8 @@ public:
 
     void Start();
     void OnTimer();  // a tick of the progress timer
-    // Called regularly from Start to the end: ends a test that has stalled.
+    // Called regularly from Start to the end, before the first tick too: ends a
+    // test that has stalled.
     void Watch();
 
     bool Done() const { return m_done; }
@@ -70,20 +69,14 @@ private:
     void Fail(const std::string& message);
     void End();
 
-    const Clock& m_clock;
     ProgressLine& m_progress;
     std::string m_testUrl;
     DataTestHooks m_hooks;
-    double m_stallSeconds;
     std::unique_ptr<DataSpeedTest> m_test;
 
     std::map<std::string, std::string> m_texts;
     bool m_done = false;
     std::string m_failure;
-    // The watchdog's last sight of progress.
-    bool m_seenHeader = false;
-    std::int64_t m_seenBytes = -1;
-    double m_seenAt = 0;
 };
 
 // The results panel's heading and figures, one per line, with the panel's captions.

@@ -60,7 +60,30 @@ void DataSpeedTest::StartTest() {
     m_client.Close();
     m_testUrl = m_view.SelectedTestUrl();
     m_client.SetTestUrl(m_testUrl);
+    // The watch counts from the press: a server that never answers is a stall too.
+    m_seenHeader = m_client.HeaderDone();
+    m_seenBytes = m_client.Counters().ReceivedBytes;
+    m_seenAt = m_startTime;
     m_client.ConnectToTestServer();
+}
+
+void DataSpeedTest::Watch() {
+    if (m_caption != kStopCaption || m_finished) return;
+    const double now = m_clock.MonotonicSeconds();
+    const std::int64_t received = m_client.Counters().ReceivedBytes;
+    if (m_client.HeaderDone() != m_seenHeader || received - m_seenBytes >= kProgressBytes) {
+        m_seenHeader = m_client.HeaderDone();
+        m_seenBytes = received;
+        m_seenAt = now;
+        return;
+    }
+    // A complete download only waits for its next tick.
+    if (m_client.Complete() || now - m_seenAt < m_stallSeconds) return;
+    const std::string seconds = FormatGeneral(static_cast<std::int64_t>(m_stallSeconds)) + " seconds.";
+    StopTest();
+    m_messages.Show(std::string(kConnectionDownText) + (received == m_seenBytes ? "Nothing has arrived for " + seconds
+                                                                               : "Less than 1 KB has arrived in " +
+                                                                                     seconds));
 }
 
 void DataSpeedTest::StopTest() {
@@ -109,6 +132,7 @@ void DataSpeedTest::Tick() {
     m_view.SetText(DataControl::lblKBAvg, "Avg - " + FormatGeneral(average) + " KB/s");
     m_view.SetText(DataControl::lblMBEst, "Est - " + Number(WholeDiv(m_maxSpeed, 64) / 2.0) + " MB/s");
     m_lastReceivedBytes = c.ReceivedBytes;
+    Watch();
 }
 
 void DataSpeedTest::FinishTest() {

@@ -81,7 +81,15 @@ public:
     void OnStartButton();
     void StartTest();
     void StopTest();
-    void Tick();  // the progress timer
+    void Tick();  // the progress timer; watches for a stall too
+    // Nobody may be there to press Stop: a running test during which neither the header
+    // nor a whole KB more has arrived for this long ends as a connection that went down.
+    // A byte now and then keeps no download going.
+    static constexpr double kStallSeconds = 60;
+    static constexpr std::int64_t kProgressBytes = 1024;
+    void SetStallSeconds(double seconds) { m_stallSeconds = seconds; }
+    // Called regularly while a test runs, connecting included: ends a stalled test.
+    void Watch();
     // The window is going away: the download ends with it.
     void Shutdown();
 
@@ -120,6 +128,11 @@ private:
     std::vector<std::int64_t> m_tickSpeeds;
     bool m_finished = false;
     DataTestResults m_results;
+    // The stall watch's last sight of progress.
+    double m_stallSeconds = kStallSeconds;
+    bool m_seenHeader = false;
+    std::int64_t m_seenBytes = 0;
+    double m_seenAt = 0;
 };
 
 }  // namespace brisko

@@ -181,6 +181,38 @@ TEST(CliDataTestTest, ServersThatGoAwayOrQuietEndTheTest) {
     }
 }
 
+// The window's own timer ends a silent download too: nobody may be there to press Stop.
+TEST(DataSpeedTest, TheWindowsTicksEndASilentDownload) {
+    struct View final : DataTestView {
+        void SetText(DataControl control, const std::string& text) override { texts[ControlName(control)] = text; }
+        void SetProgressBar(int) override {}
+        void SetTimerEnabled(bool enabled) override { timerOn = enabled; }
+        int TimerInterval() const override { return kTimerIntervalMs; }
+        void SetSaveEnabled(bool) override {}
+        void SetResultsVisible(bool) override {}
+        void SetWindowHeight(int) override {}
+        std::string SelectedTestUrl() const override { return "files.example/4MB.bin"; }
+        std::map<std::string, std::string> texts;
+        bool timerOn = false;
+    } view;
+    FakeTcpSocket socket;
+    FakeClock clock;
+    FakeLocale locale;
+    FakeMessageBox messages;
+    DataSpeedTest test(socket, clock, locale, messages, view);
+    test.StartTest();
+    socket.Accept();
+    socket.Arrive(Header(4194304));
+    for (int i = 0; i < 121 && view.timerOn; ++i) {
+        clock.Advance(0.5);
+        test.Tick();
+    }
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{std::string(kConnectionDownText) +
+                                                         "Nothing has arrived for 60 seconds."});
+    EXPECT_TRUE(!view.timerOn && !socket.open && !test.Finished());
+    EXPECT_EQ(view.texts["btnStartTest"], kStartCaption);
+}
+
 TEST(ProgressLineTest, RedrawnInPlaceOnATerminalOneLineEachOtherwise) {
     std::ostringstream terminal, pipe;
     cli::ProgressLine onTerminal(terminal, true, 12), toPipe(pipe, false, 12);
