@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # check_package.sh BUILD_DIR contents|boost
-# Builds the Debian package from BUILD_DIR with cpack, unpacks it into a temporary
-# root with dpkg -x and checks it:
-#   contents  the file list, the dependencies, lintian's verdict (no error and no
-#             warning), and the unpacked brisko-cli --help
-#   boost     a boost by the unpacked brisko-cli, started from /, imports every file
+# Builds the three Debian packages (brisko, brisko-cli, brisko-testserver) from
+# BUILD_DIR with cpack, unpacks them with dpkg -x, each alone and all together, and
+# checks them:
+#   contents  the file lists, the dependencies (brisko-cli without the browser engine),
+#             lintian's verdict (no error and no warning), apt's simulated installs,
+#             and the unpacked programs: each alone, and brisko-cli web-test with and
+#             without the brisko package
+#   boost     a boost by brisko-cli unpacked alone, started from /, imports every file
 # Exit status 77: skipped (not root, or no cpack / dpkg-deb), with the reason. A missing
 # lintian fails instead: scripts/setup.sh installs it.
 set -euo pipefail
@@ -24,46 +27,85 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log"; echo "cpack failed"; exit 1; }
-deb=$(ls "$work"/package/brisko_*.deb)
-dpkg -x "$deb" "$work/root"
-usr=$work/root/usr
+deb() { ls "$work"/package/"$1"_*.deb; }
+for package in brisko brisko-cli brisko-testserver; do dpkg -x "$(deb $package)" "$work/$package"; done
+for package in brisko brisko-cli brisko-testserver; do dpkg -x "$(deb $package)" "$work/root"; done
+usr=$work/brisko-cli/usr  # brisko-cli alone
 
 fail() { echo "FAILED: $*"; exit 1; }
 
 if [ "$mode" = contents ]; then
   id=example.brisko.Brisko
-  {
-    printf './usr/bin/%s\n' brisko brisko-cli brisko-testserver
-    printf './usr/lib/brisko/%s\n' regedit reopener
-    (cd "$source_dir/data" && printf './usr/share/brisko/%s\n' *.reg *.js)
-    echo "./usr/share/applications/$id.desktop"
-    echo "./usr/share/metainfo/$id.metainfo.xml"
-    echo "./usr/share/icons/hicolor/scalable/apps/$id.svg"
-    for size in 16 22 24 32 48 64 128 256; do echo "./usr/share/icons/hicolor/${size}x$size/apps/$id.png"; done
-    printf './usr/share/man/man1/%s.1.gz\n' brisko brisko-cli brisko-testserver
-    printf './usr/share/doc/brisko/%s\n' copyright changelog.gz
-  } | sort >"$work/expected"
-  dpkg -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$work/actual"
-  diff -u "$work/expected" "$work/actual" || fail "the package's files differ from the list above"
-  dpkg -c "$deb" | awk '$1 ~ /^-rwx/ {print $6}' | sort | diff -u - <(grep -E '/(bin|lib/brisko)/' "$work/expected") ||
-    fail "only the programs may be executable"
-
-  depends=$(dpkg-deb -f "$deb" Depends)
-  for package in libqt6widgets6 libqt6webenginecore6-bin qt6-qpa-plugins; do
-    [[ ", $depends," == *", $package"[\ ,]* ]] || fail "Depends lacks $package: $depends"
+  expected() {
+    case $1 in
+      brisko)
+        echo ./usr/bin/brisko
+        printf './usr/lib/brisko/%s\n' reopener brisko-web-test
+        echo "./usr/share/applications/$id.desktop"
+        echo "./usr/share/metainfo/$id.metainfo.xml"
+        echo "./usr/share/icons/hicolor/scalable/apps/$id.svg"
+        for size in 16 22 24 32 48 64 128 256; do echo "./usr/share/icons/hicolor/${size}x$size/apps/$id.png"; done ;;
+      brisko-cli)
+        echo ./usr/bin/brisko-cli
+        echo ./usr/lib/brisko/regedit
+        (cd "$source_dir/data" && printf './usr/share/brisko/%s\n' *.reg *.js) ;;
+      brisko-testserver)
+        echo ./usr/bin/brisko-testserver ;;
+    esac
+    echo "./usr/share/man/man1/$1.1.gz"
+    printf "./usr/share/doc/$1/%s\n" copyright changelog.gz
+  }
+  files=0
+  for package in brisko brisko-cli brisko-testserver; do
+    expected $package | sort >"$work/expected"
+    dpkg -c "$(deb $package)" | awk '$1 !~ /^d/ {print $6}' | sort >"$work/actual"
+    diff -u "$work/expected" "$work/actual" || fail "$package: the package's files differ from the list above"
+    dpkg -c "$(deb $package)" | awk '$1 ~ /^-rwx/ {print $6}' | sort |
+      diff -u - <(grep -E '/(bin|lib/brisko)/' "$work/expected") || fail "$package: only the programs may be executable"
+    files=$((files + $(wc -l <"$work/actual")))
   done
+
+  depends() { dpkg-deb -f "$(deb "$1")" Depends; }
+  has() { [[ ", $(depends "$1")," == *", $2"[\ ,]* ]]; }
+  for package in libqt6widgets6 libqt6webenginecore6-bin qt6-qpa-plugins brisko-cli; do
+    has brisko $package || fail "brisko's Depends lack $package: $(depends brisko)"
+  done
+  for package in libqt6core6 libqt6network6; do
+    has brisko-cli $package || fail "brisko-cli's Depends lack $package: $(depends brisko-cli)"
+  done
+  [[ $(depends brisko-cli) != *webengine* && $(depends brisko-cli) != *widgets* ]] ||
+    fail "brisko-cli must need no browser engine and no widgets: $(depends brisko-cli)"
+  [[ $(depends brisko-testserver) != *qt6* ]] || fail "brisko-testserver must need no Qt: $(depends brisko-testserver)"
 
   # What a distribution would reject: an error or a warning fails; information tags are
   # shown only.
   command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
   status=0
-  lintian --display-info --fail-on error,warning "$deb" || status=$?
-  [ "$status" -eq 0 ] || fail "lintian reports errors or warnings, or could not check the package (status $status)"
+  lintian --display-info --fail-on error,warning "$work"/package/*.deb || status=$?
+  [ "$status" -eq 0 ] || fail "lintian reports errors or warnings, or could not check the packages (status $status)"
 
-  help=$(cd / && "$usr/bin/brisko-cli" --help) || fail "the unpacked brisko-cli --help failed"
+  # Installable alone (the console packages) and together, as apt would resolve them.
+  if command -v apt-get >/dev/null; then
+    for set in brisko-cli brisko-testserver "brisko brisko-cli brisko-testserver"; do
+      debs=()
+      for package in $set; do debs+=("$(deb $package)"); done
+      apt-get install --simulate --no-install-recommends "${debs[@]}" >"$work/apt.log" 2>&1 ||
+        { cat "$work/apt.log"; fail "apt cannot install: $set"; }
+    done
+  fi
+
+  help=$(cd / && "$usr/bin/brisko-cli" --help) || fail "brisko-cli --help, unpacked alone, failed"
   [[ $help == "Usage: brisko-cli COMMAND"* ]] || fail "unexpected help: $help"
-  (cd / && "$usr/bin/brisko-testserver" --help >/dev/null) || fail "the unpacked brisko-testserver --help failed"
-  echo "package $(basename "$deb"): $(wc -l <"$work/actual") files as listed, lintian-clean; Depends: $depends"
+  (cd / && "$work/brisko-testserver/usr/bin/brisko-testserver" --help >/dev/null) ||
+    fail "brisko-testserver --help, unpacked alone, failed"
+  # Without the brisko package, web-test says where the engine comes from.
+  status=0
+  out=$(cd / && "$usr/bin/brisko-cli" web-test 127.0.0.1:9 2>&1) || status=$?
+  [[ $status -eq 1 && $out == *"install the brisko package"* ]] || fail "web-test without the engine: $status $out"
+  # With it, brisko-cli hands the test to the engine's helper, which then runs the load.
+  out=$(cd / && timeout 120 "$work/root/usr/bin/brisko-cli" web-test 127.0.0.1:9 2>&1) || true
+  [[ $out != *"not installed here"* ]] || fail "web-test did not find the engine of the brisko package: $out"
+  echo "packages: $files files as listed, lintian-clean; brisko-cli Depends: $(depends brisko-cli)"
   exit 0
 fi
 

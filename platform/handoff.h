@@ -7,6 +7,7 @@
 // Free functions: no one owns them; the reopener program asks them.
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -19,5 +20,12 @@ void WaitForStarterToEnd(std::chrono::milliseconds limit);
 // Starts program (a native path, no arguments) without waiting, in a session of its
 // own: tied to no terminal or process group of ours.
 Status StartDetached(const std::string& program);
+
+#ifndef _WIN32
+// Runs program (a native path) with args (args[0] its name) in this process's place:
+// its output, exit status and Ctrl+C are the caller's own. Returns only when it could
+// not be started.
+Status ReplaceProcess(const std::string& program, const std::vector<std::string>& args);
+#endif
 
 }  // namespace brisko

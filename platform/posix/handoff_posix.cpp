@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -58,6 +59,16 @@ Status StartDetached(const std::string& program) {
     const int error = posix_spawn(&child, path.c_str(), nullptr, &attributes, arguments, environ);
     posix_spawnattr_destroy(&attributes);
     return error == 0 ? Status::Ok() : Status::Fail(error, std::strerror(error));
+}
+
+Status ReplaceProcess(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> copies = args;
+    std::vector<char*> arguments;
+    for (std::string& arg : copies) arguments.push_back(arg.data());
+    arguments.push_back(nullptr);
+    ::execv(program.c_str(), arguments.data());
+    const int error = errno;
+    return Status::Fail(error, std::strerror(error));
 }
 
 }  // namespace brisko
