@@ -2,7 +2,7 @@
 #include "history/history_export.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 
 #include "history/history_summary.h"
 
@@ -56,9 +56,9 @@ std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
             cells[3] = w->address;
             cells[4] = w->engine;
             // The load time as measured: a single-precision figure needs up to 7 digits.
+            // (to_chars writes '.' whatever the C library's locale says.)
             char text[32];
-            std::snprintf(text, sizeof text, "%.7g", w->seconds);
-            cells[5] = text;
+            cells[5].assign(text, std::to_chars(text, text + sizeof text, w->seconds, std::chars_format::general, 7).ptr);
         } else if (const BoostRecord* b = r.Boost()) {
             cells[11] = Joined(b->imported);
             cells[12] = Joined(b->notImported);

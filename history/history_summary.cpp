@@ -2,8 +2,8 @@
 #include "history/history_summary.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "history/rank_statistics.h"
 
@@ -12,9 +12,10 @@ namespace brisko {
 namespace {
 
 std::string Decimal(double value, int decimals, const std::string& separator) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    std::string s = text;
+    // to_chars, not printf: Qt sets the C library's locale, whose separator may be a comma.
+    char text[400];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    std::string s(text, written.ptr);
     const std::size_t point = s.find('.');
     if (point != std::string::npos) {
         while (s.back() == '0') s.pop_back();

@@ -16,9 +16,14 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64
   nlohmann-json3-dev libcli11-dev qt6-charts-dev
+  locales
 )
 
 scripts/install_packages.sh "${packages[@]}"
+# A German locale, for the test that machine-readable output ignores the user's.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && [ "$(id -u)" -eq 0 ]; then
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "could not make the de_DE.UTF-8 locale; its test is skipped"
+fi
 
 build_dir="${BRISKO_BUILD_DIR:-build}"
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
