@@ -75,9 +75,10 @@ Options:
   --max-connections N  connections open at once (default 512); beyond them
                        the one longest without its request is closed, or the
                        newcomer answered 503 Service Unavailable
-  --idle-timeout S     close a connection that has not sent its request after
-                       S seconds, takes nothing of its answer for S seconds or
-                       stays open S seconds after it (default 10)
+  --idle-timeout S     close a connection that has not sent its request (or,
+                       kept open, its next one) after S seconds, takes nothing
+                       of its answer or sends nothing of its upload for S
+                       seconds, or stays open S seconds after it (default 10)
   --rate BYTES         send the body (files and quality downloads) at this
                        many bytes per second
   --stream N           serve N bytes at every path instead of the files;
