@@ -357,7 +357,9 @@ TEST_F(WindowEngineTest, EveryOpeningAndTheCommandLineLoadAlike) {
             SCOPED_TRACE(engine + ", " + kWhich[i]);
             std::printf("%-7s %-18s %.3f s, %d images, %d at once\n", engine.c_str(), kWhich[i], times[i].first,
                         times[i].second.images, times[i].second.atOnce);
-            EXPECT_NEAR(times[i].first, first, first * 0.05);
+            // Alone they agree within 1%; the fault doubled the time. A quarter leaves room for
+            // a machine busy with other tests.
+            EXPECT_NEAR(times[i].first, first, first * 0.25);
             EXPECT_EQ(times[i].second.images, kImages);
             EXPECT_EQ(times[i].second.atOnce, 6);
         }
