@@ -928,13 +928,15 @@ private:
     }
 
     enum class Received { Whole, Gone, Idle, Bad };
-    static constexpr std::size_t kReadSize = 256 * 1024;
+    static constexpr std::size_t kReadSize = 256 * 1024, kDropSize = 16 << 20;
 
-    // Reads the next bytes of a body into buffer (on the heap: thread stacks are small).
-    Received ReadSome(std::vector<char>& buffer, std::size_t most, std::size_t* got) {
-        if (buffer.empty()) buffer.resize(kReadSize);
+    // Reads the next bytes of a body into buffer (on the heap: thread stacks are small),
+    // or with no buffer drops them unread, which spares copying them.
+    Received ReadSome(std::vector<char>* buffer, std::size_t most, std::size_t* got) {
+        if (buffer && buffer->empty()) buffer->resize(kReadSize);
         for (;;) {
-            const ssize_t n = recv(m_fd, buffer.data(), std::min(most, buffer.size()), 0);
+            const ssize_t n = buffer ? recv(m_fd, buffer->data(), std::min(most, buffer->size()), 0)
+                                     : recv(m_fd, nullptr, most, MSG_TRUNC);
             if (n > 0) {
                 *got = static_cast<std::size_t>(n);
                 return Received::Whole;
@@ -950,11 +952,10 @@ private:
         const auto early = static_cast<std::size_t>(std::min<std::uint64_t>(length, rest.size()));
         rest.erase(0, early);
         *received = early;
-        std::vector<char> buffer;
         while (*received < length) {
             std::size_t got = 0;
-            const auto most = static_cast<std::size_t>(std::min<std::uint64_t>(length - *received, kReadSize));
-            if (const Received end = ReadSome(buffer, most, &got); end != Received::Whole) return end;
+            const auto most = static_cast<std::size_t>(std::min<std::uint64_t>(length - *received, kDropSize));
+            if (const Received end = ReadSome(nullptr, most, &got); end != Received::Whole) return end;
             *received += got;
         }
         return Received::Whole;
@@ -970,7 +971,7 @@ private:
         std::vector<char> buffer;
         while (state == ChunkedBody::State::More) {
             std::size_t got = 0;
-            if (const Received end = ReadSome(buffer, kReadSize, &got); end != Received::Whole) {
+            if (const Received end = ReadSome(&buffer, kReadSize, &got); end != Received::Whole) {
                 *received = body.Count();
                 return end;
             }
