@@ -161,12 +161,12 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
               "Measures the idle latency and its jitter, the download and the upload over one\n"
               "stream and then over several, the latency under that load and the\n"
               "responsiveness in round trips per minute (RPM), showing the progress twice a\n"
-              "second. BRISKO_TEST_SERVER=host[:port] names the brisko-testserver to test against.");
+              "second. BRISKO_TEST_SERVER=host[:port] names the brisko-testserver to test.");
     app->add_option("--duration", r.qualitySeconds, "seconds of each of the four loaded phases, 1 to 60;\n10 by default")
         ->type_name("S")->transform(Decimal)->check(CLI::Range(1, kMaxQualitySeconds));
-    app->add_option("--streams", r.qualityStreams, "streams of the loaded phases after the single one, 1 to\n64; 8 by default")
+    app->add_option("--streams", r.qualityStreams, "streams of the loaded phases after the single one,\n1 to 64; 8 by default")
         ->type_name("N")->transform(Decimal)->check(CLI::Range(1, kMaxQualityStreams));
-    Flag(app, "--json", r.json, "print the figures as one JSON object; the progress then goes\nto standard error");
+    Flag(app, "--json", r.json, "print the figures as one JSON object; the progress\nthen goes to standard error");
 
     app = Add(program, r, Command::WebTest, "time the loading of a web page",
               "Loads the page in a browser engine, without showing it, and times the load as\n"

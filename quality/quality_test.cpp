@@ -48,11 +48,15 @@ constexpr double kProbeShare = 0.05;
 constexpr double kForeignProbeBytes = 5000;
 constexpr double kFastestProbeGap = 0.1, kSlowestProbeGap = 1.0;
 constexpr int kMostProbesInFlight = 32;
-// A loaded connection asks for pieces of about this many seconds, two at a time, so
-// that a self probe soon finds it between two pieces.
-constexpr double kPieceSeconds = 0.2;
+// A loaded connection asks for pieces of about this many seconds, two at a time: a
+// second of its rate always asked for, so that the link's queue fills as behind a
+// transfer without end, and a self probe, which waits for the pieces asked for and
+// goes between them (HTTP/1.1 puts nothing beside a body), finds a gap within a second.
+constexpr double kPieceSeconds = 0.5;
 constexpr std::uint64_t kFirstPiece = 256 << 10, kSmallestPiece = 64 << 10, kLargestPiece = 256ull << 20;
 constexpr std::size_t kPiecesAhead = 2;
+// A connection waiting to probe carries less and less: a quarter of them at most.
+constexpr int kStreamsPerProbing = 4;
 constexpr std::uint64_t kEndless = 1ull << 40;
 constexpr int kMostStreams = 64;
 
@@ -313,10 +317,15 @@ void QualityTest::Run::OnLoadAnswer(Load& load, const HttpAnswer& answer) {
 }
 
 void QualityTest::Run::WantSelfProbe() {
+    const auto probing = [](const Load& load) {
+        return load.probeWanted ||
+               std::any_of(load.asked.begin(), load.asked.end(), [](const Asked& a) { return a.probe; });
+    };
+    const auto busy = std::count_if(m_loads.begin(), m_loads.end(), [&](const auto& l) { return probing(*l); });
+    if (busy >= std::max<std::ptrdiff_t>(1, std::ssize(m_loads) / kStreamsPerProbing)) return;
     for (std::size_t tried = 0; tried < m_loads.size(); ++tried) {
         Load& load = *m_loads[m_nextSelfLoad++ % m_loads.size()];
-        const bool probing = std::any_of(load.asked.begin(), load.asked.end(), [](const Asked& a) { return a.probe; });
-        if (!load.http->Connected() || load.probeWanted || probing) continue;
+        if (!load.http->Connected() || probing(load)) continue;
         load.probeWanted = true;
         Refill(load);
         return;

@@ -51,12 +51,12 @@ protected:
 };
 
 TEST_F(QualityRunTest, GoodLinkGivesEveryFigure) {
-    Start();
+    Start(3, 8);
     ASSERT_TRUE(RunToEnd());
     const QualityResult& r = Result();
     EXPECT_TRUE(r.Complete()) << r.failure;
     EXPECT_EQ(finished, 1);
-    // The link carries 80 Mbit/s each way, over one stream and over four.
+    // The link carries 80 Mbit/s each way, over one stream and over eight.
     for (const auto& rate : {r.downloadSingleMbit, r.downloadMbit, r.uploadSingleMbit, r.uploadMbit}) {
         ASSERT_TRUE(rate);
         EXPECT_NEAR(*rate, 80, 8);
@@ -70,15 +70,15 @@ TEST_F(QualityRunTest, GoodLinkGivesEveryFigure) {
     int self = 0, foreign = 0;
     for (const LatencySample& s : r.samples)
         if (s.phase == QualityPhase::Download || s.phase == QualityPhase::Upload) ++(s.onLoadedConnection ? self : foreign);
-    EXPECT_GT(self, 10);
-    EXPECT_GT(foreign, 10);
-    // Four phases of 2 s after ten idle probes; progress twice a second throughout.
-    EXPECT_NEAR(finishedAt - started, 8.7, 0.3);
+    EXPECT_GE(self, 6);
+    EXPECT_GT(foreign, 20);
+    // Four phases of 3 s after ten idle probes; progress twice a second throughout.
+    EXPECT_NEAR(finishedAt - started, 12.7, 0.3);
     EXPECT_NEAR(static_cast<double>(progressAt.size()), (finishedAt - started) * 2, 2);
     const QualityRecord* record = Recorded();
     ASSERT_TRUE(record);
     EXPECT_EQ(record->server, "127.0.0.1:8080");
-    EXPECT_EQ(record->streams, 4);
+    EXPECT_EQ(record->streams, 8);
     EXPECT_EQ(record->downloadMbit, r.downloadMbit);
     EXPECT_EQ(record->responsivenessRpm, r.responsivenessRpm);
     EXPECT_TRUE(record->failure.empty());
