@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/artwork.h"
 
+#include "shell/artwork_label.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -10,9 +12,8 @@
 
 namespace brisko {
 
-QPixmap DrawLogo(QSize size, const QColor& background) {
-    QPixmap pix(size);
-    pix.fill(background);
+QPixmap DrawLogo(QSize size, const QColor& background, qreal devicePixelRatio) {
+    QPixmap pix = NewArtwork(size, devicePixelRatio, background);
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -31,9 +32,8 @@ QPixmap DrawLogo(QSize size, const QColor& background) {
     return pix;
 }
 
-QPixmap DrawSpeedometer(QSize size, const QColor& background) {
-    QPixmap pix(size);
-    pix.fill(background);
+QPixmap DrawSpeedometer(QSize size, const QColor& background, qreal devicePixelRatio) {
+    QPixmap pix = NewArtwork(size, devicePixelRatio, background);
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
     // The whole dial, its rim's pen too, inside the picture.

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include "app/artwork.h"
+#include "shell/artwork_label.h"
 #include "shell/gradient_button.h"
 #include "shell/open_external_page.h"
 #include "shell/uncaught_error.h"
@@ -106,14 +107,14 @@ void main::BuildControls() {
     client->setFont(font);
     setCentralWidget(client);
 
-    auto* picture1 = new QLabel(client);
+    auto* picture1 = new ArtworkLabel(
+        {121, 33}, [](QSize size, qreal ratio) { return DrawLogo(size, kWindowColour, ratio); }, client);
     picture1->setObjectName("Picture1");
     picture1->setGeometry(6, 6, 121, 33);
-    picture1->setPixmap(DrawLogo({121, 33}, kWindowColour));
-    auto* image1 = new QLabel(client);
+    auto* image1 = new ArtworkLabel(
+        {121, 112}, [](QSize size, qreal ratio) { return DrawSpeedometer(size, kWindowColour, ratio); }, client);
     image1->setObjectName("Image1");
     image1->setGeometry(6, 44, 121, 112);
-    image1->setPixmap(DrawSpeedometer({121, 112}, kWindowColour));
 
     QGroupBox* frame3 = AddFrame(client, "Frame3", "Get Ready to Boost Your Speed ! ", {137, 2, 281, 160});
     AddLabel(frame3, "Label17", "Before you can apply the boost....", {10, 20, 261, 16}, true);

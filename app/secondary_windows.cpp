@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/artwork.h"
+#include "shell/artwork_label.h"
 #include "shell/open_external_page.h"
 #include "shell/uncaught_error.h"
 #include "shell/window_instances.h"
@@ -111,10 +112,12 @@ Formserial::Formserial(const ShellServices& services) : FormWindow("Formserial")
     QWidget* client = Client(this);
     auto* layout = new QGridLayout(client);
 
-    auto* logo = new QLabel(client);
-    logo->setPixmap(DrawLogo({160, 44}, palette().color(QPalette::Window)));
-    auto* art = new QLabel(client);
-    art->setPixmap(DrawSpeedometer({140, 130}, palette().color(QPalette::Window)));
+    const QColor background = palette().color(QPalette::Window);
+    auto* logo = new ArtworkLabel(
+        {160, 44}, [background](QSize size, qreal ratio) { return DrawLogo(size, background, ratio); }, client);
+    auto* art = new ArtworkLabel(
+        {140, 130}, [background](QSize size, qreal ratio) { return DrawSpeedometer(size, background, ratio); },
+        client);
     art->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     layout->addWidget(logo, 0, 0);
     layout->addWidget(art, 1, 0);

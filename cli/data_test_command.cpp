@@ -87,7 +87,7 @@ std::string ResultsText(const CliDataTest& test) {
 std::string ResultsJson(const CliDataTest& test) {
     const DataTestResults& r = test.Test().Results();
     const nlohmann::ordered_json json = {{"url", test.TestUrl()},          {"bytes", r.totalBytes},
-                                         {"seconds", r.seconds},           {"average_kb_s", r.averageSpeed},
+                                         {"seconds", r.elapsedSeconds},    {"average_kb_s", r.averageSpeed},
                                          {"max_kb_s", r.maximumSpeed},     {"min_kb_s", r.minimumSpeed},
                                          {"speeds_kb_s", test.TickSpeeds()}};
     // The address comes from the environment: bytes that are not UTF-8 must not end the output.

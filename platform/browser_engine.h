@@ -2,7 +2,7 @@
 #pragma once
 // The embedded browser engines of the web test windows: the control surface of the
 // Internet Explorer WebBrowser control and of the Mozilla ActiveX control.
-// Back ends: BrowserEnginesQt (qt/, Qt WebEngine, one persistent profile per engine kind),
+// Back ends: BrowserEnginesQt (qt/, Qt WebEngine, one profile per engine kind),
 // later win32 (the ActiveX controls). Tests script FakeIeEngine / FakeMozillaEngine.
 // DesktopServices (platform/services.h) owns the engines; each test window owns the engine it made.
 #include <cstdint>
@@ -67,7 +67,8 @@ public:
 // containing "Transferring"; NavigateComplete2 fires when a navigation has committed.
 class MozillaBrowserEngine : public BrowserEngine {
 public:
-    virtual Status Navigate(const std::string& address) = 0;
+    // flags: the WebBrowser's kNav... values, which the control takes too.
+    virtual Status Navigate(const std::string& address, int flags = 0) = 0;
     virtual Status Refresh2(std::int16_t level) = 0;
 };
 

@@ -37,7 +37,10 @@ SystemServices CreateSystemServices() {
     services.userDataFolder = UserDataFolder();
     services.clock = std::make_unique<SystemClock>();
     auto paths = std::make_unique<PathMapperPosix>(systemRoot, services.folders.data);
-    services.processes = std::make_unique<ProcessStarterPosix>(services.folders.helpers, paths.get());
+    // Only our regedit knows the emulated registry: Wine's, say, would report success
+    // and change nothing we read.
+    services.processes = std::make_unique<ProcessStarterPosix>(services.folders.helpers, paths.get(),
+                                                               std::vector<std::string>{"regedit"});
     services.paths = std::move(paths);
     services.registry = std::make_unique<RegistryReaderPosix>(systemRoot);
     services.files = std::make_unique<FileSystemPosix>();

@@ -3,8 +3,10 @@
 # Makes the README's pictures (docs/images/*.png) from the built program, on a virtual
 # display with a plain window manager, driven from outside as a user would: the main
 # window, a web test against brisko-testserver's page, the restart prompt after a
-# boost, and a data test with its results. Remake them after a change to a window:
+# boost, and a data test with its results; then the main window at twice the scale.
+# Remake them after a change to a window:
 #   scripts/screenshots.sh            (BRISKO_BUILD_DIR chooses the build folder)
+#   scripts/screenshots.sh --main-2x  (only the main window at twice the scale)
 # Nothing of yours is touched: the emulated machine and the home folder are temporary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,8 +28,13 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of its own, a window manager for frames and titles.
+# Twice the scale needs a screen twice the size.
+only_2x=false
+[ "${1:-}" = --main-2x ] && only_2x=true
+screen=1280x1024x24
+$only_2x && screen=2560x2048x24
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 $screen -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -1 "$work/display")
@@ -44,7 +51,9 @@ port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/server.log")
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime BRISKO_SYSTEM_ROOT=$work/system
 export BRISKO_TEST_SERVER=127.0.0.1:$port LANG=C.UTF-8
 mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-(cd "$bin" && exec ./brisko) >"$work/brisko.log" 2>&1 &
+scale=1
+$only_2x && scale=2
+(cd "$bin" && QT_SCALE_FACTOR=$scale exec ./brisko) >"$work/brisko.log" 2>&1 &
 pids+=($!)
 
 # A visible window titled exactly $1 other than those named after it (ids).
@@ -96,6 +105,10 @@ mkdir -p "$out"
 rm -f "$out/failed.png"
 main=$(window Brisko)
 sleep 1
+if $only_2x; then
+  shot main-window-2x.png "$main"
+  exit 0
+fi
 shot main-window.png "$main"
 
 # The web test: the hint box first, then Return in the address box starts the load.
@@ -162,3 +175,6 @@ xdotool key Down Down Return
 history=$(window "Results History")
 sleep 1
 shot history.png "$history"
+
+# The main window at twice the scale, on a display of its own.
+"$root_dir/scripts/screenshots.sh" --main-2x

@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins libqt6printsupport6 libqt6dbus6
-  dbus xvfb xauth fonts-dejavu-core curl
+  dbus xvfb xauth fonts-dejavu-core curl iproute2
   desktop-file-utils appstream librsvg2-bin lintian
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64

@@ -14,9 +14,11 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QAbstractButton>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "shell/artwork_label.h"
 #include "shell/gradient_button.h"
 #include "shell/open_external_page.h"
 #include "shell/uncaught_error.h"
@@ -108,9 +110,8 @@ QAction* AddItem(QMenu* menu, const char* name, const QString& caption) {
 }
 
 // A data carrier going down into a disc: the picture of the top band.
-QPixmap DrawDownloadPicture(QSize size) {
-    QPixmap pix(size);
-    pix.fill(kPanelColour);
+QPixmap DrawDownloadPicture(QSize size, qreal devicePixelRatio) {
+    QPixmap pix = NewArtwork(size, devicePixelRatio, kPanelColour);
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF disc(size.width() * 0.1, size.height() * 0.55, size.width() * 0.8, size.height() * 0.38);
@@ -190,10 +191,10 @@ void data::BuildControls() {
     m_client->setFont(font);
     setCentralWidget(m_client);
 
-    auto* image1 = new QLabel(m_client);
+    const QRect image1Place = Twips(120, 360, 1785, 1650);
+    auto* image1 = new ArtworkLabel(image1Place.size(), DrawDownloadPicture, m_client);
     image1->setObjectName("Image1");
-    image1->setGeometry(Twips(120, 360, 1785, 1650));
-    image1->setPixmap(DrawDownloadPicture(image1->size()));
+    image1->setGeometry(image1Place);
 
     auto* frame1 = new QGroupBox("Test Data Speeds", m_client);
     frame1->setObjectName("Frame1");
@@ -264,13 +265,15 @@ void data::BuildControls() {
     QLabel* heading = AddLabel(results, "", kResultsHeading, {8, 6, results->width() - 16, 20}, true);
     heading->setAlignment(Qt::AlignCenter);
     AddLabel(results, "", kAverageSpeedCaption, {10, 34, 116, 18});
-    AddLabel(results, "lblAverageSpeed", "1090 KB/s", {128, 34, 100, 18}, true);
+    // The figures alone on their row reach to the panel's edge.
+    const int toEdge = results->width() - 6 - 128;
+    AddLabel(results, "lblAverageSpeed", "1090 KB/s", {128, 34, toEdge, 18}, true);
     AddLabel(results, "", kMaximumSpeedCaption, {10, 58, 116, 18});
     AddLabel(results, "lblMaximumSpeed", "1176 KB/s", {128, 58, 74, 18});
-    AddLabel(results, "", kFileSizeCaption, {204, 58, 138, 18});
+    m_sizeCaption = AddLabel(results, "", kFileSizeCaption, {204, 58, 138, 18});
     AddLabel(results, "lblFileSize", "35056 KB", {342, 58, 62, 18});
     AddLabel(results, "", kMinimumSpeedCaption, {10, 80, 116, 18});
-    AddLabel(results, "lblMinimumSpeed", "681 KB/s", {128, 80, 74, 18});
+    AddLabel(results, "lblMinimumSpeed", "681 KB/s", {128, 80, toEdge, 18});
     AddLabel(results, "", kTotalTimeCaption, {10, 106, 300, 18});
     AddLabel(results, "lblTotalTime", "31.7 Seconds", {312, 106, 92, 18});
     AddLabel(results, "", kCommentsCaption, {10, 176, 100, 18});
@@ -343,6 +346,29 @@ void data::SetText(DataControl control, const std::string& text) {
         label->setText(value);
     else if (auto* button = m_client->findChild<QAbstractButton*>(name))
         button->setText(value);
+    if (control == DataControl::lblMaximumSpeed || control == DataControl::lblFileSize) FitSizeRow();
+}
+
+// The maximum speed shares its row with the data size: a figure longer than the design's
+// (seven digits of KB/s) moves the size and its caption right, toward the panel's edge,
+// rather than running into them.
+void data::FitSizeRow() {
+    auto* speed = m_results->findChild<QLabel*>("lblMaximumSpeed");
+    auto* size = m_results->findChild<QLabel*>("lblFileSize");
+    const auto needs = [](const QLabel* label) { return label->fontMetrics().horizontalAdvance(label->text()) + 2; };
+    constexpr int kGap = 4;
+    const int right = m_results->width() - 6;
+    const int sizeWidth = std::max(62, needs(size));
+    const int captionWidth = needs(m_sizeCaption);
+    int captionX = std::max(204, speed->x() + needs(speed) + kGap);
+    int sizeX = std::max(342, captionX + captionWidth);
+    if (sizeX + sizeWidth > right) {
+        sizeX = std::max(captionX + captionWidth, right - sizeWidth);
+        captionX = std::min(captionX, sizeX - captionWidth);
+    }
+    speed->setGeometry(speed->x(), speed->y(), captionX - kGap - speed->x(), speed->height());
+    m_sizeCaption->setGeometry(captionX, m_sizeCaption->y(), sizeX - captionX, m_sizeCaption->height());
+    size->setGeometry(sizeX, size->y(), std::max(0, right - sizeX), size->height());
 }
 
 void data::SetProgressBar(int value) { m_bar->setValue(value); }

@@ -34,7 +34,7 @@ struct DataWindowServices {
     HistoryService* history = nullptr;  // gets every finished test; may be null
 };
 
-class data : public FormWindow, private DataTestView {
+class data : public FormWindow, public DataTestView {
     Q_OBJECT
 public:
     explicit data(const DataWindowServices& services);
@@ -49,6 +49,7 @@ private:
     void SaveAs();
     void Print();
     QString LabelText(const char* name) const;
+    void FitSizeRow();
 
     // DataTestView
     void SetText(DataControl control, const std::string& text) override;
@@ -63,6 +64,7 @@ private:
     DataWindowServices m_services;
     QWidget* m_client = nullptr;
     QWidget* m_results = nullptr;
+    QLabel* m_sizeCaption = nullptr;  // "Data Size for this test:", beside the maximum speed
     QProgressBar* m_bar = nullptr;
     QTimer* m_timer = nullptr;
     QAction* m_save = nullptr;

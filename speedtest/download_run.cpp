@@ -161,7 +161,7 @@ void DataSpeedTest::FinishTest() {
     m_view.SetText(DataControl::lblMinimumSpeed, FormatGeneral(minimum) + " KB/s");
     m_view.SetText(DataControl::lblTotalTime, seconds);
     m_view.SetText(DataControl::lblFileSize, size);
-    m_results = {c.TotalBytes, tenths, average, maximum, minimum};
+    m_results = {c.TotalBytes, tenths, elapsed, average, maximum, minimum};
     m_finished = true;
     // Recorded before the message: it waits for the user, who may close the window.
     if (m_history)

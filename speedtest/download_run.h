@@ -66,6 +66,7 @@ public:
 struct DataTestResults {
     std::int64_t totalBytes = 0;
     double seconds = 0;  // elapsed time in whole tenths, cut, not rounded
+    double elapsedSeconds = 0;  // the same time as measured, for front ends that keep figures
     std::int64_t averageSpeed = 0;  // KB/s
     std::int64_t maximumSpeed = 0;
     std::int64_t minimumSpeed = 0;

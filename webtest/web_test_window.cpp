@@ -145,8 +145,10 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
         view = placeholder;
     }
     view->setObjectName(engineName);
-    view->setMinimumSize(640, 360);
     layout->addWidget(view, 1);
+    // The view an earlier opening left comes hidden: unshown, no page appears, and the
+    // engine, taking the page for one in the background, fetches half as many parts at once.
+    view->show();
 
     auto* label6 = new QLabel(engineLabel, client);
     label6->setObjectName("Label6");
@@ -162,7 +164,11 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this,
             [this] { m_services.windows->Unload(objectName().toStdString()); });
 
-    resize(780, 680);
+    // Opened at the size brisko-cli gives its views; the user may make it smaller.
+    view->setFixedSize(kEngineViewSize);
+    adjustSize();
+    view->setMinimumSize(640, 360);
+    view->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 WebTestServices WebTestWindow::Services() const {

@@ -41,6 +41,9 @@ struct WebTestWindowServices {
 
 class WebTestWindow : public FormWindow {
     Q_OBJECT
+public:
+    virtual const BrowserEngine& Engine() const = 0;
+
 protected:
     WebTestWindow(const WebTestWindowServices& services, const QString& objectName, const QString& caption);
 
@@ -71,6 +74,7 @@ public:
     explicit frmbrowser(const WebTestWindowServices& services);
     ~frmbrowser() override;
     IeWebTest* Logic() const { return m_test.get(); }
+    const BrowserEngine& Engine() const override { return *m_engine; }
 
 protected:
     WebTestBase* Test() override { return m_test.get(); }
@@ -86,6 +90,7 @@ public:
     explicit firebrowser(const WebTestWindowServices& services);
     ~firebrowser() override;
     MozillaWebTest* Logic() const { return m_test.get(); }
+    const BrowserEngine& Engine() const override { return *m_engine; }
 
 protected:
     WebTestBase* Test() override { return m_test.get(); }

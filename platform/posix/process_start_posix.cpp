@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -110,8 +112,19 @@ private:
 
 }  // namespace
 
-ProcessStarterPosix::ProcessStarterPosix(std::string programFolder, const PathMapper* paths)
-    : m_programFolder(std::move(programFolder)), m_paths(paths) {}
+ProcessStarterPosix::ProcessStarterPosix(std::string programFolder, const PathMapper* paths,
+                                         std::vector<std::string> ownPrograms)
+    : m_programFolder(std::move(programFolder)), m_paths(paths), m_ownPrograms(std::move(ownPrograms)) {}
+
+bool ProcessStarterPosix::IsOwnProgram(const std::string& name) const {
+    const std::string bare = EndsWithExe(name) ? name.substr(0, name.size() - 4) : name;
+    const auto same = [&bare](const std::string& own) {
+        return own.size() == bare.size() && std::equal(own.begin(), own.end(), bare.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    return std::any_of(m_ownPrograms.begin(), m_ownPrograms.end(), same);
+}
 
 ProcessStarterPosix::~ProcessStarterPosix() { SweepChildren(); }
 
@@ -172,6 +185,13 @@ ProcessStarterPosix::Lookup ProcessStarterPosix::Resolve(const std::string& name
     } else if (name.find('/') != std::string::npos) {
         for (const std::string& variant : variants)
             if (accept(variant)) return lookup;
+    } else if (IsOwnProgram(name)) {
+        // Delivered under its name in small letters; Windows would take it in any case.
+        std::string lower = variants.back();
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        variants.push_back(lower);
+        for (const std::string& variant : variants)
+            if (accept(JoinNative(m_programFolder, variant))) return lookup;
     } else {
         for (const std::string& folder : SearchFolders())
             for (const std::string& variant : variants)
@@ -205,6 +225,12 @@ Status ProcessStarterPosix::Start(const std::string& commandLine, WindowState /*
             }
         }
     }
+    if (found.path.empty() && IsOwnProgram(program.name))
+        return Status::Fail(found.error, "Brisko's own program " + Quoted(program.name) + " could not be " +
+                                             (found.error == EACCES ? "started" : "found") + " in " +
+                                             Quoted(m_programFolder) +
+                                             ", where it is delivered; no other program of that name is started "
+                                             "in its place.");
     if (found.path.empty()) {
         if (found.error == EACCES)
             return Status::Fail(EACCES, "The program " + Quoted(program.name) + " could not be started: it is not an executable file.");

@@ -365,8 +365,15 @@ class MozillaEngineQt final : public MozillaBrowserEngine, public EngineCore {
 public:
     using EngineCore::EngineCore;
 
-    Status Navigate(const std::string& address) override { return Load(address); }
-    Status Refresh2(std::int16_t level) override { return Reload(level == kRefreshCompletely); }
+    Status Navigate(const std::string& address, int flags) override {
+        const bool uncached = (flags & kNavNoReadFromCache) != 0;
+        SetBypassCache(uncached);
+        return Load(address, uncached);
+    }
+    Status Refresh2(std::int16_t level) override {
+        SetBypassCache(level == kRefreshCompletely);
+        return Reload(level == kRefreshCompletely);
+    }
     int ReadyState() const override { return State(); }
     bool Busy() const override { return IsBusy(); }
     Status LoadError() const override { return Failure(); }
@@ -425,7 +432,9 @@ QWebEngineProfile* BrowserEnginesQt::MozillaProfile(const std::string& folder) {
     if (!profile) {
         profile = new QWebEngineProfile("MozillaBrowser1-" + QString::number(m_mozillaProfiles.size()));
         ConfigureProfile(profile, QString::fromStdString(folder));
-        profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+        // As the WebBrowser's: a cache kept on disk would answer the next run's first
+        // load (with 304s at best), and the timed loads never read one.
+        profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     }
     return profile;
 }

@@ -2,6 +2,7 @@
 #pragma once
 // Qt WebEngine stands in for both engine controls, each kind on its own persistent profile.
 #include <QPointer>
+#include <QSize>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,7 +21,12 @@ namespace brisko {
 // containers): only then is it switched off.
 void PrepareBrowserEngineProcess();
 
+// The size of an engine's view as a test window first shows it. brisko-cli shows its
+// views offscreen at this size too: a page is laid out, and its parts fetched, alike.
+inline constexpr QSize kEngineViewSize(760, 440);
+
 // What a Qt window needs from an engine made here: the view to place in its layout.
+// A view may come from an engine made earlier, hidden: whoever places it shows it.
 class QtEngineView {
 public:
     virtual ~QtEngineView() = default;

@@ -59,7 +59,7 @@ protected:
 // Each window opens inside the screen's available part, centred over the main window as
 // far as the screen allows, scrolling only if it cannot be made to fit, and resizable
 // only if its client is; every control lies inside the one that holds it and every
-// picture is drawn inside its edges.
+// picture is drawn inside its edges, at the screen's pixel ratio.
 TEST_F(WindowGeometry, EveryWindowOpensWholeOnTheScreen) {
     FormWindow* main = windows.Show("main");
     const QRect room = main->screen()->availableGeometry();
@@ -89,6 +89,11 @@ TEST_F(WindowGeometry, EveryWindowOpensWholeOnTheScreen) {
                 << child->metaObject()->className() << " " << child->objectName().toStdString();
         }
         for (QLabel* label : window->findChildren<QLabel*>()) {
+            // Drawn for the screen's pixels, not scaled up from fewer (blurred at twice the scale).
+            if (!label->pixmap().isNull()) {
+                EXPECT_EQ(label->pixmap().devicePixelRatio(), label->devicePixelRatioF())
+                    << label->objectName().toStdString();
+            }
             const QImage image = label->pixmap().toImage();
             const QRect inside = image.rect().adjusted(1, 1, -1, -1);
             for (int y = 0; y < image.height(); ++y)

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -90,6 +91,10 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
     const QJsonObject o = json.Json().object();
     EXPECT_EQ(o.keys(), (QStringList{"average_kb_s", "bytes", "max_kb_s", "min_kb_s", "seconds", "speeds_kb_s",
                                      "url"})) << json.out.toStdString();
+    // The seconds as measured, not cut to the panel's tenths: the average speed comes from them.
+    const double seconds = o["seconds"].toDouble();
+    ASSERT_GT(seconds, 0);
+    EXPECT_EQ(std::floor(o["bytes"].toDouble() / seconds / 1024), o["average_kb_s"].toDouble()) << seconds;
 
     // The report appended holds the panel's figures, the same as the JSON's.
     const cli::ReportsRead saved = cli::ReadReports(ReadFileBytes(folder / "results.txt"), "results.txt");
@@ -104,8 +109,9 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
     ASSERT_EQ(twice.status, 0) << twice.err.toStdString();
     const QJsonArray records = RunCli({"history", "--json"}, env).Records();
     ASSERT_EQ(records.size(), 4);
-    for (const char* key : {"url", "bytes", "seconds", "average_kb_s", "max_kb_s", "min_kb_s", "speeds_kb_s"})
+    for (const char* key : {"url", "bytes", "average_kb_s", "max_kb_s", "min_kb_s", "speeds_kb_s"})
         EXPECT_EQ(records[1][key], o[key]) << key;
+    EXPECT_EQ(records[1]["seconds"].toDouble(), std::floor(seconds * 10) / 10);  // as the panel shows it
     // The two back to back: their average speeds' median and spread close the output.
     const qint64 a = records[2]["average_kb_s"].toInteger(), b = records[3]["average_kb_s"].toInteger();
     EXPECT_EQ(twice.OutLines().mid(twice.OutLines().size() - 2),

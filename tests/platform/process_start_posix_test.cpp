@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/posix/paths_posix.h"
+#include "platform/services.h"
 #include "tests/support/child_processes.h"
 #include "tests/support/temp_folder.h"
 
@@ -117,6 +118,39 @@ TEST_F(ProcessStarterPosixTest, StartsInTheWorkingFolderGiven) {
     EXPECT_EQ(missing.code, ENOENT);
     EXPECT_EQ(missing.text, "The program \"where-probe\" could not be started: the folder \"" +
                                 (m_base.Path() / "gone").string() + "\" to start it in does not exist.");
+}
+
+// Only Brisko's own regedit knows the emulated registry: one elsewhere (Wine's, on the
+// PATH) would report success and change nothing, so it is never started in its place.
+TEST_F(ProcessStarterPosixTest, OwnProgramsComeOnlyFromTheProgramFolder) {
+    ProcessStarterPosix starter{m_program.string(), &m_paths, {"regedit"}};
+    WriteProbe(m_current / "regedit", "current", m_record);
+    WriteProbe(m_onPath / "regedit", "wine", m_record);
+    for (const std::string name : {"regedit", "REGEDIT.EXE"}) {
+        const Status status = starter.Start(name + " /s web.reg", WindowState::NormalActive, m_program.string());
+        EXPECT_EQ(status.code, ENOENT) << name;
+        EXPECT_EQ(status.text, "Brisko's own program \"" + name + "\" could not be found in \"" + m_program.string() +
+                                   "\", where it is delivered; no other program of that name is started in its place.");
+    }
+    EXPECT_FALSE(fs::exists(m_record));
+
+    WriteProbe(m_program / "regedit", "own", m_record);
+    const Status own = starter.Start("Regedit.exe /s web.reg", WindowState::NormalActive);
+    ASSERT_TRUE(own.ok()) << own.text;
+    ASSERT_TRUE(PollUntil([&] { return fs::exists(m_record); }));
+    EXPECT_EQ(ReadFileBytes(m_record).substr(0, 4), std::string("own\0", 4));
+}
+
+// The services the program is built with hold to it too: the test programs' folder has
+// no regedit, and the one on the PATH is left alone.
+TEST_F(ProcessStarterPosixTest, TheProgramsServicesStartNoRegeditButTheirOwn) {
+    WriteProbe(m_onPath / "regedit", "wine", m_record);
+    ScopedEnv root{"BRISKO_SYSTEM_ROOT", (m_base.Path() / "system").string()};
+    const SystemServices services = CreateSystemServices();
+    const Status status = services.processes->Start("regedit /s web.reg", WindowState::NormalActive);
+    EXPECT_EQ(status.code, ENOENT);
+    EXPECT_NE(status.text.find("Brisko's own program \"regedit\""), std::string::npos) << status.text;
+    EXPECT_FALSE(fs::exists(m_record));
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
+#include <map>
 
 #include "platform/qt/printer_qt.h"
 #include "platform/qt/tcp_socket_qt.h"
@@ -187,6 +189,37 @@ TEST_F(DataWindowTest, FailedThirdPartyPageAndBadServerAreExplained) {
     ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }));
     EXPECT_NE(messages.shown[0].text.find("BRISKO_TEST_SERVER"), std::string::npos);
     EXPECT_EQ(Child<QRadioButton>("Option2")->property("Tag").toString(), "speedtest.tele2.net/5MB.zip");
+}
+
+// A LAN (or this machine) gives speeds of seven digits: each figure of the results panel
+// has the room its text needs, beside the captions, never into them, inside the panel.
+TEST_F(DataWindowTest, LongFiguresKeepClearOfTheCaptionsBesideThem) {
+    Open("127.0.0.1:9");
+    DataTestView& view = *window;
+    QWidget* panel = Child<QWidget>("picTestResults");
+    for (const auto& [speed, size] : {std::pair{"681 KB/s", "5120 KB"}, std::pair{"1234567 KB/s", "51200 KB"},
+                                      std::pair{"9876543 KB/s", "5120 KB"}}) {
+        SCOPED_TRACE(speed);
+        for (DataControl control : {DataControl::lblAverageSpeed, DataControl::lblMaximumSpeed,
+                                    DataControl::lblMinimumSpeed})
+            view.SetText(control, speed);
+        view.SetText(DataControl::lblFileSize, size);
+        view.SetResultsVisible(true);
+        // Each text's extent on its row, from its label's left edge.
+        std::map<int, std::vector<std::pair<int, int>>> rows;
+        for (QLabel* label : panel->findChildren<QLabel*>()) {
+            const int needs = label->fontMetrics().horizontalAdvance(label->text());
+            const QRect place = label->geometry();
+            EXPECT_LE(needs, place.width()) << label->text().toStdString();
+            EXPECT_LE(place.left() + needs, panel->width()) << label->text().toStdString();
+            rows[place.top()].push_back({place.left(), place.left() + needs});
+        }
+        for (auto& [top, extents] : rows) {
+            std::sort(extents.begin(), extents.end());
+            for (std::size_t i = 1; i < extents.size(); ++i)
+                EXPECT_LT(extents[i - 1].second, extents[i].first) << "row at " << top;
+        }
+    }
 }
 
 }  // namespace

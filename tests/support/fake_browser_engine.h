@@ -48,7 +48,9 @@ public:
 
 class FakeMozillaEngine final : public FakeEngine<MozillaBrowserEngine> {
 public:
-    Status Navigate(const std::string& address) override { return Request("navigate " + address); }
+    Status Navigate(const std::string& address, int flags) override {
+        return Request("navigate " + address + (flags ? " " + std::to_string(flags) : std::string()));
+    }
     Status Refresh2(std::int16_t level) override { return Request("refresh2 " + std::to_string(level)); }
     void Complete() {
         busy = false;

@@ -8,7 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <poll.h>
+
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "tests/support/child_processes.h"
 #include "tests/support/temp_folder.h"
@@ -86,6 +90,48 @@ std::string Fetch(int port, const std::string& path, std::size_t* firstRead = nu
 }
 
 const std::string kOk = "HTTP/1.1 200 OK\r\n";
+
+// Answers read one by one off a connection that stays open: each its header and as
+// many body bytes as its Content-Length says; empty when the connection ends first.
+class Answers {
+public:
+    explicit Answers(int fd) : m_fd(fd) {}
+    std::string Next() {
+        std::size_t end;
+        while ((end = m_in.find("\r\n\r\n")) == std::string::npos)
+            if (!Fill()) return {};
+        end += 4;
+        const std::size_t at = m_in.find("Content-Length: ");
+        const std::size_t size = end + (at < end ? std::stoul(m_in.substr(at + 16)) : 0);
+        while (m_in.size() < size)
+            if (!Fill()) return {};
+        std::string answer = m_in.substr(0, size);
+        m_in.erase(0, size);
+        return answer;
+    }
+    bool Ended() { return m_in.empty() && !Fill(); }
+
+private:
+    bool Fill() {
+        char buffer[65536];
+        const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+        if (n > 0) m_in.append(buffer, static_cast<std::size_t>(n));
+        return n > 0;
+    }
+    int m_fd;
+    std::string m_in;
+};
+
+std::string Body(const std::string& answer) { return answer.substr(std::min(answer.find("\r\n\r\n") + 4, answer.size())); }
+
+// Threads of the server process, its own two (accepting, logging) among them.
+int Threads(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    int threads = 0;
+    for (std::string word; status >> word && word != "Threads:";) {}
+    status >> threads;
+    return threads;
+}
 
 TEST(TestServerTest, AnswersEachModeAsItSays) {
     const struct {
@@ -261,6 +307,157 @@ TEST(TestServerTest, LogsRequestsSafelyAndWaitsForNoReader) {
         return log.find(" log lines dropped") != std::string::npos;
     }, std::chrono::seconds(10)));
     ::close(unread[0]);
+}
+
+// HTTP/1.1 connections, and HTTP/1.0 ones that ask, serve request after request, sent
+// one by one or all at once; the others, and every one under a failure mode, end
+// after their answer as they always did.
+TEST(TestServerTest, KeepsConnectionsOpenAsTheRequestAsks) {
+    Server server({});
+    const int port = server.Port();
+    ASSERT_GT(port, 0);
+    const auto request = [](const std::string& path, const std::string& version, const std::string& fields = "") {
+        return "GET " + path + " " + version + "\r\nHost: 127.0.0.1\r\n" + fields + "\r\n";
+    };
+    for (const auto& [version, fields] : {std::pair<std::string, std::string>{"HTTP/1.1", ""},
+                                          {"HTTP/1.0", "Connection: Keep-Alive\r\n"}}) {
+        SCOPED_TRACE(version);
+        const int fd = Connect(port);
+        Answers answers(fd);
+        for (const std::string path : {"/quality/probe", "/quality/download?bytes=70000", "/images/1.bmp"}) {
+            ::send(fd, request(path, version, fields).data(), request(path, version, fields).size(), MSG_NOSIGNAL);
+            const std::string answer = answers.Next();
+            EXPECT_EQ(answer.substr(0, kOk.size()), kOk) << path;
+            EXPECT_NE(answer.find("Connection: keep-alive\r\n"), std::string::npos) << path;
+        }
+        const std::string both = request("/quality/probe", version, fields) +
+                                 request("/quality/download?bytes=3", version, "Connection: close\r\n");
+        ::send(fd, both.data(), both.size(), MSG_NOSIGNAL);
+        EXPECT_EQ(Body(answers.Next()), "x");
+        const std::string last = answers.Next();
+        EXPECT_NE(last.find("Content-Length: 3\r\nCache-Control: no-store\r\nConnection: close\r\n"), std::string::npos)
+            << last;
+        EXPECT_EQ(Body(last).size(), 3u);
+        EXPECT_TRUE(answers.Ended());
+        ::close(fd);
+    }
+    const std::string plain = Fetch(port, "/quality/probe");
+    EXPECT_NE(plain.find("Connection: close\r\n\r\nx"), std::string::npos) << plain;
+
+    Server failing({"--no-type"});
+    ASSERT_GT(failing.Port(), 0);
+    const int fd = Connect(failing.Port(), request("/5MB.zip", "HTTP/1.1"));
+    const std::string reply = Reply(fd);
+    EXPECT_NE(reply.find("Connection: close\r\n"), std::string::npos);
+    EXPECT_EQ(Body(reply).size(), 5242880u);
+    ::close(fd);
+}
+
+// Uploads are counted whether their length is given or their body chunked; what is
+// not an upload is refused, and a client gone mid-body leaves nothing behind.
+TEST(TestServerTest, CountsUploadsInEitherFraming) {
+    Server server({"--idle-timeout", "2"});
+    const int port = server.Port();
+    ASSERT_GT(port, 0);
+    const int idleThreads = Threads(server.Pid());
+    const std::string post = "POST /quality/upload HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    const std::string megabytes(3 << 20, 'u');
+    const std::string chunked = "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n1a;name=value\r\n" +
+                                std::string(26, 'c') + "\r\n0\r\nTrailer: yes\r\n\r\n";
+    {
+        const int fd = Connect(port);
+        Answers answers(fd);
+        for (const auto& [upload, count] : std::vector<std::pair<std::string, std::string>>{
+                 {post + "Content-Length: " + std::to_string(megabytes.size()) + "\r\n\r\n" + megabytes,
+                  std::to_string(megabytes.size())},
+                 {post + chunked, "31"},
+                 {post + "Content-Length: 0\r\n\r\n", "0"}}) {
+            ASSERT_EQ(::send(fd, upload.data(), upload.size(), MSG_NOSIGNAL), static_cast<ssize_t>(upload.size()));
+            const std::string answer = answers.Next();
+            EXPECT_EQ(answer.substr(0, kOk.size()), kOk);
+            EXPECT_NE(answer.find("Content-Type: text/plain\r\n"), std::string::npos);
+            EXPECT_EQ(Body(answer), count);
+        }
+        ::close(fd);
+    }
+    const struct {
+        std::string request, status;
+    } refused[] = {
+        {"GET /quality/upload HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed\r\n"},
+        {"PUT /quality/upload HTTP/1.1\r\nContent-Length: 1\r\n\r\nx", "HTTP/1.1 405 Method Not Allowed\r\n"},
+        {post + "Transfer-Encoding: chunked\r\n\r\nzz\r\n", "HTTP/1.1 400 Bad Request\r\n"},
+        {post + "Content-Length: 1, 2\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n"},
+        {post + "Content-Length: 1099511627777\r\n\r\n", "HTTP/1.1 413 Content Too Large\r\n"},
+        {post + "Transfer-Encoding: gzip\r\n\r\n", "HTTP/1.1 501 Not Implemented\r\n"},
+        {"GET /quality/download?bytes=-1 HTTP/1.1\r\n\r\n", "HTTP/1.1 400 Bad Request\r\n"},
+    };
+    for (const auto& r : refused) {
+        const int fd = Connect(port, r.request);
+        const std::string reply = Reply(fd);  // and then the server ends the connection
+        EXPECT_EQ(reply.substr(0, r.status.size()), r.status) << r.request;
+        if (r.status.find("405") != std::string::npos) { EXPECT_NE(reply.find("Allow: POST\r\n"), std::string::npos); }
+        ::close(fd);
+    }
+    // Asked to, the server says go on before the body comes.
+    const int asking = Connect(port, post + "Expect: 100-continue\r\nContent-Length: 2\r\n\r\n");
+    Answers answers(asking);
+    EXPECT_EQ(answers.Next(), "HTTP/1.1 100 Continue\r\n\r\n");
+    ::send(asking, "ok", 2, MSG_NOSIGNAL);
+    EXPECT_EQ(Body(answers.Next()), "2");
+    ::close(asking);
+
+    for (const std::string& framing : {std::string("Content-Length: 1000000000\r\n\r\n"),
+                                       std::string("Transfer-Encoding: chunked\r\n\r\n100000\r\n")}) {
+        const int gone = Connect(port, post + framing + megabytes);
+        ::close(gone);
+    }
+    const int stays = Connect(port, post + "Content-Length: 10\r\n\r\n12345");  // and sends no more
+    EXPECT_TRUE(server.Printed("closed by client after"));
+    EXPECT_EQ(Body(Fetch(port, "/quality/probe")), "x");
+    EXPECT_TRUE(server.Printed("nothing received for 2 s after 5 body bytes, closed"));
+    EXPECT_EQ(Reply(stays), "");
+    ::close(stays);
+    EXPECT_TRUE(PollUntil([&] { return Threads(server.Pid()) == idleThreads; }, std::chrono::seconds(10)));
+}
+
+// The probe is answered while many connections download without end, none held up
+// by another; when they go, so do their threads.
+TEST(TestServerTest, AnswersProbesWhileManyDownload) {
+    Server server({"--quiet"});
+    const int port = server.Port();
+    ASSERT_GT(port, 0);
+    const int idleThreads = Threads(server.Pid());
+    std::vector<pollfd> downloads;
+    for (int i = 0; i < 64; ++i)
+        downloads.push_back({Connect(port, "GET /quality/download HTTP/1.1\r\nHost: x\r\n\r\n"), POLLIN, 0});
+    std::atomic<bool> stop{false};
+    std::vector<std::uint64_t> got(downloads.size());
+    std::thread drain([&] {
+        char buffer[65536];
+        while (!stop && ::poll(downloads.data(), downloads.size(), 100) >= 0)
+            for (std::size_t i = 0; i < downloads.size(); ++i)
+                if (downloads[i].revents & POLLIN) {
+                    const ssize_t n = ::recv(downloads[i].fd, buffer, sizeof buffer, MSG_DONTWAIT);
+                    if (n > 0) got[i] += static_cast<std::uint64_t>(n);
+                }
+    });
+    const int fd = Connect(port);
+    Answers answers(fd);
+    const std::string probe = "GET /quality/probe HTTP/1.1\r\nHost: x\r\n\r\n";
+    for (int i = 0; i < 20; ++i) {
+        ::send(fd, probe.data(), probe.size(), MSG_NOSIGNAL);
+        ASSERT_EQ(Body(answers.Next()), "x") << i;
+    }
+    ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop = true;
+    drain.join();
+    for (std::size_t i = 0; i < downloads.size(); ++i) {
+        EXPECT_GT(got[i], 1u << 16) << "download " << i;  // every one got well beyond its header
+        ::close(downloads[i].fd);
+    }
+    EXPECT_TRUE(PollUntil([&] { return Threads(server.Pid()) == idleThreads; }, std::chrono::seconds(10)));
+    EXPECT_EQ(Body(Fetch(port, "/quality/probe")), "x");
 }
 
 // The help text is checked against the manual page by the packaging tests.

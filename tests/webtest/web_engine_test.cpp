@@ -1,15 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The real engines and the synchronous fetch against brisko-testserver.
+// The real engines and the synchronous fetch against brisko-testserver; the test windows
+// on them, and brisko-cli's offscreen engines beside them.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QPushButton>
+#include <QLineEdit>
 #include <QWidget>
 #include <QTemporaryDir>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <cstdio>
+#include <map>
 #include <optional>
+#include <QRegularExpression>
+#include <QSet>
 
+#include "platform/posix/paths_posix.h"
 #include "platform/qt/browser_engine_qt.h"
 #include "platform/qt/event_pump_qt.h"
 #include "platform/qt/event_wait_qt.h"
@@ -17,9 +29,13 @@
 #include "tests/support/fakes.h"
 #include "tests/support/qt/test_server.h"
 #include "tests/support/qt/wait.h"
+#include "tests/support/temp_folder.h"
+#include "shell/window_instances.h"
+#include "speedtest/download_files.h"
 #include "webtest/timed_load.h"
 #include "webtest/web_test_logic.h"
 #include "webtest/web_test_texts.h"
+#include "webtest/web_test_window.h"
 
 namespace brisko::test {
 namespace {
@@ -40,16 +56,17 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new Engines
 
 bool Idle(const BrowserEngine& e) { return e.ReadyState() == kReadyStateComplete && !e.Busy(); }
 
+// The load time in the message "This page took X seconds to load.".
+double SecondsIn(const std::string& message) {
+    double seconds = -1;
+    return std::sscanf(message.c_str(), "This page took %lf", &seconds) == 1 ? seconds : -1;
+}
+
 class EngineTest : public ::testing::Test {
 protected:
     EngineTest() { view.address = [this] { return address; }; }
     void SetUp() override { ASSERT_TRUE(ie && mozilla) << error.text; }
     WebTestServices Services() { return {&clock, &waiter, &pump, &messages}; }
-    // The load time in the message "This page took X seconds to load.".
-    static double SecondsIn(const std::string& message) {
-        double seconds = -1;
-        return std::sscanf(message.c_str(), "This page took %lf", &seconds) == 1 ? seconds : -1;
-    }
     std::string Url(const std::string& path) {
         return "http://" + server->Address().toStdString() + path;
     }
@@ -187,5 +204,186 @@ TEST_F(EngineTest, SynchronousFetchTakesAnyAnswerAndTimesOut) {
     EXPECT_EQ(http.Get("not an address", &body).code, WinHttpErrorNumber(kWinHttpInvalidUrl));
 }
 
+// What the server saw of the loads since mark (a length of its log): the image requests,
+// and the most of them it had to answer at once (its images wait before they answer).
+struct ServerSaw {
+    int images = 0;
+    int atOnce = 0;
+    int open = 0;  // still unanswered
+};
+ServerSaw ImagesSince(const QString& log, qsizetype mark) {
+    ServerSaw saw;
+    QSet<QString> open;
+    static const QRegularExpression line("^request (\\d+): (.*)$");
+    for (const QString& text : log.mid(mark).split('\n')) {
+        const auto m = line.match(text);
+        if (!m.hasMatch()) continue;
+        if (m.captured(2).startsWith("GET /images/")) {
+            ++saw.images;
+            open.insert(m.captured(1));
+            saw.atOnce = std::max(saw.atOnce, int(open.size()));
+        } else {
+            open.remove(m.captured(1));
+        }
+    }
+    saw.open = int(open.size());
+    return saw;
+}
+
+// brisko-cli web-test on address with its own profiles and machine: the seconds of each load.
+QList<double> CliLoads(const QString& address, const char* engine, int runs, const QString& home) {
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_DATA_HOME", home + "/data");
+    env.insert("XDG_CACHE_HOME", home + "/cache");
+    env.insert("BRISKO_SYSTEM_ROOT", home + "/system");
+    env.remove("QT_QPA_PLATFORM");  // it chooses its own
+    cli.setProcessEnvironment(env);
+    cli.start(BRISKO_BIN_DIR "/brisko-cli",
+              {"web-test", address, "--engine", engine, "--runs", QString::number(runs), "--json"});
+    WaitUntil([&] { return cli.state() == QProcess::NotRunning; }, 120000);
+    QList<double> seconds;
+    for (const QJsonValue& v : QJsonDocument::fromJson(cli.readAllStandardOutput()).object()["seconds"].toArray())
+        seconds << v.toDouble();
+    EXPECT_EQ(seconds.size(), runs) << cli.readAllStandardError().toStdString();
+    return seconds;
+}
+
+// The windows as the program opens them, on the real engines.
+class WindowEngineTest : public ::testing::Test {
+protected:
+    WindowEngineTest() {
+        registry.Set(kHkeyCurrentUser, "Volatile Environment", "HOMEPATH", "\\Users\\ann");
+        services = {.windows = &windows, .messages = &messages, .externalBrowser = &browser, .clock = &clock,
+                    .waiter = &waiter, .pump = &pump, .locale = &locale, .browserEngines = &g_profiles->engines,
+                    .syncHttp = &http, .registry = &registry, .paths = &paths, .processes = &processes};
+        windows.Register("frmbrowser", [this] { return new frmbrowser(services); });
+        windows.Register("firebrowser", [this] { return new firebrowser(services); });
+    }
+    ~WindowEngineTest() override {
+        for (const char* name : {"frmbrowser", "firebrowser"}) windows.Unload(name);
+        Settle();
+        qunsetenv(kTestServerVariable);
+    }
+    void Serve(int images, int delayMs) {
+        server.emplace(QStringList{"--page-images", QString::number(images), "--image-delay", QString::number(delayMs)});
+        ASSERT_TRUE(server->Started());
+        qputenv(kTestServerVariable, server->Address().toUtf8());  // the windows' first address
+    }
+    // Windows that were unloaded are gone, as by the time a user clicks again.
+    static void Settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    static void Trigger(QWidget* window, const char* action) { window->findChild<QAction*>(action)->trigger(); }
+    // What the server saw since mark, once it has logged images answers.
+    ServerSaw SawSince(qsizetype mark, int images) {
+        WaitUntil([&] {
+            const ServerSaw saw = ImagesSince(server->Log(), mark);
+            return saw.images >= images && saw.open == 0;
+        }, 3000);
+        return ImagesSince(server->Log(), mark);
+    }
+
+    // One Web Speed Test in the window, once its first page is in, with query added to its
+    // address: the seconds it reports and what the server saw of the page's images.
+    std::pair<double, ServerSaw> TimeIn(const char* name, const char* viewName, int images,
+                                        const QString& query = {}) {
+        auto* window = windows.Get<WebTestWindow>(name);
+        EXPECT_NE(window, nullptr) << name;
+        if (!window) return {};
+        // A whole view, in the window and shown.
+        auto* view = window->findChild<QWidget*>(viewName);
+        EXPECT_TRUE(view && view->isVisible() && window->isAncestorOf(view)) << name;
+        if (view) EXPECT_GE(view->width(), 640) << name;
+        EXPECT_TRUE(WaitUntil([&] { return Idle(window->Engine()); }, 30000)) << name;
+        auto* address = window->findChild<QLineEdit*>("txtURL");
+        address->setText(address->text() + query);
+        messages.shown.clear();
+        const qsizetype mark = server->Log().size();
+        window->findChild<QPushButton*>("btnOpenURLInWebbrowserControl")->click();
+        EXPECT_EQ(messages.shown.size(), 2u) << name << ": " << (messages.shown.empty() ? "" : messages.shown[0].text);
+        return {messages.shown.empty() ? -1 : SecondsIn(messages.shown[0].text), SawSince(mark, images)};
+    }
+    std::pair<double, ServerSaw> TimeInCli(const char* engine, int images) {
+        const qsizetype mark = server->Log().size();
+        const QList<double> cli = CliLoads("http://" + server->Address() + "/default.html", engine, 1,
+                                           QString::fromStdString((root.Path() / engine).string()));
+        return {cli.value(0, -1), SawSince(mark, images)};
+    }
+
+    std::optional<TestServerProcess> server;
+    SystemClock clock;
+    EventWaiterQt waiter;
+    EventPumpQt pump;
+    FakeMessageBox messages;
+    SyncHttpQt http;
+    WebTestWindowServices services;
+    WindowInstances windows;
+    TempFolder root;
+    PathMapperPosix paths{root.Path().string() + "/system", root.Path().string() + "/bin"};
+    FakeStringRegistry registry;
+    FakeProcessStarter processes;
+    FakeExternalBrowser browser;
+    FakeLocale locale;
+};
+
+// Each test window opened twice, switched to through the other's menu and closed by its
+// title-bar button, loads a page of slow images as fast the second time as the first,
+// six at a time as a browser on the screen does, and brisko-cli's offscreen engine as fast again.
+TEST_F(WindowEngineTest, EveryOpeningAndTheCommandLineLoadAlike) {
+    constexpr int kImages = 60;
+    Serve(kImages, 500);
+    std::map<std::string, std::vector<std::pair<double, ServerSaw>>> loads;
+
+    windows.Show("frmbrowser");
+    loads["ie"].push_back(TimeIn("frmbrowser", "WebBrowser1", kImages));
+    Trigger(windows.Find("frmbrowser"), "firefoxspeed");
+    Settle();
+    loads["mozilla"].push_back(TimeIn("firebrowser", "MozillaBrowser1", kImages));
+    Trigger(windows.Find("firebrowser"), "IEspeedtest");
+    Settle();
+    loads["ie"].push_back(TimeIn("frmbrowser", "WebBrowser1", kImages));
+    windows.Find("frmbrowser")->close();
+    Settle();
+    ASSERT_FALSE(windows.IsLoaded("frmbrowser"));
+    windows.Show("firebrowser");
+    loads["mozilla"].push_back(TimeIn("firebrowser", "MozillaBrowser1", kImages));
+    for (const char* engine : {"ie", "mozilla"}) loads[engine].push_back(TimeInCli(engine, kImages));
+
+    const char* const kWhich[] = {"the first opening", "the second opening", "brisko-cli"};
+    for (const auto& [engine, times] : loads) {
+        ASSERT_EQ(times.size(), 3u);
+        const double first = times[0].first;
+        for (std::size_t i = 0; i < times.size(); ++i) {
+            SCOPED_TRACE(engine + ", " + kWhich[i]);
+            std::printf("%-7s %-18s %.3f s, %d images, %d at once\n", engine.c_str(), kWhich[i], times[i].first,
+                        times[i].second.images, times[i].second.atOnce);
+            EXPECT_NEAR(times[i].first, first, first * 0.05);
+            EXPECT_EQ(times[i].second.images, kImages);
+            EXPECT_EQ(times[i].second.atOnce, 6);
+        }
+    }
+}
+
+// Three Mozilla-style tests of a page whose images may be kept for an hour fetch every
+// image each time, in the window and from brisko-cli, whose profile outlives its runs.
+TEST_F(WindowEngineTest, MozillaTestsNeverReadTheCache) {
+    constexpr int kImages = 8;
+    Serve(kImages, 50);
+    windows.Show("firebrowser");
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        const auto [seconds, saw] = TimeIn("firebrowser", "MozillaBrowser1", kImages, run == 0 ? "?max-age=3600" : "");
+        EXPECT_GT(seconds, 0.05);
+        EXPECT_EQ(saw.images, kImages);
+    }
+    const QString page = "http://" + server->Address() + "/default.html?max-age=3600";
+    const QString home = QString::fromStdString((root.Path() / "cli").string());
+    for (int program = 0; program < 2; ++program) {  // the second finds the first one's profile
+        SCOPED_TRACE(program);
+        const qsizetype mark = server->Log().size();
+        EXPECT_EQ(CliLoads(page, "mozilla", 3, home).size(), 3);
+        EXPECT_EQ(SawSince(mark, 3 * kImages).images, 3 * kImages);
+    }
+}
 }  // namespace
 }  // namespace brisko::test

@@ -115,7 +115,7 @@ TEST_F(WebTestLogic, MozillaTestFetchesThePageBeforeTimingAndFailsBeforeAnyLoad)
     waiter.steps = {[&] { engine.ShowStatus("Transferring data"); }, [&] { engine.Complete(); }};
     test.Refresh();
     EXPECT_EQ(engine.requests,
-              (std::vector<std::string>{"navigate " + address, "navigate about:blank", "refresh2 3"}));
+              (std::vector<std::string>{"navigate " + address + " 12", "navigate about:blank", "refresh2 3"}));
     EXPECT_EQ(test.TransferCount(), 1);
     EXPECT_EQ(http.fetched, (std::vector<std::string>{address, address}));  // no count for a refresh
     EXPECT_EQ(messages.Texts()[3], "This page took 0 seconds to load");

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -57,6 +59,14 @@ is set):
                       &max-age=S lets clients keep its images S seconds)
   /images/K.bmp       image K (?delay=MS: answered after MS milliseconds;
                       ?max-age=S: cacheable for S seconds, else never)
+The network quality test's paths (never changed by --stream):
+  /quality/probe      one byte, answered at once however busy the server is
+  /quality/download   1 TiB, in effect endless (?bytes=N: N bytes instead)
+  /quality/upload     POST a body (Content-Length or chunked): it is read and
+                      dropped, and the answer is the number of bytes received
+HTTP/1.1 connections stay open for further requests unless the request says
+"Connection: close"; HTTP/1.0 ones only when it says "Connection: keep-alive".
+With a failure mode, every connection serves one request, as HTTP/1.0 does.
 
 Options:
   --listen ADDRESS     IPv4 address to listen on (default 127.0.0.1;
@@ -65,10 +75,12 @@ Options:
   --max-connections N  connections open at once (default 512); beyond them
                        the one longest without its request is closed, or the
                        newcomer answered 503 Service Unavailable
-  --idle-timeout S     close a connection that has not sent its request after
-                       S seconds, takes nothing of its answer for S seconds or
-                       stays open S seconds after it (default 10)
-  --rate BYTES         send the body at this many bytes per second
+  --idle-timeout S     close a connection that has not sent its request (or,
+                       kept open, its next one) after S seconds, takes nothing
+                       of its answer or sends nothing of its upload for S
+                       seconds, or stays open S seconds after it (default 10)
+  --rate BYTES         send the body (files and quality downloads) at this
+                       many bytes per second
   --stream N           serve N bytes at every path instead of the files;
                        "endless" sends until the client goes (no length)
   --quiet              print only the listening line
@@ -121,6 +133,14 @@ struct Options {
     int pageImages = 60;
     int imageDelayMs = 0;
 };
+
+// Failure modes imitate servers that a client cannot keep a connection to, so with
+// any of them a connection serves one request; so does an endless stream, which has
+// no length to end it.
+bool OneRequestPerConnection(const Options& o) {
+    return o.status != 200 || o.noLength || o.noType || o.lengthText || o.lengthTwice || o.chunked || o.lfOnly ||
+           !o.splitAt.empty() || o.shortBody || o.silent || o.notHttp || o.endless;
+}
 
 constexpr int kMaxPageImages = 1000;
 constexpr int kMaxImageDelayMs = 60000;
@@ -312,7 +332,6 @@ Options ParseOptions(int argc, char** argv) {
             const std::string text = value(i, arg);
             if (text == "endless") {
                 o.endless = true;
-                o.noLength = true;
             } else {
                 const auto parsed = ParseSize(text);
                 if (!parsed) UsageError("--stream takes a number of bytes or \"endless\"");
@@ -471,36 +490,218 @@ std::string TestPage(int images, int delayMs, std::optional<int> maxAge) {
     return html;
 }
 
+constexpr const char* kProbePath = "/quality/probe";
+constexpr const char* kDownloadPath = "/quality/download";
+constexpr const char* kUploadPath = "/quality/upload";
+// The quality download's length without ?bytes= (in effect endless), and the most an
+// upload may declare.
+constexpr std::uint64_t kQualityMost = 1ull << 40;
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A request as it came in: its line, its header fields and whatever followed the
+// header (the start of a body, or of the next request).
+struct Request {
+    std::string line, method, target, version;
+    std::vector<std::pair<std::string, std::string>> fields;  // names in lower case
+    bool complete = false;  // the header came to its end
+    std::string rest;
+
+    static Request Parse(const std::string& bytes) {
+        Request r;
+        r.line = bytes.substr(0, bytes.find_first_of("\r\n"));
+        std::istringstream(r.line) >> r.method >> r.target >> r.version;
+        std::size_t end = bytes.find("\r\n\r\n"), after = end + 4;
+        if (const std::size_t lfOnly = bytes.find("\n\n"); lfOnly < end) end = lfOnly, after = lfOnly + 2;
+        r.complete = end != std::string::npos;
+        if (!r.complete) return r;
+        r.rest = bytes.substr(after);
+        std::istringstream lines(bytes.substr(0, end));
+        std::string line;
+        std::getline(lines, line);
+        while (std::getline(lines, line)) {
+            const std::size_t colon = line.find(':');
+            if (colon == std::string::npos) continue;
+            r.fields.emplace_back(Lower(line.substr(0, colon)), Trimmed(line.substr(colon + 1, line.find('\r') - colon - 1)));
+        }
+        return r;
+    }
+
+    std::vector<std::string> Values(const std::string& name) const {
+        std::vector<std::string> values;
+        for (const auto& [field, value] : fields)
+            if (field == name) values.push_back(value);
+        return values;
+    }
+
+    // Whether a comma-separated field (Connection, Expect) holds token.
+    bool Has(const std::string& name, const std::string& token) const {
+        for (const std::string& value : Values(name)) {
+            std::stringstream items(value);
+            for (std::string item; std::getline(items, item, ',');)
+                if (Lower(Trimmed(item)) == token) return true;
+        }
+        return false;
+    }
+
+    bool WantsMore() const {
+        if (version == "HTTP/1.1") return !Has("connection", "close");
+        return version == "HTTP/1.0" && Has("connection", "keep-alive");
+    }
+
+    bool HasBody() const {
+        if (!Values("transfer-encoding").empty()) return true;
+        for (const std::string& length : Values("content-length"))
+            if (length.find_first_not_of('0') != std::string::npos) return true;
+        return false;
+    }
+};
+
+// ?bytes=N of a quality download, kQualityMost without it; nothing when N is no
+// number up to kQualityMost.
+std::optional<std::uint64_t> DownloadBytes(const std::string& query) {
+    std::stringstream pairs(query);
+    for (std::string pair; std::getline(pairs, pair, '&');) {
+        if (pair.rfind("bytes=", 0) != 0) continue;
+        const std::string text = pair.substr(6);
+        if (text.empty() || text.size() > 13 || text.find_first_not_of("0123456789") != std::string::npos)
+            return std::nullopt;
+        const std::uint64_t value = std::stoull(text);
+        return value <= kQualityMost ? std::optional<std::uint64_t>(value) : std::nullopt;
+    }
+    return kQualityMost;
+}
+
+// Counts the data bytes of a chunked body as its pieces arrive.
+class ChunkedBody {
+public:
+    enum class State { More, Done, Bad };
+
+    // Takes the next bytes of the body; once it is done, *used says how many of
+    // them were its own.
+    State Feed(const char* data, std::size_t size, std::size_t* used) {
+        std::size_t at = 0;
+        while (at < size) {
+            if (m_stage == Stage::Data) {
+                const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(m_left, size - at));
+                at += n;
+                m_left -= n;
+                m_count += n;
+                if (m_left == 0) m_stage = Stage::DataEnd;
+                continue;
+            }
+            const auto* newline = static_cast<const char*>(std::memchr(data + at, '\n', size - at));
+            const std::size_t stop = newline ? static_cast<std::size_t>(newline - data) : size;
+            m_line.append(data + at, stop - at);
+            at = newline ? stop + 1 : size;
+            if (m_line.size() > kMaxLine) return State::Bad;
+            if (!newline) break;
+            if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
+            const std::string line = std::exchange(m_line, {});
+            if (m_stage == Stage::Size) {
+                if (!TakeSize(line)) return State::Bad;
+                m_stage = m_left > 0 ? Stage::Data : Stage::Trailer;
+            } else if (m_stage == Stage::DataEnd) {
+                if (!line.empty()) return State::Bad;
+                m_stage = Stage::Size;
+            } else if (line.empty()) {
+                *used = at;
+                return State::Done;
+            } else if ((m_trailer += line.size()) > kMaxLine) {
+                return State::Bad;
+            }
+        }
+        *used = size;
+        return State::More;
+    }
+
+    std::uint64_t Count() const { return m_count; }
+
+private:
+    enum class Stage { Size, Data, DataEnd, Trailer };
+    static constexpr std::size_t kMaxLine = 64 * 1024;
+
+    // The chunk size line: hex digits, then maybe extensions after ";".
+    bool TakeSize(const std::string& line) {
+        std::size_t at = 0;
+        std::uint64_t value = 0;
+        for (; at < line.size() && std::isxdigit(static_cast<unsigned char>(line[at])); ++at) {
+            if (value > kQualityMost) return false;
+            const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[at])));
+            value = value * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+        }
+        if (at == 0 || value > kQualityMost) return false;
+        while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+        if (at < line.size() && line[at] != ';') return false;
+        m_left = value;
+        return true;
+    }
+
+    Stage m_stage = Stage::Size;
+    std::string m_line;
+    std::uint64_t m_left = 0, m_count = 0;
+    std::size_t m_trailer = 0;
+};
+
 class Connection {
 public:
     Connection(int fd, const Options& options, unsigned id) : m_fd(fd), m_o(options), m_id(id) {}
-    ~Connection() { close(m_fd); }
 
-    void Serve(const std::string& request) {
-        const std::string line = request.substr(0, request.find_first_of("\r\n"));
-        Say(line.empty() ? "(no request)" : Shown(line));
+    // Answers one request; when the connection stays open for the next, returns
+    // what the client sent after this one.
+    std::optional<std::string> Serve(const std::string& bytes) {
+        Request request = Request::Parse(bytes);
+        Say(request.line.empty() ? "(no request)" : Shown(request.line));
         if (m_o.silent) {
             Say("not answering");
             WaitForClose(m_fd);
             Say("closed by client");
-            return;
+            return std::nullopt;
         }
         if (m_o.notHttp) {
             SendAll(m_fd, "220 Welcome to the file store\r\n", 31);
             Say("answered with a line that is not HTTP");
-            return;
+            return std::nullopt;
         }
-        std::istringstream words(line);
-        std::string method, target;
-        words >> method >> target;
-        if (method != "GET" && method != "HEAD") {
-            Answer(405, "Method Not Allowed");
-            return;
+        m_keep = !OneRequestPerConnection(m_o) && request.complete && request.WantsMore();
+        if (!Respond(request)) return std::nullopt;
+        if (m_keep) return std::move(request.rest);
+        shutdown(m_fd, SHUT_WR);
+        WaitForClose(m_fd);
+        return std::nullopt;
+    }
+
+private:
+    // False when the client went before the answer was out.
+    bool Respond(Request& request) {
+        const std::size_t question = request.target.find('?');
+        const std::string path = request.target.substr(0, question);
+        const std::string query = question == std::string::npos ? std::string() : request.target.substr(question + 1);
+        const bool headOnly = request.method == "HEAD";
+        if (path == kUploadPath) {
+            if (request.method != "POST") return Refuse(405, "Method Not Allowed", "POST");
+            if (m_o.status != 200) return AnswerStatus();
+            return Upload(request);
         }
-        const std::size_t question = target.find('?');
-        const std::string path = target.substr(0, question);
-        const std::string query = question == std::string::npos ? std::string() : target.substr(question + 1);
-        const bool headOnly = method == "HEAD";
+        if (request.method != "GET" && request.method != "HEAD") return Refuse(405, "Method Not Allowed", "GET, HEAD");
+        // A body nobody reads would be taken for the next request.
+        if (request.HasBody()) m_keep = false;
+        if (m_o.status != 200) return AnswerStatus();
+        if (path == kProbePath) return SendPage("text/plain", "x", headOnly);
+        if (path == kDownloadPath) {
+            const std::optional<std::uint64_t> bytes = DownloadBytes(query);
+            if (!bytes) return Refuse(400, "Bad Request");
+            return SendFile(*bytes, false, "application/octet-stream", true, headOnly);
+        }
         std::optional<std::uint64_t> size;
         if (m_o.stream || m_o.endless) {
             size = m_o.stream.value_or(0);
@@ -508,45 +709,52 @@ public:
             for (const auto& file : brisko::kTestFiles)
                 if (path == file.path) size = static_cast<std::uint64_t>(file.size);
         }
-        if (m_o.status != 200) {
-            Answer(m_o.status,
-                   m_o.status == 404 ? "Not Found" : m_o.status == 302 ? "Found" : "Internal Server Error");
-        } else if (size) {
-            SendFile(*size, headOnly);
-        } else if (path == brisko::kTestPagePath) {
+        if (size) return SendFile(*size, m_o.endless, "application/zip", false, headOnly);
+        if (path == brisko::kTestPagePath) {
             const int images = QueryNumber(query, "images", kMaxPageImages).value_or(m_o.pageImages);
             const int delay = QueryNumber(query, "delay", kMaxImageDelayMs).value_or(m_o.imageDelayMs);
             const std::optional<int> maxAge = QueryNumber(query, "max-age", kMaxImageAge);
-            SendPage("text/html; charset=utf-8", TestPage(images, delay, maxAge), headOnly);
-        } else if (const std::optional<int> image = ImageNumber(path)) {
+            return SendPage("text/html; charset=utf-8", TestPage(images, delay, maxAge), headOnly);
+        }
+        if (const std::optional<int> image = ImageNumber(path)) {
             const int delay = QueryNumber(query, "delay", kMaxImageDelayMs).value_or(m_o.imageDelayMs);
             if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-            SendPage("image/bmp", ImageBytes(*image), headOnly, QueryNumber(query, "max-age", kMaxImageAge));
-        } else {
-            Answer(404, "Not Found");
+            return SendPage("image/bmp", ImageBytes(*image), headOnly, QueryNumber(query, "max-age", kMaxImageAge));
         }
+        return Answer(404, "Not Found");
     }
 
-private:
     void Say(const std::string& text) {
         if (!m_o.quiet) Log("request " + std::to_string(m_id) + ": " + text);
     }
 
     std::string Eol() const { return m_o.lfOnly ? "\n" : "\r\n"; }
 
-    void Answer(int code, const std::string& reason) {
+    std::string ConnectionField() const { return std::string("Connection: ") + (m_keep ? "keep-alive" : "close") + Eol(); }
+
+    bool AnswerStatus() {
+        return Answer(m_o.status, m_o.status == 404 ? "Not Found" : m_o.status == 302 ? "Found" : "Internal Server Error");
+    }
+
+    // An answer after which the connection ends: what the client sends next is not
+    // read as a request.
+    bool Refuse(int code, const std::string& reason, const std::string& allow = "") {
+        m_keep = false;
+        return Answer(code, reason, allow);
+    }
+
+    bool Answer(int code, const std::string& reason, const std::string& allow = "") {
         const std::string body = std::to_string(code) + " " + reason + "\r\n";
         std::string header = "HTTP/1.1 " + std::to_string(code) + " " + reason + Eol();
         header += "Server: brisko-testserver" + Eol();
         if (code == 302) header += "Location: http://" + m_o.listen + "/moved" + Eol();
+        if (!allow.empty()) header += "Allow: " + allow + Eol();
         header += "Content-Type: text/plain" + Eol();
         header += "Content-Length: " + std::to_string(body.size()) + Eol();
-        header += "Connection: close" + Eol() + Eol();
-        SendHeader(header);
-        SendAll(m_fd, body.data(), body.size());
+        header += ConnectionField() + Eol();
+        const bool sent = SendHeader(header) && SendAll(m_fd, body.data(), body.size());
         Say("answered " + std::to_string(code));
-        shutdown(m_fd, SHUT_WR);
-        WaitForClose(m_fd);
+        return sent;
     }
 
     // K from "/images/K.bmp".
@@ -561,21 +769,25 @@ private:
 
     // The test page and its images: never kept in a cache, so that every test load
     // fetches every part from here, unless the load asks for cacheable images.
-    void SendPage(const std::string& type, const std::string& body, bool headOnly,
+    bool SendPage(const std::string& type, const std::string& body, bool headOnly,
                   std::optional<int> maxAge = std::nullopt) {
         std::string header = "HTTP/1.1 200 OK" + Eol();
         header += "Server: brisko-testserver" + Eol();
         header += "Content-Type: " + type + Eol();
         header += "Content-Length: " + std::to_string(body.size()) + Eol();
         header += "Cache-Control: " + (maxAge ? "max-age=" + std::to_string(*maxAge) : "no-store") + Eol();
-        header += "Connection: close" + Eol() + Eol();
-        if (!SendHeader(header) || (!headOnly && !SendAll(m_fd, body.data(), body.size()))) {
+        header += ConnectionField() + Eol();
+        // In one piece unless the header is to be cut: a small answer then goes out in
+        // one packet.
+        const bool sent = m_o.splitAt.empty() && !headOnly
+                              ? SendAll(m_fd, (header + body).data(), header.size() + body.size())
+                              : SendHeader(header) && (headOnly || SendAll(m_fd, body.data(), body.size()));
+        if (!sent) {
             Say("closed by client");
-            return;
+            return false;
         }
         Say("answered 200, " + std::to_string(headOnly ? 0 : body.size()) + " body bytes");
-        shutdown(m_fd, SHUT_WR);
-        WaitForClose(m_fd);
+        return true;
     }
 
     // Writes the header, cut at the chosen offsets with a pause between pieces.
@@ -590,26 +802,28 @@ private:
         return SendAll(m_fd, header.data() + from, header.size() - from);
     }
 
-    void SendFile(std::uint64_t size, bool headOnly) {
+    // A file, a stream or a quality download, framed as the failure modes say.
+    bool SendFile(std::uint64_t size, bool endless, const std::string& type, bool noStore, bool headOnly) {
         std::string header = "HTTP/1.1 200 OK" + Eol();
         header += "Server: brisko-testserver" + Eol();
-        if (!m_o.noType) header += "Content-Type: application/zip" + Eol();
+        if (!m_o.noType) header += "Content-Type: " + type + Eol();
         if (m_o.chunked)
             header += "Transfer-Encoding: chunked" + Eol();
         else if (m_o.lengthTwice)
             header += "Content-Length: " + m_o.lengthTwice->first + Eol() + "Content-Length: " +
                       m_o.lengthTwice->second + Eol();
-        else if (!m_o.noLength)
+        else if (!m_o.noLength && !endless)
             header += "Content-Length: " + m_o.lengthText.value_or(std::to_string(size)) + Eol();
-        header += "Connection: close" + Eol() + Eol();
+        if (noStore) header += "Cache-Control: no-store" + Eol();
+        header += ConnectionField() + Eol();
         if (!SendHeader(header)) {
             Say("closed by client during the header");
-            return;
+            return false;
         }
-        if (headOnly) return;
-        std::uint64_t limit = m_o.endless ? UINT64_MAX : size;
+        if (headOnly) return true;
+        std::uint64_t limit = endless ? UINT64_MAX : size;
         if (m_o.shortBody) limit = std::min(limit, *m_o.shortBody);
-        Say("sending " + (m_o.endless ? std::string("an endless body") : std::to_string(limit) + " body bytes") +
+        Say("sending " + (endless ? std::string("an endless body") : std::to_string(limit) + " body bytes") +
             (m_o.rate ? " at " + std::to_string(m_o.rate) + " bytes/s" : std::string()));
 
         const std::vector<char>& pattern = BodyPattern();
@@ -628,7 +842,7 @@ private:
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(slice, limit - sent));
             if (!SendBody(pattern.data(), n)) {
                 Say("closed by client after " + std::to_string(sent) + " body bytes");
-                return;
+                return false;
             }
             sent += n;
         }
@@ -636,11 +850,10 @@ private:
             Say("cut short after " + std::to_string(sent) + " body bytes");
         } else {
             const std::string lastChunk = "0" + Eol() + Eol();
-            if (m_o.chunked && !SendAll(m_fd, lastChunk.data(), lastChunk.size())) return;
+            if (m_o.chunked && !SendAll(m_fd, lastChunk.data(), lastChunk.size())) return false;
             Say("finished, " + std::to_string(sent) + " body bytes sent");
         }
-        shutdown(m_fd, SHUT_WR);
-        WaitForClose(m_fd);
+        return true;
     }
 
     // Body bytes as they go out: each piece one chunk when the body is chunked.
@@ -653,9 +866,127 @@ private:
                SendAll(m_fd, Eol().data(), Eol().size());
     }
 
+    // A quality upload: the body read as fast as it comes and dropped, then its size
+    // as the answer.
+    bool Upload(Request& request) {
+        const std::vector<std::string> codings = request.Values("transfer-encoding");
+        const std::vector<std::string> lengths = request.Values("content-length");
+        const bool chunked = !codings.empty();
+        std::uint64_t length = 0;
+        if (chunked) {
+            if (codings.size() != 1 || Lower(codings[0]) != "chunked") return Refuse(501, "Not Implemented");
+            // Both framings: the body's end is in doubt, so the connection ends with it.
+            if (!lengths.empty()) m_keep = false;
+        } else if (!lengths.empty()) {
+            const std::optional<std::uint64_t> declared = DeclaredLength(lengths);
+            if (!declared) return Refuse(400, "Bad Request");
+            if (*declared > kQualityMost) return Refuse(413, "Content Too Large");
+            length = *declared;
+        }
+        if (request.version == "HTTP/1.1" && request.Has("expect", "100-continue")) {
+            const std::string goOn = "HTTP/1.1 100 Continue" + Eol() + Eol();
+            if (!SendAll(m_fd, goOn.data(), goOn.size())) return false;
+        }
+        Say("receiving " + (chunked ? std::string("a chunked body") : std::to_string(length) + " body bytes"));
+        std::uint64_t received = 0;
+        const Received end =
+            chunked ? ReceiveChunked(request.rest, &received) : ReceiveLength(length, request.rest, &received);
+        const std::string count = std::to_string(received);
+        switch (end) {
+            case Received::Whole:
+                Say("received " + count + " body bytes");
+                return SendPage("text/plain", count, false);
+            case Received::Gone:
+                Say("closed by client after " + count + " body bytes");
+                return false;
+            case Received::Idle:
+                Say("nothing received for " + std::to_string(m_o.idleTimeoutS) + " s after " + count +
+                    " body bytes, closed");
+                return false;
+            case Received::Bad:
+                Say("bad chunked body after " + count + " body bytes");
+                return Refuse(400, "Bad Request");
+        }
+        return false;
+    }
+
+    // Content-Length, given once or repeated with the same value ("N, N" too); a
+    // value too long to be a size reads as one too large.
+    static std::optional<std::uint64_t> DeclaredLength(const std::vector<std::string>& values) {
+        std::optional<std::uint64_t> length;
+        for (const std::string& value : values) {
+            std::stringstream items(value);
+            for (std::string item; std::getline(items, item, ',');) {
+                item = Trimmed(item);
+                if (item.empty() || item.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+                item.erase(0, std::min(item.find_first_not_of('0'), item.size() - 1));
+                const std::uint64_t n = item.size() > 15 ? UINT64_MAX : std::stoull(item);
+                if (length && *length != n) return std::nullopt;
+                length = n;
+            }
+        }
+        return length;
+    }
+
+    enum class Received { Whole, Gone, Idle, Bad };
+    static constexpr std::size_t kReadSize = 256 * 1024, kDropSize = 16 << 20;
+
+    // Reads the next bytes of a body into buffer (on the heap: thread stacks are small),
+    // or with no buffer drops them unread, which spares copying them.
+    Received ReadSome(std::vector<char>* buffer, std::size_t most, std::size_t* got) {
+        if (buffer && buffer->empty()) buffer->resize(kReadSize);
+        for (;;) {
+            const ssize_t n = buffer ? recv(m_fd, buffer->data(), std::min(most, buffer->size()), 0)
+                                     : recv(m_fd, nullptr, most, MSG_TRUNC);
+            if (n > 0) {
+                *got = static_cast<std::size_t>(n);
+                return Received::Whole;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? Received::Idle : Received::Gone;
+        }
+    }
+
+    // A body of length bytes, of which rest holds the first; rest is left with what
+    // came after it.
+    Received ReceiveLength(std::uint64_t length, std::string& rest, std::uint64_t* received) {
+        const auto early = static_cast<std::size_t>(std::min<std::uint64_t>(length, rest.size()));
+        rest.erase(0, early);
+        *received = early;
+        while (*received < length) {
+            std::size_t got = 0;
+            const auto most = static_cast<std::size_t>(std::min<std::uint64_t>(length - *received, kDropSize));
+            if (const Received end = ReadSome(nullptr, most, &got); end != Received::Whole) return end;
+            *received += got;
+        }
+        return Received::Whole;
+    }
+
+    // A chunked body, of which rest holds the start; rest is left with what came
+    // after it.
+    Received ReceiveChunked(std::string& rest, std::uint64_t* received) {
+        ChunkedBody body;
+        std::size_t used = 0;
+        ChunkedBody::State state = body.Feed(rest.data(), rest.size(), &used);
+        rest.erase(0, state == ChunkedBody::State::Done ? used : rest.size());
+        std::vector<char> buffer;
+        while (state == ChunkedBody::State::More) {
+            std::size_t got = 0;
+            if (const Received end = ReadSome(&buffer, kReadSize, &got); end != Received::Whole) {
+                *received = body.Count();
+                return end;
+            }
+            state = body.Feed(buffer.data(), got, &used);
+            if (state == ChunkedBody::State::Done) rest.assign(buffer.data() + used, got - used);
+        }
+        *received = body.Count();
+        return state == ChunkedBody::State::Done ? Received::Whole : Received::Bad;
+    }
+
     int m_fd;
     const Options& m_o;
     unsigned m_id;
+    bool m_keep = false;  // the connection stays open after this answer
 };
 
 using Clock = std::chrono::steady_clock;
@@ -679,6 +1010,50 @@ private:
 // Connections on a thread of their own, counted against --max-connections.
 std::atomic<int> g_serving{0};
 
+// Connections kept open after an answer go back to the acceptor, which waits for
+// their next request as for a new connection's: between requests they hold no thread.
+class KeptConnections {
+public:
+    struct Kept {
+        Socket socket;
+        std::string rest;  // what the client sent after its last request
+    };
+
+    KeptConnections() : m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (m_wake < 0) {
+            std::perror("brisko-testserver: eventfd");
+            std::exit(1);
+        }
+    }
+
+    // Readable while connections wait to be taken.
+    int WakeFd() const { return m_wake; }
+
+    void Give(Socket socket, std::string rest) {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_kept.push_back({std::move(socket), std::move(rest)});
+        }
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(m_wake, &one, sizeof one);
+    }
+
+    std::vector<Kept> Take() {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t read = ::read(m_wake, &count, sizeof count);
+        std::lock_guard<std::mutex> lock(m_lock);
+        return std::exchange(m_kept, {});
+    }
+
+private:
+    int m_wake;
+    std::mutex m_lock;
+    std::vector<Kept> m_kept;
+};
+
+// Never destroyed: connection threads may give it connections until the end.
+KeptConnections& g_kept = *new KeptConnections;
+
 struct Job {
     int fd;
     const Options* options;
@@ -688,8 +1063,10 @@ struct Job {
 
 void* RunJob(void* arg) {
     const std::unique_ptr<Job> job(static_cast<Job*>(arg));
+    Socket socket(job->fd);
     try {
-        Connection(job->fd, *job->options, job->id).Serve(job->request);
+        std::optional<std::string> rest = Connection(socket.Fd(), *job->options, job->id).Serve(job->request);
+        if (rest) g_kept.Give(std::move(socket), std::move(*rest));
     } catch (const std::exception& e) {
         try {  // the log line itself may find no memory
             if (!job->options->quiet) Log("request " + std::to_string(job->id) + ": given up, " + e.what());
@@ -702,7 +1079,8 @@ void* RunJob(void* arg) {
 
 // Accepts connections and reads their requests on one thread, never blocking, so that
 // a connection that sends nothing costs a descriptor and no thread. A connection gets
-// a thread once its request is in; the whole request must come within the idle timeout.
+// a thread once its request is in, and comes back here when it is kept open after the
+// answer; the whole request must come within the idle timeout.
 class Acceptor {
 public:
     Acceptor(int listener, const Options& options)
@@ -758,10 +1136,19 @@ private:
 
     struct Pending {
         Socket socket;
-        unsigned id;
+        unsigned id;  // 0 for a kept connection until its next request is in
         Clock::time_point due;  // its request must be in by then
         std::string request;
+        bool kept = false;  // open after an earlier request
     };
+
+    static constexpr std::size_t kMaxRequest = 64 * 1024;
+
+    // A request's header is in (or all of it that is taken).
+    static bool WholeRequest(const std::string& request) {
+        return request.size() >= kMaxRequest || request.find("\r\n\r\n") != std::string::npos ||
+               request.find("\n\n") != std::string::npos;
+    }
 
     void Say(const std::string& text) const {
         if (!m_o.quiet) Log(text);
@@ -771,12 +1158,12 @@ private:
         const Clock::time_point now = Clock::now();
         // All wait as long, so the first to be due are the first accepted.
         while (!m_pending.empty() && m_pending.front().due <= now) {
-            Say("request " + std::to_string(m_pending.front().id) + ": no request in " +
+            Say(Name(m_pending.front()) + ": no " + (m_pending.front().kept ? "further " : "") + "request in " +
                 std::to_string(m_o.idleTimeoutS) + " s, closed");
             m_pending.pop_front();
         }
         const bool accepting = now >= m_resumeAt;
-        std::vector<pollfd> fds;
+        std::vector<pollfd> fds{{g_kept.WakeFd(), POLLIN, 0}};
         if (accepting) fds.push_back({m_listener, POLLIN, 0});
         for (const Pending& p : m_pending) fds.push_back({p.socket.Fd(), POLLIN, 0});
         Clock::time_point wake = m_pending.empty() ? Clock::time_point::max() : m_pending.front().due;
@@ -787,31 +1174,47 @@ private:
                 : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
         if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return;
         // Requests first, so that a flood of new connections cannot push out one just complete.
-        auto fd = fds.begin() + (accepting ? 1 : 0);
+        auto fd = fds.begin() + (accepting ? 2 : 1);
         for (auto p = m_pending.begin(); p != m_pending.end(); ++fd)
             p = fd->revents != 0 && Read(*p) ? m_pending.erase(p) : std::next(p);
-        if (accepting && fds.front().revents != 0) AcceptSome();
+        if (accepting && fds[1].revents != 0) AcceptSome();
+        if (fds[0].revents != 0) TakeKept();
+    }
+
+    // Kept connections wait for their next request, unless it is in already.
+    void TakeKept() {
+        for (KeptConnections::Kept& kept : g_kept.Take()) {
+            Pending p{std::move(kept.socket), 0, Clock::now() + std::chrono::seconds(m_o.idleTimeoutS),
+                      std::move(kept.rest), true};
+            if (WholeRequest(p.request))
+                StartServing(p);
+            else
+                m_pending.push_back(std::move(p));
+        }
     }
 
     // Takes what the client sent; true when the request is in (or the client gone)
     // and the connection has been handed on.
     bool Read(Pending& p) {
-        constexpr std::size_t kMaxRequest = 64 * 1024;
         char buffer[4096];
         const ssize_t n = recv(p.socket.Fd(), buffer, sizeof buffer, MSG_DONTWAIT);
         if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return false;
         if (n > 0) {
-            const std::size_t from = p.request.size() < 3 ? 0 : p.request.size() - 3;
             p.request.append(buffer, static_cast<std::size_t>(n));
-            if (p.request.size() < kMaxRequest && p.request.find("\r\n\r\n", from) == std::string::npos &&
-                p.request.find("\n\n", from) == std::string::npos)
-                return false;
+            if (!WholeRequest(p.request)) return false;
+        } else if (p.kept && p.request.empty()) {
+            return true;  // the client closed a kept connection between requests: nothing to answer
         }
         StartServing(p);
         return true;
     }
 
+    static std::string Name(const Pending& p) {
+        return p.id ? "request " + std::to_string(p.id) : std::string("a kept connection");
+    }
+
     void StartServing(Pending& p) {
+        if (p.id == 0) p.id = m_nextId++;
         if (g_serving.load() >= m_threadBudget) {
             Refuse(std::move(p.socket), p.id, "no memory for another thread");
             return;
@@ -876,7 +1279,7 @@ private:
 
     // The connection longest without its request makes room for a newer one.
     void Evict() {
-        Say("request " + std::to_string(m_pending.front().id) + ": no request yet, closed to make room");
+        Say(Name(m_pending.front()) + ": no request yet, closed to make room");
         m_pending.pop_front();
     }
 
