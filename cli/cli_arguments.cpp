@@ -15,7 +15,7 @@ namespace {
 
 // By Command.
 const char* const kCommandNames[] = {"", "data-test", "web-test", "boost", "pro-boost",
-                                     "restore", "read-reg", "compare", "history"};
+                                     "restore", "read-reg", "compare", "history", "quality"};
 
 const std::map<std::string, std::uint32_t> kRootKeys = {
     {"HKCU", kHkeyCurrentUser},   {"HKEY_CURRENT_USER", kHkeyCurrentUser},
@@ -156,6 +156,17 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
                                 "the progress then goes to standard error");
     Runs(app, r.runs, kMaxDataRuns,
          "runs N tests back to back, each recorded, and prints their\nmedian and spread; 1 by default");
+
+    app = Add(program, r, Command::Quality, "measure the network's quality against brisko-testserver",
+              "Measures the idle latency and its jitter, the download and the upload over one\n"
+              "stream and then over several, the latency under that load and the\n"
+              "responsiveness in round trips per minute (RPM), showing the progress twice a\n"
+              "second. BRISKO_TEST_SERVER=host[:port] names the brisko-testserver to test.");
+    app->add_option("--duration", r.qualitySeconds, "seconds of each of the four loaded phases, 1 to 60;\n10 by default")
+        ->type_name("S")->transform(Decimal)->check(CLI::Range(1, kMaxQualitySeconds));
+    app->add_option("--streams", r.qualityStreams, "streams of the loaded phases after the single one,\n1 to 64; 8 by default")
+        ->type_name("N")->transform(Decimal)->check(CLI::Range(1, kMaxQualityStreams));
+    Flag(app, "--json", r.json, "print the figures as one JSON object; the progress\nthen goes to standard error");
 
     app = Add(program, r, Command::WebTest, "time the loading of a web page",
               "Loads the page in a browser engine, without showing it, and times the load as\n"

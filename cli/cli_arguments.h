@@ -16,11 +16,13 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class Command { None, DataTest, WebTest, Boost, ProBoost, Restore, ReadReg, Compare, History };
+enum class Command { None, DataTest, WebTest, Boost, ProBoost, Restore, ReadReg, Compare, History, Quality };
 enum class EngineChoice { Ie, Mozilla };
 
 inline constexpr int kMaxRuns = 100;     // web-test
 inline constexpr int kMaxDataRuns = 20;  // data-test
+inline constexpr int kMaxQualitySeconds = 60;  // quality --duration
+inline constexpr int kMaxQualityStreams = 64;
 
 struct Request {
     Command command = Command::None;
@@ -49,6 +51,10 @@ struct Request {
     // history (json above too)
     bool csv = false;
     std::optional<std::int64_t> since;  // seconds since 1970, from --since
+
+    // quality (json above too)
+    int qualitySeconds = 10;  // each loaded phase
+    int qualityStreams = 8;
 };
 
 struct ParseResult {

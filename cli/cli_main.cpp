@@ -13,6 +13,7 @@
 #include "cli/data_test_command.h"
 #include "cli/history_command.h"
 #include "cli/progress_line.h"
+#include "cli/quality_command.h"
 #include "cli/report_compare.h"
 #include "cli/web_test_program.h"
 #include "history/history_file.h"
@@ -89,6 +90,32 @@ int RunDataTest(const SystemServices& system, const cli::Request& request) {
     return cli::kExitOk;
 }
 
+// The network quality test needs no emulated machine: the clock and the history only.
+int RunQuality(const cli::Request& request) {
+    std::string problem;
+    std::optional<QualityOptions> options = cli::QualityServer(std::getenv(kTestServerVariable), &problem);
+    if (!options) {
+        std::cerr << problem << '\n';
+        return cli::kExitFailed;
+    }
+    options->phaseSeconds = request.qualitySeconds;
+    options->streams = request.qualityStreams;
+    const ConsoleServices console = CreateConsoleServices();
+    const SystemClock clock;
+
+    const StandardStream stream = request.json ? StandardStream::Error : StandardStream::Output;
+    std::ostream& progressOut = request.json ? std::cerr : std::cout;
+    cli::ProgressLine progress(progressOut, IsTerminal(stream), TerminalColumns(stream));
+    if (IsTerminal(stream)) {
+        g_progressTerminal = request.json ? STDERR_FILENO : STDOUT_FILENO;
+        std::signal(SIGINT, EndOnInterrupt);
+    }
+    progressOut << "Server: " << options->host << ":" << options->port << std::endl;
+    HistoryFile history(UserDataFolder(), cli::kProgramName);
+    return cli::RunQualityCommand(*console.loop, *console.sockets, clock, &history, *options, request.json, progress,
+                                  console.locale->DecimalSeparator(), std::cout, std::cerr);
+}
+
 int RunBoost(const SystemServices& system, const cli::Request& request) {
     NoEventPump pump;
     const BoostMode mode = request.command == cli::Command::Boost      ? BoostMode::Normal
@@ -123,10 +150,11 @@ int main(int argc, char** argv) {
     // Commands that read no machine leave it alone; the others fix it before the boost
     // enters the program's folder, so that regedit, started from there, finds the same one.
     const bool readsMachine = request.command != cli::Command::Compare && request.command != cli::Command::History &&
-                              request.command != cli::Command::None;
+                              request.command != cli::Command::Quality && request.command != cli::Command::None;
     const SystemServices system = readsMachine ? CreateSystemServices() : SystemServices{};
     switch (request.command) {
         case cli::Command::DataTest: return RunDataTest(system, request);
+        case cli::Command::Quality: return RunQuality(request);
         case cli::Command::WebTest: return cli::RunWebTestProgram(argv[0], system, request);
         case cli::Command::Boost:
         case cli::Command::ProBoost:

@@ -2,12 +2,13 @@
 #pragma once
 // TCP client socket with the surface of the Winsock control: connect to a host and
 // port, the remote host, send, take pending data, close; connect, data-arrival,
-// error and close events. Back ends: TcpSocketQt (qt/, a non-blocking socket watched by
+// send-complete, error and close events. Back ends: TcpSocketQt (qt/, a non-blocking socket watched by
 // Qt's event loop), TcpSocketWin32 (win32/, Winsock).
 // DesktopServices (platform/services.h) owns the factory; whoever creates a socket owns that socket.
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/error.h"
@@ -21,6 +22,9 @@ struct TcpSocketEvents {
     std::function<void()> dataArrival;  // pending data can be taken now
     std::function<void(long number, const std::string& description)> error;
     std::function<void()> closed;       // the peer ended the connection
+    // Everything given to SendData has gone to the system (the control's SendComplete):
+    // one who sends much gives the next piece then, and never holds more than one here.
+    std::function<void()> sendComplete;
 };
 
 class TcpSocket {
@@ -32,6 +36,10 @@ public:
     // The host text given to the last Connect.
     virtual std::string RemoteHost() const = 0;
     virtual Status SendData(const std::string& data) = 0;
+    // Bytes given to SendData that the peer has not acknowledged yet: those still held
+    // here and those in the system's send queue. Empty where the system does not tell
+    // (a send buffer of megabytes would otherwise count as delivered).
+    virtual std::optional<std::size_t> UnacknowledgedBytes() const = 0;
     // Moves up to size pending bytes into buffer; returns how many (0: none pending).
     virtual std::size_t Read(char* buffer, std::size_t size) = 0;
     // As Read, for bytes nobody looks at: dropped, where the system can, without a copy.

@@ -2,13 +2,16 @@
 #include "platform/qt/tcp_socket_qt.h"
 
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QHostInfo>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -215,25 +218,66 @@ void TcpSocketQt::OnReadable() {
 
 Status TcpSocketQt::SendData(const std::string& data) {
     if (m_state != State::Connected) return Status::Fail(WinsockNumber(ENOTCONN), std::strerror(ENOTCONN));
-    m_output += data;
-    FlushOutput();
+    if (!m_output.empty()) {
+        m_output += data;
+        FlushOutput();
+        return Status::Ok();
+    }
+    // Straight from the caller's bytes: only what the system leaves is copied.
+    const std::optional<std::size_t> sent = SendNow(data.data(), data.size());
+    if (!sent) return Status::Ok();  // the error event tells
+    if (*sent == data.size()) {
+        PostSendComplete();
+        return Status::Ok();
+    }
+    m_output.assign(data, *sent);
+    if (m_writable) m_writable->setEnabled(true);
     return Status::Ok();
 }
 
-void TcpSocketQt::FlushOutput() {
-    while (!m_output.empty()) {
-        const ssize_t sent = ::send(m_fd, m_output.data(), m_output.size(), MSG_NOSIGNAL);
+std::optional<std::size_t> TcpSocketQt::SendNow(const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t sent = ::send(m_fd, data + done, size - done, MSG_NOSIGNAL);
         if (sent < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                m_output.clear();
                 PostError(errno);
+                return std::nullopt;
             }
             break;
         }
-        m_output.erase(0, static_cast<std::size_t>(sent));
+        done += static_cast<std::size_t>(sent);
+    }
+    return done;
+}
+
+void TcpSocketQt::FlushOutput() {
+    if (!m_output.empty()) {
+        const std::optional<std::size_t> sent = SendNow(m_output.data(), m_output.size());
+        if (!sent) {
+            m_output.clear();  // nothing more will go
+        } else {
+            m_output.erase(0, *sent);
+            if (m_output.empty()) PostSendComplete();
+        }
     }
     if (m_writable) m_writable->setEnabled(!m_output.empty());
+}
+
+void TcpSocketQt::PostSendComplete() {
+    if (!m_events.sendComplete) return;  // nobody waits for it: no event
+    Post([this] {
+        if (m_events.sendComplete) m_events.sendComplete();
+    });
+}
+
+std::optional<std::size_t> TcpSocketQt::UnacknowledgedBytes() const {
+    if (m_fd < 0) return m_output.size();
+    // For TCP, Linux counts both the bytes not sent yet and those sent but not acknowledged.
+    int queued = 0;
+    if (::ioctl(m_fd, SIOCOUTQ, &queued) != 0 || queued < 0) return std::nullopt;
+    return m_output.size() + static_cast<std::size_t>(queued);
 }
 
 std::size_t TcpSocketQt::Received(long n) {

@@ -14,7 +14,8 @@ namespace brisko {
 
 // The Winsock control over a plain non-blocking socket that Qt's event loop watches
 // (QSocketNotifier): reads go from the system straight into the caller's buffer, and
-// Discard drops bytes without copying them. Names are looked up by QHostInfo, then
+// Discard drops bytes without copying them; what the system's send queue still holds
+// is asked of it (SIOCOUTQ). Names are looked up by QHostInfo, then
 // each address is tried in turn.
 class TcpSocketQt final : public TcpSocket {
 public:
@@ -27,6 +28,7 @@ public:
     void Connect(const std::string& host, std::uint16_t port) override;
     std::string RemoteHost() const override { return m_remoteHost; }
     Status SendData(const std::string& data) override;
+    std::optional<std::size_t> UnacknowledgedBytes() const override;
     std::size_t Read(char* buffer, std::size_t size) override;
     std::size_t Discard(std::size_t size) override;
     void Close() override;
@@ -38,6 +40,10 @@ private:
     void OnConnectDone();
     void OnReadable();
     void FlushOutput();
+    // Gives the system what it takes of data now: how much it took, or nothing after a
+    // failure, which goes out as an error event.
+    std::optional<std::size_t> SendNow(const char* data, std::size_t size);
+    void PostSendComplete();
     // What a read that got nothing means: none pending, the end, or a failure.
     std::size_t Received(long n);
     void PostError(int number);

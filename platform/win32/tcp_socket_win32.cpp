@@ -2,6 +2,7 @@
 #include "platform/win32/tcp_socket_win32.h"
 
 #include <winsock2.h>
+#include <mstcpip.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
@@ -9,6 +10,24 @@
 #include "platform/win32/win32_error.h"
 
 namespace brisko {
+
+namespace {
+
+// SIO_TCP_INFO and its answer, version 0, as Windows 10 (1703) has them; the headers
+// offer them only to programs that need Windows 10.
+constexpr DWORD kSioTcpInfo = _WSAIORW(IOC_VENDOR, 39);
+struct TcpInfoV0 {
+    int state;
+    ULONG mss;
+    ULONG64 connectionTimeMs;
+    BOOLEAN timestampsEnabled;
+    ULONG rttUs, minRttUs, bytesInFlight, cwnd, sndWnd, rcvWnd, rcvBuf;
+    ULONG64 bytesOut, bytesIn;
+    ULONG bytesReordered, bytesRetrans, fastRetrans, dupAcksIn, timeoutEpisodes;
+    UCHAR synRetrans;
+};
+
+}  // namespace
 
 std::string WinsockErrorText(long number) { return Win32ErrorText(static_cast<std::uint32_t>(number)); }
 
@@ -22,6 +41,7 @@ void TcpSocketWin32::Drop() {
     }
     m_state = State::Closed;
     m_output.clear();
+    m_taken = 0;
     m_peerClosed = false;
 }
 
@@ -33,8 +53,8 @@ void TcpSocketWin32::Close() {
 
 void TcpSocketWin32::PostEvent(std::function<void()> event) {
     const unsigned generation = m_generation;
-    m_loop.Post([this, generation, event = std::move(event)] {
-        if (generation == m_generation) event();
+    m_loop.Post([this, alive = std::weak_ptr<char>(m_alive), generation, event = std::move(event)] {
+        if (!alive.expired() && generation == m_generation) event();
     });
 }
 
@@ -158,20 +178,36 @@ std::size_t TcpSocketWin32::Received(int n) {
 }
 
 void TcpSocketWin32::FlushOutput() {
-    while (!m_output.empty()) {
-        const int chunk = static_cast<int>(std::min<std::size_t>(m_output.size(), 1 << 20));
-        const int sent = ::send(static_cast<SOCKET>(m_socket), m_output.data(), chunk, 0);
+    const bool had = !m_output.empty();
+    std::size_t done = 0;
+    while (done < m_output.size()) {
+        const int chunk = static_cast<int>(std::min<std::size_t>(m_output.size() - done, 1 << 20));
+        const int sent = ::send(static_cast<SOCKET>(m_socket), m_output.data() + done, chunk, 0);
         if (sent == SOCKET_ERROR) {
             const int error = ::WSAGetLastError();
             if (error != WSAEWOULDBLOCK) {
                 m_output.clear();
+                done = 0;
                 PostError(error);
+                UpdateWatch();
+                return;
             }
             break;
         }
-        m_output.erase(0, static_cast<std::size_t>(sent));
+        done += static_cast<std::size_t>(sent);
     }
+    // Once, not per piece: a large send would otherwise move the rest again and again.
+    m_output.erase(0, done);
+    m_taken += done;
     UpdateWatch();
+    if (had && m_output.empty()) PostSendComplete();
+}
+
+void TcpSocketWin32::PostSendComplete() {
+    if (!m_events.sendComplete) return;  // nobody waits for it: no event
+    PostEvent([this] {
+        if (m_events.sendComplete) m_events.sendComplete();
+    });
 }
 
 Status TcpSocketWin32::SendData(const std::string& data) {
@@ -179,6 +215,20 @@ Status TcpSocketWin32::SendData(const std::string& data) {
     m_output += data;
     FlushOutput();
     return Status::Ok();
+}
+
+std::optional<std::size_t> TcpSocketWin32::UnacknowledgedBytes() const {
+    if (m_socket == INVALID_SOCKET || m_state != State::Connected) return m_output.size();
+    DWORD version = 0, returned = 0;
+    TcpInfoV0 info{};
+    if (::WSAIoctl(static_cast<SOCKET>(m_socket), kSioTcpInfo, &version, sizeof version, &info, sizeof info,
+                   &returned, nullptr, nullptr) != 0 ||
+        returned < sizeof info)
+        return std::nullopt;  // before Windows 10, and under Wine
+    // Acknowledged: every byte sent once, less those still in flight.
+    const std::uint64_t sentOnce = info.bytesOut - std::min<std::uint64_t>(info.bytesRetrans, info.bytesOut);
+    const std::uint64_t acknowledged = sentOnce - std::min<std::uint64_t>(info.bytesInFlight, sentOnce);
+    return m_output.size() + static_cast<std::size_t>(m_taken - std::min(acknowledged, m_taken));
 }
 
 std::size_t TcpSocketWin32::Read(char* buffer, std::size_t size) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,8 @@ namespace brisko {
 // The Winsock control over a non-blocking Winsock socket, driven by the event loop:
 // connect, data-arrival, error and close events with Winsock's numbers and the
 // system's texts. The name is resolved when Connect is called (getaddrinfo), then
-// each address is tried in turn. Events are posted, never run inside a call.
+// each address is tried in turn. Events are posted, never run inside a call. What the
+// send queue still holds is asked of Windows 10's SIO_TCP_INFO, where there is one.
 class TcpSocketWin32 final : public TcpSocket {
 public:
     explicit TcpSocketWin32(EventLoopWin32& loop) : m_loop(loop) {}
@@ -24,6 +26,7 @@ public:
     void Connect(const std::string& host, std::uint16_t port) override;
     std::string RemoteHost() const override { return m_remoteHost; }
     Status SendData(const std::string& data) override;
+    std::optional<std::size_t> UnacknowledgedBytes() const override;
     std::size_t Read(char* buffer, std::size_t size) override;
     std::size_t Discard(std::size_t size) override;
     void Close() override;
@@ -38,6 +41,7 @@ private:
     void OnReady(SocketReadiness ready);
     void UpdateWatch();
     void FlushOutput();
+    void PostSendComplete();
     // What a read that got nothing means: none pending, the end, or a failure.
     std::size_t Received(int n);
     void PostError(long number);
@@ -52,11 +56,14 @@ private:
     std::deque<Address> m_addresses;  // still to try
     long m_lastConnectError = 0;
     std::string m_output;  // accepted by SendData, not yet taken by the system
+    std::uint64_t m_taken = 0;  // bytes the system has taken on this connection
     // Where discarded bytes go: Winsock cannot drop them unread. Large, as every call
     // costs far more than the bytes it moves (under Wine above all).
     std::vector<char> m_sink;
     bool m_peerClosed = false;
     unsigned m_generation = 0;  // events posted for an earlier connection are dropped
+    // Events posted before the socket went are dropped too: the loop outlives it.
+    std::shared_ptr<char> m_alive = std::make_shared<char>();
 };
 
 class TcpSocketFactoryWin32 final : public TcpSocketFactory {

@@ -37,6 +37,9 @@ TEST(CliArgumentsTest, GoodLinesFillTheRequestInlineValuesToo) {
         {{"compare", "--", "--help"}, [](const Request& r) { return r.file == "--help"; }},
         {{"compare", "history"}, [](const Request& r) { return r.command == Command::Compare && r.file == "history"; }},
         {{"history", "--csv", "--since=2024-05-01T10:30"}, [](const Request& r) { return r.csv && !r.json && r.since; }},
+        {{"quality"}, [](const Request& r) { return r.qualitySeconds == 10 && r.qualityStreams == 8 && !r.json; }},
+        {{"quality", "--duration=3", "--streams", "064", "--json"},
+         [](const Request& r) { return r.qualitySeconds == 3 && r.qualityStreams == 64 && r.json; }},
     };
     for (const auto& [args, holds] : cases) {
         const ParseResult result = ParseArguments(args);
@@ -69,6 +72,9 @@ TEST(CliArgumentsTest, BadLinesSayWhatIsWrongOnOneLineAndWhereHelpIs) {
         {"web-test host:99999", "port outside 1 to 65535"},
         {"web-test x --engine opera", "opera not in {ie,mozilla}"},
         {"web-test x --runs 101", "--runs: Value 101 not in range 1 to 100"},
+        {"quality --duration 0", "--duration: Value 0 not in range 1 to 60"},
+        {"quality --streams 65", "--streams: Value 65 not in range 1 to 64"},
+        {"quality --duration 2.5", "--duration: Value 2.5 not in range 1 to 60"},
         {"read-reg HKCU", "KEY is required"},
         {"read-reg HKXX key", "ROOT: HKXX not in {"},
     };
@@ -89,6 +95,7 @@ TEST(CliArgumentsTest, HelpWinsAnywhereBeforeTheEndOfOptionsAndVersionIsOneLine)
         {{"web-test", "--help"}, "Usage: brisko-cli web-test ADDRESS [--engine ENGINE] [--runs N] [--json]\n"},
         {{"read-reg", "-h"}, "Usage: brisko-cli read-reg ROOT KEY [VALUE]\n"},
         {{"history", "--help", "--json", "--csv"}, "Usage: brisko-cli history [--json] [--csv] [--since DATE]\n"},
+        {{"quality", "--streams", "0", "--help"}, "Usage: brisko-cli quality [--duration S] [--streams N] [--json]\n"},
     };
     for (const auto& [args, usage] : cases) {
         const ParseResult result = ParseArguments(args);

@@ -178,6 +178,7 @@ public:
         sent += data;
         return Status::Ok();
     }
+    std::optional<std::size_t> UnacknowledgedBytes() const override { return unacknowledged; }
     std::size_t Read(char* buffer, std::size_t size) override {
         const std::size_t held = std::min(size, pending.size());
         if (buffer) std::copy_n(pending.begin(), held, buffer);
@@ -220,6 +221,7 @@ public:
     std::vector<std::pair<std::string, std::uint16_t>> connects;
     std::string sent, pending;
     std::uint64_t counted = 0;
+    std::optional<std::size_t> unacknowledged = 0;
     bool open = false;
 };
 

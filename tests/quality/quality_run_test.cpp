@@ -1,0 +1,230 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Whole quality runs over a fake network: a good link, and servers and links that fail
+// in each way a run must survive without hanging.
+#include <gtest/gtest.h>
+
+#include "quality/http_connection.h"
+#include "quality/quality_test.h"
+#include "tests/support/fake_network.h"
+#include "tests/support/fakes.h"
+
+namespace brisko::test {
+namespace {
+
+class QualityRunTest : public ::testing::Test {
+protected:
+    QualityRunTest() : loop(clock), network(loop, clock) {}
+
+    void Start(double phaseSeconds = 2, int streams = 4) {
+        QualityOptions options;
+        options.host = "127.0.0.1";
+        options.port = 8080;
+        options.phaseSeconds = phaseSeconds;
+        options.streams = streams;
+        QualityEvents events;
+        events.progress = [this](const QualityResult&) { progressAt.push_back(clock.MonotonicSeconds()); };
+        events.finished = [this](const QualityResult&) {
+            ++finished;
+            finishedAt = clock.MonotonicSeconds();
+        };
+        started = clock.MonotonicSeconds();
+        test = std::make_unique<QualityTest>(loop, network, clock, options, events, &history, "brisko-cli");
+        test->Start();
+    }
+    // Runs until the test has finished, at most seconds.
+    bool RunToEnd(double seconds = 30) {
+        return loop.RunFor(seconds, [this] { return finished > 0; });
+    }
+    const QualityResult& Result() const { return test->Result(); }
+    const QualityRecord* Recorded() {
+        return history.Records().empty() ? nullptr : history.Records().back().Quality();
+    }
+
+    FakeClock clock;
+    FakeEventLoop loop;
+    FakeNetwork network;
+    FakeHistory history;
+    std::unique_ptr<QualityTest> test;
+    double started = 0, finishedAt = 0;
+    int finished = 0;
+    std::vector<double> progressAt;
+};
+
+TEST_F(QualityRunTest, GoodLinkGivesEveryFigure) {
+    Start(3, 8);
+    ASSERT_TRUE(RunToEnd());
+    const QualityResult& r = Result();
+    EXPECT_TRUE(r.Complete()) << r.failure;
+    EXPECT_EQ(finished, 1);
+    // The link carries 80 Mbit/s each way, over one stream and over eight.
+    for (const auto& rate : {r.downloadSingleMbit, r.downloadMbit, r.uploadSingleMbit, r.uploadMbit}) {
+        ASSERT_TRUE(rate);
+        EXPECT_NEAR(*rate, 80, 8);
+    }
+    // 10 ms idle; 60 ms once loaded, for the connect and the HTTP round trip alike, so
+    // 60000 / 60 = 1000 RPM.
+    EXPECT_NEAR(*r.idleLatencyMs, 10, 2);
+    EXPECT_LT(*r.jitterMs, 2);
+    EXPECT_NEAR(*r.loadedLatencyMs, 60, 4);
+    EXPECT_NEAR(*r.responsivenessRpm, 1000, 80);
+    int self = 0, foreign = 0;
+    for (const LatencySample& s : r.samples)
+        if (s.phase == QualityPhase::Download || s.phase == QualityPhase::Upload) ++(s.onLoadedConnection ? self : foreign);
+    EXPECT_GE(self, 6);
+    EXPECT_GT(foreign, 20);
+    // Four phases of 3 s after ten idle probes; progress twice a second throughout.
+    EXPECT_NEAR(finishedAt - started, 12.7, 0.3);
+    EXPECT_NEAR(static_cast<double>(progressAt.size()), (finishedAt - started) * 2, 2);
+    const QualityRecord* record = Recorded();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->server, "127.0.0.1:8080");
+    EXPECT_EQ(record->streams, 8);
+    EXPECT_EQ(record->downloadMbit, r.downloadMbit);
+    EXPECT_EQ(record->responsivenessRpm, r.responsivenessRpm);
+    EXPECT_TRUE(record->failure.empty());
+}
+
+TEST_F(QualityRunTest, ServerWithoutTheUploadKeepsTheDownloadFigures) {
+    network.uploadStatus = 404;
+    Start();
+    ASSERT_TRUE(RunToEnd());
+    const QualityResult& r = Result();
+    EXPECT_FALSE(r.Complete());
+    EXPECT_EQ(r.failure, "single-stream upload: the server answered 404 Not Found");
+    EXPECT_TRUE(r.idleLatencyMs && r.downloadSingleMbit && r.downloadMbit && r.responsivenessRpm);
+    EXPECT_FALSE(r.uploadSingleMbit || r.uploadMbit);
+    ASSERT_TRUE(Recorded());
+    EXPECT_EQ(Recorded()->failure, r.failure);
+    EXPECT_EQ(Recorded()->downloadMbit, r.downloadMbit);
+}
+
+TEST_F(QualityRunTest, ServerThatClosesAfterEachAnswerIsNamed) {
+    network.keepAlive = false;
+    Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Result().failure.rfind("download: the server closes the connection after each answer", 0), 0u)
+        << Result().failure;
+    EXPECT_TRUE(Result().downloadSingleMbit);
+}
+
+TEST_F(QualityRunTest, LinkThatDropsEndsTheRunAtOnce) {
+    network.resetAt = clock.MonotonicSeconds() + 4.0;  // in the four-stream download
+    Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Result().failure, "download: the server ended the connection");
+    EXPECT_LT(finishedAt - *network.resetAt, 0.05);
+    EXPECT_TRUE(Result().downloadSingleMbit);
+}
+
+TEST_F(QualityRunTest, StalledLinkEndsThePhaseWithinItsBound) {
+    network.stallAt = clock.MonotonicSeconds() + 11.0;  // in the single-stream upload
+    Start(5);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Result().failure, "single-stream upload: the server has taken nothing for 3 seconds");
+    EXPECT_NEAR(finishedAt - (started + 11.0), 3, 0.1);
+    EXPECT_TRUE(Result().downloadMbit);
+}
+
+TEST_F(QualityRunTest, SilentOrAbsentServerFailsTheIdleProbes) {
+    network.silent = true;
+    Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Result().failure, "idle latency: the server did not answer a latency probe within 3 seconds");
+    EXPECT_LT(finishedAt - started, 3.1);
+    EXPECT_FALSE(Recorded());  // nothing was measured
+
+    finished = 0;
+    network.silent = false;
+    network.refuse = true;
+    Start();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Result().failure, "idle latency: cannot connect to 127.0.0.1:8080: Connection refused");
+}
+
+TEST_F(QualityRunTest, StopKeepsWhatWasMeasured) {
+    Start();
+    loop.RunFor(4.0, {});
+    EXPECT_TRUE(test->Running());
+    test->Stop();
+    EXPECT_FALSE(test->Running());
+    loop.RunFor(0.1, {});
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(Result().failure, "stopped");
+    EXPECT_TRUE(Result().downloadSingleMbit);
+    ASSERT_TRUE(Recorded());
+    EXPECT_EQ(Recorded()->failure, "stopped");
+    // No connection is left behind.
+    const int made = network.made;
+    loop.RunFor(1.0, {});
+    EXPECT_EQ(network.made, made);
+}
+
+// Answers as a server sends them, however the bytes are cut into reads.
+TEST(HttpConnection, ReadsPipelinedAnswersCutAnywhere) {
+    const std::string answers =
+        "HTTP/1.1 100 Continue\r\n\r\n"
+        "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n123"
+        "HTTP/1.1 404 Not Found\r\ncontent-length: 0\r\n\r\n"
+        "HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n0\r\n\r\n";
+    for (std::size_t piece : {answers.size(), std::size_t(1), std::size_t(7)}) {
+        FakeTcpSocket* socket = nullptr;
+        struct Factory final : TcpSocketFactory {
+            FakeTcpSocket** made;
+            std::unique_ptr<TcpSocket> Create() override {
+                auto s = std::make_unique<FakeTcpSocket>();
+                *made = s.get();
+                return s;
+            }
+        } factory;
+        factory.made = &socket;
+        std::vector<HttpAnswer> got;
+        std::string failure;
+        HttpConnection http(factory, "h", 80,
+                            {nullptr, [&](const HttpAnswer& a) { got.push_back(a); },
+                             [&](const std::string& why) { failure = why; }});
+        http.Connect();
+        for (int i = 0; i < 3; ++i) http.Get("/x");
+        socket->Accept();
+        EXPECT_EQ(socket->sent, RequestHeader("GET", "/x", "h", 80));  // the next waits for the first to go
+        for (std::size_t at = 0; at < answers.size(); at += piece) socket->Arrive(answers.substr(at, piece));
+        ASSERT_EQ(got.size(), 3u) << piece << failure;
+        EXPECT_EQ(got[0].status, 200);
+        EXPECT_EQ(got[0].body, "123");
+        EXPECT_TRUE(got[0].keepAlive);
+        EXPECT_EQ(got[1].StatusText(), "404 Not Found");
+        EXPECT_EQ(got[2].bodyBytes, 4u);
+        EXPECT_FALSE(got[2].keepAlive);
+        EXPECT_EQ(http.BodyBytesReceived(), 7u);
+        EXPECT_EQ(failure, "");
+        socket->PeerCloses();
+        EXPECT_EQ(failure, "the server ended the connection");
+    }
+}
+
+TEST(HttpConnection, AnswerThatIsNotHttpFailsTheConnection) {
+    for (const std::string& answer : {std::string("220 Welcome\r\n\r\n"),
+                                      std::string("HTTP/1.1 200 OK\r\nContent-Length: 1, 2\r\n\r\n"),
+                                      std::string("HTTP/1.1 200 OK\r\n") + std::string(20000, 'a')}) {
+        FakeTcpSocket* socket = nullptr;
+        struct Factory final : TcpSocketFactory {
+            FakeTcpSocket** made;
+            std::unique_ptr<TcpSocket> Create() override {
+                auto s = std::make_unique<FakeTcpSocket>();
+                *made = s.get();
+                return s;
+            }
+        } factory;
+        factory.made = &socket;
+        std::string failure;
+        HttpConnection http(factory, "h", 80, {nullptr, nullptr, [&](const std::string& why) { failure = why; }});
+        http.Connect();
+        http.Get("/quality/probe");
+        socket->Accept();
+        socket->Arrive(answer);
+        EXPECT_EQ(failure.rfind("the server's answer is ", 0), 0u) << answer.substr(0, 30);
+        EXPECT_FALSE(socket->open);
+    }
+}
+
+}  // namespace
+}  // namespace brisko::test
