@@ -2,6 +2,7 @@
 // Start-up: the platform factory builds the back ends; here the windows get theirs.
 #include <QApplication>
 #include <QIcon>
+#include <cstdlib>
 
 #include "app/artwork.h"
 #include "app/boost_ui_qt.h"
@@ -11,11 +12,13 @@
 #include "history/history_file.h"
 #include "history/history_window.h"
 #include "platform/services.h"
+#include "quality/quality_window.h"
 #include "restart/reboot.h"
 #include "restart/restart_windows.h"
 #include "shell/uncaught_error.h"
 #include "shell/window_instances.h"
 #include "speedtest/data_window.h"
+#include "speedtest/download_files.h"
 #include "webtest/web_test_launch.h"
 #include "webtest/web_test_window.h"
 
@@ -69,6 +72,15 @@ int main(int argc, char** argv) {
                                                         .messages = &messages,
                                                         .locale = desktop.locale.get()};
 
+    brisko::QualityWindowServices qualityServices{.loop = desktop.loop.get(),
+                                                  .sockets = desktop.sockets.get(),
+                                                  .clock = system.clock.get(),
+                                                  .locale = desktop.locale.get(),
+                                                  .history = &history,
+                                                  .serverOverride = {},
+                                                  .options = {}};
+    if (const char* server = std::getenv(brisko::kTestServerVariable)) qualityServices.serverOverride = server;
+
     brisko::BoostUiQt boostUi(windows, messages);
     brisko::BoostEngine boostEngine({system.processes.get(), system.registry.get(), system.paths.get(),
                                      desktop.pump.get(), system.files.get(), &boostUi, &history,
@@ -95,6 +107,7 @@ int main(int argc, char** argv) {
     windows.Register("frmbrowser", [&] { return new brisko::frmbrowser(webServices); });
     windows.Register("firebrowser", [&] { return new brisko::firebrowser(webServices); });
     windows.Register("history", [&] { return new brisko::history(historyServices); });
+    windows.Register("quality", [&] { return new brisko::quality(qualityServices); });
 
     windows.Show("main");
     return app.exec();

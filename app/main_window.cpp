@@ -77,9 +77,10 @@ const char* const kBoostControls[] = {"btnProBoost", "Frame1",  "Frame4",  "Chec
                                       "btnRestore",  "btnBoost", "Label12", "Label3",  "Label23",
                                       "Label24",     "Label19",  "Label20"};
 
-// The History window came later than the others, so it goes last.
+// The History and Network Quality windows came later than the others, so they go last.
 const char* const kExitOrder[] = {"Formserial", "toptip", "restart", "Restart3", "frmbrowser",
-                                  "Help",       "data",   "main",    "firebrowser", "history"};
+                                  "Help",       "data",   "main",    "firebrowser", "history",
+                                  "quality"};
 
 }  // namespace
 
@@ -215,6 +216,7 @@ void main::BuildMenus() {
     connect(AddItem(mnuMore, "mnuData", "Data Speed Tests"), &QAction::triggered, this, [this] { Open("data"); });
     // Added at the end of the menu, where it moves none of the others.
     connect(AddItem(mnuMore, "mnuHistory", "Results History"), &QAction::triggered, this, [this] { Open("history"); });
+    connect(AddItem(mnuMore, "mnuQuality", "Network Quality"), &QAction::triggered, this, [this] { Open("quality"); });
     connect(AddItem(mnuHelp, "mnuQuick", "Quick Help"), &QAction::triggered, this, [this] { Open("Help"); });
     connect(AddItem(mnuHelp, "mnuLive", "Live Online Chat Help"), &QAction::triggered, this,
             [this] { OpenPage(kProductSiteAddress); });

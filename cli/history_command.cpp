@@ -23,14 +23,17 @@ ordered_json AcrossLatestBoost(const std::vector<HistoryRecord>& records, const 
     ordered_json figures = ordered_json::array();
     for (const BoostFigure& f : FiguresAcrossLatestBoost(records)) {
         const BoostVerdict& v = f.verdict;
-        ordered_json figure = {{"figure", f.label}, {"test", f.download ? "data-test" : "web-test"}};
-        if (f.download) {
+        ordered_json figure = {{"figure", f.label}, {"test", FigureTest(f.kind)}};
+        if (f.kind == FigureKind::Download) {
             figure["url"] = f.test;
-        } else {
+        } else if (f.kind == FigureKind::PageLoad) {
             figure["address"] = f.test;
             figure["engine"] = f.engine;
+        } else {
+            figure["server"] = f.test;
+            figure["streams"] = f.streams;
         }
-        figure["unit"] = f.download ? "KB/s" : "s";
+        figure["unit"] = FigureUnit(f.kind);
         const std::string finding = FindingText(v.finding);
         figure["verdict"] = {
             {"median_before", v.medianBefore},

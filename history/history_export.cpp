@@ -3,6 +3,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <iterator>
+#include <optional>
+#include <tuple>
 
 #include "history/history_summary.h"
 
@@ -31,14 +35,40 @@ std::size_t Columns(const std::string& text) {
     return columns;
 }
 
+// "download 38.2 Mbit/s (one stream 30.1), upload ..., 12 ms idle (jitter 0.4), 180 ms
+// loaded, 333 RPM (host:port)"; what the run did not reach is left out.
+std::string QualityText(const QualityRecord& q, const std::string& separator) {
+    const auto number = [&](double value) { return ShortNumber(value, separator); };
+    std::vector<std::string> parts;
+    for (const auto& [name, multi, single] : {std::tuple("download", q.downloadMbit, q.downloadSingleMbit),
+                                              std::tuple("upload", q.uploadMbit, q.uploadSingleMbit)}) {
+        if (!multi && !single) continue;
+        if (!multi)
+            parts.push_back(std::string(name) + " one stream " + number(*single) + " Mbit/s");
+        else
+            parts.push_back(std::string(name) + " " + number(*multi) + " Mbit/s" +
+                            (single ? " (one stream " + number(*single) + ")" : ""));
+    }
+    if (q.idleLatencyMs)
+        parts.push_back(number(*q.idleLatencyMs) + " ms idle" + (q.jitterMs ? " (jitter " + number(*q.jitterMs) + ")" : ""));
+    if (q.loadedLatencyMs) parts.push_back(number(*q.loadedLatencyMs) + " ms loaded");
+    if (q.responsivenessRpm) parts.push_back(ShortNumber(std::round(*q.responsivenessRpm), separator) + " RPM");
+    std::string text = parts.empty() ? "nothing measured" : parts[0];
+    for (std::size_t i = 1; i < parts.size(); ++i) text += ", " + parts[i];
+    text += " (" + q.server + ")";
+    if (!q.failure.empty()) text += "; incomplete: " + q.failure;
+    return text;
+}
+
 }  // namespace
 
 std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
     std::string csv =
         "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
-        "not_imported,patched,failure\r\n";
+        "not_imported,patched,failure,streams,phase_seconds,idle_latency_ms,jitter_ms,download_single_mbit,"
+        "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm\r\n";
     for (const HistoryRecord& r : records) {
-        std::vector<std::string> cells(15);
+        std::vector<std::string> cells(25);
         cells[0] = UtcText(r.time);
         cells[1] = r.Kind();
         cells[2] = r.from;
@@ -64,6 +94,17 @@ std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
             cells[12] = Joined(b->notImported);
             cells[13] = Joined(b->patched);
             cells[14] = b->failure;
+        } else if (const QualityRecord* q = r.Quality()) {
+            cells[3] = q->server;
+            cells[14] = q->failure;
+            cells[15] = std::to_string(q->streams);
+            cells[16] = ShortNumber(q->phaseSeconds, ".");
+            // A figure the run did not reach stays an empty cell, not 0.
+            const std::optional<double> figures[] = {q->idleLatencyMs,      q->jitterMs,   q->downloadSingleMbit,
+                                                     q->downloadMbit,       q->uploadSingleMbit, q->uploadMbit,
+                                                     q->loadedLatencyMs,    q->responsivenessRpm};
+            for (std::size_t i = 0; i < std::size(figures); ++i)
+                if (figures[i]) cells[17 + i] = ShortNumber(*figures[i], ".");
         }
         std::string line;
         for (std::size_t i = 0; i < cells.size(); ++i) line += (i ? "," : "") + CsvCell(cells[i]);
@@ -87,6 +128,7 @@ std::string RecordText(const HistoryRecord& record, const std::string& decimalSe
                ", min " + std::to_string(d->minimumSpeed) + " (" + d->url + ")";
     if (const WebTestRecord* w = record.Web())
         return ShortNumber(w->seconds, decimalSeparator) + " s: " + w->address + " (" + w->engine + ")";
+    if (const QualityRecord* q = record.Quality()) return QualityText(*q, decimalSeparator);
     const BoostRecord& b = *record.Boost();
     std::string text = std::to_string(b.imported.size()) + (b.imported.size() == 1 ? " import" : " imports");
     if (!b.notImported.empty()) text += ", " + std::to_string(b.notImported.size()) + " not started";

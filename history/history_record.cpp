@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/history_record.h"
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -62,6 +63,17 @@ bool GetSeconds(const json& object, const char* key, double* out) {
     return std::isfinite(*out) && *out >= 0 && *out <= kLargestFigure;
 }
 
+// A quality figure: missing or null is one not measured; otherwise a finite value >= 0.
+bool GetOptional(const json& object, const char* key, std::optional<double>* out) {
+    const auto it = object.find(key);
+    if (it == object.end() || it->is_null()) return true;
+    if (!it->is_number()) return false;
+    const double value = it->get<double>();
+    if (!std::isfinite(value) || value < 0 || value > kLargestFigure) return false;
+    *out = value;
+    return true;
+}
+
 bool GetFigures(const json& object, const char* key, std::vector<std::int64_t>* out) {
     const auto it = object.find(key);
     if (it == object.end()) return true;
@@ -103,6 +115,22 @@ std::optional<std::int64_t> FromCivil(int year, unsigned month, unsigned day, in
     return sys_days{date}.time_since_epoch().count() * 86400LL + hour * 3600 + minute * 60 + second;
 }
 
+// The figures of a run by the names they are kept under, in the order they are written.
+template <typename Record>
+auto QualityFigures(Record& q) {
+    using Figure = decltype(&q.idleLatencyMs);
+    return std::array<std::pair<const char*, Figure>, 8>{{
+        {"idle_latency_ms", &q.idleLatencyMs},
+        {"jitter_ms", &q.jitterMs},
+        {"download_single_mbit", &q.downloadSingleMbit},
+        {"download_mbit", &q.downloadMbit},
+        {"upload_single_mbit", &q.uploadSingleMbit},
+        {"upload_mbit", &q.uploadMbit},
+        {"loaded_latency_ms", &q.loadedLatencyMs},
+        {"rpm", &q.responsivenessRpm},
+    }};
+}
+
 }  // namespace
 
 std::string HistoryRecord::Kind() const {
@@ -134,6 +162,14 @@ std::string ToJsonLine(const HistoryRecord& record) {
         j["not_imported"] = b->notImported;
         j["patched"] = b->patched;
         j["failure"] = b->failure;
+    } else if (const QualityRecord* q = record.Quality()) {
+        j["server"] = q->server.substr(0, kMaxAddressBytes);
+        j["streams"] = q->streams;
+        j["phase_seconds"] = q->phaseSeconds;
+        // A figure the run did not reach is left out, never written as 0.
+        for (const auto& [key, value] : QualityFigures(*q))
+            if (*value) j[key] = **value;
+        j["failure"] = q->failure.substr(0, kMaxFailureBytes);
     }
     // A typed address may hold any bytes; the line must stay valid JSON.
     return j.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
@@ -171,6 +207,18 @@ std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
         b.patched = Get<std::vector<std::string>>(j, "patched");
         b.failure = Get<std::string>(j, "failure");
         record.what = std::move(b);
+    } else if (kind == "quality") {
+        QualityRecord q;
+        q.server = Get<std::string>(j, "server").substr(0, kMaxAddressBytes);
+        q.failure = Get<std::string>(j, "failure").substr(0, kMaxFailureBytes);
+        std::int64_t streams = 0;
+        if (!GetFigure(j, "streams", &streams) || streams > kMaxQualityStreams ||
+            !GetSeconds(j, "phase_seconds", &q.phaseSeconds))
+            return std::nullopt;
+        q.streams = static_cast<int>(streams);
+        for (const auto& [key, value] : QualityFigures(q))
+            if (!GetOptional(j, key, value)) return std::nullopt;
+        record.what = std::move(q);
     } else {
         return std::nullopt;
     }

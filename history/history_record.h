@@ -60,10 +60,13 @@ struct HistoryRecord {
 };
 
 // What a record keeps, so that no line grows without bound: longer addresses are cut,
-// ticks past the cap (a day and more of a test) are left out. A line longer or more
+// ticks past the cap (a day and more of a test) are left out, a quality run's failure
+// is cut like an address. A line longer or more
 // deeply nested than a record can be is not read at all.
 inline constexpr std::size_t kMaxAddressBytes = 2048;
 inline constexpr std::size_t kMaxTicks = 200000;
+inline constexpr std::size_t kMaxFailureBytes = 2048;  // a quality run's failure, in words
+inline constexpr std::int64_t kMaxQualityStreams = 4096;
 inline constexpr std::size_t kMaxRecordLine = 4 << 20;
 inline constexpr int kMaxRecordDepth = 4;
 

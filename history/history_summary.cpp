@@ -56,6 +56,48 @@ constexpr const char* kNothingToCompare =
 
 }  // namespace
 
+const char* FigureUnit(FigureKind kind) {
+    switch (kind) {
+        case FigureKind::Download: return "KB/s";
+        case FigureKind::PageLoad: return "s";
+        case FigureKind::QualityDownload:
+        case FigureKind::QualityUpload: return "Mbit/s";
+        case FigureKind::LoadedLatency: return "ms";
+        case FigureKind::Responsiveness: return "RPM";
+    }
+    return "";
+}
+
+bool HigherIsBetter(FigureKind kind) { return kind != FigureKind::PageLoad && kind != FigureKind::LoadedLatency; }
+
+const char* FigureTest(FigureKind kind) {
+    return kind == FigureKind::Download ? "data-test" : kind == FigureKind::PageLoad ? "web-test" : "quality";
+}
+
+bool IsQualityFigure(FigureKind kind) { return FigureTest(kind) == std::string("quality"); }
+
+std::optional<double> FigureValue(const BoostFigure& figure, const HistoryRecord& record) {
+    if (const DataTestRecord* d = record.Data())
+        if (figure.kind == FigureKind::Download && d->url == figure.test) return static_cast<double>(d->averageSpeed);
+    // A page counts only in the engine it was timed in: a load from one engine's cache
+    // says nothing about the other engine.
+    if (const WebTestRecord* w = record.Web())
+        if (figure.kind == FigureKind::PageLoad && w->address == figure.test && w->engine == figure.engine)
+            return w->seconds;
+    // A failed run's figures are those of a broken test, not of the link.
+    if (const QualityRecord* q = record.Quality();
+        q && q->failure.empty() && q->server == figure.test && q->streams == figure.streams) {
+        switch (figure.kind) {
+            case FigureKind::QualityDownload: return q->downloadMbit;
+            case FigureKind::QualityUpload: return q->uploadMbit;
+            case FigureKind::LoadedLatency: return q->loadedLatencyMs;
+            case FigureKind::Responsiveness: return q->responsivenessRpm;
+            default: break;
+        }
+    }
+    return std::nullopt;
+}
+
 bool IsBoost(const HistoryRecord& record) {
     const BoostRecord* boost = record.Boost();
     return boost && boost->mode != "restore";
@@ -144,11 +186,13 @@ std::string ShownAddress(const std::string& address) {
 
 std::string FigureChange(const BoostFigure& figure, const std::string& decimalSeparator) {
     const BoostVerdict& v = figure.verdict;
+    const bool whole = figure.kind == FigureKind::Download || figure.kind == FigureKind::Responsiveness;
     const auto shown = [&](double value) {
         // A median of an even count may end in .5: rounded up, as one would by hand.
-        return figure.download ? Decimal(std::round(value), 0, decimalSeparator) : ShortNumber(value, decimalSeparator);
+        return whole ? Decimal(std::round(value), 0, decimalSeparator) : ShortNumber(value, decimalSeparator);
     };
-    std::string text = shown(v.medianBefore) + " -> " + shown(v.medianAfter) + (figure.download ? " KB/s" : " s");
+    std::string text =
+        shown(v.medianBefore) + " -> " + shown(v.medianAfter) + " " + FigureUnit(figure.kind);
     std::vector<std::string> parts;
     if (v.changePercent) parts.push_back(PercentText(*v.changePercent, decimalSeparator));
     if (v.lowPercent)
@@ -173,56 +217,89 @@ struct Samples {
     std::vector<double> before, after;
 };
 
-// The figure's results on each side, and their times into figure; a page counts only in
-// the engine it was timed in.
+// The figure's results on each side, and their times into figure.
 Samples Collect(const std::vector<HistoryRecord>& records, const BoostSpans& spans, BoostFigure& figure) {
     Samples samples;
     for (std::size_t i = spans.beforeBegin; i < spans.afterEnd; ++i) {
         if (i == spans.boost) continue;
+        const std::optional<double> value = FigureValue(figure, records[i]);
+        if (!value) continue;
         const bool before = i < spans.boost;
         std::vector<double>& side = before ? samples.before : samples.after;
-        const std::size_t had = side.size();
-        if (const DataTestRecord* d = records[i].Data(); d && figure.download && d->url == figure.test)
-            side.push_back(static_cast<double>(d->averageSpeed));
-        if (const WebTestRecord* w = records[i].Web();
-            w && !figure.download && w->address == figure.test && w->engine == figure.engine)
-            side.push_back(w->seconds);
-        if (side.size() == had) continue;
-        std::int64_t& from = before ? figure.beforeFrom : figure.afterFrom;
-        if (!had) from = records[i].time;
+        if (side.empty()) (before ? figure.beforeFrom : figure.afterFrom) = records[i].time;
         (before ? figure.beforeTo : figure.afterTo) = records[i].time;
+        side.push_back(*value);
     }
     return samples;
 }
 
+constexpr FigureKind kQualityKinds[] = {FigureKind::QualityDownload, FigureKind::QualityUpload,
+                                        FigureKind::LoadedLatency, FigureKind::Responsiveness};
+
+const char* QualityLabel(FigureKind kind) {
+    switch (kind) {
+        case FigureKind::QualityDownload: return "Quality download";
+        case FigureKind::QualityUpload: return "Quality upload";
+        case FigureKind::LoadedLatency: return "Loaded latency";
+        default: return "Responsiveness";
+    }
+}
+
+bool SameTest(const BoostFigure& f, const BoostFigure& g) {
+    return f.kind == g.kind && f.test == g.test && f.engine == g.engine && f.streams == g.streams;
+}
+
 std::vector<BoostFigure> Figures(const std::vector<HistoryRecord>& records, const BoostSpans& spans) {
-    std::vector<BoostFigure> downloads, pages;
-    const auto seen = [](const std::vector<BoostFigure>& figures, const BoostFigure& f) {
-        return std::any_of(figures.begin(), figures.end(),
-                           [&](const BoostFigure& g) { return g.test == f.test && g.engine == f.engine; });
+    std::vector<BoostFigure> downloads, quality, pages;
+    const auto add = [&](std::vector<BoostFigure>& figures, BoostFigure figure, const HistoryRecord& r) {
+        if (!FigureValue(figure, r)) return;
+        if (std::none_of(figures.begin(), figures.end(), [&](const BoostFigure& g) { return SameTest(figure, g); }))
+            figures.push_back(std::move(figure));
     };
     for (std::size_t i = spans.boost + 1; i < spans.afterEnd; ++i) {
+        const HistoryRecord& r = records[i];
         BoostFigure figure;
-        if (const DataTestRecord* d = records[i].Data())
-            figure = {true, "Average download", d->url, {}, {}};
-        else if (const WebTestRecord* w = records[i].Web())
-            figure = {false, ShownAddress(w->address), w->address, w->engine, {}};
-        else
-            continue;
-        std::vector<BoostFigure>& kind = figure.download ? downloads : pages;
-        if (!seen(kind, figure)) kind.push_back(figure);
+        if (const DataTestRecord* d = r.Data()) {
+            figure.label = "Average download";
+            figure.test = d->url;
+            add(downloads, figure, r);
+        } else if (const WebTestRecord* w = r.Web()) {
+            figure.kind = FigureKind::PageLoad;
+            figure.label = ShownAddress(w->address);
+            figure.test = w->address;
+            figure.engine = w->engine;
+            add(pages, figure, r);
+        } else if (const QualityRecord* q = r.Quality()) {
+            figure.test = q->server;
+            figure.streams = q->streams;
+            for (FigureKind kind : kQualityKinds) {
+                figure.kind = kind;
+                figure.label = QualityLabel(kind);
+                add(quality, figure, r);
+            }
+        }
     }
+    // The quality figures by kind, each kind's servers together.
+    std::stable_sort(quality.begin(), quality.end(),
+                     [](const BoostFigure& a, const BoostFigure& b) { return a.kind < b.kind; });
+    downloads.insert(downloads.end(), quality.begin(), quality.end());
     downloads.insert(downloads.end(), pages.begin(), pages.end());
     return downloads;
 }
 
-// A page timed in both engines is told apart by the engine's name.
-void NameEngines(std::vector<BoostFigure>& figures) {
-    for (BoostFigure& f : figures)
-        if (!f.download && std::count_if(figures.begin(), figures.end(), [&](const BoostFigure& g) {
-                               return !g.download && g.test == f.test;
-                           }) > 1)
+// A page timed in both engines is told apart by the engine's name, a quality figure of
+// more than one server (or number of streams) by the server.
+void NameTests(std::vector<BoostFigure>& figures) {
+    for (BoostFigure& f : figures) {
+        const auto others = std::count_if(figures.begin(), figures.end(), [&](const BoostFigure& g) {
+            return g.kind == f.kind && (f.kind == FigureKind::PageLoad ? g.test == f.test : true);
+        });
+        if (others < 2) continue;
+        if (f.kind == FigureKind::PageLoad)
             f.label += " (" + f.engine + ")";
+        else if (IsQualityFigure(f.kind))
+            f.label += " (" + f.test + ", " + std::to_string(f.streams) + (f.streams == 1 ? " stream)" : " streams)");
+    }
 }
 
 }  // namespace
@@ -234,10 +311,10 @@ std::vector<BoostFigure> FiguresAcrossLatestBoost(const std::vector<HistoryRecor
     for (BoostFigure& figure : Figures(records, *spans)) {
         const Samples samples = Collect(records, *spans, figure);
         if (samples.before.empty()) continue;
-        figure.verdict = Judge(samples.before, samples.after, figure.download);
+        figure.verdict = Judge(samples.before, samples.after, HigherIsBetter(figure.kind));
         figures.push_back(std::move(figure));
     }
-    NameEngines(figures);
+    NameTests(figures);
     return figures;
 }
 
@@ -248,7 +325,7 @@ std::string FiguresText(const std::vector<HistoryRecord>& records, const std::st
                         bool downloadsOnly) {
     std::string text;
     for (const BoostFigure& figure : FiguresAcrossLatestBoost(records))
-        if (figure.download || !downloadsOnly)
+        if (figure.kind == FigureKind::Download || !downloadsOnly)
             text += (text.empty() ? "" : "; ") + figure.label + " " + FigureChange(figure, decimalSeparator);
     return text;
 }
@@ -275,7 +352,11 @@ std::string LoadComparison(const std::vector<HistoryRecord>& records, const std:
     if (!spans) return "No boost yet: apply one, then time this page again to see the change.";
     if (spans->afterEnd < records.size())
         return "A restore has undone the latest boost: apply a boost, then time this page again to see the change.";
-    BoostFigure figure{false, ShownAddress(address), address, engine, {}};
+    BoostFigure figure;
+    figure.kind = FigureKind::PageLoad;
+    figure.label = ShownAddress(address);
+    figure.test = address;
+    figure.engine = engine;
     Samples samples = Collect(records, *spans, figure);
     if (samples.before.empty())
         return "This page was not timed in this window before the latest boost: there is nothing to compare with.";

@@ -50,18 +50,42 @@ BoostVerdict Judge(const std::vector<double>& before, const std::vector<double>&
 // "faster", "slower", "no measurable change"; empty when not judged.
 std::string FindingText(BoostVerdict::Finding finding);
 
+// What a figure measures, each in its own unit and direction.
+enum class FigureKind {
+    Download,         // average download of one test file, KB/s
+    PageLoad,         // load time of one address in one engine, s
+    QualityDownload,  // a quality run's download over many streams, Mbit/s
+    QualityUpload,    // and its upload
+    LoadedLatency,    // latency under load, ms (lower is better)
+    Responsiveness,   // round-trips per minute under load
+};
+// "KB/s", "s", "Mbit/s", "ms" or "RPM".
+const char* FigureUnit(FigureKind kind);
+// Speeds and RPM are better higher; seconds and milliseconds lower.
+bool HigherIsBetter(FigureKind kind);
+// "data-test", "web-test" or "quality": the record kind the figure comes from.
+const char* FigureTest(FigureKind kind);
+bool IsQualityFigure(FigureKind kind);
+
 // One figure set side by side across the latest boost: the average download of one
-// test file, or the load time of one address in one engine.
+// test file, the load time of one address in one engine, or one figure of the quality
+// runs against one server with one number of streams. Quality runs that failed count in
+// no figure.
 struct BoostFigure {
-    bool download = true;  // else a page load
-    std::string label;     // "Average download", or the address as shown (with its engine when needed)
-    std::string test;      // the test file (host/path) or the address
-    std::string engine;    // of a page load
+    FigureKind kind = FigureKind::Download;
+    std::string label;   // "Average download", "Loaded latency", or the address as shown (with its engine when needed)
+    std::string test;    // the test file (host/path), the address, or the quality server (host:port)
+    std::string engine;  // of a page load
+    int streams = 0;     // of a quality run
     BoostVerdict verdict;
     // The times of the first and the last result on each side.
     std::int64_t beforeFrom = 0, beforeTo = 0, afterFrom = 0, afterTo = 0;
 };
-// Download figures first, then pages, each in the order first tested after the boost.
+// The value a record gives a figure of this kind, when the record is one of its tests
+// (same file; same address and engine; same server and streams, run not failed).
+std::optional<double> FigureValue(const BoostFigure& figure, const HistoryRecord& record);
+// Download figures first, then quality figures, then pages, each in the order first
+// tested after the boost.
 std::vector<BoostFigure> FiguresAcrossLatestBoost(const std::vector<HistoryRecord>& records);
 
 // "2046 -> 4090 KB/s (+99.9%, 95% CI +97% to +102%, faster: 4 tests each side)".

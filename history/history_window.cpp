@@ -20,8 +20,10 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <tuple>
 
+#include "history/chart_window.h"
 #include "history/history_export.h"
 #include "history/history_summary.h"
 
@@ -37,17 +39,13 @@ QChartView* MakeChartView(const char* name, QWidget* parent) {
     auto* view = new QChartView(new QChart(), parent);
     view->setObjectName(name);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(560, 230);
+    view->setMinimumSize(560, 200);
     return view;
 }
 
-struct Span {
-    std::int64_t first = 0, last = 0;
-};
-
 // Fills chart with series over time, marks the boosts and restores, and sets its axes.
-void DrawChart(QChart* chart, const QString& title, const QString& unit, const std::vector<QLineSeries*>& series,
-               const std::vector<HistoryRecord>& records, Span span, double highest) {
+QValueAxis* DrawChart(QChart* chart, const QString& title, const QString& unit, const std::vector<QLineSeries*>& series,
+                      const std::vector<HistoryRecord>& records, TimeSpan span, double highest) {
     chart->removeAllSeries();
     for (QAbstractAxis* axis : chart->axes()) {
         chart->removeAxis(axis);
@@ -67,14 +65,17 @@ void DrawChart(QChart* chart, const QString& title, const QString& unit, const s
     valueAxis->setRange(0, top);
     valueAxis->applyNiceNumbers();
     valueAxis->setTitleText(unit);
-    valueAxis->setLabelFormat("%g");
+    SetPlainLabels(valueAxis);
     chart->addAxis(timeAxis, Qt::AlignBottom);
     chart->addAxis(valueAxis, Qt::AlignLeft);
     for (QLineSeries* s : series) {
         s->setPointsVisible(true);
+        // Names were set whole; the legend shows them shortened, in full on hover.
+        const QString name = s->name();
         chart->addSeries(s);
         s->attachAxis(timeAxis);
         s->attachAxis(valueAxis);
+        NameInLegend(chart, s, name);
     }
     // A boost or restore is a vertical line across the chart at its time.
     std::map<std::string, bool> named;
@@ -102,14 +103,45 @@ void DrawChart(QChart* chart, const QString& title, const QString& unit, const s
         named[boost->mode] = true;
     }
     chart->legend()->setAlignment(Qt::AlignBottom);
+    return valueAxis;
+}
+
+// A second value axis on the right for series of another unit.
+QValueAxis* AddRightAxis(QChart* chart, const QString& unit, const std::vector<QLineSeries*>& series, double highest) {
+    auto* axis = new QValueAxis(chart);
+    axis->setRange(0, highest > 0 ? highest * 1.15 : 1);
+    axis->applyNiceNumbers();
+    axis->setTitleText(unit);
+    SetPlainLabels(axis);
+    chart->addAxis(axis, Qt::AlignRight);
+    QAbstractAxis* timeAxis = chart->axes(Qt::Horizontal).value(0);
+    for (QLineSeries* s : series) {
+        s->setPointsVisible(true);
+        const QString name = s->name();
+        chart->addSeries(s);
+        s->attachAxis(timeAxis);
+        s->attachAxis(axis);
+        NameInLegend(chart, s, name);
+    }
+    return axis;
+}
+
+QLineSeries* NewSeries(const QString& name, int colour) {
+    auto* series = new QLineSeries();
+    series->setName(name);
+    QPen pen(SeriesColour(colour));
+    pen.setWidth(2);
+    series->setPen(pen);
+    return series;
 }
 
 // What the verdict sets side by side, drawn in the colour of the figure's line: the
 // median of each side flat across its results, and over the results after the boost
 // the band where the change's 95% interval puts them.
-void DrawVerdict(QChart* chart, const BoostFigure& figure, const QColor& color, qint64 pad) {
+void DrawVerdict(QChart* chart, const BoostFigure& figure, const QColor& color, qint64 pad,
+                 QAbstractAxis* valueAxis = nullptr) {
     QAbstractAxis* timeAxis = chart->axes(Qt::Horizontal).value(0);
-    QAbstractAxis* valueAxis = chart->axes(Qt::Vertical).value(0);
+    if (!valueAxis) valueAxis = chart->axes(Qt::Vertical).value(0);
     const auto add = [&](QAbstractSeries* series, bool inLegend) {
         chart->addSeries(series);
         series->attachAxis(timeAxis);
@@ -182,7 +214,9 @@ void history::BuildControls() {
     chartLayout->addWidget(m_summary);
     m_speedChart = MakeChartView("chartDownload", charts);
     m_loadChart = MakeChartView("chartPageLoad", charts);
+    m_qualityChart = MakeChartView("chartQuality", charts);
     chartLayout->addWidget(m_speedChart, 1);
+    chartLayout->addWidget(m_qualityChart, 1);
     chartLayout->addWidget(m_loadChart, 1);
     m_pages->addWidget(charts);
     layout->addWidget(m_pages, 1);
@@ -255,14 +289,13 @@ void history::Draw() {
         return top;
     };
 
-    Span span{m_records.front().time, m_records.front().time};
+    TimeSpan span{m_records.front().time, m_records.front().time};
     for (const HistoryRecord& r : m_records) {
         span.first = std::min(span.first, r.time);
         span.last = std::max(span.last, r.time);
     }
 
-    auto* speeds = new QLineSeries();
-    speeds->setName("Average download (KB/s)");
+    auto* speeds = NewSeries("Average download (KB/s)", 0);
     double fastest = 0;
     for (const HistoryRecord& r : m_records)
         if (const DataTestRecord* d = r.Data()) {
@@ -270,39 +303,101 @@ void history::Draw() {
             fastest = std::max(fastest, static_cast<double>(d->averageSpeed));
         }
     DrawChart(m_speedChart->chart(), "Download speed", "KB/s", {speeds}, m_records, span,
-              std::max(fastest, bandTop([](const BoostFigure& f) { return f.download; })));
+              std::max(fastest, bandTop([](const BoostFigure& f) { return f.kind == FigureKind::Download; })));
     const qint64 pad = std::max<qint64>(1000, (span.last - span.first) * 1000 / 80);
     for (const BoostFigure& f : figures)
-        if (f.download) DrawVerdict(m_speedChart->chart(), f, speeds->color(), pad);
+        if (f.kind == FigureKind::Download) DrawVerdict(m_speedChart->chart(), f, speeds->color(), pad);
 
-    // One line per address, the most recently timed ones.
-    std::vector<std::string> addresses;
+    DrawQuality(figures, span, pad);
+
+    // One line per address and engine, the most recently timed ones: a load in one engine
+    // says nothing about the other.
+    using Page = std::pair<std::string, std::string>;  // address, engine
+    std::vector<Page> pages;
     for (auto it = m_records.rbegin(); it != m_records.rend(); ++it)
         if (const WebTestRecord* w = it->Web();
-            w && std::find(addresses.begin(), addresses.end(), w->address) == addresses.end() &&
-            addresses.size() < kMostAddresses)
-            addresses.push_back(w->address);
+            w && std::find(pages.begin(), pages.end(), Page(w->address, w->engine)) == pages.end() &&
+            pages.size() < kMostAddresses)
+            pages.push_back({w->address, w->engine});
     std::vector<QLineSeries*> loads;
     double slowest = 0;
-    for (const std::string& address : addresses) {
-        auto* series = new QLineSeries();
-        series->setName(QString::fromStdString(ShownAddress(address)));
+    for (const auto& [address, engine] : pages) {
+        const bool bothEngines = std::count_if(pages.begin(), pages.end(), [&](const Page& p) {
+                                     return p.first == address;
+                                 }) > 1;
+        // Whole here: the legend shortens it to fit and shows it whole on hover.
+        std::string name = address;
+        for (const std::string scheme : {"http://", "https://"})
+            if (name.size() > scheme.size() && name.compare(0, scheme.size(), scheme) == 0) name.erase(0, scheme.size());
+        if (bothEngines) name += " (" + engine + ")";
+        QLineSeries* series = NewSeries(QString::fromStdString(name), static_cast<int>(loads.size()) + 1);
         for (const HistoryRecord& r : m_records)
-            if (const WebTestRecord* w = r.Web(); w && w->address == address) {
+            if (const WebTestRecord* w = r.Web(); w && w->address == address && w->engine == engine) {
                 series->append(static_cast<qreal>(When(r).toMSecsSinceEpoch()), w->seconds);
                 slowest = std::max(slowest, w->seconds);
             }
         loads.push_back(series);
     }
+    const auto drawn = [&](const BoostFigure& f) {
+        return std::find(pages.begin(), pages.end(), Page(f.test, f.engine)) - pages.begin();
+    };
     DrawChart(m_loadChart->chart(), "Page load time", "seconds", loads, m_records, span,
               std::max(slowest, bandTop([&](const BoostFigure& f) {
-                           return !f.download &&
-                                  std::find(addresses.begin(), addresses.end(), f.test) != addresses.end();
+                           return f.kind == FigureKind::PageLoad && drawn(f) < static_cast<long>(pages.size());
                        })));
     for (const BoostFigure& f : figures)
-        if (const auto at = std::find(addresses.begin(), addresses.end(), f.test); !f.download && at != addresses.end())
-            DrawVerdict(m_loadChart->chart(), f, loads[static_cast<std::size_t>(at - addresses.begin())]->color(),
-                        pad);
+        if (const auto at = drawn(f); f.kind == FigureKind::PageLoad && at < static_cast<long>(pages.size()))
+            DrawVerdict(m_loadChart->chart(), f, loads[static_cast<std::size_t>(at)]->color(), pad);
+    for (QChartView* view : {m_speedChart, m_qualityChart, m_loadChart}) FollowPalette(view->chart(), palette());
+}
+
+void history::DrawQuality(const std::vector<BoostFigure>& figures, const TimeSpan& span, qint64 pad) {
+    // Whole runs only: a run that failed measured a broken test, not the link.
+    std::size_t runs = 0, incomplete = 0;
+    QLineSeries* down = NewSeries("Download (Mbit/s)", 0);
+    QLineSeries* up = NewSeries("Upload (Mbit/s)", 1);
+    QLineSeries* latency = NewSeries("Loaded latency (ms)", 4);
+    double rate = 0, ms = 0;
+    std::set<std::pair<std::string, int>> tests;
+    for (const HistoryRecord& r : m_records) {
+        const QualityRecord* q = r.Quality();
+        if (!q) continue;
+        ++runs;
+        if (!q->failure.empty()) {
+            ++incomplete;
+            continue;
+        }
+        tests.insert({q->server, q->streams});
+        const qreal at = static_cast<qreal>(When(r).toMSecsSinceEpoch());
+        for (const auto& [series, value, top] :
+             {std::tuple(down, q->downloadMbit, &rate), std::tuple(up, q->uploadMbit, &rate),
+              std::tuple(latency, q->loadedLatencyMs, &ms)})
+            if (value) {
+                series->append(at, *value);
+                *top = std::max(*top, *value);
+            }
+    }
+    m_qualityChart->setVisible(runs > 0);
+    const auto band = [&](FigureKind kind) {
+        double top = 0;
+        for (const BoostFigure& f : figures)
+            if (f.kind == kind && f.verdict.highPercent)
+                top = std::max(top, f.verdict.medianBefore * (1 + *f.verdict.highPercent / 100));
+        return top;
+    };
+    QString title = "Network quality";
+    if (incomplete) title += QString(" (%1 incomplete %2 not drawn)").arg(incomplete).arg(incomplete == 1 ? "run" : "runs");
+    QChart* chart = m_qualityChart->chart();
+    QValueAxis* rateAxis = DrawChart(chart, title, "Mbit/s", {down, up}, m_records, span,
+                                     std::max({rate, band(FigureKind::QualityDownload), band(FigureKind::QualityUpload)}));
+    QValueAxis* msAxis = AddRightAxis(chart, "ms", {latency}, std::max(ms, band(FigureKind::LoadedLatency)));
+    // The lines mix servers when there are several; a verdict is drawn only over its own.
+    if (tests.size() != 1) return;
+    for (const BoostFigure& f : figures) {
+        if (f.kind == FigureKind::QualityDownload) DrawVerdict(chart, f, down->color(), pad, rateAxis);
+        if (f.kind == FigureKind::QualityUpload) DrawVerdict(chart, f, up->color(), pad, rateAxis);
+        if (f.kind == FigureKind::LoadedLatency) DrawVerdict(chart, f, latency->color(), pad, msAxis);
+    }
 }
 
 void history::ExportCsv() {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The History window `history`: download speed and page-load time over time, boosts
+// The History window `history`: download speed, network quality and page-load time over time, boosts
 // and restores marked on the time axis, the verdict across the latest boost (its
 // medians and interval drawn too), and the export of every record to CSV. Opened from
 // the main window's Data Speed Tests menu.
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "history/history_file.h"
+#include "history/history_summary.h"
 #include "platform/locale.h"
 #include "platform/message_box.h"
 #include "platform/save_dialog.h"
@@ -33,6 +34,10 @@ inline constexpr const char* kEmptyHistoryText =
     "Internet Explorer Users or Firefox Users button: every result, boost and restore is "
     "added here, from brisko-cli too.";
 
+struct TimeSpan {
+    std::int64_t first = 0, last = 0;  // the times of the first and the last record
+};
+
 class history final : public FormWindow {
     Q_OBJECT
 public:
@@ -52,6 +57,7 @@ protected:
 private:
     void BuildControls();
     void Draw();
+    void DrawQuality(const std::vector<BoostFigure>& figures, const TimeSpan& span, qint64 pad);
 
     HistoryWindowServices m_services;
     std::vector<HistoryRecord> m_records;
@@ -61,6 +67,7 @@ private:
     QLabel* m_problem = nullptr;
     QChartView* m_speedChart = nullptr;
     QChartView* m_loadChart = nullptr;
+    QChartView* m_qualityChart = nullptr;
     QPushButton* m_export = nullptr;
 };
 

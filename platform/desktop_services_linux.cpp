@@ -3,6 +3,7 @@
 #include <QStandardPaths>
 
 #include "platform/qt/browser_engine_qt.h"
+#include "platform/qt/event_loop_qt.h"
 #include "platform/qt/event_pump_qt.h"
 #include "platform/qt/event_wait_qt.h"
 #include "platform/qt/external_browser_qt.h"
@@ -22,6 +23,7 @@ void PrepareDesktopProcess() { PrepareBrowserEngineProcess(); }
 DesktopServices CreateDesktopServices(const std::string& engineStorage) {
     DesktopServices services;
     services.appDataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+    services.loop = std::make_unique<EventLoopQt>();  // beside the QApplication, which it leaves alone
     services.pump = std::make_unique<EventPumpQt>();
     services.waiter = std::make_unique<EventWaiterQt>();
     services.messages = std::make_unique<MessageBoxQt>();

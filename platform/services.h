@@ -70,6 +70,9 @@ std::string UserDataFolder();
 // Windows, dialogs, the socket, the browser engines and the shutdown request.
 struct DesktopServices {
     std::string appDataFolder;  // where the program keeps its own per-user data
+    // Timers and posted tasks on the windows' own loop, for logic written for an
+    // EventLoop (the network quality run); its Run and Quit are not for the desktop.
+    std::unique_ptr<EventLoop> loop;
     std::unique_ptr<EventPump> pump;
     std::unique_ptr<EventWaiter> waiter;
     std::unique_ptr<MessageBoxService> messages;

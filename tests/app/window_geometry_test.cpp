@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every window of the program, as it opens from the main window on this screen.
 #include <QLabel>
+#include <QMenu>
 #include <QScreen>
 #include <QScrollArea>
 
 #include "history/history_window.h"
+#include "quality/quality_window.h"
 #include "platform/posix/paths_posix.h"
 #include "restart/restart_windows.h"
 #include "speedtest/data_window.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/fake_browser_engine.h"
+#include "tests/support/fake_network.h"
 #include "webtest/web_test_window.h"
 
 namespace brisko::test {
@@ -25,6 +28,7 @@ protected:
         windows.Register("restart", [this] { return new restart(restartServices); });
         windows.Register("Restart3", [this] { return new Restart3(restartServices); });
         windows.Register("history", [this] { return new brisko::history(historyServices); });
+        windows.Register("quality", [this] { return new brisko::quality(qualityServices); });
     }
     void TearDown() override {
         for (const char* name : kNames) windows.Unload(name);
@@ -32,7 +36,7 @@ protected:
     }
 
     static constexpr const char* kNames[] = {"main", "Help", "toptip", "Formserial", "data", "frmbrowser",
-                                             "firebrowser", "restart", "Restart3", "history"};
+                                             "firebrowser", "restart", "Restart3", "history", "quality"};
     struct Sockets final : TcpSocketFactory {
         std::unique_ptr<TcpSocket> Create() override { return std::make_unique<FakeTcpSocket>(); }
     } sockets;
@@ -54,6 +58,9 @@ protected:
                                       .paths = &paths, .processes = &processes};
     RestartServices restartServices{&windows, &messages, &processes, &paths, {}, nullptr};
     HistoryWindowServices historyServices{&history, &saveDialog, &messages, &locale};
+    FakeEventLoop loop{clock};
+    FakeNetwork network{loop, clock};
+    QualityWindowServices qualityServices{&loop, &network, &clock, &locale, &history, {}, {}};
 };
 
 // Each window opens inside the screen's available part, centred over the main window as
@@ -103,6 +110,20 @@ TEST_F(WindowGeometry, EveryWindowOpensWholeOnTheScreen) {
         }
         if (window != main) windows.Unload(name);
     }
+}
+
+// The Network Quality window opens from the end of the Data Speed Tests menu, after the
+// History window's entry.
+TEST_F(WindowGeometry, NetworkQualityIsTheLastEntryOfTheDataSpeedTestsMenu) {
+    FormWindow* main = windows.Show("main");
+    const QList<QAction*> items = main->findChild<QMenu*>("mnuMore")->actions();
+    ASSERT_GE(items.size(), 2);
+    EXPECT_EQ(items[items.size() - 2]->text(), "Results History");
+    EXPECT_EQ(items.back()->text(), "Network Quality");
+    EXPECT_EQ(items.back()->objectName(), "mnuQuality");
+    items.back()->trigger();
+    ASSERT_TRUE(windows.IsLoaded("quality"));
+    EXPECT_EQ(windows.Find("quality")->windowTitle(), "Network Quality");
 }
 
 }  // namespace

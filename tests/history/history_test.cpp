@@ -43,6 +43,8 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
         {1714557601, "brisko-cli", WebTestRecord{"mozilla", "http://h/\xE9t\xE9", 0.453125}},
         {1714557602, "brisko",
          BoostRecord{"pro-boost", {"web-game.reg"}, {"tcp-game.reg"}, {"PatchControlPrefs"}, "gone"}},
+        {1714557603, "brisko", QualityRecord{"127.0.0.1:8080", 8, 10, 0.25, 0.03125, 180.5, 2.75, 38.5, 30, {}, {},
+                                             "upload: the server answered 404 Not Found"}},
     };
     for (const HistoryRecord& record : written) {
         const std::string line = ToJsonLine(record);
@@ -61,19 +63,43 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
                                    std::string(10000, '[')})
         EXPECT_FALSE(FromJsonLine(line)) << line.substr(0, 80);
     EXPECT_TRUE(FromJsonLine(data + "\"bytes\":5242880.0,\"url\":\"[[[[[[\"}"));
+    // A quality figure not measured is left out, never 0, and reads back empty, as null does.
+    const std::string quality = ToJsonLine(written[3]);
+    EXPECT_EQ(quality.find("upload_mbit"), std::string::npos) << quality;
+    EXPECT_FALSE(FromJsonLine(quality)->Quality()->uploadMbit);
+    EXPECT_EQ(FromJsonLine(quality)->Quality()->downloadSingleMbit, 30);
+    const std::string run = "{\"time\":\"2024-05-01T10:00:00Z\",\"kind\":\"quality\",";
+    EXPECT_FALSE(FromJsonLine(run + "\"rpm\":null,\"jitter_ms\":null}")->Quality()->responsivenessRpm);
+    for (const std::string& bad : {run + "\"rpm\":\"fast\"}", run + "\"idle_latency_ms\":-1}",
+                                   run + "\"download_mbit\":1e300}", run + "\"streams\":1000000000}",
+                                   run + "\"streams\":-2}", run + "\"phase_seconds\":[10]}"})
+        EXPECT_FALSE(FromJsonLine(bad)) << bad;
     // What a record keeps is bounded, whatever it was given.
     const std::string kept = ToJsonLine({0, "brisko", WebTestRecord{"ie", std::string(100000, 'a'), 1}});
     EXPECT_EQ(FromJsonLine(kept)->Web()->address.size(), kMaxAddressBytes);
+    const std::string long100k(100000, 'a');
+    const HistoryRecord huge{0, "brisko", QualityRecord{long100k, 8, 10, {}, {}, {}, {}, {}, {}, {}, {}, long100k}};
+    const std::optional<HistoryRecord> cut = FromJsonLine(ToJsonLine(huge));
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->Quality()->server.size(), kMaxAddressBytes);
+    EXPECT_EQ(cut->Quality()->failure.size(), kMaxFailureBytes);
     // And what the window lays out of an address is short, cut between characters.
     std::string e100;
     for (int i = 0; i < 100; ++i) e100 += "\xC3\xA9";
     EXPECT_EQ(ShownAddress("https://" + e100), e100.substr(0, 40) + "\xE2\x80\xA6" + e100.substr(0, 16));
 
-    EXPECT_EQ(HistoryCsv({written[2], {0, "brisko", WebTestRecord{"ie", "http://h/a,\"b\"", 2.5}}}),
+    EXPECT_EQ(HistoryCsv({written[2], {0, "brisko", WebTestRecord{"ie", "http://h/a,\"b\"", 2.5}}, written[3]}),
               "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
-              "not_imported,patched,failure\r\n"
-              "2024-05-01T10:00:02Z,pro-boost,brisko,,,,,,,,,web-game.reg,tcp-game.reg,PatchControlPrefs,gone\r\n"
-              "1970-01-01T00:00:00Z,web-test,brisko,\"http://h/a,\"\"b\"\"\",ie,2.5,,,,,,,,,\r\n");
+              "not_imported,patched,failure,streams,phase_seconds,idle_latency_ms,jitter_ms,download_single_mbit,"
+              "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm\r\n"
+              "2024-05-01T10:00:02Z,pro-boost,brisko,,,,,,,,,web-game.reg,tcp-game.reg,PatchControlPrefs,gone,,,,,,,,,,\r\n"
+              "1970-01-01T00:00:00Z,web-test,brisko,\"http://h/a,\"\"b\"\"\",ie,2.5,,,,,,,,,,,,,,,,,,,\r\n"
+              "2024-05-01T10:00:03Z,quality,brisko,127.0.0.1:8080,,,,,,,,,,,upload: the server answered 404 Not Found,"
+              "8,10,0.25,0.03,30,38.5,,,180.5,2.75\r\n");
+    // The table's words leave out what the run did not reach and say why it ended.
+    EXPECT_EQ(RecordText(written[3], ","),
+              "download 38,5 Mbit/s (one stream 30), 0,25 ms idle (jitter 0,03), 180,5 ms loaded, 3 RPM "
+              "(127.0.0.1:8080); incomplete: upload: the server answered 404 Not Found");
 }
 
 // Every result since the latest boost (up to a restore) against every one of the same
@@ -135,6 +161,54 @@ TEST(HistorySummary, JudgesEveryResultOfATestAcrossTheLatestBoost) {
               "it would let Brisko judge: 2 tests before, 1 after).");
     EXPECT_EQ(LoadComparison(join({timed, restore}), "ie", "http://a/p", 0.8, "."),
               "A restore has undone the latest boost: apply a boost, then time this page again to see the change.");
+}
+
+
+// The quality figures are judged by the same rule, each in its own direction; a failed
+// run is listed but counts in no verdict, and a page load never crosses engines.
+TEST(HistorySummary, QualityFiguresAreJudgedWithoutFailedRunsAndPagesStayInTheirEngine) {
+    const auto run = [](double down, double up, double loaded, double rpm, std::string failure = {}) {
+        return HistoryRecord{0, "brisko", QualityRecord{"h:8080", 8, 10, 5, 0.5, loaded, rpm, down, down / 2, up,
+                                                        up / 2, std::move(failure)}};
+    };
+    std::vector<HistoryRecord> records;
+    for (double d : {40.0, 41.0, 39.5, 40.5}) records.push_back(run(d, 10, 200 + d, 300));
+    // Before the boost a broken run measured next to nothing: counted, it would make the
+    // boost look like a leap.
+    records.push_back(run(0.5, 0.1, 5000, 12, "upload: the server answered 404 Not Found"));
+    records.push_back(Boost("boost"));
+    for (double d : {80.0, 79.0, 81.0, 80.5}) records.push_back(run(d, 10.0 + d / 1000, 100 + d / 10, 300));
+    records.push_back(run(500, 100, 1, 99999, "stopped"));
+
+    const std::vector<BoostFigure> figures = FiguresAcrossLatestBoost(records);
+    ASSERT_EQ(figures.size(), 4u);
+    const std::string expected[] = {
+        "Quality download 40.25 -> 80.25 Mbit/s (+99.4%, 95% CI +92.7% to +105.1%, faster: 4 tests each side)",
+        "Quality upload 10 -> 10.08 Mbit/s (+0.8%, 95% CI +0.79% to +0.81%, faster: 4 tests each side)",
+        "Loaded latency 240.25 -> 108.03 ms (-55%, 95% CI -55.2% to -54.9%, faster: 4 tests each side)",
+        "Responsiveness 300 -> 300 RPM (0%, 95% CI 0% to 0%, no measurable change: 4 tests each side)",
+    };
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+        EXPECT_EQ(figures[i].verdict.before, 4u) << i;
+        EXPECT_EQ(figures[i].label + " " + FigureChange(figures[i], "."), expected[i]);
+    }
+    EXPECT_EQ(figures[2].kind, FigureKind::LoadedLatency);
+    // Lower latency is the better side; a rise is slower.
+    std::vector<HistoryRecord> worse(records.begin(), records.begin() + 6);
+    for (double d : {300.0, 310.0, 305.0, 299.0}) worse.push_back(run(40, 10, d, 300));
+    EXPECT_EQ(FiguresAcrossLatestBoost(worse)[2].verdict.finding, BoostVerdict::Finding::Slower);
+
+    // Loads timed in one engine before the boost and in the other after it: nothing to set
+    // side by side, however many.
+    std::vector<HistoryRecord> pages;
+    for (int i = 0; i < 4; ++i) pages.push_back({0, "brisko", WebTestRecord{"mozilla", "http://a/p", 0.1}});
+    pages.push_back(Boost("boost"));
+    for (int i = 0; i < 4; ++i) pages.push_back({0, "brisko", WebTestRecord{"ie", "http://a/p", 2}});
+    EXPECT_TRUE(FiguresAcrossLatestBoost(pages).empty());
+    EXPECT_EQ(BoostSummary(pages, "."),
+              "Nothing to compare across the latest boost yet: run the same test before and after a boost.");
+    EXPECT_EQ(LoadComparison(pages, "ie", "http://a/p", 2, "."),
+              "This page was not timed in this window before the latest boost: there is nothing to compare with.");
 }
 
 }  // namespace

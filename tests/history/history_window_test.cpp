@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QValueAxis>
 
 #include "history/history_export.h"
 #include "history/history_window.h"
@@ -86,6 +87,58 @@ TEST(HistoryWindow, ChartsTheResultsOverTimeMarksTheBoostAndExports) {
     EXPECT_EQ(ReadFileBytes(folder / "history.csv"), HistoryCsv(history.Records()));
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"The history was exported to " + (folder / "history.csv") + "."});
+}
+
+
+// The quality runs get a chart of their own (a failed run left out and said so); a page
+// timed in two engines is two lines; long names are cut in the middle, whole on hover;
+// the lines' colours differ and big numbers are written out.
+TEST(HistoryWindow, ChartsQualityRunsAndKeepsLegendsAndAxesReadable) {
+    FakeHistory history;
+    FakeSaveDialog saveDialog;
+    FakeMessageBox messages;
+    FakeLocale locale;
+    const std::string address = "http://www.example.com/" + std::string(80, 'x') + "/index.html";
+    history.Append({0, {}, DataTestRecord{"h/4MB.bin", 4 << 20, 1, 4000000, 4000000, 4000000, {}}});
+    history.Append({0, {}, QualityRecord{"h:8080", 8, 10, 5, 1, 180, 333, 38.5, 30, 9.5, 9, {}}});
+    history.Append({0, {}, WebTestRecord{"ie", address, 0.8}});
+    history.Append({0, {}, WebTestRecord{"mozilla", address, 0.4}});
+    history.Append({0, {}, QualityRecord{"h:8080", 8, 10, 5, 1, {}, {}, 2, 1, {}, {}, "upload: refused"}});
+    history.Append({0, {}, QualityRecord{"h:8080", 8, 10, 6, 1, 190, 316, 40, 31, 9.8, 9.1, {}}});
+    brisko::history window({&history, &saveDialog, &messages, &locale});
+    window.show();
+
+    QChart* quality = window.findChild<QChartView*>("chartQuality")->chart();
+    EXPECT_TRUE(window.findChild<QChartView*>("chartQuality")->isVisible());
+    EXPECT_EQ(quality->title(), "Network quality (1 incomplete run not drawn)");
+    const auto lines = Series(&window, "chartQuality");
+    EXPECT_EQ(lines.at("Download (Mbit/s)").size(), 2);
+    EXPECT_EQ(lines.at("Download (Mbit/s)")[1].y(), 40);
+    EXPECT_EQ(lines.at("Loaded latency (ms)").size(), 2);
+    EXPECT_EQ(quality->axes(Qt::Vertical).size(), 2);  // Mbit/s on the left, ms on the right
+
+    std::vector<QColor> colours;
+    std::vector<QString> full;
+    for (QAbstractSeries* s : window.findChild<QChartView*>("chartPageLoad")->chart()->series())
+        if (auto* line = qobject_cast<QLineSeries*>(s); line && s->property("fullName").isValid()) {
+            colours.push_back(line->color());
+            full.push_back(s->property("fullName").toString());
+            EXPECT_LT(s->name().size(), full.back().size());
+            EXPECT_TRUE(s->name().contains(QChar(0x2026))) << s->name().toStdString();
+        }
+    ASSERT_EQ(full.size(), 2u);
+    EXPECT_EQ(full[0].toStdString(), address.substr(7) + " (mozilla)");
+    EXPECT_EQ(full[1].toStdString(), address.substr(7) + " (ie)");
+    EXPECT_NE(colours[0], colours[1]);
+
+    for (const char* name : {"chartDownload", "chartQuality", "chartPageLoad"})
+        for (QAbstractAxis* axis : window.findChild<QChartView*>(name)->chart()->axes(Qt::Vertical)) {
+            const QString format = static_cast<QValueAxis*>(axis)->labelFormat();
+            EXPECT_TRUE(format.endsWith('f')) << name << " " << format.toStdString();
+        }
+    EXPECT_EQ(static_cast<QValueAxis*>(window.findChild<QChartView*>("chartDownload")->chart()->axes(Qt::Vertical)[0])
+                  ->labelFormat(),
+              "%.0f");
 }
 
 }  // namespace

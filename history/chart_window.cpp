@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "history/chart_window.h"
+
+#include <QAbstractAxis>
+#include <QAbstractSeries>
+#include <QChart>
+#include <QCursor>
+#include <QFontMetrics>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QPalette>
+#include <QToolTip>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace brisko {
+
+QColor SeriesColour(int index) {
+    // Blue, orange, sky blue, grey, pink, brown, teal: apart for most eyes, colour-blind ones too.
+    static const QColor colours[] = {QColor(0, 114, 178),   QColor(230, 159, 0),  QColor(86, 180, 233),
+                                     QColor(110, 110, 110), QColor(204, 121, 167), QColor(140, 86, 75),
+                                     QColor(23, 190, 207)};
+    constexpr int count = static_cast<int>(std::size(colours));
+    return colours[((index % count) + count) % count];
+}
+
+void SetPlainLabels(QValueAxis* axis) {
+    const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
+    const int decimals = step > 0 && step < 1 ? std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 6) : 0;
+    axis->setLabelFormat(QString("%.%1f").arg(decimals));
+}
+
+void NameInLegend(QChart* chart, QAbstractSeries* series, const QString& fullName, int widthPx) {
+    series->setProperty("fullName", fullName);
+    const QString shown = QFontMetrics(chart->legend()->font()).elidedText(fullName, Qt::ElideMiddle, widthPx);
+    series->setName(shown);
+    if (shown == fullName) return;
+    for (QLegendMarker* marker : chart->legend()->markers(series))
+        QObject::connect(marker, &QLegendMarker::hovered, marker, [fullName](bool over) {
+            if (over)
+                QToolTip::showText(QCursor::pos(), fullName);
+            else
+                QToolTip::hideText();
+        });
+}
+
+void FollowPalette(QChart* chart, const QPalette& palette) {
+    const QColor text = palette.color(QPalette::WindowText);
+    QColor grid = text;
+    grid.setAlpha(50);
+    chart->setBackgroundBrush(palette.brush(QPalette::Base));
+    chart->setPlotAreaBackgroundVisible(false);
+    chart->setTitleBrush(text);
+    chart->legend()->setLabelColor(text);
+    for (QAbstractAxis* axis : chart->axes()) {
+        axis->setLabelsColor(text);
+        axis->setTitleBrush(text);
+        axis->setLinePenColor(text);
+        axis->setGridLineColor(grid);
+        axis->setMinorGridLineColor(grid);
+    }
+}
+
+}  // namespace brisko
