@@ -12,6 +12,7 @@
 #include "boost/pref_patcher.h"
 #include "boost/reg_access.h"
 #include "platform/error.h"
+#include "platform/open_file.h"
 
 namespace brisko {
 
@@ -119,7 +120,7 @@ std::string BoostLockFile(const std::string& userDataFolder) { return userDataFo
 bool BoostEngine::TakeLock(std::unique_ptr<FileLock>& lock, BoostOutcome& outcome) {
     if (m_services.lockFile.empty()) return true;
     std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(m_services.lockFile).parent_path(), ignored);
+    std::filesystem::create_directories(PathFromUtf8(m_services.lockFile).parent_path(), ignored);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (;;) {
         Status error;

@@ -16,6 +16,7 @@
 #include "cli/report_compare.h"
 #include "cli/web_test_program.h"
 #include "history/history_file.h"
+#include "platform/program_arguments.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
 #include "speedtest/download_files.h"
@@ -110,7 +111,8 @@ int RunReadReg(const SystemServices& system, const cli::Request& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const cli::ParseResult parsed = cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    PrepareStandardStreams();
+    const cli::ParseResult parsed = cli::ParseArguments(ProgramArguments(argc, argv));
     if (!parsed.ok()) {
         std::cerr << parsed.error << '\n';
         return cli::kExitUsage;
