@@ -60,8 +60,9 @@ constexpr const char* kModemFiles[] = {"web-modem.reg", "tcp-modem.reg"};
 
 }  // namespace
 
-void RunRegImport(ProcessStarter& processes, const std::string& fileName, const std::string& folder) {
-    Status status = processes.Start("regedit /s " + fileName, WindowState::NormalActive, folder);
+void RunRegImport(ProcessStarter& processes, const std::string& fileName, const std::string& folder,
+                  const std::string& regedit) {
+    Status status = processes.Start(regedit + " /s " + fileName, WindowState::NormalActive, folder);
     if (!status.ok()) throw AppError(status.code, "Brisko", status.text);
 }
 
@@ -149,7 +150,7 @@ void BoostEngine::RunImports(BoostMode mode, BoostOutcome& outcome) {
     std::size_t modemsRead = 0;
     try {
         for (; started < files.size(); ++started) {
-            RunRegImport(*m_services.processes, files[started], folder);
+            RunRegImport(*m_services.processes, files[started], folder, m_services.regedit);
             outcome.importsStarted.push_back("regedit /s " + files[started]);
         }
         if (!row.dialUpImports) return;
@@ -158,7 +159,7 @@ void BoostEngine::RunImports(BoostMode mode, BoostOutcome& outcome) {
             ++modemsRead;
             if (ui.Check1Value() != 1) continue;
             files.push_back(modem);
-            RunRegImport(*m_services.processes, modem, folder);
+            RunRegImport(*m_services.processes, modem, folder, m_services.regedit);
             outcome.importsStarted.push_back(std::string("regedit /s ") + modem);
             ++started;
         }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/services.h"
+#include "platform/win32/elevation_win32.h"
 #include "platform/win32/file_system_win32.h"
 #include "platform/win32/paths_win32.h"
 #include "platform/win32/process_start_win32.h"
@@ -32,6 +33,10 @@ SystemServices CreateSystemServices() {
     services.processes = std::make_unique<ProcessStarterWin32>();
     services.registry = std::make_unique<RegistryReaderWin32>();
     services.files = std::make_unique<FileSystemWin32>();
+    services.elevation = std::make_unique<ElevationWin32>();
+    wchar_t windows[MAX_PATH];
+    const UINT n = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) services.regedit = "\"" + Utf8(windows, n) + "\\regedit.exe\"";
     return services;
 }
 
