@@ -12,6 +12,7 @@
 #include "boost/pref_patcher.h"
 #include "boost/reg_access.h"
 #include "platform/error.h"
+#include "platform/open_file.h"
 
 namespace brisko {
 
@@ -59,8 +60,9 @@ constexpr const char* kModemFiles[] = {"web-modem.reg", "tcp-modem.reg"};
 
 }  // namespace
 
-void RunRegImport(ProcessStarter& processes, const std::string& fileName, const std::string& folder) {
-    Status status = processes.Start("regedit /s " + fileName, WindowState::NormalActive, folder);
+void RunRegImport(ProcessStarter& processes, const std::string& fileName, const std::string& folder,
+                  const std::string& regedit) {
+    Status status = processes.Start(regedit + " /s " + fileName, WindowState::NormalActive, folder);
     if (!status.ok()) throw AppError(status.code, "Brisko", status.text);
 }
 
@@ -119,7 +121,7 @@ std::string BoostLockFile(const std::string& userDataFolder) { return userDataFo
 bool BoostEngine::TakeLock(std::unique_ptr<FileLock>& lock, BoostOutcome& outcome) {
     if (m_services.lockFile.empty()) return true;
     std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(m_services.lockFile).parent_path(), ignored);
+    std::filesystem::create_directories(PathFromUtf8(m_services.lockFile).parent_path(), ignored);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (;;) {
         Status error;
@@ -148,7 +150,7 @@ void BoostEngine::RunImports(BoostMode mode, BoostOutcome& outcome) {
     std::size_t modemsRead = 0;
     try {
         for (; started < files.size(); ++started) {
-            RunRegImport(*m_services.processes, files[started], folder);
+            RunRegImport(*m_services.processes, files[started], folder, m_services.regedit);
             outcome.importsStarted.push_back("regedit /s " + files[started]);
         }
         if (!row.dialUpImports) return;
@@ -157,7 +159,7 @@ void BoostEngine::RunImports(BoostMode mode, BoostOutcome& outcome) {
             ++modemsRead;
             if (ui.Check1Value() != 1) continue;
             files.push_back(modem);
-            RunRegImport(*m_services.processes, modem, folder);
+            RunRegImport(*m_services.processes, modem, folder, m_services.regedit);
             outcome.importsStarted.push_back(std::string("regedit /s ") + modem);
             ++started;
         }

@@ -18,9 +18,10 @@ namespace brisko {
 
 enum class BoostMode { Normal, Pro, Restore };
 
-// Starts "regedit /s " + fileName in folder without waiting; raises AppError if it
+// Starts regedit + " /s " + fileName in folder without waiting; raises AppError if it
 // cannot start. The file name carries no folder, so regedit finds it in folder.
-void RunRegImport(ProcessStarter& processes, const std::string& fileName, const std::string& folder);
+void RunRegImport(ProcessStarter& processes, const std::string& fileName, const std::string& folder,
+                  const std::string& regedit = "regedit");
 
 struct BoostServices {
     ProcessStarter* processes = nullptr;
@@ -33,6 +34,8 @@ struct BoostServices {
     // The lock every Brisko program takes for a whole command, so that a boost and a
     // restore at once never rewrite one prefs.js together. Empty: no lock (tests).
     std::string lockFile{};
+    // How the imports start regedit (SystemServices::regedit).
+    std::string regedit = "regedit";
 };
 
 // Where the commands take their lock: in the user's own Brisko folder, which every

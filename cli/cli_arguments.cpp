@@ -6,6 +6,7 @@
 #include <cctype>
 #include <map>
 
+#include "cli/build_traits.h"
 #include "history/history_record.h"
 #include "platform/registry_read.h"
 
@@ -115,7 +116,7 @@ void AddHelp(CLI::App* app) {
     app->add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); }, "show this help")->trigger_on_parse();
 }
 
-CLI::App* Add(CLI::App& program, Request& r, Command command, const char* summary, const char* details) {
+CLI::App* Add(CLI::App& program, Request& r, Command command, const char* summary, const std::string& details) {
     CLI::App* app = program.add_subcommand(kCommandNames[static_cast<int>(command)], summary)->footer(details);
     app->callback([&r, command] { r.command = command; });
     AddHelp(app);
@@ -179,6 +180,8 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
     Runs(app, r.runs, kMaxRuns,
          "load the page N times, 1 by default; with more than one run\nthe median and the spread follow");
     Flag(app, "--json", r.json, "print the seconds of every load as one JSON object");
+    // Where it cannot run it still says why, but the help does not offer it.
+    if (!kHasWebTest) app->group("");
 
     app = Add(program, r, Command::Boost, "apply the Brisko Boost",
               "Starts the registry imports and adds the connection preferences to the browser\n"
@@ -186,12 +189,18 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
               "failed. The settings take effect once the computer has been restarted; the\n"
               "imports may still be running when the command ends.");
     Flag(app, "--dial-up", r.dialUp, "also import the dial-up modem settings");
-    Add(program, r, Command::ProBoost, "apply the Pro Boost",
+    CLI::App* boost = app;
+    CLI::App* pro = Add(program, r, Command::ProBoost, "apply the Pro Boost",
         "As the \"Pro Boost\" button; lists what it did as boost does.");
-    Add(program, r, Command::Restore, "put the original Windows settings back",
+    CLI::App* restore = Add(program, r, Command::Restore, "put the original Windows settings back",
         "Runs the inverse registry imports and puts the stock browser preference files\n"
         "back, as the \"Original Windows Settings\" button does; lists what it did as\n"
         "boost does.");
+    // Only where the machine's settings need administrator rights.
+    if (kNeedsElevation)
+        for (CLI::App* command : {boost, pro, restore})
+            Flag(command, "--elevate", r.elevate, "without administrator rights, run the command again with\n"
+                                                  "them (Windows asks first) and wait for it");
 
     app = Add(program, r, Command::ReadReg, "print a registry value as Brisko reads it",
               "A DWORD prints in decimal with at least three digits, binary data in\n"
@@ -217,7 +226,7 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
     app = Add(program, r, Command::History, "list the results of earlier tests and the boosts",
               "Every finished test and every boost and restore, oldest first, from the windows\n"
               "and from brisko-cli; the table ends with the change across the latest boost.\n"
-              "Kept in $XDG_DATA_HOME/brisko/history.jsonl (~/.local/share/brisko/...).");
+              "Kept in " + std::string(kHistoryLocationText) + ".");
     CLI::Option* json = Flag(app, "--json", r.json, "print the records and the verdict across the latest boost as one JSON object");
     Flag(app, "--csv", r.csv, "print the records as CSV, with a header line")->excludes(json);
     app->add_option("--since")->type_name("DATE")

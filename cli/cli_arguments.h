@@ -39,6 +39,7 @@ struct Request {
 
     // boost
     bool dialUp = false;
+    bool elevate = false;  // boost, pro-boost, restore: start elevated when not
 
     // read-reg
     std::uint32_t rootKey = 0;

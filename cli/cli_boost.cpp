@@ -30,23 +30,59 @@ std::string DescribeOutcome(const BoostOutcome& outcome) {
     return text;
 }
 
-int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::ostream& out, std::ostream& err) {
+int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::ostream& out, std::ostream& err,
+                    const ReadBack& readBack) {
     CliBoostUi ui(dialUp);
     services.ui = &ui;
     BoostEngine engine(services);
     BoostOutcome outcome;
     engine.RunBoostMode(mode, &outcome);
     out << DescribeOutcome(outcome) << std::flush;
-    if (outcome.failure.empty()) return kExitOk;
     const Command command = mode == BoostMode::Normal ? Command::Boost
                             : mode == BoostMode::Pro  ? Command::ProBoost
                                                       : Command::Restore;
+    std::vector<std::string> notLanded;
+    if (readBack && !outcome.importsStarted.empty()) {
+        std::vector<std::string> files;
+        const std::string prefix = "regedit /s ";
+        for (const std::string& line : outcome.importsStarted) files.push_back(line.substr(prefix.size()));
+        notLanded = readBack(files);
+    }
+    if (!notLanded.empty()) {
+        // regedit says nothing when it may not write; what it left out is read here.
+        err << kProgramName << " " << CommandName(command) << ": the registry does not hold what these imports set:";
+        for (const std::string& file : notLanded) err << ' ' << file;
+        err << '\n';
+    }
+    if (outcome.failure.empty()) return notLanded.empty() ? kExitOk : kExitFailed;
     err << kProgramName << " " << CommandName(command) << ": ";
     if (!outcome.importsNotStarted.empty())
         err << ui.Failure() << '\n';
     else
         err << "stopped: " << outcome.failure << '\n';
     return kExitFailed;
+}
+
+std::optional<int> CheckRights(Elevation& elevation, const std::string& command, bool elevate,
+                const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (elevation.IsElevated()) return std::nullopt;
+    const std::string prefix = std::string(kProgramName) + " " + command + ": ";
+    if (!elevate) {
+        // Without rights every import would fail one by one, or worse, seem to work.
+        err << prefix << "needs administrator rights to change the machine's settings: run it with --elevate, "
+            << "or from a console opened with \"Run as administrator\"\n";
+        return kExitFailed;
+    }
+    Status started;
+    const int status = elevation.RunElevated(arguments, &started);
+    if (!started.ok()) {
+        err << prefix << "could not start with administrator rights: " << started.text << '\n';
+        return kExitFailed;
+    }
+    // Its own window showed what it did; the history keeps it.
+    out << prefix << "ran with administrator rights in a window of its own, exit status " << status
+        << "; 'brisko-cli history' lists what it did\n" << std::flush;
+    return status;
 }
 
 int RunReadReg(RegistryReader& registry, std::uint32_t rootKey, const std::string& keyPath,

@@ -2,21 +2,27 @@
 // brisko-cli: the terminal front end; the platform factory builds its back ends.
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <optional>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/build_traits.h"
 #include "cli/cli_arguments.h"
 #include "cli/cli_boost.h"
 #include "cli/data_test_command.h"
 #include "cli/history_command.h"
+#include "cli/import_read_back.h"
 #include "cli/progress_line.h"
 #include "cli/quality_command.h"
 #include "cli/report_compare.h"
 #include "cli/web_test_program.h"
 #include "history/history_file.h"
+#include "platform/program_arguments.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
 #include "speedtest/download_files.h"
@@ -35,7 +41,7 @@ extern "C" void EndOnInterrupt(int) {
         const ssize_t written = ::write(g_progressTerminal, "\n", 1);
         (void)written;
     }
-    ::_exit(128 + SIGINT);
+    ::_exit(cli::kInterruptedExitStatus);
 }
 
 int RunDataTest(const SystemServices& system, const cli::Request& request) {
@@ -116,7 +122,23 @@ int RunQuality(const cli::Request& request) {
                                   console.locale->DecimalSeparator(), std::cout, std::cerr);
 }
 
-int RunBoost(const SystemServices& system, const cli::Request& request) {
+// Only where regedit may fail without a word: the emulated machine's never does.
+cli::ReadBack ReadBackOnWindows(const SystemServices& system) {
+    if (!cli::kNeedsElevation) return {};
+    return [&system](const std::vector<std::string>& files) {
+        // A few seconds for the imports to finish, in short rounds.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        return cli::ImportsNotLanded(*system.registry, system.folders.data, files, [until] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return std::chrono::steady_clock::now() < until;
+        });
+    };
+}
+
+int RunBoost(const SystemServices& system, const cli::Request& request, const std::vector<std::string>& arguments) {
+    const std::optional<int> refused = cli::CheckRights(*system.elevation, cli::CommandName(request.command), request.elevate,
+                                         arguments, std::cout, std::cerr);
+    if (refused) return *refused;
     NoEventPump pump;
     const BoostMode mode = request.command == cli::Command::Boost      ? BoostMode::Normal
                            : request.command == cli::Command::ProBoost ? BoostMode::Pro
@@ -124,8 +146,8 @@ int RunBoost(const SystemServices& system, const cli::Request& request) {
     HistoryFile history(system.userDataFolder, cli::kProgramName);
     const int status = cli::RunBoostCommand({system.processes.get(), system.registry.get(), system.paths.get(), &pump,
                                              system.files.get(), nullptr, &history,
-                                             BoostLockFile(system.userDataFolder)},
-                                            mode, request.dialUp, std::cout, std::cerr);
+                                             BoostLockFile(system.userDataFolder), system.regedit},
+                                            mode, request.dialUp, std::cout, std::cerr, ReadBackOnWindows(system));
     cli::WarnIfNotRecorded(history, cli::CommandName(request.command), std::cerr);
     return status;
 }
@@ -137,7 +159,9 @@ int RunReadReg(const SystemServices& system, const cli::Request& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const cli::ParseResult parsed = cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    PrepareStandardStreams();
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    const cli::ParseResult parsed = cli::ParseArguments(arguments);
     if (!parsed.ok()) {
         std::cerr << parsed.error << '\n';
         return cli::kExitUsage;
@@ -158,7 +182,7 @@ int main(int argc, char** argv) {
         case cli::Command::WebTest: return cli::RunWebTestProgram(argv[0], system, request);
         case cli::Command::Boost:
         case cli::Command::ProBoost:
-        case cli::Command::Restore: return RunBoost(system, request);
+        case cli::Command::Restore: return RunBoost(system, request, arguments);
         case cli::Command::ReadReg: return RunReadReg(system, request);
         case cli::Command::Compare: {
             // The locale's decimal separator, read as the windows read it.

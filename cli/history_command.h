@@ -7,15 +7,14 @@
 #include <ostream>
 #include <string>
 
+#include "cli/build_traits.h"
 #include "history/history_file.h"
 
 namespace brisko::cli {
 
 enum class HistoryFormat { Table, Json, Csv };
 
-inline constexpr const char* kEmptyHistoryHint =
-    "No results yet: run 'brisko-cli data-test' or 'brisko-cli web-test ADDRESS', or a test in\n"
-    "Brisko's windows, and every result is kept here, with each boost and restore.\n";
+// kEmptyHistoryHint, what an empty history says, is in build_traits.h.
 
 // Prints the records from since on in format on out; a history that cannot be read,
 // or lines that are not records, are told on err. Returns the exit status.

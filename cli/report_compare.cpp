@@ -12,6 +12,7 @@
 #include "history/history_export.h"
 #include "history/history_file.h"
 #include "history/history_summary.h"
+#include "platform/open_file.h"
 #include "speedtest/number_format.h"
 
 namespace brisko::cli {
@@ -238,18 +239,18 @@ int RunCompare(const std::string& path, bool isHistory, const std::string& decim
                std::ostream& err) {
     const std::string prefix = std::string(kProgramName) + " compare: ";
     std::error_code exists;
-    if (isHistory && !std::filesystem::exists(path, exists)) {
+    if (isHistory && !std::filesystem::exists(PathFromUtf8(path), exists)) {
         err << prefix << "there is no history yet (" << path << "): run a data test first.\n";
         return kExitFailed;
     }
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    if (std::filesystem::is_directory(PathFromUtf8(path), ec)) {
         err << prefix << path << " is a folder, not a file of saved test reports.\n";
         return kExitFailed;
     }
     // Refused before a byte is read: a file this large is none of reports.
     std::error_code sizeError;
-    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+    const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(path), sizeError);
     // A history grows for years and is read as the history command reads it.
     if (!isHistory && !sizeError && size > kLargestFile) {
         err << prefix << path << " is too large to be a file of saved test reports.\n";
@@ -258,10 +259,10 @@ int RunCompare(const std::string& path, bool isHistory, const std::string& decim
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
-    errno = 0;
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+    Status opened;
+    std::unique_ptr<std::FILE, Closer> file(OpenFile(path, "rb", &opened));
     if (!file) {
-        err << prefix << "cannot open " << path << ": " << std::strerror(errno) << ".\n";
+        err << prefix << "cannot open " << path << ": " << opened.text << ".\n";
         return kExitFailed;
     }
     std::string text;

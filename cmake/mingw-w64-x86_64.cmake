@@ -18,3 +18,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# cpack strips the packaged programs with it.
+set(CMAKE_STRIP ${BRISKO_MINGW_TRIPLET}-strip)

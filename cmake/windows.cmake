@@ -6,6 +6,9 @@ if(BRISKO_GUI)
   set(BRISKO_GUI OFF CACHE BOOL "Build the windows and Qt back ends" FORCE)
 endif()
 
+# brisko-cli.exe's manifest, version and icon are resources.
+enable_language(RC)
+
 # Windows XP's API level is too old for WSAPoll and friends; Vista's has them all.
 add_compile_definitions(_WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
 

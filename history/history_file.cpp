@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/append_file.h"
+#include "platform/open_file.h"
 
 namespace brisko {
 
@@ -32,7 +33,7 @@ HistoryRead ParseHistory(const std::string& text) {
 
 HistoryFile::HistoryFile(std::string folder, std::string from)
     : m_folder(std::move(folder)),
-      m_path((std::filesystem::path(m_folder) / kHistoryFileName).string()),
+      m_path(Utf8FromPath(PathFromUtf8(m_folder) / kHistoryFileName)),
       m_from(std::move(from)) {}
 
 Status HistoryFile::Append(HistoryRecord record) {
@@ -40,7 +41,7 @@ Status HistoryFile::Append(HistoryRecord record) {
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     record.from = m_from;
     std::error_code ec;
-    std::filesystem::create_directories(m_folder, ec);
+    std::filesystem::create_directories(PathFromUtf8(m_folder), ec);
     if (ec) {
         m_lastAppend = Status::Fail(ec.value(), "cannot create folder " + m_folder + ": " + ec.message());
         return m_lastAppend;

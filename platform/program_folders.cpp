@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/open_file.h"
+
 namespace brisko {
 namespace {
 
@@ -24,7 +26,7 @@ bool IsFolder(const fs::path& folder) {
 }
 
 std::string Text(const fs::path& folder) {
-    std::string text = folder.lexically_normal().string();
+    std::string text = Utf8FromPath(folder.lexically_normal());
     if (text.size() > 1 && text.back() == '/') text.pop_back();
     return text;
 }
@@ -32,7 +34,7 @@ std::string Text(const fs::path& folder) {
 }  // namespace
 
 ProgramFolders FindProgramFolders(const std::string& exeFolder, const char* dataDir) {
-    const fs::path exe = fs::path(exeFolder.empty() ? "." : exeFolder).lexically_normal();
+    const fs::path exe = PathFromUtf8(exeFolder.empty() ? "." : exeFolder).lexically_normal();
     ProgramFolders folders{Text(exe), Text(exe), Text(exe)};
     if (!HoldsData(exe)) {
         // Started from <prefix>/lib/brisko (a helper) or from <prefix>/bin.
@@ -47,7 +49,7 @@ ProgramFolders FindProgramFolders(const std::string& exeFolder, const char* data
     }
     // A relative setting counts from where we were started, as the system root's does.
     std::error_code ec;
-    if (dataDir != nullptr && *dataDir != '\0') folders.data = Text(fs::absolute(dataDir, ec));
+    if (dataDir != nullptr && *dataDir != '\0') folders.data = Text(fs::absolute(PathFromUtf8(dataDir), ec));
     return folders;
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 // Registry read service with RegOpenKeyA / RegQueryValueExA / RegCloseKey semantics.
 // Back ends: RegistryReaderPosix (posix/, the emulated registry store), RegistryReaderWin32 (win32/,
-// RegOpenKeyExA).
+// RegOpenKeyExW, strings in UTF-8).
 // SystemServices (platform/services.h) owns it; RegAccess and the windows borrow it.
 #include <cstdint>
 #include <string>

@@ -12,6 +12,7 @@
 
 #include "platform/browser_engine.h"
 #include "platform/clock.h"
+#include "platform/elevation.h"
 #include "platform/event_loop.h"
 #include "platform/event_pump.h"
 #include "platform/event_wait.h"
@@ -43,6 +44,10 @@ struct SystemServices {
     std::unique_ptr<ProcessStarter> processes;
     std::unique_ptr<RegistryReader> registry;
     std::unique_ptr<FileSystem> files;
+    std::unique_ptr<Elevation> elevation;
+    // The program that imports .reg files, as the boost starts it: "regedit", found
+    // beside us, on Linux; Windows' own by its full path, whatever lies on the search path.
+    std::string regedit = "regedit";
 };
 
 // Call first thing in main, before anything changes the working folder: on Linux it

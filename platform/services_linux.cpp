@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "platform/posix/elevation_posix.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/paths_posix.h"
 #include "platform/posix/process_start_posix.h"
@@ -44,6 +45,7 @@ SystemServices CreateSystemServices() {
     services.paths = std::move(paths);
     services.registry = std::make_unique<RegistryReaderPosix>(systemRoot);
     services.files = std::make_unique<FileSystemPosix>();
+    services.elevation = std::make_unique<ElevationPosix>();
     return services;
 }
 

@@ -14,7 +14,7 @@ packages=(
   dbus xvfb xauth fonts-dejavu-core curl iproute2
   desktop-file-utils appstream librsvg2-bin lintian
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix wine wine64
+  g++-mingw-w64-x86-64-posix wine wine64 nsis
   nlohmann-json3-dev libcli11-dev qt6-charts-dev
   locales
 )

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/open_file.h"
+
 namespace brisko {
 
 ReportFields ReadReportFields(const std::function<std::string(const std::string& control)>& textOf) {
@@ -57,16 +59,16 @@ Status AppendToFile(const std::string& path, const std::string& text) {
     // A FIFO would block the window until someone reads it, and a device keeps
     // nothing: only a regular file (or a link to one) can hold a report.
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(path), error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         return std::filesystem::is_directory(status) ? Status::FromErrno(EISDIR)
                                                      : Status::Fail(EINVAL, "it is not a regular file");
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
-    errno = 0;
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "ab"));
-    if (!file) return Status::FromErrno(errno);
+    Status opened;
+    std::unique_ptr<std::FILE, Closer> file(OpenFile(path, "ab", &opened));
+    if (!file) return opened;
     if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() || std::fflush(file.get()) != 0)
         return Status::FromErrno(errno);
     if (std::fclose(file.release()) != 0) return Status::FromErrno(errno);

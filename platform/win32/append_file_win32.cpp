@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include "platform/append_file.h"
+#include "platform/win32/utf8_win32.h"
+#include "platform/win32/win32_error.h"
 
 namespace brisko {
 
@@ -22,23 +24,15 @@ private:
     HANDLE m_h;
 };
 
-// Kept apart from the other Win32 back ends' error texts: the history's logic links
-// this file alone.
 Status Failed(const std::string& what, const std::string& path, DWORD code = ::GetLastError()) {
-    char* text = nullptr;
-    ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = text ? text : "Error " + std::to_string(code);
-    if (text) ::LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-    return Status::Fail(static_cast<long>(code), what + " " + path + ": " + message);
+    return Status::Fail(static_cast<long>(code), what + " " + path + ": " + Win32ErrorText(code));
 }
 
 }  // namespace
 
 Status AppendBlock(const std::string& path, const std::string& block) {
     // Append-only access: every WriteFile lands whole at the end, whoever else appends.
-    const Handle file(::CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+    const Handle file(::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) return Failed("cannot open", path);
@@ -65,7 +59,7 @@ Status AppendBlock(const std::string& path, const std::string& block) {
 Status ReadAppendedFile(const std::string& path, std::string* bytes, bool* missing) {
     bytes->clear();
     *missing = false;
-    const Handle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const Handle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/utf8_win32.h"
 #include "platform/win32/win32_error.h"
 
 namespace brisko {
@@ -55,7 +56,7 @@ std::string WithoutTrailingSeparator(std::string path) {
 
 Status OpenForReadingHandle(const std::string& path, Handle* handle) {
     // Others may read and even replace the file meanwhile, as they may on Linux.
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastWin32Failure();
     handle->Reset(h);
@@ -63,7 +64,7 @@ Status OpenForReadingHandle(const std::string& path, Handle* handle) {
 }
 
 Status OpenForWritingHandle(const std::string& path, Handle* handle) {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastWin32Failure();
     handle->Reset(h);
@@ -131,28 +132,28 @@ private:
 
 Status FileSystemWin32::GetFolder(const std::string& path, FolderListing* listing) {
     const std::string folder = WithoutTrailingSeparator(path);
-    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Wide(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastWin32Failure();
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Win32Failure(ERROR_DIRECTORY);
     const std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
 
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((prefix + "*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(Wide(prefix + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return LastWin32Failure();
     std::vector<std::string> files, folders;
     do {
-        const std::string name = found.cFileName;
+        const std::string name = Utf8(std::wstring(found.cFileName));
         if (name == "." || name == "..") continue;
         const bool plainFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                                  !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
         (plainFolder ? folders : files).push_back(name);
-    } while (::FindNextFileA(search, &found));
+    } while (::FindNextFileW(search, &found));
     const DWORD stop = ::GetLastError();
     ::FindClose(search);
     if (stop != ERROR_NO_MORE_FILES) return Win32Failure(stop);
 
     auto byName = [](const std::string& a, const std::string& b) {
-        const int c = ::lstrcmpiA(a.c_str(), b.c_str());
+        const int c = ::lstrcmpiW(Wide(a).c_str(), Wide(b).c_str());
         return c != 0 ? c < 0 : a < b;
     };
     std::sort(files.begin(), files.end(), byName);
@@ -197,18 +198,18 @@ Status FileSystemWin32::CopyFile(const std::string& from, const std::string& to)
 }
 
 Status FileSystemWin32::ReplaceFile(const std::string& from, const std::string& to) {
-    if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastWin32Failure();
     return Status::Ok();
 }
 
 bool FileSystemWin32::FileExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FileSystemWin32::FolderExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(WithoutTrailingSeparator(path).c_str());
+    const DWORD attributes = ::GetFileAttributesW(Wide(WithoutTrailingSeparator(path)).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -226,7 +227,7 @@ private:
 
 std::unique_ptr<FileLock> FileSystemWin32::TryLock(const std::string& path, Status* error) {
     *error = Status::Ok();
-    Handle h(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+    Handle h(::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid()) {

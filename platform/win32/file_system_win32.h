@@ -4,10 +4,10 @@
 
 namespace brisko {
 
-// Files through kernel32 with ANSI paths. Listings are sorted by name without regard
+// Files through kernel32's W functions, paths in UTF-8. Listings are sorted by name without regard
 // to case, as Explorer shows them; junctions and links count as files, so a walk
 // cannot loop (a profile holds junctions that point back up). The replace is
-// MoveFileExA(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): one step on NTFS.
+// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): one step on NTFS.
 class FileSystemWin32 final : public FileSystem {
 public:
     Status GetFolder(const std::string& path, FolderListing* listing) override;

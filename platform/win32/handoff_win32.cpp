@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/win32/utf8_win32.h"
 #include "platform/win32/win32_error.h"
 
 namespace brisko {
@@ -57,12 +58,11 @@ Status StartDetached(const std::string& program) {
         if (c == '/') c = '\\';
     // The program's own name is its whole command line, quoted for its spaces.
     const std::string quoted = "\"" + native + "\"";
-    std::vector<char> line(quoted.begin(), quoted.end());
-    line.push_back('\0');
-    STARTUPINFOA startup{};
+    std::wstring line = Wide(quoted);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(native.c_str(), line.data(), nullptr, nullptr, FALSE,
+    if (!::CreateProcessW(Wide(native).c_str(), line.data(), nullptr, nullptr, FALSE,
                           DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process))
         return LastWin32Failure();
     ::CloseHandle(process.hThread);

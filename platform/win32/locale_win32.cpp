@@ -3,24 +3,26 @@
 
 #include <windows.h>
 
+#include "platform/win32/utf8_win32.h"
+
 namespace brisko {
 
 std::string LocaleWin32::DecimalSeparator() const {
-    char text[8] = {};
-    const int n = ::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, sizeof text);
-    return n > 1 ? std::string(text, n - 1) : ".";
+    wchar_t text[8] = {};
+    const int n = ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, 8);
+    return n > 1 ? Utf8(text, n - 1) : ".";
 }
 
 std::string LocaleWin32::ShortDateToday() const {
-    char text[80] = {};
-    const int n = ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, sizeof text);
-    return n > 1 ? std::string(text, n - 1) : std::string();
+    wchar_t text[80] = {};
+    const int n = ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 80);
+    return n > 1 ? Utf8(text, n - 1) : std::string();
 }
 
 std::string LocaleWin32::LongTimeNow() const {
-    char text[80] = {};
-    const int n = ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, sizeof text);
-    return n > 1 ? std::string(text, n - 1) : std::string();
+    wchar_t text[80] = {};
+    const int n = ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 80);
+    return n > 1 ? Utf8(text, n - 1) : std::string();
 }
 
 }  // namespace brisko

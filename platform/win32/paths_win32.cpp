@@ -3,20 +3,23 @@
 
 #include <windows.h>
 
+#include "platform/win32/utf8_win32.h"
+
 namespace brisko {
 
-// GetModuleFileNameA, without a trailing backslash.
+// GetModuleFileNameW in UTF-8, without a trailing backslash.
 std::string RunningProgramFolder() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring wide(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
         if (n == 0) return ".";
-        if (n < path.size()) {
-            path.resize(n);
+        if (n < wide.size()) {
+            wide.resize(n);
             break;
         }
-        path.resize(path.size() * 2);  // cut short: try a larger buffer
+        wide.resize(wide.size() * 2);  // cut short: try a larger buffer
     }
+    const std::string path = Utf8(wide);
     const auto slash = path.find_last_of("\\/");
     // A program in "C:\" gives "C:", which the program's folder + "\name" completes.
     return slash == std::string::npos ? "." : path.substr(0, slash);

@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 
+#include "cli/build_traits.h"
 #include "platform/registry_read.h"
 
 namespace brisko::cli {
@@ -103,6 +104,17 @@ TEST(CliArgumentsTest, HelpWinsAnywhereBeforeTheEndOfOptionsAndVersionIsOneLine)
     }
     const std::string version = ParseArguments({"--version"}).output;
     EXPECT_TRUE(std::regex_match(version, std::regex("brisko-cli \\d+\\.\\d+\n"))) << version;
+}
+
+// The help speaks of this platform: its history's place, and web-test only where it runs.
+TEST(CliArgumentsTest, HelpOffersWhatThisBuildCanDoAndNamesItsHistoryPlace) {
+    const ParseResult top = ParseArguments({"--help"});
+    EXPECT_EQ(top.output.find("web-test") != std::string::npos, kHasWebTest) << top.output;
+    const ParseResult history = ParseArguments({"history", "--help"});
+    EXPECT_NE(history.output.find(kHistoryLocationText), std::string::npos) << history.output;
+    EXPECT_EQ(history.output.find(kHasWebTest ? "%APPDATA%" : "XDG_DATA_HOME"), std::string::npos);
+    // Left out of the help, the command still answers, and says why it cannot run.
+    EXPECT_TRUE(ParseArguments({"web-test", "example.com"}).ok());
 }
 
 }  // namespace
