@@ -39,7 +39,7 @@ QChartView* MakeChartView(const char* name, QWidget* parent) {
     auto* view = new QChartView(new QChart(), parent);
     view->setObjectName(name);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(560, 200);
+    view->setMinimumSize(560, 230);
     return view;
 }
 
@@ -239,7 +239,8 @@ void history::BuildControls() {
     layout->addLayout(buttons);
     connect(m_export, &QPushButton::clicked, this, [this] { ExportCsv(); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
-    resize(760, 640);
+    // Three charts need the height; a smaller screen gets a window that fits it.
+    resize(780, 920);
 }
 
 void history::showEvent(QShowEvent* event) {

@@ -3,7 +3,8 @@
 # Makes the README's pictures (docs/images/*.png) from the built program, on a virtual
 # display with a plain window manager, driven from outside as a user would: the main
 # window, a web test against brisko-testserver's page, the restart prompt after a
-# boost, and a data test with its results; then the main window at twice the scale.
+# boost, a data test with its results, the history, a network quality run; then the
+# main window at twice the scale.
 # Remake them after a change to a window:
 #   scripts/screenshots.sh            (BRISKO_BUILD_DIR chooses the build folder)
 #   scripts/screenshots.sh --main-2x  (only the main window at twice the scale)
@@ -17,6 +18,16 @@ out=$root_dir/docs/images
 packages=(xvfb xauth xdotool imagemagick openbox x11-utils x11-xserver-utils)
 scripts/install_packages.sh "${packages[@]}"
 [ -x "$bin/brisko" ] || { echo "No $bin/brisko: build first (./run or scripts/setup.sh)"; exit 1; }
+
+# Everything runs behind a link with a home connection's rate and queue where that is
+# allowed: on bare loopback an upload runs at tens of gigabits and nothing ever queues,
+# which is no picture of a network's quality.
+if [ -z "${BRISKO_SCREENSHOT_LINK:-}" ]; then
+  status=0
+  BRISKO_SCREENSHOT_LINK=40mbit scripts/shaped_link.sh --rate 40mbit --queue 250ms -- "$root_dir/scripts/screenshots.sh" "$@" || status=$?
+  [ "$status" -ne 77 ] && exit "$status"
+  echo "No shaped link here: the pictures are taken on bare loopback."
+fi
 
 work=$(mktemp -d)
 pids=()
@@ -151,7 +162,8 @@ dismiss  # "Done! ..."
 # side, so that the verdict has enough results to judge by and its interval shows.
 cli_tests() {
   (cd "$bin" && for _ in 1 2 3; do ./brisko-cli data-test; done &&
-    ./brisko-cli web-test "http://127.0.0.1:$port/default.html" --runs 4) >>"$work/cli.log" 2>&1
+    ./brisko-cli web-test "http://127.0.0.1:$port/default.html" --runs 4 &&
+    for _ in 1 2 3 4; do ./brisko-cli quality --duration 2; done) >>"$work/cli.log" 2>&1
 }
 cli_tests
 xdotool windowactivate --sync "$main"
@@ -175,6 +187,18 @@ xdotool key Down Down Return
 history=$(window "Results History")
 sleep 1
 shot history.png "$history"
+
+# The Network Quality window after a whole run: Start has the focus when it opens; the
+# run takes four phases of ten seconds after its idle probes.
+xdotool windowminimize "$history"
+xdotool windowactivate --sync "$main"
+click "$main" 103 8
+xdotool key Down Down Down Return
+quality=$(window "Network Quality")
+sleep 1
+xdotool windowactivate --sync "$quality" key space
+sleep 45
+shot network-quality.png "$quality"
 
 # The main window at twice the scale, on a display of its own.
 "$root_dir/scripts/screenshots.sh" --main-2x
