@@ -35,6 +35,7 @@ namespace {
 constexpr int kTickMs = 20;            // probes, deadlines and readings
 constexpr double kProgressSeconds = 0.5;
 constexpr int kIdleProbes = 10;
+constexpr double kIdleSeconds = 5;  // the idle phase ends then with the probes it has
 constexpr double kIdleProbeGap = 0.05;  // from one idle probe's start to the next's
 // No probe is waited for longer; an idle probe that takes longer ends the run.
 constexpr double kProbeTimeout = 3;
@@ -87,7 +88,6 @@ public:
 
     ~Run() {
         if (m_timer) m_loop.StopTimer(m_timer);
-        *m_alive = false;
     }
 
     void Start();
@@ -425,7 +425,7 @@ void QualityTest::Run::TickIdle(double now) {
                  " seconds");
             return;
         }
-    if (m_idleAnswered >= kIdleProbes) {
+    if (m_idleAnswered >= kIdleProbes || (now - m_phaseStart >= kIdleSeconds && m_idleAnswered > 0)) {
         EndPhase();
         return;
     }

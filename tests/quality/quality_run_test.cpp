@@ -3,6 +3,8 @@
 // in each way a run must survive without hanging.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "quality/http_connection.h"
 #include "quality/quality_test.h"
 #include "tests/support/fake_network.h"
@@ -139,6 +141,19 @@ TEST_F(QualityRunTest, SilentOrAbsentServerFailsTheIdleProbes) {
     Start();
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(Result().failure, "idle latency: cannot connect to 127.0.0.1:8080: Connection refused");
+}
+
+TEST_F(QualityRunTest, SlowProbesEndTheIdlePhaseInTime) {
+    network.roundTrip = 0.4;  // a probe takes 0.8 s: connect and request
+    network.loadedExtra = 0;
+    Start(1, 2);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_TRUE(Result().Complete()) << Result().failure;
+    const auto idle = std::count_if(Result().samples.begin(), Result().samples.end(),
+                                    [](const LatencySample& s) { return s.phase == QualityPhase::IdleLatency; });
+    EXPECT_EQ(idle, 6);  // by 5 s, not the ten
+    EXPECT_NEAR(*Result().idleLatencyMs, 400, 5);
+    EXPECT_LT(finishedAt - started, 5.2 + 4 * 1 + 0.2);
 }
 
 TEST_F(QualityRunTest, StopKeepsWhatWasMeasured) {
