@@ -46,6 +46,10 @@ if [[ -n ${SHAPED_LINK_INSIDE:-} ]]; then
   why=$({ ip link set lo up && ip link set lo mtu 1500 &&
     tc qdisc add dev lo root tbf rate "$rate" burst "$burst" latency "$queue"; } 2>&1) ||
     skip "cannot shape the loopback here: ${why%%$'\n'*}"
+  # The queue sits on the sender's own lo, where TCP Small Queues and BBR (which aims
+  # to keep queues empty) would never fill it as a distant bottleneck fills: reno and
+  # bigger segments let the link queue as a real one does. Best effort per namespace.
+  sysctl -qw net.ipv4.tcp_congestion_control=reno net.ipv4.tcp_min_tso_segs=44 >/dev/null 2>&1 || true
   exec "$@"
 fi
 
