@@ -21,14 +21,16 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/cpack)
-set(CPACK_COMPONENTS_ALL brisko-cli)
-set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+set(CPACK_MONOLITHIC_INSTALL ON)  # one package of everything, no component page
 set(CPACK_NSIS_DISPLAY_NAME "Brisko ${PROJECT_VERSION}")
 set(CPACK_NSIS_PACKAGE_NAME "Brisko ${PROJECT_VERSION}")
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/packaging/icons/brisko.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/packaging/icons/brisko.ico)
 set(CPACK_NSIS_INSTALLED_ICON_NAME brisko-cli.exe)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit Unicode installer: folder names outside the ANSI code page work, and a
+# machine (or a Wine) without 32-bit support runs it.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 # 64-bit program: the 64-bit Program Files and registry view.
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 find_program(BRISKO_MAKENSIS makensis)
@@ -42,10 +44,12 @@ endif()
 set(CPACK_GENERATOR ${brisko_generators})
 include(CPack)
 
-list(JOIN brisko_generators "\;" brisko_generator_list)
-add_custom_target(windows_packages
-  COMMAND ${CMAKE_CPACK_COMMAND} -G "${brisko_generator_list}" --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+set(brisko_cpack_commands)
+foreach(generator IN LISTS brisko_generators)
+  list(APPEND brisko_cpack_commands COMMAND ${CMAKE_CPACK_COMMAND} -G ${generator} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake)
+endforeach()
+add_custom_target(windows_packages ${brisko_cpack_commands}
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-  DEPENDS brisko-cli
+  DEPENDS brisko-cli brisko_data
   COMMENT "Packaging brisko-cli.exe: ${brisko_generators}"
   VERBATIM)

@@ -19,6 +19,8 @@ std::FILE* OpenFile(const std::string& path, const char* mode, Status* error) {
         // The system's own words where it gave a reason; the C library's otherwise.
         const unsigned long code = _doserrno;
         *error = code != 0 ? Win32Failure(code) : Status::FromErrno(errno);
+        // Said within a sentence of ours, which ends it.
+        while (!error->text.empty() && error->text.back() == '.') error->text.pop_back();
     }
     return file;
 }

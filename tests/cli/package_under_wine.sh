@@ -9,7 +9,8 @@
 # not built (cmake --build build-win32 --target windows_packages).
 set -u
 wine_run=$(realpath "$1")
-packages=$2
+packages=$(realpath "$2")
+export LC_ALL=C.UTF-8  # Wine reads the arguments in the locale's encoding
 zip=$(ls "$packages"/brisko-cli-*-win64.zip 2>/dev/null | head -1)
 installer=$(ls "$packages"/brisko-cli-*-win64.exe 2>/dev/null | head -1)
 [ -n "$zip" ] || { echo "no zip in $packages: build the target windows_packages first"; exit 77; }
@@ -38,8 +39,9 @@ done
 [ -n "$installer" ] || { ((failures == 0)) || exit 1; echo "zip checked; no installer built (makensis missing)"; exit 0; }
 # The installer, silently, into a folder outside the ANSI code page.
 drive_c=$("$wine_run" winepath -u 'C:\' 2>/dev/null | tr -d '\r')
-target='C:\Program Files\Brisko Тест'
-installed="${drive_c%/}/Program Files/Brisko Тест"
+# The installer reads /D= from its raw command line, unquoted: no blanks in it.
+target='C:\Programs\Brisko-Тест'
+installed="${drive_c%/}/Programs/Brisko-Тест"
 rm -rf "$installed"
 "$wine_run" "$installer" /S "/D=$target" >/dev/null 2>&1 || fail "the silent install failed"
 [ -f "$installed/brisko-cli.exe" ] && [ -f "$installed/web.reg" ] && [ -f "$installed/LICENSE.txt" ] ||

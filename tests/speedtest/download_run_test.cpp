@@ -9,6 +9,7 @@
 
 #include "cli/data_test_command.h"
 #include "cli/progress_line.h"
+#include "platform/open_file.h"
 #include "speedtest/number_format.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
@@ -113,8 +114,13 @@ TEST(DataSpeedTest, FinishShowsTheWholeFilesFiguresAndANewTestClearsThem) {
     std::ostringstream out, err;
     EXPECT_EQ(cli::FinishDataTest(t.test, report, false, t.locale, out, err), 1);
     EXPECT_EQ(out.str(), cli::ResultsText(t.test));  // the figures are not lost
-    EXPECT_EQ(err.str(), "Error! The test results could not be saved in " + report +
-                             ": No such file or directory. Please choose another file name or folder.\n");
+    // The system's own words: errno's text on Linux, FormatMessage's on Windows.
+    Status missing;
+    EXPECT_EQ(OpenFile(report, "ab", &missing), nullptr);
+    EXPECT_NE(missing.text.find_first_not_of(' '), std::string::npos);
+    EXPECT_NE(missing.text.back(), '.');
+    EXPECT_EQ(err.str(), "Error! The test results could not be saved in " + report + ": " + missing.text +
+                             ". Please choose another file name or folder.\n");
 
     // A new test clears the last figures.
     t.test.Start();
