@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "quality/http_connection.h"
 #include "quality/quality_test.h"
@@ -86,45 +88,43 @@ TEST_F(QualityRunTest, GoodLinkGivesEveryFigure) {
     EXPECT_TRUE(record->failure.empty());
 }
 
-TEST_F(QualityRunTest, ServerWithoutTheUploadKeepsTheDownloadFigures) {
-    network.uploadStatus = 404;
-    Start();
-    ASSERT_TRUE(RunToEnd());
-    const QualityResult& r = Result();
-    EXPECT_FALSE(r.Complete());
-    EXPECT_EQ(r.failure, "single-stream upload: the server answered 404 Not Found");
-    EXPECT_TRUE(r.idleLatencyMs && r.downloadSingleMbit && r.downloadMbit && r.responsivenessRpm);
-    EXPECT_FALSE(r.uploadSingleMbit || r.uploadMbit);
-    ASSERT_TRUE(Recorded());
-    EXPECT_EQ(Recorded()->failure, r.failure);
-    EXPECT_EQ(Recorded()->downloadMbit, r.downloadMbit);
-}
-
-TEST_F(QualityRunTest, ServerThatClosesAfterEachAnswerIsNamed) {
-    network.keepAlive = false;
-    Start();
-    ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(Result().failure.rfind("download: the server closes the connection after each answer", 0), 0u)
-        << Result().failure;
-    EXPECT_TRUE(Result().downloadSingleMbit);
-}
-
-TEST_F(QualityRunTest, LinkThatDropsEndsTheRunAtOnce) {
-    network.resetAt = clock.MonotonicSeconds() + 4.0;  // in the four-stream download
-    Start();
-    ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(Result().failure, "download: the server ended the connection");
-    EXPECT_LT(finishedAt - *network.resetAt, 0.05);
-    EXPECT_TRUE(Result().downloadSingleMbit);
-}
-
-TEST_F(QualityRunTest, StalledLinkEndsThePhaseWithinItsBound) {
-    network.stallAt = clock.MonotonicSeconds() + 11.0;  // in the single-stream upload
-    Start(5);
-    ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(Result().failure, "single-stream upload: the server has taken nothing for 3 seconds");
-    EXPECT_NEAR(finishedAt - (started + 11.0), 3, 0.1);
-    EXPECT_TRUE(Result().downloadMbit);
+// A server or link that fails a phase ends the run there, at once or within the phase's
+// bound, naming the phase; what was measured before stays, in the history too.
+TEST_F(QualityRunTest, AFailedPhaseIsNamedAndTheFiguresBeforeItStay) {
+    const struct {
+        std::function<void(FakeNetwork&, double now)> fault;
+        double phaseSeconds;
+        std::string failure;  // its start
+        double endsAfter;     // the fault, at most this long
+        std::optional<double> QualityResult::*kept;
+    } cases[] = {
+        {[](FakeNetwork& n, double) { n.uploadStatus = 404; }, 2,
+         "single-stream upload: the server answered 404 Not Found", 10, &QualityResult::downloadMbit},
+        {[](FakeNetwork& n, double) { n.keepAlive = false; }, 2,
+         "download: the server closes the connection after each answer", 10, &QualityResult::downloadSingleMbit},
+        {[](FakeNetwork& n, double now) { n.resetAt = now + 4.0; }, 2,  // four streams
+         "download: the server ended the connection", 0.05, &QualityResult::downloadSingleMbit},
+        {[](FakeNetwork& n, double now) { n.stallAt = now + 11.0; }, 5,  // one-stream upload
+         "single-stream upload: the server has taken nothing for 3 seconds", 3.1, &QualityResult::downloadMbit},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        network.keepAlive = true;
+        network.uploadStatus = 200;
+        network.resetAt.reset();
+        network.stallAt.reset();
+        finished = 0;
+        c.fault(network, clock.MonotonicSeconds());
+        Start(c.phaseSeconds);
+        const double faultAt = network.resetAt ? *network.resetAt : network.stallAt ? *network.stallAt : started;
+        ASSERT_TRUE(RunToEnd());
+        EXPECT_EQ(Result().failure.rfind(c.failure, 0), 0u) << Result().failure;
+        EXPECT_LT(finishedAt - faultAt, c.endsAfter);
+        EXPECT_TRUE(Result().*c.kept);
+        ASSERT_TRUE(Recorded());
+        EXPECT_EQ(Recorded()->failure, Result().failure);
+        if (c.failure.find("404") != std::string::npos) EXPECT_FALSE(Result().uploadSingleMbit || Result().uploadMbit);
+    }
 }
 
 TEST_F(QualityRunTest, SilentOrAbsentServerFailsTheIdleProbes) {
@@ -174,24 +174,26 @@ TEST_F(QualityRunTest, StopKeepsWhatWasMeasured) {
     EXPECT_EQ(network.made, made);
 }
 
-// Answers as a server sends them, however the bytes are cut into reads.
-TEST(HttpConnection, ReadsPipelinedAnswersCutAnywhere) {
+// Hands out fake sockets and remembers the last, for one HttpConnection at a time.
+struct LastSocketFactory final : TcpSocketFactory {
+    std::unique_ptr<TcpSocket> Create() override {
+        auto s = std::make_unique<FakeTcpSocket>();
+        last = s.get();
+        return s;
+    }
+    FakeTcpSocket* last = nullptr;
+};
+
+// Answers as a server sends them, however the bytes are cut into reads; and answers
+// that are not HTTP fail the connection.
+TEST(HttpConnection, ReadsPipelinedAnswersCutAnywhereAndRefusesWhatIsNotHttp) {
     const std::string answers =
         "HTTP/1.1 100 Continue\r\n\r\n"
         "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n123"
         "HTTP/1.1 404 Not Found\r\ncontent-length: 0\r\n\r\n"
         "HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n0\r\n\r\n";
     for (std::size_t piece : {answers.size(), std::size_t(1), std::size_t(7)}) {
-        FakeTcpSocket* socket = nullptr;
-        struct Factory final : TcpSocketFactory {
-            FakeTcpSocket** made;
-            std::unique_ptr<TcpSocket> Create() override {
-                auto s = std::make_unique<FakeTcpSocket>();
-                *made = s.get();
-                return s;
-            }
-        } factory;
-        factory.made = &socket;
+        LastSocketFactory factory;
         std::vector<HttpAnswer> got;
         std::string failure;
         HttpConnection http(factory, "h", 80,
@@ -199,9 +201,10 @@ TEST(HttpConnection, ReadsPipelinedAnswersCutAnywhere) {
                              [&](const std::string& why) { failure = why; }});
         http.Connect();
         for (int i = 0; i < 3; ++i) http.Get("/x");
-        socket->Accept();
-        EXPECT_EQ(socket->sent, RequestHeader("GET", "/x", "h", 80));  // the next waits for the first to go
-        for (std::size_t at = 0; at < answers.size(); at += piece) socket->Arrive(answers.substr(at, piece));
+        FakeTcpSocket& socket = *factory.last;
+        socket.Accept();
+        EXPECT_EQ(socket.sent, RequestHeader("GET", "/x", "h", 80));  // the next waits for the first to go
+        for (std::size_t at = 0; at < answers.size(); at += piece) socket.Arrive(answers.substr(at, piece));
         ASSERT_EQ(got.size(), 3u) << piece << failure;
         EXPECT_EQ(got[0].status, 200);
         EXPECT_EQ(got[0].body, "123");
@@ -211,33 +214,21 @@ TEST(HttpConnection, ReadsPipelinedAnswersCutAnywhere) {
         EXPECT_FALSE(got[2].keepAlive);
         EXPECT_EQ(http.BodyBytesReceived(), 7u);
         EXPECT_EQ(failure, "");
-        socket->PeerCloses();
+        socket.PeerCloses();
         EXPECT_EQ(failure, "the server ended the connection");
     }
-}
-
-TEST(HttpConnection, AnswerThatIsNotHttpFailsTheConnection) {
     for (const std::string& answer : {std::string("220 Welcome\r\n\r\n"),
                                       std::string("HTTP/1.1 200 OK\r\nContent-Length: 1, 2\r\n\r\n"),
                                       std::string("HTTP/1.1 200 OK\r\n") + std::string(20000, 'a')}) {
-        FakeTcpSocket* socket = nullptr;
-        struct Factory final : TcpSocketFactory {
-            FakeTcpSocket** made;
-            std::unique_ptr<TcpSocket> Create() override {
-                auto s = std::make_unique<FakeTcpSocket>();
-                *made = s.get();
-                return s;
-            }
-        } factory;
-        factory.made = &socket;
+        LastSocketFactory factory;
         std::string failure;
         HttpConnection http(factory, "h", 80, {nullptr, nullptr, [&](const std::string& why) { failure = why; }});
         http.Connect();
         http.Get("/quality/probe");
-        socket->Accept();
-        socket->Arrive(answer);
+        factory.last->Accept();
+        factory.last->Arrive(answer);
         EXPECT_EQ(failure.rfind("the server's answer is ", 0), 0u) << answer.substr(0, 30);
-        EXPECT_FALSE(socket->open);
+        EXPECT_FALSE(factory.last->open);
     }
 }
 
