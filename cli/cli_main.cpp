@@ -44,6 +44,19 @@ extern "C" void EndOnInterrupt(int) {
     ::_exit(cli::kInterruptedExitStatus);
 }
 
+// With --json standard output holds the objects alone; the progress goes aside.
+std::ostream& ProgressStream(bool json) { return json ? std::cerr : std::cout; }
+
+// The progress line of a test; on a terminal, Ctrl+C ends its line first.
+cli::ProgressLine StartProgress(bool json) {
+    const StandardStream stream = json ? StandardStream::Error : StandardStream::Output;
+    if (IsTerminal(stream)) {
+        g_progressTerminal = json ? STDERR_FILENO : STDOUT_FILENO;
+        std::signal(SIGINT, EndOnInterrupt);
+    }
+    return cli::ProgressLine(ProgressStream(json), IsTerminal(stream), TerminalColumns(stream));
+}
+
 int RunDataTest(const SystemServices& system, const cli::Request& request) {
     const ConsoleServices console = CreateConsoleServices();
     EventLoop& loop = *console.loop;
@@ -52,14 +65,8 @@ int RunDataTest(const SystemServices& system, const cli::Request& request) {
     if (!files.problem.empty()) std::cerr << files.problem << '\n';
     const std::string& url = files.tags[request.testFile];
 
-    // With --json standard output holds the objects alone; the progress goes aside.
-    const StandardStream stream = request.json ? StandardStream::Error : StandardStream::Output;
-    std::ostream& progressOut = request.json ? std::cerr : std::cout;
-    cli::ProgressLine progress(progressOut, IsTerminal(stream), TerminalColumns(stream));
-    if (IsTerminal(stream)) {
-        g_progressTerminal = request.json ? STDERR_FILENO : STDOUT_FILENO;
-        std::signal(SIGINT, EndOnInterrupt);
-    }
+    std::ostream& progressOut = ProgressStream(request.json);
+    cli::ProgressLine progress = StartProgress(request.json);
     progressOut << "Test file: " << url << std::endl;
 
     const LocaleService& locale = *console.locale;
@@ -109,13 +116,8 @@ int RunQuality(const cli::Request& request) {
     const ConsoleServices console = CreateConsoleServices();
     const SystemClock clock;
 
-    const StandardStream stream = request.json ? StandardStream::Error : StandardStream::Output;
-    std::ostream& progressOut = request.json ? std::cerr : std::cout;
-    cli::ProgressLine progress(progressOut, IsTerminal(stream), TerminalColumns(stream));
-    if (IsTerminal(stream)) {
-        g_progressTerminal = request.json ? STDERR_FILENO : STDOUT_FILENO;
-        std::signal(SIGINT, EndOnInterrupt);
-    }
+    std::ostream& progressOut = ProgressStream(request.json);
+    cli::ProgressLine progress = StartProgress(request.json);
     progressOut << "Server: " << options->host << ":" << options->port << std::endl;
     HistoryFile history(UserDataFolder(), cli::kProgramName);
     return cli::RunQualityCommand(*console.loop, *console.sockets, clock, &history, *options, request.json, progress,
