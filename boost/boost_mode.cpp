@@ -100,6 +100,8 @@ bool BoostEngine::RunBoostMode(BoostMode mode, BoostOutcome* outcome) {
                     }
         }
     }
+    if (m_services.importsNotLanded && !record.importsStarted.empty())
+        record.importsNotLanded = m_services.importsNotLanded(StartedFiles(record));
     // Recorded before the lock goes, so the history lists the commands in the order they ran.
     if (m_services.history) m_services.history->Append({0, {}, MakeBoostRecord(mode, record)});
     lock.reset();
@@ -107,7 +109,7 @@ bool BoostEngine::RunBoostMode(BoostMode mode, BoostOutcome* outcome) {
     for (const auto& [button, caption] : row.completionCaptions) ui.SetCaption(button, caption);
     ui.SetDefaultPointer();
     // The prompt says "Done!": shown only when it is true.
-    if (record.failure.empty())
+    if (record.failure.empty() && record.importsNotLanded.empty())
         ui.ShowPrompt(row.prompt);
     else
         ui.ShowFailure(FailureText(record));
@@ -172,13 +174,20 @@ void BoostEngine::RunImports(BoostMode mode, BoostOutcome& outcome) {
     }
 }
 
+std::vector<std::string> StartedFiles(const BoostOutcome& outcome) {
+    const std::string prefix = "regedit /s ";
+    std::vector<std::string> files;
+    for (const std::string& command : outcome.importsStarted)
+        files.push_back(command.rfind(prefix, 0) == 0 ? command.substr(prefix.size()) : command);
+    return files;
+}
+
 BoostRecord MakeBoostRecord(BoostMode mode, const BoostOutcome& outcome) {
     BoostRecord record;
     record.mode = mode == BoostMode::Normal ? "boost" : mode == BoostMode::Pro ? "pro-boost" : "restore";
-    const std::string prefix = "regedit /s ";
-    for (const std::string& command : outcome.importsStarted)
-        record.imported.push_back(command.rfind(prefix, 0) == 0 ? command.substr(prefix.size()) : command);
+    record.imported = StartedFiles(outcome);
     record.notImported = outcome.importsNotStarted;
+    record.notLanded = outcome.importsNotLanded;
     for (const BoostOutcome::Step& step : outcome.steps)
         if (step.done) record.patched.push_back(step.name);
     record.failure = outcome.failure;
@@ -187,7 +196,14 @@ BoostRecord MakeBoostRecord(BoostMode mode, const BoostOutcome& outcome) {
 
 std::string FailureText(const BoostOutcome& outcome) {
     if (!outcome.importsNotStarted.empty()) return ImportFailureText(outcome);
+    if (outcome.failure.empty()) return "Not all settings could be changed.\n\n" + NotLandedText(outcome);
     return "Not all settings could be changed.\n\n" + outcome.failure;
+}
+
+std::string NotLandedText(const BoostOutcome& outcome) {
+    std::string text = "the registry does not hold what these imports set:";
+    for (const std::string& file : outcome.importsNotLanded) text += " " + file;
+    return text;
 }
 
 std::string ImportFailureText(const BoostOutcome& outcome) {

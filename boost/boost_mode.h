@@ -2,6 +2,7 @@
 #pragma once
 // The three boost commands: registry imports through "regedit /s", the browser
 // preference step and the restart prompt.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ struct BoostServices {
     std::string lockFile{};
     // How the imports start regedit (SystemServices::regedit).
     std::string regedit = "regedit";
+    // Where regedit can fail without a word: given the files whose imports started,
+    // waits for them and names those whose values are not in the registry. Empty: not asked.
+    std::function<std::vector<std::string>(const std::vector<std::string>& files)> importsNotLanded{};
 };
 
 // Where the commands take their lock: in the user's own Brisko folder, which every
@@ -55,13 +59,18 @@ struct BoostOutcome {
     };
     std::vector<std::string> importsStarted;     // command lines, in order
     std::vector<std::string> importsNotStarted;  // files: the one that could not start, then the rest
+    std::vector<std::string> importsNotLanded;   // started, but not in the registry afterwards
     std::string homePath;
     std::vector<Step> steps;                     // both preference steps, reached or not
     std::string failure;                         // the failure that ended the sequence, if it is one
 };
 
+// The files of the imports that started, in order.
+std::vector<std::string> StartedFiles(const BoostOutcome& outcome);
 // The history's record of a command: what was imported and which preference steps were done.
 BoostRecord MakeBoostRecord(BoostMode mode, const BoostOutcome& outcome);
+// "the registry does not hold what these imports set: " and the files that did not land.
+std::string NotLandedText(const BoostOutcome& outcome);
 
 // What the user is told, instead of the restart prompt, when imports did not start.
 std::string ImportFailureText(const BoostOutcome& outcome);

@@ -34,6 +34,7 @@ int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::os
                     const ReadBack& readBack) {
     CliBoostUi ui(dialUp);
     services.ui = &ui;
+    if (readBack) services.importsNotLanded = readBack;
     BoostEngine engine(services);
     BoostOutcome outcome;
     engine.RunBoostMode(mode, &outcome);
@@ -41,19 +42,9 @@ int RunBoostCommand(BoostServices services, BoostMode mode, bool dialUp, std::os
     const Command command = mode == BoostMode::Normal ? Command::Boost
                             : mode == BoostMode::Pro  ? Command::ProBoost
                                                       : Command::Restore;
-    std::vector<std::string> notLanded;
-    if (readBack && !outcome.importsStarted.empty()) {
-        std::vector<std::string> files;
-        const std::string prefix = "regedit /s ";
-        for (const std::string& line : outcome.importsStarted) files.push_back(line.substr(prefix.size()));
-        notLanded = readBack(files);
-    }
-    if (!notLanded.empty()) {
-        // regedit says nothing when it may not write; what it left out is read here.
-        err << kProgramName << " " << CommandName(command) << ": the registry does not hold what these imports set:";
-        for (const std::string& file : notLanded) err << ' ' << file;
-        err << '\n';
-    }
+    const std::vector<std::string>& notLanded = outcome.importsNotLanded;
+    // regedit says nothing when it may not write; what it left out was read back.
+    if (!notLanded.empty()) err << kProgramName << " " << CommandName(command) << ": " << NotLandedText(outcome) << '\n';
     if (outcome.failure.empty()) return notLanded.empty() ? kExitOk : kExitFailed;
     err << kProgramName << " " << CommandName(command) << ": ";
     if (!outcome.importsNotStarted.empty())

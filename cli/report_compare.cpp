@@ -212,6 +212,7 @@ std::vector<SavedReport> ReportsFromHistory(const std::vector<HistoryRecord>& re
     std::string after;
     for (const HistoryRecord& record : records) {
         if (const BoostRecord* boost = record.Boost()) {
+            if (!ChangedAnything(*boost)) continue;  // the reports after it are still after what came before
             after = boost->mode == "restore"     ? "after restore"
                     : boost->mode == "pro-boost" ? "after Pro Boost"
                                                  : "after boost";

@@ -66,9 +66,9 @@ std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
     std::string csv =
         "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
         "not_imported,patched,failure,streams,phase_seconds,idle_latency_ms,jitter_ms,download_single_mbit,"
-        "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm\r\n";
+        "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm,not_landed\r\n";
     for (const HistoryRecord& r : records) {
-        std::vector<std::string> cells(25);
+        std::vector<std::string> cells(26);
         cells[0] = UtcText(r.time);
         cells[1] = r.Kind();
         cells[2] = r.from;
@@ -94,6 +94,7 @@ std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
             cells[12] = Joined(b->notImported);
             cells[13] = Joined(b->patched);
             cells[14] = b->failure;
+            cells[25] = Joined(b->notLanded);
         } else if (const QualityRecord* q = r.Quality()) {
             cells[3] = q->server;
             cells[14] = q->failure;
@@ -130,8 +131,10 @@ std::string RecordText(const HistoryRecord& record, const std::string& decimalSe
         return ShortNumber(w->seconds, decimalSeparator) + " s: " + w->address + " (" + w->engine + ")";
     if (const QualityRecord* q = record.Quality()) return QualityText(*q, decimalSeparator);
     const BoostRecord& b = *record.Boost();
-    std::string text = std::to_string(b.imported.size()) + (b.imported.size() == 1 ? " import" : " imports");
+    std::string text = Failed(b) ? ChangedAnything(b) ? "failed: " : "failed, nothing changed: " : "";
+    text += std::to_string(b.imported.size()) + (b.imported.size() == 1 ? " import" : " imports");
     if (!b.notImported.empty()) text += ", " + std::to_string(b.notImported.size()) + " not started";
+    if (!b.notLanded.empty()) text += ", " + std::to_string(b.notLanded.size()) + " not in the registry afterwards";
     text += b.patched.empty() ? ", no preferences changed" : ", " + Joined(b.patched);
     if (!b.failure.empty()) text += "; stopped: " + b.failure;
     return text;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/history_record.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -162,6 +163,7 @@ std::string ToJsonLine(const HistoryRecord& record) {
         j["not_imported"] = b->notImported;
         j["patched"] = b->patched;
         j["failure"] = b->failure;
+        if (!b->notLanded.empty()) j["not_landed"] = b->notLanded;
     } else if (const QualityRecord* q = record.Quality()) {
         j["server"] = q->server.substr(0, kMaxAddressBytes);
         j["streams"] = q->streams;
@@ -206,6 +208,7 @@ std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
         b.notImported = Get<std::vector<std::string>>(j, "not_imported");
         b.patched = Get<std::vector<std::string>>(j, "patched");
         b.failure = Get<std::string>(j, "failure");
+        b.notLanded = Get<std::vector<std::string>>(j, "not_landed");
         record.what = std::move(b);
     } else if (kind == "quality") {
         QualityRecord q;
@@ -223,6 +226,17 @@ std::optional<HistoryRecord> FromJsonLine(const std::string& line) {
         return std::nullopt;
     }
     return record;
+}
+
+bool ChangedAnything(const BoostRecord& boost) {
+    if (!boost.patched.empty()) return true;
+    for (const std::string& file : boost.imported)
+        if (std::find(boost.notLanded.begin(), boost.notLanded.end(), file) == boost.notLanded.end()) return true;
+    return false;
+}
+
+bool Failed(const BoostRecord& boost) {
+    return !boost.failure.empty() || !boost.notImported.empty() || !boost.notLanded.empty() || !ChangedAnything(boost);
 }
 
 std::string UtcText(std::int64_t time) {

@@ -33,7 +33,17 @@ struct BoostRecord {
     std::vector<std::string> notImported;  // import files that could not start
     std::vector<std::string> patched;      // preference steps done
     std::string failure;                   // what ended the command early; empty if nothing
+    // Imports that started, but whose values were not in the registry afterwards (read
+    // back only where regedit can fail without a word).
+    std::vector<std::string> notLanded{};
 };
+
+// Whether the command changed anything: an import that started and was not found
+// missing afterwards, or a preference step done. One that changed nothing is no boost
+// (or restore) for the results around it.
+bool ChangedAnything(const BoostRecord& boost);
+// Stopped early, left imports out or changed nothing: shown as failed.
+bool Failed(const BoostRecord& boost);
 
 // A network quality run. Figures that were not measured (a run that ended early) are
 // empty; failure says which phase failed and why.

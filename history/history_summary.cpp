@@ -47,7 +47,8 @@ std::string CountsText(const BoostVerdict& v) {
 
 std::string More(std::size_t count) { return std::to_string(count) + (count == 1 ? " more test" : " more tests"); }
 
-bool EndsSpan(const HistoryRecord& record) { return record.Boost() != nullptr; }
+// A command that changed nothing leaves the results around it on one side.
+bool EndsSpan(const HistoryRecord& record) { return record.Boost() && ChangedAnything(*record.Boost()); }
 
 constexpr const char* kNoBoost =
     "No boost yet: run a test, apply a boost, restart and run the test again to see the change.";
@@ -100,7 +101,7 @@ std::optional<double> FigureValue(const BoostFigure& figure, const HistoryRecord
 
 bool IsBoost(const HistoryRecord& record) {
     const BoostRecord* boost = record.Boost();
-    return boost && boost->mode != "restore";
+    return boost && boost->mode != "restore" && ChangedAnything(*boost);
 }
 
 std::optional<std::size_t> LatestBoost(const std::vector<HistoryRecord>& records) {

@@ -13,7 +13,7 @@
 
 namespace brisko {
 
-// A boost or Pro Boost (a restore is none).
+// A boost or Pro Boost that changed something (a restore is none).
 bool IsBoost(const HistoryRecord& record);
 // Where the latest boost stands in records; nullopt when there is none.
 std::optional<std::size_t> LatestBoost(const std::vector<HistoryRecord>& records);

@@ -83,12 +83,16 @@ QValueAxis* DrawChart(QChart* chart, const QString& title, const QString& unit, 
         const BoostRecord* boost = r.Boost();
         if (!boost) continue;
         auto* mark = new QLineSeries(chart);
-        const QString name = boost->mode == "restore" ? "Restore" : boost->mode == "pro-boost" ? "Pro Boost" : "Boost";
+        const bool failed = Failed(*boost);
+        QString name = boost->mode == "restore" ? "Restore" : boost->mode == "pro-boost" ? "Pro Boost" : "Boost";
+        if (failed) name += " (failed)";
         mark->setName(name);
-        QPen pen(boost->mode == "restore"     ? QColor(0, 140, 0)
+        // One that changed nothing is grey: the results on both sides of it belong together.
+        QPen pen(!ChangedAnything(*boost)      ? QColor(140, 140, 140)
+                 : boost->mode == "restore"   ? QColor(0, 140, 0)
                  : boost->mode == "pro-boost" ? QColor(150, 0, 200)
                                               : QColor(200, 0, 0));
-        pen.setStyle(Qt::DashLine);
+        pen.setStyle(failed ? Qt::DotLine : Qt::DashLine);
         pen.setWidth(2);
         mark->setPen(pen);
         const qreal at = static_cast<qreal>(When(r).toMSecsSinceEpoch());
@@ -98,9 +102,10 @@ QValueAxis* DrawChart(QChart* chart, const QString& title, const QString& unit, 
         mark->attachAxis(timeAxis);
         mark->attachAxis(valueAxis);
         // One legend entry per kind of mark.
-        if (named[boost->mode])
+        const std::string kind = name.toStdString() + (ChangedAnything(*boost) ? "" : " nothing");
+        if (named[kind])
             for (QLegendMarker* marker : chart->legend()->markers(mark)) marker->setVisible(false);
-        named[boost->mode] = true;
+        named[kind] = true;
     }
     chart->legend()->setAlignment(Qt::AlignBottom);
     return valueAxis;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "tests/boost/profile_fixture.h"
+#include "tests/support/fakes.h"
 
 namespace brisko::cli {
 namespace {
@@ -58,6 +59,29 @@ TEST(CliBoostTest, SaysWhatEachCommandDidAndWhyAStepFailed) {
         EXPECT_EQ(err.str(), fill(c.err));
         EXPECT_TRUE(failed == std::string::npos || !why.empty());
     }
+}
+
+// Where regedit can fail without a word: imports that never landed are named, the
+// status is 1, and the history keeps them, so the command counts as having failed.
+TEST(CliBoostTest, ImportsReadBackMissingAreNamedAndRecorded) {
+    Rig t;
+    test::FakeHistory history;
+    std::ostringstream out, err;
+    std::vector<std::string> asked;
+    const ReadBack readBack = [&asked](const std::vector<std::string>& files) {
+        asked = files;
+        return std::vector<std::string>(files.begin(), files.begin() + 2);
+    };
+    EXPECT_EQ(RunBoostCommand({&t.processes, &t.registry, t.paths.get(), &t.pump, &t.files, nullptr, &history},
+                              BoostMode::Normal, false, out, err, readBack),
+              1);
+    EXPECT_EQ(asked.size(), 6u);
+    EXPECT_EQ(err.str(), "brisko-cli boost: the registry does not hold what these imports set: web.reg tcp.reg\n");
+    ASSERT_EQ(history.Records().size(), 1u);
+    const BoostRecord& record = *history.Records()[0].Boost();
+    EXPECT_EQ(record.notLanded, (std::vector<std::string>{"web.reg", "tcp.reg"}));
+    EXPECT_TRUE(Failed(record));
+    EXPECT_TRUE(ChangedAnything(record));
 }
 
 // (A value that is not there reads "Not Found", as the registry access test shows.)

@@ -42,7 +42,7 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
         {1714557600, "brisko", DataTestRecord{"h/4MB.bin", 4194304, 3.5, 1170, 1300, 900, {1200, 1300, 900}}},
         {1714557601, "brisko-cli", WebTestRecord{"mozilla", "http://h/\xE9t\xE9", 0.453125}},
         {1714557602, "brisko",
-         BoostRecord{"pro-boost", {"web-game.reg"}, {"tcp-game.reg"}, {"PatchControlPrefs"}, "gone"}},
+         BoostRecord{"pro-boost", {"web-game.reg"}, {"tcp-game.reg"}, {"PatchControlPrefs"}, "gone", {"web-game.reg"}}},
         {1714557603, "brisko", QualityRecord{"127.0.0.1:8080", 8, 10, 0.25, 0.03125, 180.5, 2.75, 38.5, 30, {}, {},
                                              "upload: the server answered 404 Not Found"}},
     };
@@ -91,11 +91,12 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
     EXPECT_EQ(HistoryCsv({written[2], {0, "brisko", WebTestRecord{"ie", "http://h/a,\"b\"", 2.5}}, written[3]}),
               "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
               "not_imported,patched,failure,streams,phase_seconds,idle_latency_ms,jitter_ms,download_single_mbit,"
-              "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm\r\n"
-              "2024-05-01T10:00:02Z,pro-boost,brisko,,,,,,,,,web-game.reg,tcp-game.reg,PatchControlPrefs,gone,,,,,,,,,,\r\n"
-              "1970-01-01T00:00:00Z,web-test,brisko,\"http://h/a,\"\"b\"\"\",ie,2.5,,,,,,,,,,,,,,,,,,,\r\n"
+              "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm,not_landed\r\n"
+              "2024-05-01T10:00:02Z,pro-boost,brisko,,,,,,,,,web-game.reg,tcp-game.reg,PatchControlPrefs,gone,,,,,,,,,,,"
+              "web-game.reg\r\n"
+              "1970-01-01T00:00:00Z,web-test,brisko,\"http://h/a,\"\"b\"\"\",ie,2.5,,,,,,,,,,,,,,,,,,,,\r\n"
               "2024-05-01T10:00:03Z,quality,brisko,127.0.0.1:8080,,,,,,,,,,,upload: the server answered 404 Not Found,"
-              "8,10,0.25,0.03,30,38.5,,,180.5,2.75\r\n");
+              "8,10,0.25,0.03,30,38.5,,,180.5,2.75,\r\n");
     // The table's words leave out what the run did not reach and say why it ended.
     EXPECT_EQ(RecordText(written[3], ","),
               "download 38,5 Mbit/s (one stream 30), 0,25 ms idle (jitter 0,03), 180,5 ms loaded, 3 RPM "
@@ -122,6 +123,9 @@ TEST(HistorySummary, JudgesEveryResultOfATestAcrossTheLatestBoost) {
         return records;
     };
     const std::vector<HistoryRecord> boost{Boost("boost")}, pro{Boost("pro-boost")}, restore{Boost("restore")};
+    // Commands that stopped before changing anything, or whose imports never landed.
+    const std::vector<HistoryRecord> noRegedit{{0, "brisko", BoostRecord{"boost", {}, {"web.reg"}, {}, "no regedit"}}},
+        notLanded{{0, "brisko", BoostRecord{"restore", {"restore.reg"}, {}, {}, {}, {"restore.reg"}}}};
     const struct {
         const char* what;
         std::vector<HistoryRecord> records;
@@ -151,8 +155,18 @@ TEST(HistorySummary, JudgesEveryResultOfATestAcrossTheLatestBoost) {
          "Nothing to compare across the latest boost yet: run the same test before and after a boost."},
         {"no boost", join({data({1000}), restore, data({500})}),
          "No boost yet: run a test, apply a boost, restart and run the test again to see the change."},
+        {"a boost that changed nothing is none", join({data({1000, 1010, 990}), noRegedit, data({1500, 1490, 1510})}),
+         "No boost yet: run a test, apply a boost, restart and run the test again to see the change."},
+        {"nor does it end the boost before it",
+         join({data({1000, 1010, 990}), boost, data({1500, 1490}), noRegedit, notLanded, data({1510, 1505, 1495})}),
+         "Average download 1000 -> 1500 KB/s (+50%, 95% CI +47.5% to +52.5%, faster: 3 tests before, 5 after)"},
     };
     for (const auto& c : cases) EXPECT_EQ(BoostSummary(c.records, c.separator), c.summary) << c.what;
+    EXPECT_EQ(RecordText(noRegedit[0], "."),
+              "failed, nothing changed: 0 imports, 1 not started, no preferences changed; stopped: no regedit");
+    EXPECT_EQ(RecordText(notLanded[0], "."),
+              "failed, nothing changed: 1 import, 1 not in the registry afterwards, no preferences changed");
+    EXPECT_EQ(RecordText(boost[0], "."), "1 import, PatchControlPrefs");
 
     // The status line counts the load just timed, in its own engine only.
     const std::vector<HistoryRecord> timed = join({web({1, 1.2}), web({0.1}, "mozilla"), boost});

@@ -44,7 +44,7 @@ TEST_F(WebTestLogic, TimedTestIsReportedInFrontComparedAndKept) {
     // in the status line, the loads after the boost counted too.
     history.Append({0, {}, WebTestRecord{"ie", address, 1}});
     history.Append({0, {}, WebTestRecord{"ie", "http://elsewhere/", 9}});
-    history.Append({0, {}, BoostRecord{"boost", {}, {}, {}, {}}});
+    history.Append({0, {}, BoostRecord{"boost", {"web.reg"}, {}, {}, {}}});
     FakeIeEngine engine;
     IeWebTest test(engine, nullptr, Services(), View());
     engine.failNext = Status::Fail(-2147221020, "Invalid syntax");
