@@ -59,6 +59,8 @@ TEST(HistoryWindow, ChartsTheResultsOverTimeMarksTheBoostAndExports) {
     data(1651);
     history.Append({0, {}, WebTestRecord{"ie", "http://www.example.com", 0.62}});
     for (std::int64_t average : {1640, 1660, 1655}) data(average);
+    // A Pro Boost that could not start its imports changed nothing: marked, but no boost.
+    history.Append({0, {}, BoostRecord{"pro-boost", {}, {"web-game.reg"}, {}, "no regedit"}});
     const qreal t0 = history.Records()[0].time * 1000.0;
     auto window = open();
     EXPECT_FALSE(window->findChild<QLabel*>("lblEmpty")->isVisible());
@@ -72,6 +74,7 @@ TEST(HistoryWindow, ChartsTheResultsOverTimeMarksTheBoostAndExports) {
     EXPECT_EQ(speeds.at("Average download (KB/s)")[0], QPointF(t0, 1190));
     ASSERT_EQ(speeds.at("Boost").size(), 2);
     EXPECT_EQ(speeds.at("Boost")[0].x(), t0 + 5000);  // at the boost's time, across the chart
+    EXPECT_EQ(speeds.at("Pro Boost (failed)")[0].x(), t0 + 11000);
     // The band lies over the results after the boost, above the median before it and
     // about the median after it.
     const QList<QPointF> band = speeds.at("95% interval");
