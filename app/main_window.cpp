@@ -13,6 +13,7 @@
 #include "shell/artwork_label.h"
 #include "shell/gradient_button.h"
 #include "shell/open_external_page.h"
+#include "shell/product_palette.h"
 #include "shell/uncaught_error.h"
 #include "shell/window_instances.h"
 
@@ -95,9 +96,8 @@ void main::BuildControls() {
     auto* client = new QWidget(this);
     client->setObjectName("client");
     client->setFixedSize(426, 499);
-    client->setAutoFillBackground(true);
+    UseProductPalette(client, kWindowColour);
     QPalette pal = client->palette();
-    pal.setColor(QPalette::Window, kWindowColour);
     // Greyed texts must stay readable on the blue.
     pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(112, 112, 150));
     pal.setColor(QPalette::Disabled, QPalette::Text, QColor(112, 112, 150));

@@ -3,16 +3,20 @@
 
 #include <QAbstractAxis>
 #include <QAbstractSeries>
+#include <QAreaSeries>
 #include <QChart>
 #include <QCursor>
 #include <QFontMetrics>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QPalette>
+#include <QScatterSeries>
 #include <QToolTip>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+
+#include "shell/product_palette.h"
 
 namespace brisko {
 
@@ -46,10 +50,11 @@ void NameInLegend(QChart* chart, QAbstractSeries* series, const QString& fullNam
 }
 
 void FollowPalette(QChart* chart, const QPalette& palette) {
-    const QColor text = palette.color(QPalette::WindowText);
+    const QColor background = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
     QColor grid = text;
     grid.setAlpha(50);
-    chart->setBackgroundBrush(palette.brush(QPalette::Base));
+    chart->setBackgroundBrush(background);
     chart->setPlotAreaBackgroundVisible(false);
     chart->setTitleBrush(text);
     chart->legend()->setLabelColor(text);
@@ -59,6 +64,25 @@ void FollowPalette(QChart* chart, const QPalette& palette) {
         axis->setLinePenColor(text);
         axis->setGridLineColor(grid);
         axis->setMinorGridLineColor(grid);
+    }
+    // Lines and marks in their own colours, lightened where a dark background would swallow
+    // them; the colour they were given is kept, for a light palette again.
+    for (QAbstractSeries* series : chart->series()) {
+        auto* area = qobject_cast<QAreaSeries*>(series);
+        auto* xy = qobject_cast<QXYSeries*>(series);
+        if (!area && !xy) continue;
+        if (!series->property("designColour").isValid())
+            series->setProperty("designColour", area ? area->borderColor() : xy->color());
+        const QColor colour = ReadableOn(series->property("designColour").value<QColor>(), background, 3.0);
+        if (area) {
+            QColor fill = colour;
+            fill.setAlpha(area->color().alpha());
+            area->setColor(fill);
+            area->setBorderColor(colour);
+        } else {
+            xy->setColor(colour);
+            if (auto* scatter = qobject_cast<QScatterSeries*>(series)) scatter->setBorderColor(colour);
+        }
     }
 }
 

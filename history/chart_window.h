@@ -25,7 +25,8 @@ void SetPlainLabels(QValueAxis* axis);
 void NameInLegend(QChart* chart, QAbstractSeries* series, const QString& fullName, int widthPx = 220);
 
 // The chart's background, texts and grid in the palette's colours (dark or light),
-// axes and legend included: call once the axes are in place.
+// axes and legend included, and its lines kept apart from a dark background: call once
+// the axes and series are in place, and again when the palette changes.
 void FollowPalette(QChart* chart, const QPalette& palette);
 
 }  // namespace brisko

@@ -26,6 +26,7 @@
 #include "history/chart_window.h"
 #include "history/history_export.h"
 #include "history/history_summary.h"
+#include "shell/product_palette.h"
 
 namespace brisko {
 
@@ -229,7 +230,7 @@ void history::BuildControls() {
     m_problem = new QLabel(client);
     m_problem->setObjectName("lblProblem");
     m_problem->setWordWrap(true);
-    m_problem->setStyleSheet("color: rgb(200, 0, 0);");
+    SetAccentText(m_problem, QColor(200, 0, 0));
     m_problem->hide();
     layout->addWidget(m_problem);
 
@@ -258,6 +259,12 @@ bool history::event(QEvent* event) {
         QFileInfo(QString::fromStdString(m_services.history->Location())).size() != m_seenSize)
         Reload();
     return FormWindow::event(event);
+}
+
+void history::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange && m_speedChart)
+        for (QChartView* view : {m_speedChart, m_qualityChart, m_loadChart}) FollowPalette(view->chart(), palette());
+    FormWindow::changeEvent(event);
 }
 
 void history::Reload() {

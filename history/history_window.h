@@ -53,6 +53,8 @@ protected:
     // Back in front after a test in another window (or in brisko-cli): read again if the
     // history has grown meanwhile.
     bool event(QEvent* event) override;
+    // The charts take the colours of a new desktop palette.
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildControls();

@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "history/chart_window.h"
+#include "shell/product_palette.h"
 #include "speedtest/download_client.h"
 #include "speedtest/download_files.h"
 #include "speedtest/number_format.h"
@@ -172,7 +173,7 @@ void quality::BuildControls() {
     m_message = new QLabel(client);
     m_message->setObjectName("lblMessage");
     m_message->setWordWrap(true);
-    m_message->setStyleSheet("color: rgb(200, 0, 0);");
+    SetAccentText(m_message, QColor(200, 0, 0));
     m_message->hide();
     layout->addWidget(m_message);
 

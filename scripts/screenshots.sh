@@ -3,8 +3,8 @@
 # Makes the README's pictures (docs/images/*.png) from the built program, on a virtual
 # display with a plain window manager, driven from outside as a user would: the main
 # window, a web test against brisko-testserver's page, the restart prompt after a
-# boost, a data test with its results, the history, a network quality run; then the
-# main window at twice the scale.
+# boost, a data test with its results, the history, a network quality run, the main and
+# History windows under a dark desktop palette; then the main window at twice the scale.
 # Remake them after a change to a window:
 #   scripts/screenshots.sh            (BRISKO_BUILD_DIR chooses the build folder)
 #   scripts/screenshots.sh --main-2x  (only the main window at twice the scale)
@@ -17,7 +17,9 @@ out=$root_dir/docs/images
 
 packages=(xvfb xauth xdotool imagemagick openbox x11-utils x11-xserver-utils)
 scripts/install_packages.sh "${packages[@]}"
-[ -x "$bin/brisko" ] || { echo "No $bin/brisko: build first (./run or scripts/setup.sh)"; exit 1; }
+for program in brisko brisko-dark-windows; do
+  [ -x "$bin/$program" ] || { echo "No $bin/$program: build first (./run or scripts/setup.sh)"; exit 1; }
+done
 
 # Everything runs behind a link with a home connection's rate and queue where that is
 # allowed: on bare loopback an upload runs at tens of gigabits and nothing ever queues,
@@ -199,6 +201,17 @@ sleep 1
 xdotool windowactivate --sync "$quality" key space
 sleep 45
 shot network-quality.png "$quality"
+
+# The main and History windows as a dark desktop palette shows them, on the same history.
+xdotool windowminimize "$quality"
+(cd "$bin" && exec ./brisko-dark-windows) >"$work/dark.log" 2>&1 &
+pids+=($!)
+dark_history=$(window "Results History" "$history")
+dark_main=$(window Brisko "$main")
+sleep 1
+shot dark-history.png "$dark_history"
+xdotool windowminimize "$dark_history"
+shot dark-main-window.png "$dark_main"
 
 # The main window at twice the scale, on a display of its own.
 "$root_dir/scripts/screenshots.sh" --main-2x

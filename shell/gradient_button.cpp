@@ -6,12 +6,16 @@
 #include <QStyleOptionButton>
 #include <algorithm>
 
+#include "shell/product_palette.h"
+
 namespace brisko {
 
 GradientButton::GradientButton(const QString& objectName, const QString& caption, QWidget* parent)
     : QPushButton(caption, parent) {
     setObjectName(objectName);
     setCursor(Qt::PointingHandCursor);
+    // Its face is light on any desktop, so its caption is dark on any.
+    UseProductButtonText(this);
     // Narrower than its one-line caption if need be (a push button's size hint is its minimum).
     setSizePolicy(QSizePolicy::Preferred, sizePolicy().verticalPolicy());
 }

@@ -21,6 +21,7 @@
 #include "shell/artwork_label.h"
 #include "shell/gradient_button.h"
 #include "shell/open_external_page.h"
+#include "shell/product_palette.h"
 #include "shell/uncaught_error.h"
 #include "speedtest/report.h"
 #include "speedtest/download_files.h"
@@ -182,10 +183,7 @@ void data::BuildControls() {
     m_client = new QWidget(this);
     m_client->setObjectName("client");
     m_client->setFixedSize(Px(kClientWidthTwips), Px(kDesignHeightTwips));
-    m_client->setAutoFillBackground(true);
-    QPalette pal = m_client->palette();
-    pal.setColor(QPalette::Window, kPanelColour);
-    m_client->setPalette(pal);
+    UseProductPalette(m_client, kPanelColour);
     QFont font("MS Sans Serif");
     font.setPointSizeF(8.25);
     m_client->setFont(font);

@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "shell/gradient_button.h"
+#include "shell/product_palette.h"
 #include "shell/window_instances.h"
 #include "platform/qt/browser_engine_qt.h"
 #include "speedtest/download_files.h"
@@ -81,7 +82,7 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     bannerFont.setPointSize(16);
     bannerFont.setBold(true);
     label4->setFont(bannerFont);
-    label4->setStyleSheet("color: rgb(200, 0, 0);");
+    SetAccentText(label4, QColor(200, 0, 0));
     auto* label3 = new QLabel("Brisko", client);
     label3->setObjectName("Label3");
     label3->hide();
