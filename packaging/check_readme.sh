@@ -61,8 +61,12 @@ for f in $files; do
   grep -qE '^#include <Q[A-Za-z]+>' "$src/$f" || continue
   named=0
   for place in $places; do
+    # A pattern names files by their name (with any extension), a path by its start.
     # shellcheck disable=SC2254
-    case "$f" in $place*) named=1 ;; esac
+    case "$place" in
+      *\**) case "$(basename "$f")" in $place.*) named=1 ;; esac ;;
+      *) case "$f" in "$place"*) named=1 ;; esac ;;
+    esac
   done
   [ "$named" -eq 1 ] || fail "$f uses Qt, which the Layout does not say"
 done
