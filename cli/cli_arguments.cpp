@@ -128,6 +128,13 @@ CLI::Option* Flag(CLI::App* app, const char* name, bool& flag, const char* help)
     return app->add_flag(name, flag, help)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
 }
 
+void Unit(CLI::App* app, Request& r, const char* unitByDefault) {
+    app->add_option("--unit")->type_name("UNIT")->check(CLI::IsMember({"kb", "mbit"}))
+        ->description(std::string("show speeds in KB/s (kb, 1 KB = 1024 bytes) or Mbit/s\n(mbit, 10^6 bits); ") +
+                      unitByDefault + " by default")
+        ->each([&r](const std::string& unit) { r.unit = unit == "kb" ? SpeedUnit::Kb : SpeedUnit::Mbit; });
+}
+
 void Runs(CLI::App* app, int& runs, int most, const char* help) {
     app->add_option("--runs", runs, help)->type_name("N")->transform(Decimal)->check(CLI::Range(1, most));
 }
@@ -144,7 +151,8 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
     CLI::App* app = Add(program, r, Command::DataTest, "time the download of a test file",
                         "Downloads a test file as the Data Speed Tests window does, showing the progress\n"
                         "twice a second on one line, then the results.\n"
-                        "BRISKO_TEST_SERVER=host[:port] fetches the test files from another server.");
+                        "BRISKO_TEST_SERVER=host[:port] or [IPv6 address][:port] fetches the test files\n"
+                        "from another server.");
     app->add_option("--size")->type_name("SIZE")->check(CLI::IsMember({"quick", "medium", "long"}))
         ->description("the window's Quick (4Mb), Medium (12Mb) or Long (35Mb) test\nfile; quick by default")
         ->each([&r](const std::string& size) { r.testFile = size == "quick" ? 0 : size == "medium" ? 1 : 2; });
@@ -153,8 +161,9 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
             // "--report= --json" would take the next option for the file.
             return file.empty() || file[0] == '-' ? "needs a file name, not \"" + file + "\"" : std::string();
         });
-    Flag(app, "--json", r.json, "print the final figures as a JSON object, one line per test;\n"
-                                "the progress then goes to standard error");
+    Flag(app, "--json", r.json, "print the final figures as a JSON object, one line per test,\n"
+                                "speeds in KB/s and Mbit/s; the progress then goes to\nstandard error");
+    Unit(app, r, "kb");
     Runs(app, r.runs, kMaxDataRuns,
          "runs N tests back to back, each recorded, and prints their\nmedian and spread; 1 by default");
 
@@ -162,12 +171,15 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
               "Measures the idle latency and its jitter, the download and the upload over one\n"
               "stream and then over several, the latency under that load and the\n"
               "responsiveness in round trips per minute (RPM), showing the progress twice a\n"
-              "second. BRISKO_TEST_SERVER=host[:port] names the brisko-testserver to test.");
+              "second. BRISKO_TEST_SERVER=host[:port] or [IPv6 address][:port] names the\n"
+              "brisko-testserver to test.");
     app->add_option("--duration", r.qualitySeconds, "seconds of each of the four loaded phases, 1 to 60;\n10 by default")
         ->type_name("S")->transform(Decimal)->check(CLI::Range(1, kMaxQualitySeconds));
     app->add_option("--streams", r.qualityStreams, "streams of the loaded phases after the single one,\n1 to 64; 8 by default")
         ->type_name("N")->transform(Decimal)->check(CLI::Range(1, kMaxQualityStreams));
-    Flag(app, "--json", r.json, "print the figures as one JSON object; the progress\nthen goes to standard error");
+    Flag(app, "--json", r.json, "print the figures as one JSON object, speeds in Mbit/s and\n"
+                                "KB/s; the progress then goes to standard error");
+    Unit(app, r, "mbit");
 
     app = Add(program, r, Command::WebTest, "time the loading of a web page",
               "Loads the page in a browser engine, without showing it, and times the load as\n"
@@ -227,8 +239,11 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
               "Every finished test and every boost and restore, oldest first, from the windows\n"
               "and from brisko-cli; the table ends with the change across the latest boost.\n"
               "Kept in " + std::string(kHistoryLocationText) + ".");
-    CLI::Option* json = Flag(app, "--json", r.json, "print the records and the verdict across the latest boost as one JSON object");
+    CLI::Option* json = Flag(app, "--json", r.json, "print the records and the verdict across the latest boost as\n"
+                                                    "one JSON object");
     Flag(app, "--csv", r.csv, "print the records as CSV, with a header line")->excludes(json);
+    // --json and --csv carry every speed in both units whatever --unit says.
+    Unit(app, r, "each test's own (data tests kb, quality runs\nmbit); the JSON and the CSV carry both");
     app->add_option("--since")->type_name("DATE")
         ->description("only the records from DATE on: YYYY-MM-DD or\nYYYY-MM-DDTHH:MM[:SS], in local time")
         ->check([](const std::string& date) {

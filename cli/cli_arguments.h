@@ -18,6 +18,8 @@ inline constexpr int kExitUsage = 2;
 
 enum class Command { None, DataTest, WebTest, Boost, ProBoost, Restore, ReadReg, Compare, History, Quality };
 enum class EngineChoice { Ie, Mozilla };
+// How speeds are shown: KB/s (1 KB = 1024 bytes) or Mbit/s (10^6 bits).
+enum class SpeedUnit { Kb, Mbit };
 
 inline constexpr int kMaxRuns = 100;     // web-test
 inline constexpr int kMaxDataRuns = 20;  // data-test
@@ -31,6 +33,9 @@ struct Request {
     std::size_t testFile = 0;  // into kTestFiles: quick, medium, long
     std::string reportFile;    // empty: no report
     bool json = false;         // web-test too
+    // data-test, quality and history: from --unit; without it each command shows speeds
+    // as it always has (data tests in KB/s, quality runs in Mbit/s).
+    std::optional<SpeedUnit> unit;
 
     // web-test
     std::string address;

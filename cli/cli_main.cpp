@@ -88,6 +88,7 @@ int RunDataTest(const SystemServices& system, const cli::Request& request) {
         hooks.done = [&loop] { loop.Post([&loop] { loop.Quit(); }); };
         test = std::make_unique<cli::CliDataTest>(*socket, *system.clock, locale, progress, url, hooks,
                                                   cli::CliDataTest::kStallSeconds, &history);
+        test->SetUnit(request.unit.value_or(cli::SpeedUnit::Kb));
         const EventLoop::TimerId watchdog = loop.StartTimer(kTimerIntervalMs, [&test] { test->Watch(); });
 
         test->Start();
@@ -99,7 +100,8 @@ int RunDataTest(const SystemServices& system, const cli::Request& request) {
         if (status != cli::kExitOk) return status;
         averageSpeeds.push_back(test->Test().Results().averageSpeed);
     }
-    if (request.runs > 1 && !request.json) std::cout << cli::SpeedSpreadText(averageSpeeds, locale.DecimalSeparator());
+    if (request.runs > 1 && !request.json) std::cout << cli::SpeedSpreadText(averageSpeeds, locale.DecimalSeparator(),
+                                          request.unit.value_or(cli::SpeedUnit::Kb));
     return cli::kExitOk;
 }
 
@@ -118,10 +120,11 @@ int RunQuality(const cli::Request& request) {
 
     std::ostream& progressOut = ProgressStream(request.json);
     cli::ProgressLine progress = StartProgress(request.json);
-    progressOut << "Server: " << options->host << ":" << options->port << std::endl;
+    progressOut << "Server: " << HostAndPort(options->host, options->port) << std::endl;
     HistoryFile history(UserDataFolder(), cli::kProgramName);
     return cli::RunQualityCommand(*console.loop, *console.sockets, clock, &history, *options, request.json, progress,
-                                  console.locale->DecimalSeparator(), std::cout, std::cerr);
+                                  console.locale->DecimalSeparator(), std::cout, std::cerr,
+                                  request.unit.value_or(cli::SpeedUnit::Mbit));
 }
 
 // Only where regedit may fail without a word: the emulated machine's never does.
@@ -198,7 +201,8 @@ int main(int argc, char** argv) {
                                               : request.csv ? cli::HistoryFormat::Csv
                                                             : cli::HistoryFormat::Table;
             return cli::RunHistory(HistoryFile(UserDataFolder(), cli::kProgramName), format, request.since,
-                                   CreateConsoleServices().locale->DecimalSeparator(), std::cout, std::cerr);
+                                   CreateConsoleServices().locale->DecimalSeparator(), std::cout, std::cerr,
+                                   request.unit);
         }
         case cli::Command::None: break;  // the parser names a command or fails
     }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cli/cli_arguments.h"
+#include "cli/speed_unit.h"
 #include "cli/web_test_command.h"
 #include "speedtest/download_client.h"
 #include "speedtest/number_format.h"
@@ -16,7 +17,8 @@ CliDataTest::CliDataTest(TcpSocket& socket, const Clock& clock, const LocaleServ
                          HistoryService* history)
     : m_progress(progress),
       m_testUrl(std::move(testUrl)),
-      m_hooks(std::move(hooks)) {
+      m_hooks(std::move(hooks)),
+      m_locale(locale) {
     DataTestView& view = *this;
     MessageBoxService& messages = *this;
     m_test = std::make_unique<DataSpeedTest>(socket, clock, locale, messages, view, history);
@@ -28,6 +30,11 @@ CliDataTest::~CliDataTest() = default;
 std::string CliDataTest::Text(const std::string& control) const {
     const auto it = m_texts.find(control);
     return it == m_texts.end() ? std::string() : it->second;
+}
+
+std::string CliDataTest::TextInUnit(const std::string& control) const {
+    if (m_unit == SpeedUnit::Mbit && control == ControlName(DataControl::lblMBEst)) return {};
+    return WindowTextIn(Text(control), m_unit, m_locale.DecimalSeparator());
 }
 
 void CliDataTest::SetText(DataControl control, const std::string& text) { m_texts[ControlName(control)] = text; }
@@ -47,7 +54,7 @@ void CliDataTest::OnTimer() {
         End();
         return;
     }
-    m_progress.Show(DownloadProgressText([this](const std::string& control) { return Text(control); }));
+    m_progress.Show(DownloadProgressText([this](const std::string& control) { return TextInUnit(control); }));
 }
 
 void CliDataTest::Watch() {
@@ -80,16 +87,27 @@ std::string ResultsText(const CliDataTest& test) {
         {kMinimumSpeedCaption, "lblMinimumSpeed"},
     };
     std::string text = std::string(kResultsHeading) + "\n";
-    for (const auto& [caption, control] : rows) text += std::string(caption) + " " + test.Text(control) + "\n";
+    for (const auto& [caption, control] : rows) text += std::string(caption) + " " + test.TextInUnit(control) + "\n";
     return text;
 }
 
 std::string ResultsJson(const CliDataTest& test) {
     const DataTestResults& r = test.Test().Results();
-    const nlohmann::ordered_json json = {{"url", test.TestUrl()},          {"bytes", r.totalBytes},
-                                         {"seconds", r.elapsedSeconds},    {"average_kb_s", r.averageSpeed},
-                                         {"max_kb_s", r.maximumSpeed},     {"min_kb_s", r.minimumSpeed},
-                                         {"speeds_kb_s", test.TickSpeeds()}};
+    std::vector<double> mbit;
+    for (std::int64_t speed : test.TickSpeeds()) mbit.push_back(KbToMbit(static_cast<double>(speed)));
+    const nlohmann::ordered_json json = {
+        {"url", test.TestUrl()},
+        {"bytes", r.totalBytes},
+        {"seconds", r.elapsedSeconds},
+        {"average_kb_s", r.averageSpeed},
+        {"average_mbit_s", KbToMbit(static_cast<double>(r.averageSpeed))},
+        {"max_kb_s", r.maximumSpeed},
+        {"max_mbit_s", KbToMbit(static_cast<double>(r.maximumSpeed))},
+        {"min_kb_s", r.minimumSpeed},
+        {"min_mbit_s", KbToMbit(static_cast<double>(r.minimumSpeed))},
+        {"speeds_kb_s", test.TickSpeeds()},
+        {"speeds_mbit_s", mbit},
+    };
     // The address comes from the environment: bytes that are not UTF-8 must not end the output.
     return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
@@ -117,12 +135,17 @@ int FinishDataTest(const CliDataTest& test, const std::string& reportFile, bool 
     return kExitOk;
 }
 
-std::string SpeedSpreadText(const std::vector<std::int64_t>& averageSpeeds, const std::string& decimalPoint) {
+std::string SpeedSpreadText(const std::vector<std::int64_t>& averageSpeeds, const std::string& decimalPoint,
+                            SpeedUnit unit) {
     const LoadSpread s = Summarize(std::vector<double>(averageSpeeds.begin(), averageSpeeds.end()));
-    const auto kb = [&decimalPoint](double speed) { return FormatGeneral(speed, decimalPoint) + " KB/s"; };
+    // The median of two whole KB/s may end in .5, and shows so.
+    const auto number = [&](double kb) {
+        return unit == SpeedUnit::Kb ? FormatGeneral(kb, decimalPoint) : KbSpeedText(kb, unit, decimalPoint, false);
+    };
+    const std::string suffix = unit == SpeedUnit::Kb ? " KB/s" : " Mbit/s";
     // fastest and slowest: the smallest and the largest figure.
-    return "Median: " + kb(s.median) + "\nSpread: " + kb(s.Spread()) + " (from " +
-           FormatGeneral(s.fastest, decimalPoint) + " to " + kb(s.slowest) + ")\n";
+    return "Median: " + number(s.median) + suffix + "\nSpread: " + number(s.Spread()) + suffix + " (from " +
+           number(s.fastest) + " to " + number(s.slowest) + suffix + ")\n";
 }
 
 }  // namespace brisko::cli

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_arguments.h"
 #include "cli/progress_line.h"
 #include "platform/clock.h"
 #include "platform/locale.h"
@@ -36,6 +37,10 @@ public:
     CliDataTest(const CliDataTest&) = delete;
     CliDataTest& operator=(const CliDataTest&) = delete;
 
+    // The unit of the progress line and the results; KB/s, as the window's, until set.
+    void SetUnit(SpeedUnit unit) { m_unit = unit; }
+    SpeedUnit Unit() const { return m_unit; }
+
     void Start();
     void OnTimer();  // a tick of the progress timer
     // Called regularly from Start to the end, before the first tick too: ends a
@@ -52,6 +57,9 @@ public:
     const std::vector<std::int64_t>& TickSpeeds() const { return m_test->TickSpeeds(); }
     // What a control of the window would show now; empty when never set.
     std::string Text(const std::string& control) const;
+    // The same in the unit set: the window's speeds in Mbit/s with mbit, where "Est"
+    // (the window's own rough megabits) has nothing to add and is left empty.
+    std::string TextInUnit(const std::string& control) const;
 
 private:
     // DataTestView
@@ -74,14 +82,18 @@ private:
     DataTestHooks m_hooks;
     std::unique_ptr<DataSpeedTest> m_test;
 
+    SpeedUnit m_unit = SpeedUnit::Kb;
+    const LocaleService& m_locale;
     std::map<std::string, std::string> m_texts;
     bool m_done = false;
     std::string m_failure;
 };
 
-// The results panel's heading and figures, one per line, with the panel's captions.
+// The results panel's heading and figures, one per line, with the panel's captions,
+// speeds in the test's unit.
 std::string ResultsText(const CliDataTest& test);
-// {"url", "bytes", "seconds", "average_kb_s", "max_kb_s", "min_kb_s", "speeds_kb_s"}.
+// {"url", "bytes", "seconds", "average_kb_s", "average_mbit_s", "max_kb_s", "max_mbit_s",
+// "min_kb_s", "min_mbit_s", "speeds_kb_s", "speeds_mbit_s"}, whatever the unit.
 std::string ResultsJson(const CliDataTest& test);
 // The report Save As writes for this test, its comments empty.
 ReportFields ResultsReportFields(const CliDataTest& test);
@@ -91,8 +103,9 @@ ReportFields ResultsReportFields(const CliDataTest& test);
 int FinishDataTest(const CliDataTest& test, const std::string& reportFile, bool json, const LocaleService& locale,
                    std::ostream& out, std::ostream& err);
 
-// After several tests, the median and spread of their average speeds as web-test gives
-// its loads': "Median: 1190 KB/s", then "Spread: 40 KB/s (from 1170 to 1210 KB/s)".
-std::string SpeedSpreadText(const std::vector<std::int64_t>& averageSpeeds, const std::string& decimalPoint);
+// After several tests, the median and spread of their average speeds (KB/s) as web-test
+// gives its loads': "Median: 1190 KB/s", then "Spread: 40 KB/s (from 1170 to 1210 KB/s)".
+std::string SpeedSpreadText(const std::vector<std::int64_t>& averageSpeeds, const std::string& decimalPoint,
+                            SpeedUnit unit = SpeedUnit::Kb);
 
 }  // namespace brisko::cli

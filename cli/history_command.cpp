@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_arguments.h"
+#include "cli/speed_unit.h"
 #include "history/history_export.h"
 #include "history/history_summary.h"
 
@@ -53,10 +54,48 @@ ordered_json AcrossLatestBoost(const std::vector<HistoryRecord>& records, const 
     return {{"summary", summary}, {"figures", std::move(figures)}};
 }
 
+// The records as they are kept, one a line, each speed given in the other unit too.
+std::string RecordsJson(const std::vector<HistoryRecord>& records) {
+    if (records.empty()) return "[]";
+    std::string json = "[\n";
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        ordered_json line = ordered_json::parse(ToJsonLine(records[i]));
+        if (records[i].Data()) {
+            for (const char* figure : {"average", "max", "min"}) {
+                const std::string kb = std::string(figure) + "_kb_s";
+                line[std::string(figure) + "_mbit_s"] = KbToMbit(line[kb].get<double>());
+            }
+            ordered_json speeds = ordered_json::array();
+            for (const ordered_json& speed : line["speeds_kb_s"]) speeds.push_back(KbToMbit(speed.get<double>()));
+            line["speeds_mbit_s"] = std::move(speeds);
+        } else if (records[i].Quality()) {
+            for (const char* figure : {"download_single", "download", "upload_single", "upload"}) {
+                const std::string mbit = std::string(figure) + "_mbit";
+                if (line.contains(mbit) && line[mbit].is_number())
+                    line[std::string(figure) + "_kb_s"] = std::llround(MbitToKb(line[mbit].get<double>()));
+            }
+        }
+        json += line.dump(-1, ' ', false, ordered_json::error_handler_t::replace) + (i + 1 < records.size() ? ",\n" : "\n");
+    }
+    return json + "]";
+}
+
+// Every speed of the table in unit.
+TableSpeeds SpeedsIn(SpeedUnit unit, const std::string& decimalSeparator) {
+    TableSpeeds speeds;
+    speeds.dataNumber = [unit, decimalSeparator](double kb) { return KbSpeedText(kb, unit, decimalSeparator, false); };
+    speeds.qualityNumber = [unit, decimalSeparator](double mbit) {
+        return MbitSpeedText(mbit, unit, decimalSeparator, false);
+    };
+    speeds.dataUnit = speeds.qualityUnit = unit == SpeedUnit::Kb ? "KB/s" : "Mbit/s";
+    return speeds;
+}
+
 }  // namespace
 
 int RunHistory(const HistoryService& history, HistoryFormat format, std::optional<std::int64_t> since,
-               const std::string& decimalSeparator, std::ostream& out, std::ostream& err) {
+               const std::string& decimalSeparator, std::ostream& out, std::ostream& err,
+               std::optional<SpeedUnit> unit) {
     const std::string prefix = std::string(kProgramName) + " history: ";
     HistoryRead read = history.Read();
     if (!read.status.ok()) {
@@ -74,9 +113,7 @@ int RunHistory(const HistoryService& history, HistoryFormat format, std::optiona
     switch (format) {
         case HistoryFormat::Json: {
             // The records one a line as they are kept, then the verdict across the latest boost.
-            std::string records = HistoryJson(read.records);
-            records.pop_back();
-            out << "{\"records\": " << records << ",\n\"across_latest_boost\": "
+            out << "{\"records\": " << RecordsJson(read.records) << ",\n\"across_latest_boost\": "
                 << AcrossLatestBoost(all, summary).dump(-1, ' ', false, ordered_json::error_handler_t::replace)
                 << "}\n";
             break;
@@ -92,7 +129,8 @@ int RunHistory(const HistoryService& history, HistoryFormat format, std::optiona
             if (read.records.empty())
                 out << "No results since then.\n";
             else
-                out << HistoryTable(read.records, decimalSeparator);
+                out << HistoryTable(read.records, decimalSeparator,
+                                    unit ? SpeedsIn(*unit, decimalSeparator) : TableSpeeds{});
             out << '\n' << summary << '\n';
             break;
     }

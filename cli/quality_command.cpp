@@ -7,6 +7,7 @@
 
 #include "cli/cli_arguments.h"
 #include "cli/history_command.h"
+#include "cli/speed_unit.h"
 #include "quality/quality_statistics.h"
 #include "speedtest/download_client.h"
 #include "speedtest/download_files.h"
@@ -17,18 +18,14 @@ namespace brisko::cli {
 namespace {
 
 // Three figures or so: 0.214 ms, 26.3 ms, 262 ms.
-std::string Number(double value, const std::string& decimalPoint) {
-    const double places = value >= 100 ? 0 : value >= 10 ? 1 : value >= 1 ? 2 : 3;
-    const double scale = std::pow(10.0, places);
-    return FormatGeneral(std::round(value * scale) / scale, decimalPoint);
-}
+std::string Number(double value, const std::string& decimalPoint) { return ThreeFigures(value, decimalPoint); }
 
 std::string Ms(const std::optional<double>& ms, const std::string& point) {
     return ms ? Number(*ms, point) + " ms" : "not measured";
 }
 
-std::string Rate(const std::optional<double>& mbit, const std::string& point) {
-    return mbit ? Number(*mbit, point) + " Mbit/s" : "not measured";
+std::string Rate(const std::optional<double>& mbit, const std::string& point, SpeedUnit unit) {
+    return mbit ? MbitSpeedText(*mbit, unit, point) : "not measured";
 }
 
 std::string Rpm(const std::optional<double>& rpm) {
@@ -40,16 +37,21 @@ nlohmann::ordered_json Figure(const std::optional<double>& value) {
     return std::round(*value * 1000) / 1000;
 }
 
+nlohmann::ordered_json WholeKb(const std::optional<double>& mbit) {
+    if (!mbit) return nullptr;
+    return std::llround(MbitToKb(*mbit));
+}
+
 }  // namespace
 
 std::optional<QualityOptions> QualityServer(const char* variable, std::string* problem) {
     const std::string server = variable ? variable : "";
     if (server.empty()) {
         *problem = std::string("The quality test needs a brisko-testserver: set ") + kTestServerVariable +
-                   "=host[:port] (brisko-testserver --port 8080 serves one here).";
+                   "=host[:port] or [IPv6 address]:port (brisko-testserver --port 8080 serves one here).";
         return std::nullopt;
     }
-    const std::optional<TestAddress> address = IsValidServer(server) ? SplitTestUrl(server + "/") : std::nullopt;
+    const std::optional<ServerAddress> address = ParseServer(server);
     if (!address) {
         *problem = BadServerProblem(server);
         return std::nullopt;
@@ -60,7 +62,7 @@ std::optional<QualityOptions> QualityServer(const char* variable, std::string* p
     return options;
 }
 
-std::string QualityProgressText(const QualityResult& r, double elapsed, const std::string& point) {
+std::string QualityProgressText(const QualityResult& r, double elapsed, const std::string& point, SpeedUnit unit) {
     std::string text = FormatGeneral(std::floor(elapsed * 10) / 10, point) + " s  " + PhaseName(r.phase) + ": ";
     switch (r.phase) {
         case QualityPhase::IdleLatency: {
@@ -69,12 +71,14 @@ std::string QualityProgressText(const QualityResult& r, double elapsed, const st
             const std::optional<double> median = MedianIfAny(ms);
             return text + (median ? Number(*median, point) + " ms" : "probing");
         }
-        case QualityPhase::DownloadSingle: return text + (r.downloadSingleMbit ? Rate(r.downloadSingleMbit, point) : "starting");
-        case QualityPhase::UploadSingle: return text + (r.uploadSingleMbit ? Rate(r.uploadSingleMbit, point) : "starting");
+        case QualityPhase::DownloadSingle:
+            return text + (r.downloadSingleMbit ? Rate(r.downloadSingleMbit, point, unit) : "starting");
+        case QualityPhase::UploadSingle:
+            return text + (r.uploadSingleMbit ? Rate(r.uploadSingleMbit, point, unit) : "starting");
         case QualityPhase::Download:
         case QualityPhase::Upload: {
             const std::optional<double>& rate = r.phase == QualityPhase::Download ? r.downloadMbit : r.uploadMbit;
-            text += rate ? Rate(rate, point) : "starting";
+            text += rate ? Rate(rate, point, unit) : "starting";
             if (r.loadedLatencyMs) text += "  latency under load " + Ms(r.loadedLatencyMs, point);
             if (r.responsivenessRpm) text += "  " + Rpm(r.responsivenessRpm);
             return text;
@@ -83,13 +87,15 @@ std::string QualityProgressText(const QualityResult& r, double elapsed, const st
     }
 }
 
-std::string QualitySummaryText(const QualityResult& r, const std::string& point) {
+std::string QualitySummaryText(const QualityResult& r, const std::string& point, SpeedUnit unit) {
     std::string text = "Network quality against " + r.server + ", " + std::to_string(r.streams) + " streams, " +
                        FormatGeneral(r.phaseSeconds, point) + " s a phase\n";
     text += "Idle latency: " + Ms(r.idleLatencyMs, point);
     if (r.jitterMs) text += " (jitter " + Ms(r.jitterMs, point) + ")";
-    text += "\nDownload: " + Rate(r.downloadMbit, point) + " (one stream: " + Rate(r.downloadSingleMbit, point) + ")";
-    text += "\nUpload: " + Rate(r.uploadMbit, point) + " (one stream: " + Rate(r.uploadSingleMbit, point) + ")";
+    text += "\nDownload: " + Rate(r.downloadMbit, point, unit) + " (one stream: " +
+            Rate(r.downloadSingleMbit, point, unit) + ")";
+    text += "\nUpload: " + Rate(r.uploadMbit, point, unit) + " (one stream: " + Rate(r.uploadSingleMbit, point, unit) +
+            ")";
     text += "\nLatency under load: " + Ms(r.loadedLatencyMs, point);
     text += "\nResponsiveness: " + Rpm(r.responsivenessRpm) + "\n";
     return text;
@@ -109,9 +115,13 @@ std::string QualityJson(const QualityResult& r) {
         {"idle_latency_ms", Figure(r.idleLatencyMs)},
         {"jitter_ms", Figure(r.jitterMs)},
         {"download_mbit_s", Figure(r.downloadMbit)},
+        {"download_kb_s", WholeKb(r.downloadMbit)},
         {"download_single_mbit_s", Figure(r.downloadSingleMbit)},
+        {"download_single_kb_s", WholeKb(r.downloadSingleMbit)},
         {"upload_mbit_s", Figure(r.uploadMbit)},
+        {"upload_kb_s", WholeKb(r.uploadMbit)},
         {"upload_single_mbit_s", Figure(r.uploadSingleMbit)},
+        {"upload_single_kb_s", WholeKb(r.uploadSingleMbit)},
         {"loaded_latency_ms", Figure(r.loadedLatencyMs)},
         {"responsiveness_rpm", Figure(r.responsivenessRpm)},
         {"complete", r.Complete()},
@@ -124,11 +134,11 @@ std::string QualityJson(const QualityResult& r) {
 
 int RunQualityCommand(EventLoop& loop, TcpSocketFactory& sockets, const Clock& clock, HistoryService* history,
                       const QualityOptions& options, bool json, ProgressLine& progress,
-                      const std::string& decimalPoint, std::ostream& out, std::ostream& err) {
+                      const std::string& decimalPoint, std::ostream& out, std::ostream& err, SpeedUnit unit) {
     const double start = clock.MonotonicSeconds();
     QualityEvents events;
     events.progress = [&](const QualityResult& result) {
-        progress.Show(QualityProgressText(result, clock.MonotonicSeconds() - start, decimalPoint));
+        progress.Show(QualityProgressText(result, clock.MonotonicSeconds() - start, decimalPoint, unit));
     };
     events.finished = [&loop](const QualityResult&) { loop.Quit(); };
     QualityTest test(loop, sockets, clock, options, std::move(events), history, kProgramName);
@@ -141,7 +151,7 @@ int RunQualityCommand(EventLoop& loop, TcpSocketFactory& sockets, const Clock& c
     if (json)
         out << QualityJson(result) << std::flush;
     else if (measured)
-        out << QualitySummaryText(result, decimalPoint) << std::flush;
+        out << QualitySummaryText(result, decimalPoint, unit) << std::flush;
     if (history) WarnIfNotRecorded(*history, "quality", err);
     if (result.Complete()) return kExitOk;
     err << (result.failure.empty() ? std::string("The test did not finish.") : result.failure) << '\n';

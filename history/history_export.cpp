@@ -37,17 +37,19 @@ std::size_t Columns(const std::string& text) {
 
 // "download 38.2 Mbit/s (one stream 30.1), upload ..., 12 ms idle (jitter 0.4), 180 ms
 // loaded, 333 RPM (host:port)"; what the run did not reach is left out.
-std::string QualityText(const QualityRecord& q, const std::string& separator) {
+std::string QualityText(const QualityRecord& q, const std::string& separator, const TableSpeeds& speeds) {
     const auto number = [&](double value) { return ShortNumber(value, separator); };
+    const auto rate = [&](double mbit) { return speeds.qualityNumber ? speeds.qualityNumber(mbit) : number(mbit); };
+    const std::string unit = " " + speeds.qualityUnit;
     std::vector<std::string> parts;
     for (const auto& [name, multi, single] : {std::tuple("download", q.downloadMbit, q.downloadSingleMbit),
                                               std::tuple("upload", q.uploadMbit, q.uploadSingleMbit)}) {
         if (!multi && !single) continue;
         if (!multi)
-            parts.push_back(std::string(name) + " one stream " + number(*single) + " Mbit/s");
+            parts.push_back(std::string(name) + " one stream " + rate(*single) + unit);
         else
-            parts.push_back(std::string(name) + " " + number(*multi) + " Mbit/s" +
-                            (single ? " (one stream " + number(*single) + ")" : ""));
+            parts.push_back(std::string(name) + " " + rate(*multi) + unit +
+                            (single ? " (one stream " + rate(*single) + ")" : ""));
     }
     if (q.idleLatencyMs)
         parts.push_back(number(*q.idleLatencyMs) + " ms idle" + (q.jitterMs ? " (jitter " + number(*q.jitterMs) + ")" : ""));
@@ -66,9 +68,13 @@ std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
     std::string csv =
         "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
         "not_imported,patched,failure,streams,phase_seconds,idle_latency_ms,jitter_ms,download_single_mbit,"
-        "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm,not_landed\r\n";
+        "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm,average_mbit_s,max_mbit_s,min_mbit_s,"
+        "speeds_mbit_s,download_single_kb_s,download_kb_s,upload_single_kb_s,upload_kb_s,not_landed\r\n";
+    // 1 KB = 1024 bytes, 1 Mbit = 10^6 bits; the KB/s whole, as a data test's are.
+    const auto mbit = [](std::int64_t kb) { return ShortNumber(static_cast<double>(kb) * 8192 / 1e6, "."); };
+    const auto kb = [](double mbit) { return std::to_string(std::llround(mbit * 1e6 / 8192)); };
     for (const HistoryRecord& r : records) {
-        std::vector<std::string> cells(26);
+        std::vector<std::string> cells(34);
         cells[0] = UtcText(r.time);
         cells[1] = r.Kind();
         cells[2] = r.from;
@@ -82,6 +88,12 @@ std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
             std::vector<std::string> speeds;
             for (std::int64_t s : d->tickSpeeds) speeds.push_back(std::to_string(s));
             cells[10] = Joined(speeds);
+            cells[25] = mbit(d->averageSpeed);
+            cells[26] = mbit(d->maximumSpeed);
+            cells[27] = mbit(d->minimumSpeed);
+            speeds.clear();
+            for (std::int64_t s : d->tickSpeeds) speeds.push_back(mbit(s));
+            cells[28] = Joined(speeds);
         } else if (const WebTestRecord* w = r.Web()) {
             cells[3] = w->address;
             cells[4] = w->engine;
@@ -94,7 +106,7 @@ std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
             cells[12] = Joined(b->notImported);
             cells[13] = Joined(b->patched);
             cells[14] = b->failure;
-            cells[25] = Joined(b->notLanded);
+            cells[33] = Joined(b->notLanded);
         } else if (const QualityRecord* q = r.Quality()) {
             cells[3] = q->server;
             cells[14] = q->failure;
@@ -106,6 +118,8 @@ std::string HistoryCsv(const std::vector<HistoryRecord>& records) {
                                                      q->loadedLatencyMs,    q->responsivenessRpm};
             for (std::size_t i = 0; i < std::size(figures); ++i)
                 if (figures[i]) cells[17 + i] = ShortNumber(*figures[i], ".");
+            for (std::size_t i = 0; i < 4; ++i)
+                if (figures[2 + i]) cells[29 + i] = kb(*figures[2 + i]);
         }
         std::string line;
         for (std::size_t i = 0; i < cells.size(); ++i) line += (i ? "," : "") + CsvCell(cells[i]);
@@ -122,14 +136,18 @@ std::string HistoryJson(const std::vector<HistoryRecord>& records) {
     return json + "]\n";
 }
 
-std::string RecordText(const HistoryRecord& record, const std::string& decimalSeparator) {
-    if (const DataTestRecord* d = record.Data())
+std::string RecordText(const HistoryRecord& record, const std::string& decimalSeparator, const TableSpeeds& speeds) {
+    if (const DataTestRecord* d = record.Data()) {
+        const auto speed = [&](std::int64_t kb) {
+            return speeds.dataNumber ? speeds.dataNumber(static_cast<double>(kb)) : std::to_string(kb);
+        };
         return std::to_string(d->bytes / 1024) + " KB in " + ShortNumber(d->seconds, decimalSeparator) +
-               " s: average " + std::to_string(d->averageSpeed) + " KB/s, max " + std::to_string(d->maximumSpeed) +
-               ", min " + std::to_string(d->minimumSpeed) + " (" + d->url + ")";
+               " s: average " + speed(d->averageSpeed) + " " + speeds.dataUnit + ", max " + speed(d->maximumSpeed) +
+               ", min " + speed(d->minimumSpeed) + " (" + d->url + ")";
+    }
     if (const WebTestRecord* w = record.Web())
         return ShortNumber(w->seconds, decimalSeparator) + " s: " + w->address + " (" + w->engine + ")";
-    if (const QualityRecord* q = record.Quality()) return QualityText(*q, decimalSeparator);
+    if (const QualityRecord* q = record.Quality()) return QualityText(*q, decimalSeparator, speeds);
     const BoostRecord& b = *record.Boost();
     std::string text = Failed(b) ? ChangedAnything(b) ? "failed: " : "failed, nothing changed: " : "";
     text += std::to_string(b.imported.size()) + (b.imported.size() == 1 ? " import" : " imports");
@@ -140,11 +158,12 @@ std::string RecordText(const HistoryRecord& record, const std::string& decimalSe
     return text;
 }
 
-std::string HistoryTable(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator) {
+std::string HistoryTable(const std::vector<HistoryRecord>& records, const std::string& decimalSeparator,
+                         const TableSpeeds& speeds) {
     using Row = std::vector<std::string>;
     std::vector<Row> rows = {{"Time", "Kind", "From", "Result"}};
     for (const HistoryRecord& r : records)
-        rows.push_back({LocalText(r.time), r.Kind(), r.from, RecordText(r, decimalSeparator)});
+        rows.push_back({LocalText(r.time), r.Kind(), r.from, RecordText(r, decimalSeparator, speeds)});
     return TextTable(rows);
 }
 

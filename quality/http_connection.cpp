@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "speedtest/download_client.h"
+#include "speedtest/download_files.h"
 
 namespace brisko {
 
@@ -76,9 +77,8 @@ std::string HttpAnswer::StatusText() const {
 
 std::string RequestHeader(const std::string& method, const std::string& target, const std::string& host,
                           std::uint16_t port, std::optional<std::uint64_t> bodyBytes) {
-    const std::string name = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     std::string header = method + " " + target + " HTTP/1.1\r\n";
-    header += "Host: " + name + (port == 80 ? "" : ":" + std::to_string(port)) + "\r\n";
+    header += "Host: " + HostLineValue(host, port) + "\r\n";
     header += "User-Agent: brisko\r\nAccept: */*\r\n";
     if (bodyBytes)
         header += "Content-Type: application/octet-stream\r\nContent-Length: " + std::to_string(*bodyBytes) + "\r\n";
@@ -202,7 +202,7 @@ void HttpConnection::OnSendComplete() {
 
 void HttpConnection::OnError(const std::string& description) {
     if (m_state == State::Connecting)
-        Fail("cannot connect to " + m_host + ":" + std::to_string(m_port) + ": " + description);
+        Fail("cannot connect to " + HostAndPort(m_host, m_port) + ": " + description);
     else
         Fail("the connection failed: " + description);
 }

@@ -34,7 +34,7 @@ struct LatencySample {
 };
 
 struct QualityResult {
-    std::string server;  // host:port
+    std::string server;  // host:port, or [v6]:port
     int streams = 0;
     double phaseSeconds = 0;
 

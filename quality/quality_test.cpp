@@ -14,6 +14,7 @@
 
 #include "quality/http_connection.h"
 #include "quality/quality_statistics.h"
+#include "speedtest/download_files.h"
 
 namespace brisko {
 
@@ -185,7 +186,7 @@ void QualityTest::Run::Start() {
     m_idleMs.clear();
     m_windows.clear();
     m_options.streams = std::clamp(m_options.streams, 1, kMostStreams);
-    m_result.server = m_options.host + ":" + std::to_string(m_options.port);
+    m_result.server = HostAndPort(m_options.host, m_options.port);
     m_result.streams = m_options.streams;
     m_result.phaseSeconds = m_options.phaseSeconds;
     m_running = true;

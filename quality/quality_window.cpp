@@ -72,8 +72,7 @@ QualityServerChoice ChooseQualityServer(const std::string& serverOverride) {
     // file host answers the first probe with an error and the run says so.
     QualityServerChoice choice{kTestFileHost, 80, {}};
     if (serverOverride.empty()) return choice;
-    const std::optional<TestAddress> address =
-        IsValidServer(serverOverride) ? SplitTestUrl(serverOverride + "/") : std::nullopt;
+    const std::optional<ServerAddress> address = ParseServer(serverOverride);
     if (!address) {
         choice.problem = BadServerProblem(serverOverride) + " The data test's server is used instead.";
         return choice;
@@ -111,7 +110,7 @@ quality::quality(const QualityWindowServices& services) : FormWindow("quality"),
                                            std::move(events), m_services.history, "brisko");
     BuildControls();
     auto* serverLabel = findChild<QLabel*>("lblServer");
-    serverLabel->setText(QString::fromStdString(server.host + ":" + std::to_string(server.port)) +
+    serverLabel->setText(QString::fromStdString(HostAndPort(server.host, server.port)) +
                          QString(" (%1 streams, %2 s a phase)")
                              .arg(std::clamp(options.streams, 1, 64))
                              .arg(QString::fromStdString(FormatGeneral(options.phaseSeconds, "."))));

@@ -31,7 +31,7 @@ struct QualityWindowServices {
     const Clock* clock = nullptr;
     LocaleService* locale = nullptr;
     HistoryService* history = nullptr;  // gets every run that measured anything; may be null
-    // The value of BRISKO_TEST_SERVER ("host" or "host:port"); empty for the data test's host.
+    // The value of BRISKO_TEST_SERVER ("host[:port]" or "[v6][:port]"); empty for the data test's host.
     std::string serverOverride;
     QualityOptions options;  // length of a phase and streams; host and port come from above
 };

@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "speedtest/download_files.h"
 #include "speedtest/number_format.h"
 
 namespace brisko {
@@ -149,30 +150,17 @@ int HexDigit(char c) {
 std::optional<TestAddress> SplitTestUrl(const std::string& testUrl) {
     const std::size_t slash = testUrl.find('/');
     if (slash == std::string::npos || slash == 0) return std::nullopt;
-    TestAddress address;
-    address.host = testUrl.substr(0, slash);
-    address.path = testUrl.substr(slash);
-    const std::size_t colon = address.host.rfind(':');
-    if (colon != std::string::npos) {
-        const std::string port = address.host.substr(colon + 1);
-        address.host.resize(colon);
-        if (address.host.empty() || port.empty() || port.size() > 5 ||
-            !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return std::nullopt;
-        const long value = std::stol(port);
-        if (value < 1 || value > 65535) return std::nullopt;
-        address.port = static_cast<std::uint16_t>(value);
-    }
-    return address;
+    const std::optional<ServerAddress> server = ParseServer(std::string_view(testUrl).substr(0, slash));
+    if (!server) return std::nullopt;
+    return TestAddress{server->host, server->port, testUrl.substr(slash)};
 }
 
 std::string BuildRequest(const std::string& path, const std::string& host, std::uint16_t port) {
-    const std::string hostLine = port == 80 ? host : host + ":" + std::to_string(port);
     return "GET " + path + " HTTP/1.0\r\n"
-           "Referer: http://" + host + "\r\n"
+           "Referer: http://" + HostLineValue(host, 80) + "\r\n"
            "Connection: Keep-Alive\r\n"
            "User-Agent: Default\r\n"
-           "Host: " + hostLine + "\r\n"
+           "Host: " + HostLineValue(host, port) + "\r\n"
            "Accept: */*\r\n"
            "Accept-Language: en\r\n"
            "\r\n";

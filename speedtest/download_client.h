@@ -33,7 +33,8 @@ struct DownloadCounters {
     std::int64_t ReceivedBytes = 0;  // body bytes counted so far
 };
 
-// A test address "host/path", or "host:port/path" for a server of one's own.
+// A test address "host/path", or "host:port/path" or "[v6]:port/path" for a server of
+// one's own.
 struct TestAddress {
     std::string host;
     std::uint16_t port = 80;
@@ -42,7 +43,7 @@ struct TestAddress {
 std::optional<TestAddress> SplitTestUrl(const std::string& testUrl);
 
 // The Host line names the port when it is not 80: a server of several sites then
-// answers for the right one.
+// answers for the right one. An IPv6 address goes in brackets there.
 std::string BuildRequest(const std::string& path, const std::string& host, std::uint16_t port = 80);
 
 // What the start of a response says, judged from its header alone.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace brisko {
 
@@ -12,7 +13,8 @@ namespace brisko {
 // Content-Type and Content-Length.
 inline constexpr const char* kTestFileHost = "speedtest.tele2.net";
 
-// "host" or "host:port": the test files are fetched from there instead.
+// "host", "host:port", "[IPv6 address]" or "[IPv6 address]:port": the test files are
+// fetched from there instead.
 inline constexpr const char* kTestServerVariable = "BRISKO_TEST_SERVER";
 
 struct TestFile {
@@ -36,10 +38,25 @@ struct TestFileTags {
 // The tags for the given override value (null or empty for the public host).
 TestFileTags MakeTestFileTags(const char* serverOverride);
 
-// "host" or "host:port" with a port from 1 to 65535.
+// A server named as "host", "host:port", "[v6]" or "[v6]:port". An IPv6 address with
+// a port must be bracketed: in "fd00::10:80" nobody can tell where the address ends.
+struct ServerAddress {
+    std::string host;  // without brackets; an IPv6 address may end in "%zone"
+    std::uint16_t port = 80;
+};
+// The server, or nothing with *problem (when given) saying what is wrong with text.
+std::optional<ServerAddress> ParseServer(std::string_view text, std::string* problem = nullptr);
 bool IsValidServer(const std::string& server);
 // What is wrong with an override value that IsValidServer refuses, for a message.
 std::string BadServerProblem(const std::string& server);
+
+// An IPv6 address in brackets ("[::1]"), any other host as it is.
+std::string BracketedHost(const std::string& host);
+// "host:port" or "[v6]:port"; with omitPort80, port 80 is left out.
+std::string HostAndPort(const std::string& host, std::uint16_t port, bool omitPort80 = false);
+// The value of a request's Host line: as HostAndPort without port 80, and without an
+// IPv6 zone, which names an interface of this machine and means nothing to the server.
+std::string HostLineValue(const std::string& host, std::uint16_t port);
 
 // The page for the web page load tests that brisko-testserver serves beside the files.
 inline constexpr const char* kTestPagePath = "/default.html";

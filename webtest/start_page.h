@@ -13,8 +13,9 @@ struct TestPageAddress {
     std::string problem;  // why the override was not used; empty if fine
 };
 
-// brisko-testserver's test page on the server that serverOverride names ("host" or
-// "host:port", as BRISKO_TEST_SERVER holds it), or the public page when it is null or empty.
+// brisko-testserver's test page on the server that serverOverride names ("host",
+// "host:port", "[v6]" or "[v6]:port", as BRISKO_TEST_SERVER holds it), or the public
+// page when it is null or empty.
 TestPageAddress DefaultTestPage(const char* serverOverride);
 
 }  // namespace brisko

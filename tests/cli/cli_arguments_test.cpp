@@ -38,7 +38,10 @@ TEST(CliArgumentsTest, GoodLinesFillTheRequestInlineValuesToo) {
         {{"compare", "--", "--help"}, [](const Request& r) { return r.file == "--help"; }},
         {{"compare", "history"}, [](const Request& r) { return r.command == Command::Compare && r.file == "history"; }},
         {{"history", "--csv", "--since=2024-05-01T10:30"}, [](const Request& r) { return r.csv && !r.json && r.since; }},
-        {{"quality"}, [](const Request& r) { return r.qualitySeconds == 10 && r.qualityStreams == 8 && !r.json; }},
+        {{"quality"}, [](const Request& r) { return r.qualitySeconds == 10 && r.qualityStreams == 8 && !r.json && !r.unit; }},
+        {{"data-test", "--unit", "mbit"}, [](const Request& r) { return r.unit == SpeedUnit::Mbit; }},
+        {{"quality", "--unit=kb", "--json"}, [](const Request& r) { return r.unit == SpeedUnit::Kb && r.json; }},
+        {{"history", "--csv", "--unit", "mbit"}, [](const Request& r) { return r.unit == SpeedUnit::Mbit && r.csv; }},
         {{"quality", "--duration=3", "--streams", "064", "--json"},
          [](const Request& r) { return r.qualitySeconds == 3 && r.qualityStreams == 64 && r.json; }},
     };
@@ -58,6 +61,9 @@ TEST(CliArgumentsTest, BadLinesSayWhatIsWrongOnOneLineAndWhereHelpIs) {
         {"help nope", "nope not in {data-test,"},
         {"data-test --size huge", "brisko-cli data-test: --size: huge not in {quick,medium,long}\nTry 'brisko-cli data-test --help'."},
         {"data-test --json --json", "--json: At Most 1"},
+        {"data-test --unit kbit", "brisko-cli data-test: --unit: kbit not in {kb,mbit}\nTry 'brisko-cli data-test --help'."},
+        {"quality --unit", "brisko-cli quality: --unit: 1 required UNIT:{kb,mbit} missing"},
+        {"web-test h --unit mbit", "brisko-cli web-test: unknown option \"--unit\""},
         {"data-test --json=yes", "json was given a disallowed flag override"},
         {"data-test --report= --json", "--report: needs a file name, not \"--json\""},
         {"data-test --runs 21", "--runs: Value 21 not in range 1 to 20"},
@@ -92,11 +98,11 @@ TEST(CliArgumentsTest, HelpWinsAnywhereBeforeTheEndOfOptionsAndVersionIsOneLine)
         {{"--help"}, "Usage: brisko-cli COMMAND [OPTIONS]\n"},
         {{"help"}, "Usage: brisko-cli COMMAND [OPTIONS]\n"},
         {{"help", "compare"}, "Usage: brisko-cli compare [FILE]\n"},
-        {{"data-test", "--size", "huge", "-h"}, "Usage: brisko-cli data-test [--size SIZE] [--report FILE] [--json] [--runs N]\n"},
+        {{"data-test", "--size", "huge", "-h"}, "Usage: brisko-cli data-test [--size SIZE] [--report FILE] [--json] [--unit UNIT] [--runs N]\n"},
         {{"web-test", "--help"}, "Usage: brisko-cli web-test ADDRESS [--engine ENGINE] [--runs N] [--json]\n"},
         {{"read-reg", "-h"}, "Usage: brisko-cli read-reg ROOT KEY [VALUE]\n"},
-        {{"history", "--help", "--json", "--csv"}, "Usage: brisko-cli history [--json] [--csv] [--since DATE]\n"},
-        {{"quality", "--streams", "0", "--help"}, "Usage: brisko-cli quality [--duration S] [--streams N] [--json]\n"},
+        {{"history", "--help", "--json", "--csv"}, "Usage: brisko-cli history [--json] [--csv] [--unit UNIT] [--since DATE]\n"},
+        {{"quality", "--streams", "0", "--help"}, "Usage: brisko-cli quality [--duration S] [--streams N] [--json] [--unit UNIT]\n"},
     };
     for (const auto& [args, usage] : cases) {
         const ParseResult result = ParseArguments(args);

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "boost/reg_access.h"
 #include "cli/report_compare.h"
@@ -61,36 +62,75 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
     const QMap<QString, QString> env{{"BRISKO_TEST_SERVER", server.Address()},
                                      {"XDG_DATA_HOME", QString::fromStdString(folder / "data")}};
 
-    const CliRun run = RunCli({"data-test", "--report", report}, env);
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    const QStringList lines = run.OutLines();
-    ASSERT_GE(lines.size(), 9) << run.out.toStdString();
-    EXPECT_EQ(lines[0], "Test file: " + server.Address() + "/5MB.zip");
-    // Not a terminal: one whole line per tick, in the window's words and order.
-    const QRegularExpression tick(
-        "^Total - \\d+ seconds  Downloaded - \\d+ KB  Completed - [\\d.]+%  Speed - (\\d+) KB/s  "
-        "Max - \\d+ KB/s  Min - \\d+ KB/s  Avg - \\d+ KB/s  Est - [\\d.]+ MB/s$");
-    QList<qint64> speeds;
-    for (int i = 1; i < lines.size() - 7; ++i) {
-        const auto match = tick.match(lines[i]);
-        ASSERT_TRUE(match.hasMatch()) << lines[i].toStdString();
-        speeds << match.captured(1).toLongLong();
+    // Not a terminal: one whole line per tick, in the window's words and order; in Mbit/s
+    // with --unit mbit, the window's own rough estimate then left out. Over IPv6 too.
+    std::optional<TestServerProcess> v6;
+    if (HasIpv6Loopback())
+        v6.emplace(QStringList{"--rate", "4M"}, QStringLiteral("::1"));
+    else
+        std::cout << kNoIpv6 << '\n';
+    const QString kb = "(\\d+) KB/s", mbit = "(\\d+(?:\\.\\d+)?) Mbit/s";
+    const struct {
+        TestServerProcess* server;  // null: left out
+        QStringList args;
+        QString speed, estimate;
+    } rows[] = {
+        {&server, {"data-test", "--report", report}, kb, "  Est - [\\d.]+ MB/s"},
+        {v6 ? &*v6 : nullptr, {"data-test", "--unit", "mbit"}, mbit, ""},
+    };
+    for (const auto& row : rows) {
+        if (!row.server) continue;
+        SCOPED_TRACE(row.args.join(' ').toStdString() + " from " + row.server->Address().toStdString());
+        QMap<QString, QString> rowEnv = env;
+        rowEnv["BRISKO_TEST_SERVER"] = row.server->Address();
+        if (row.server != &server) rowEnv["XDG_DATA_HOME"] = QString::fromStdString(folder / "other-data");
+        const CliRun run = RunCli(row.args, rowEnv);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const QStringList lines = run.OutLines();
+        const int results = static_cast<int>(lines.indexOf(QString::fromStdString(kResultsHeading)));
+        ASSERT_GE(results, 2) << run.out.toStdString();
+        EXPECT_EQ(lines[0], "Test file: " + row.server->Address() + "/5MB.zip");
+        const QString shown = row.speed;
+        const QRegularExpression tick("^Total - \\d+ seconds  Downloaded - \\d+ KB  Completed - [\\d.]+%  Speed - " +
+                                      shown + "  Max - " + shown + "  Min - " + shown + "  Avg - " + shown +
+                                      row.estimate + "$");
+        QList<double> speeds;
+        for (int i = 1; i < results; ++i) {
+            const auto match = tick.match(lines[i]);
+            ASSERT_TRUE(match.hasMatch()) << lines[i].toStdString();
+            speeds << match.captured(1).toDouble();
+        }
+        // The figures in the panel's order, the number before the unit: "5120 KB", "1190 KB/s".
+        const auto figure = [&](int row) { return lines[results + row].section(' ', -2, -2).toDouble(); };
+        EXPECT_EQ(lines[results + 1].section(' ', -1), "KB");
+        for (int speed = 3; speed <= 5; ++speed)
+            EXPECT_EQ(lines[results + speed].section(' ', -1), row.speed.section(' ', -1)) << lines[results + speed].toStdString();
+        EXPECT_EQ(figure(1), 5120);
+        // The extremes are the ticks', widened to take in the average.
+        EXPECT_EQ(figure(4), std::max(figure(3), *std::max_element(speeds.begin(), speeds.end())));
+        EXPECT_EQ(figure(5), std::min(figure(3), *std::min_element(speeds.begin(), speeds.end())));
+        // At 4 MB/s a connection: 4096 KB/s, 33.6 Mbit/s, give or take a loaded machine.
+        const double expected = row.speed == kb ? 4096 : 33.55;
+        EXPECT_TRUE(figure(3) > expected / 3 && figure(3) < expected * 1.2) << figure(3);
+        if (row.args.contains("--report")) {
+            EXPECT_EQ(lines.last(), kSavedText);
+        }
     }
-    EXPECT_EQ(lines[lines.size() - 7], kResultsHeading);
-    // The figures in the panel's order, the number before the unit: "5120 KB", "1190 KB/s".
-    const auto figure = [&](int row) { return lines[lines.size() - 7 + row].section(' ', -2, -2).toLongLong(); };
-    EXPECT_EQ(figure(1), 5120);
-    // The extremes are the ticks', widened to take in the average.
-    EXPECT_EQ(figure(4), std::max(figure(3), *std::max_element(speeds.begin(), speeds.end())));
-    EXPECT_EQ(figure(5), std::min(figure(3), *std::min_element(speeds.begin(), speeds.end())));
-    EXPECT_EQ(lines.last(), kSavedText);
 
     const CliRun json = RunCli({"data-test", "--json", "--report", report}, env);
     ASSERT_EQ(json.status, 0) << json.err.toStdString();
     // Standard output is the object alone; the progress went to standard error.
     const QJsonObject o = json.Json().object();
-    EXPECT_EQ(o.keys(), (QStringList{"average_kb_s", "bytes", "max_kb_s", "min_kb_s", "seconds", "speeds_kb_s",
-                                     "url"})) << json.out.toStdString();
+    EXPECT_EQ(o.keys(), (QStringList{"average_kb_s", "average_mbit_s", "bytes", "max_kb_s", "max_mbit_s", "min_kb_s",
+                                     "min_mbit_s", "seconds", "speeds_kb_s", "speeds_mbit_s", "url"}))
+        << json.out.toStdString();
+    // Both units of every speed: 1 KB = 1024 bytes, 1 Mbit = 10^6 bits.
+    for (const char* figure : {"average", "max", "min"})
+        EXPECT_DOUBLE_EQ(o[QString(figure) + "_mbit_s"].toDouble(), o[QString(figure) + "_kb_s"].toDouble() * 8192 / 1e6)
+            << figure;
+    ASSERT_EQ(o["speeds_mbit_s"].toArray().size(), o["speeds_kb_s"].toArray().size());
+    for (qsizetype i = 0; i < o["speeds_kb_s"].toArray().size(); ++i)
+        EXPECT_DOUBLE_EQ(o["speeds_mbit_s"][i].toDouble(), o["speeds_kb_s"][i].toDouble() * 8192 / 1e6);
     // The seconds as measured, not cut to the panel's tenths: the average speed comes from them.
     const double seconds = o["seconds"].toDouble();
     ASSERT_GT(seconds, 0);
@@ -126,6 +166,16 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
     ASSERT_EQ(table.size(), 6) << table.join('\n').toStdString();
     EXPECT_TRUE(table[0].startsWith("Time  ") && table[3].contains("  data-test  brisko-cli  10240 KB in "));
     EXPECT_TRUE(table[5].startsWith("No boost yet: "));
+    // The same rows in Mbit/s; the JSON and the CSV carry both units whatever --unit says.
+    const QStringList inMbit = RunCli({"history", "--unit", "mbit"}, env).OutLines();
+    ASSERT_EQ(inMbit.size(), 6);
+    const QRegularExpression average(" s: average ([\\d.]+) Mbit/s, max [\\d.]+, min [\\d.]+ \\(");
+    const auto shownMbit = average.match(inMbit[3]);
+    ASSERT_TRUE(shownMbit.hasMatch()) << inMbit[3].toStdString();
+    const double averageKb = records[2]["average_kb_s"].toDouble();
+    EXPECT_NEAR(shownMbit.captured(1).toDouble(), averageKb * 8192 / 1e6, averageKb * 8192 / 1e6 * 0.005);
+    EXPECT_DOUBLE_EQ(records[2]["average_mbit_s"].toDouble(), averageKb * 8192 / 1e6);
+    EXPECT_EQ(RunCli({"history", "--unit", "kb"}, env).OutLines(), table);  // data tests are in KB/s anyway
     // --since keeps the records from then on; the summary still looks across them all.
     const QJsonObject since = RunCli({"history", "--json", "--since", "2999-01-01"}, env).Json().object();
     EXPECT_EQ(since["records"].toArray(), QJsonArray());
@@ -140,13 +190,33 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
 TEST(CliProgramTest, FailuresEndWithTheirReasonAndStatus) {
     TempFolder folder;
     const QString gone = QString::fromStdString(folder / "gone.txt");
+    // Over IPv6 a closed port is refused, and a quality run reaches the server that fails it.
+    std::optional<TestServerProcess> missing;
+    if (HasIpv6Loopback())
+        missing.emplace(QStringList{"--status", "404"}, QStringLiteral("::1"));
+    else
+        std::cout << kNoIpv6 << '\n';
+    const QString noV6 = "-";  // the row is left out
     const std::tuple<QStringList, QString, int, QString> cases[] = {  // the last line of standard error
         {{"data-test"}, QStringLiteral("127.0.0.1:%1").arg(ClosedPort()), 1,
          "Error! Your Internet connection may be down. Connection refused"},
+        {{"data-test"}, missing ? QStringLiteral("[::1]:%1").arg(ClosedPort()) : noV6, 1,
+         "Error! Your Internet connection may be down. Connection refused"},
+        {{"quality", "--duration", "1"}, missing ? missing->Address() : noV6, 1,
+         "idle latency: the server answered 404 Not Found"},
+        {{"quality"}, "::1:8080", 1,
+         "BRISKO_TEST_SERVER=\"::1:8080\" is not usable: an IPv6 address goes in brackets, as [address] or "
+         "[address]:port. It takes host, host:port, [IPv6 address] or [IPv6 address]:port (for example "
+         "192.168.1.10:8080 or [fd00::10]:8080)."},
+        {{"quality"}, "[::1]:0", 1, "BRISKO_TEST_SERVER=\"[::1]:0\" is not usable: the port must be a number from 1 "
+                                    "to 65535, not \"0\". It takes host, host:port, [IPv6 address] or [IPv6 address]:port"
+                                    " (for example 192.168.1.10:8080 or [fd00::10]:8080)."},
         {{"data-test", "--size", "huge"}, {}, 2, "Try 'brisko-cli data-test --help'."},
+        {{"data-test", "--unit", "kbit"}, {}, 2, "Try 'brisko-cli data-test --help'."},
         {{"compare", gone}, {}, 1, "brisko-cli compare: cannot open " + gone + ": No such file or directory."},
     };
     for (const auto& [args, server, status, err] : cases) {
+        if (server == noV6) continue;
         const CliRun run = RunCli(args, {{"BRISKO_TEST_SERVER", server}});
         EXPECT_EQ(run.status, status) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.endsWith("\n" + err + "\n") || run.err == err + "\n") << run.err.toStdString();

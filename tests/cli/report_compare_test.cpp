@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/report_compare.h"
+#include "cli/history_command.h"
+#include "cli/quality_command.h"
 #include "cli/web_test_command.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+#include "tests/support/fakes.h"
 
 namespace brisko::cli {
 namespace {
@@ -127,6 +131,66 @@ TEST(CliWebTestTest, MedianOfAnEvenCountIsTheMeanOfTheMiddleTwo) {
         EXPECT_EQ(s.median, median);
         EXPECT_EQ(s.Spread(), spread);
     }
+}
+
+// --unit through the quality and history commands' output: 1 KB = 1024 bytes, 1 Mbit =
+// 10^6 bits, KB/s whole, Mbit/s three figures or so, the user's decimal separator. Without
+// --unit each test keeps its own unit; the JSON always carries both.
+TEST(SpeedUnitTest, QualityAndHistoryShowTheUnitAsked) {
+    QualityResult q;
+    q.server = "[::1]:8080";
+    q.streams = 8;
+    q.phaseSeconds = 10;
+    q.downloadMbit = 38.5;
+    q.downloadSingleMbit = 30;
+    q.uploadMbit = 0.0625;
+    q.phase = QualityPhase::Download;
+    test::FakeHistory history;
+    history.Append({0, {}, DataTestRecord{"h/5MB.zip", 5242880, 4.3, 1171, 1239, 1000, {1171}}});
+    history.Append({0, {}, QualityRecord{"[::1]:8080", 8, 10, {}, {}, {}, {}, 38.5, 30, 0.0625, {}, {}}});
+    const struct {
+        std::optional<SpeedUnit> unit;
+        const char* point;
+        std::string quality, history;  // a line of the summary, the rows' results
+    } rows[] = {
+        {std::nullopt, ".", "Download: 38.5 Mbit/s (one stream: 30 Mbit/s)",
+         "average 1171 KB/s, max 1239, min 1000 (h/5MB.zip)|download 38.5 Mbit/s (one stream 30), upload 0.06 Mbit/s"},
+        {SpeedUnit::Mbit, ",", "Download: 38,5 Mbit/s (one stream: 30 Mbit/s)",
+         "average 9,59 Mbit/s, max 10,1, min 8,19 (h/5MB.zip)|download 38,5 Mbit/s (one stream 30), upload 0,063 Mbit/s"},
+        {SpeedUnit::Kb, ",", "Download: 4700 KB/s (one stream: 3662 KB/s)",
+         "average 1171 KB/s, max 1239, min 1000 (h/5MB.zip)|download 4700 KB/s (one stream 3662), upload 8 KB/s"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.quality);
+        const SpeedUnit unit = row.unit.value_or(SpeedUnit::Mbit);
+        EXPECT_NE(QualitySummaryText(q, row.point, unit).find("\n" + row.quality + "\n"), std::string::npos)
+            << QualitySummaryText(q, row.point, unit);
+        EXPECT_EQ(QualityProgressText(q, 12.34, row.point, unit),
+                  std::string(row.point == std::string(",") ? "12,3" : "12.3") + " s  download: " +
+                      row.quality.substr(10, row.quality.find(" (") - 10));
+        std::ostringstream out, err;
+        ASSERT_EQ(RunHistory(history, HistoryFormat::Table, std::nullopt, row.point, out, err, row.unit), 0);
+        const std::string table = out.str();
+        const std::string data = row.history.substr(0, row.history.find('|'));
+        const std::string quality = row.history.substr(row.history.find('|') + 1);
+        EXPECT_NE(table.find(" s: " + data + "\n"), std::string::npos) << table;
+        EXPECT_NE(table.find("  " + quality + " ([::1]:8080)\n"), std::string::npos) << table;
+    }
+    // Both units in the JSON, whatever the text shows.
+    const std::string json = QualityJson(q);
+    for (const char* pair : {"\"download_mbit_s\":38.5,\"download_kb_s\":4700,", "\"download_single_kb_s\":3662,",
+                             "\"upload_kb_s\":8,", "\"upload_single_mbit_s\":null,\"upload_single_kb_s\":null,"})
+        EXPECT_NE(json.find(pair), std::string::npos) << pair << " in " << json;
+    std::ostringstream out, err;
+    ASSERT_EQ(RunHistory(history, HistoryFormat::Json, std::nullopt, ".", out, err, SpeedUnit::Kb), 0);
+    for (const char* pair : {"\"average_kb_s\":1171,", "\"average_mbit_s\":9.592832,", "\"min_mbit_s\":8.192,",
+                             "\"speeds_mbit_s\":[9.592832]", "\"download_mbit\":38.5", "\"download_kb_s\":4700",
+                             "\"download_single_kb_s\":3662"})
+        EXPECT_NE(out.str().find(pair), std::string::npos) << pair << " in " << out.str();
+    std::ostringstream csv;
+    ASSERT_EQ(RunHistory(history, HistoryFormat::Csv, std::nullopt, ".", csv, err), 0);
+    EXPECT_NE(csv.str().find(",9.59,10.15,8.19,9.59,,,,,\r\n"), std::string::npos) << csv.str();
+    EXPECT_NE(csv.str().find(",,,,,3662,4700,,8,\r\n"), std::string::npos) << csv.str();
 }
 
 }  // namespace

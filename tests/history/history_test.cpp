@@ -91,12 +91,13 @@ TEST(HistoryRecords, EveryKindReadsBackAsWrittenAndOddBytesStayValid) {
     EXPECT_EQ(HistoryCsv({written[2], {0, "brisko", WebTestRecord{"ie", "http://h/a,\"b\"", 2.5}}, written[3]}),
               "time,kind,from,address,engine,seconds,bytes,average_kb_s,max_kb_s,min_kb_s,speeds_kb_s,imported,"
               "not_imported,patched,failure,streams,phase_seconds,idle_latency_ms,jitter_ms,download_single_mbit,"
-              "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm,not_landed\r\n"
-              "2024-05-01T10:00:02Z,pro-boost,brisko,,,,,,,,,web-game.reg,tcp-game.reg,PatchControlPrefs,gone,,,,,,,,,,,"
-              "web-game.reg\r\n"
-              "1970-01-01T00:00:00Z,web-test,brisko,\"http://h/a,\"\"b\"\"\",ie,2.5,,,,,,,,,,,,,,,,,,,,\r\n"
+              "download_mbit,upload_single_mbit,upload_mbit,loaded_latency_ms,rpm,average_mbit_s,max_mbit_s,"
+              "min_mbit_s,speeds_mbit_s,download_single_kb_s,download_kb_s,upload_single_kb_s,upload_kb_s,not_landed\r\n"
+              "2024-05-01T10:00:02Z,pro-boost,brisko,,,,,,,,,web-game.reg,tcp-game.reg,PatchControlPrefs,gone,,,,,,,,,,"
+              ",,,,,,,,,web-game.reg\r\n"
+              "1970-01-01T00:00:00Z,web-test,brisko,\"http://h/a,\"\"b\"\"\",ie,2.5,,,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"
               "2024-05-01T10:00:03Z,quality,brisko,127.0.0.1:8080,,,,,,,,,,,upload: the server answered 404 Not Found,"
-              "8,10,0.25,0.03,30,38.5,,,180.5,2.75,\r\n");
+              "8,10,0.25,0.03,30,38.5,,,180.5,2.75,,,,,3662,4700,,,\r\n");
     // The table's words leave out what the run did not reach and say why it ended.
     EXPECT_EQ(RecordText(written[3], ","),
               "download 38,5 Mbit/s (one stream 30), 0,25 ms idle (jitter 0,03), 180,5 ms loaded, 3 RPM "

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <iostream>
 #include <map>
 
 #include "platform/qt/printer_qt.h"
@@ -76,15 +77,21 @@ TEST_F(DataWindowTest, TheServersCloseEndsOrCutsShortTheTest) {
         QStringList options;  // empty: nothing listens
         std::string shown;
         bool running;
+        QString listen = QStringLiteral("127.0.0.1");
     } cases[] = {
         {{"--no-length", "--no-type"}, kDoneText, false},
+        {{"--no-length", "--no-type"}, kDoneText, false, QStringLiteral("::1")},
         {{"--short", "1000"}, down + "The server ended the connection after 1000 of 5242880 bytes.", false},
         {{"--status", "404"}, "Error! File not found.", true},
         {{}, down + "Connection refused", true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.shown);
-        TestServerProcess server(c.options);
+        SCOPED_TRACE(c.shown + " from " + c.listen.toStdString());
+        if (c.listen.contains(':') && !HasIpv6Loopback()) {
+            std::cout << kNoIpv6 << '\n';
+            continue;
+        }
+        TestServerProcess server(c.options, c.listen);
         ASSERT_TRUE(server.Started());
         Open(c.options.isEmpty() ? QStringLiteral("127.0.0.1:%1").arg(ClosedPort()) : server.Address());
         StartButton()->click();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "speedtest/download_client.h"
 #include "speedtest/download_files.h"
+#include "quality/http_connection.h"
+#include "webtest/start_page.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +14,96 @@ namespace {
 const std::string kOkHeader =
     "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: 4194304\r\nConnection: close\r\n\r\n";
 
-TEST(SplitTestUrlTest, SplitsHostPortAndPath) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"H/a/b.exe", "H 80 /a/b.exe"}, {"127.0.0.1:8080/5MB.zip", "127.0.0.1 8080 /5MB.zip"}, {"host", ""},
-        {"/5MB.zip", ""}, {":80/x", ""}, {"h:/x", ""}, {"h:0/x", ""}, {"h:65536/x", ""}, {"h:8o/x", ""},
+// Every reader of BRISKO_TEST_SERVER (the data test, the quality test, the web tests'
+// start page) goes through ParseServer; a reason must say what to write instead.
+TEST(ServerAddressTest, GoodAndBadForms) {
+    struct Row {
+        const char* text;
+        const char* want;  // "host port", or "!" and part of the reason
     };
-    for (const auto& [url, expected] : cases) {
-        const auto a = SplitTestUrl(url);
-        EXPECT_EQ(a ? a->host + " " + std::to_string(a->port) + " " + a->path : "", expected) << url;
+    const Row rows[] = {
+        {"files.lan", "files.lan 80"},
+        {"192.168.1.10:8080", "192.168.1.10 8080"},
+        {"h:65535", "h 65535"},
+        {"[::1]", "::1 80"},
+        {"[::1]:8080", "::1 8080"},
+        {"[fe80::1%eth0]:8080", "fe80::1%eth0 8080"},
+        {"[::ffff:192.0.2.1]:1", "::ffff:192.0.2.1 1"},
+        {"[1:2:3:4:5:6:7:8]", "1:2:3:4:5:6:7:8 80"},
+        {"[::1", "!the [ of \"[::1\" has no ]"},
+        {"[::1]x", "!only a colon and a port may follow the ]"},
+        {"[]:80", "!\"\" in the brackets is not an IPv6 address"},
+        {"[files.lan]:80", "!not an IPv6 address"},
+        {"[1:2:3:4:5:6:7:8:9]", "!not an IPv6 address"},
+        {"[1::2::3]", "!not an IPv6 address"},
+        {"[::1.2.3]", "!not an IPv6 address"},
+        {"[fe80::1%]", "!not an IPv6 address"},
+        {"::1:80", "!an IPv6 address goes in brackets, as [address] or [address]:port"},
+        {"::1", "!goes in brackets"},
+        {"host:", "!the colon has no port after it"},
+        {"[::1]:", "!the colon has no port after it"},
+        {"host:0", "!the port must be a number from 1 to 65535, not \"0\""},
+        {"host:65536", "!from 1 to 65535"},
+        {"[::1]:0", "!from 1 to 65535"},
+        {"h:8o", "!from 1 to 65535"},
+        {":80", "!there is no host before the colon"},
+        {"", "!it is empty"},
+        {"http://host", "!without http://"},
+        {"ho st", "!\"ho st\" is not a host name or address"},
+        {"h/x", "!not a host name"},
+    };
+    for (const Row& row : rows) {
+        std::string why;
+        const std::optional<ServerAddress> a = ParseServer(row.text, &why);
+        const std::string got = a ? a->host + " " + std::to_string(a->port) : "!" + why;
+        if (row.want[0] == '!')
+            EXPECT_NE(got.find(row.want + 1), std::string::npos) << row.text << ": " << got;
+        else
+            EXPECT_EQ(got, row.want) << row.text;
+        EXPECT_EQ(IsValidServer(row.text), a.has_value()) << row.text;
     }
 }
 
-TEST(TestFilesTest, OverridePointsEveryFileAtTheServer) {
-    const TestFileTags lan = MakeTestFileTags("192.168.1.10:8080");
-    EXPECT_EQ(lan.tags[0] + " " + lan.tags[2] + lan.problem, "192.168.1.10:8080/5MB.zip 192.168.1.10:8080/50MB.zip");
-    EXPECT_EQ(MakeTestFileTags("files.lan").tags[1], "files.lan/10MB.zip");
-    EXPECT_EQ(MakeTestFileTags(nullptr).problem, "");
-    for (const char* bad : {"host:", "host:0", "host:70000", "http://host", "ho st", ":80"}) {
-        EXPECT_EQ(MakeTestFileTags(bad).tags[0], "speedtest.tele2.net/5MB.zip") << bad;
-        EXPECT_NE(MakeTestFileTags(bad).problem.find("BRISKO_TEST_SERVER"), std::string::npos) << bad;
+// Where a server's name is written back out: test file tags, Host and Referer lines,
+// the quality test's requests, the web tests' start page. An IPv6 address is bracketed
+// everywhere, and its zone only stays where this machine reads it.
+TEST(ServerAddressTest, WrittenOutWithBrackets) {
+    const std::pair<std::string, std::string> cases[] = {
+        {MakeTestFileTags("192.168.1.10:8080").tags[0], "192.168.1.10:8080/5MB.zip"},
+        {MakeTestFileTags("files.lan").tags[1], "files.lan/10MB.zip"},
+        {MakeTestFileTags("[::1]:8080").tags[2], "[::1]:8080/50MB.zip"},
+        {MakeTestFileTags("[::1]:80").tags[0], "[::1]/5MB.zip"},
+        {MakeTestFileTags("[fe80::1%eth0]:81").tags[0], "[fe80::1%eth0]:81/5MB.zip"},
+        {DefaultTestPage("[::1]:8080").address, "http://[::1]:8080/default.html"},
+        {DefaultTestPage("[fe80::1%eth0]").address, "http://[fe80::1%25eth0]/default.html"},
+        {DefaultTestPage("::1:8080").address, kPublicTestPage},
+    };
+    for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
+    const std::pair<std::string, std::string> lines[] = {
+        {BuildRequest("/f", "::1", 8080), "\r\nHost: [::1]:8080\r\n"},
+        {BuildRequest("/f", "::1", 8080), "\r\nReferer: http://[::1]\r\n"},
+        {BuildRequest("/f", "fe80::1%eth0", 80), "\r\nHost: [fe80::1]\r\n"},
+        {BuildRequest("/f", "10.0.0.1", 8080), "\r\nHost: 10.0.0.1:8080\r\n"},
+        {RequestHeader("GET", "/quality/probe", "fe80::1%eth0", 8080), "\r\nHost: [fe80::1]:8080\r\n"},
+        {RequestHeader("GET", "/", "files.lan", 80), "\r\nHost: files.lan\r\n"},
+    };
+    for (const auto& [request, line] : lines) EXPECT_NE(request.find(line), std::string::npos) << request;
+    // Split back, a tag gives what was parsed.
+    for (const char* server : {"[::1]:8080", "[fe80::1%eth0]:81", "10.0.0.1:1", "files.lan"}) {
+        const std::optional<ServerAddress> parsed = ParseServer(server);
+        const std::optional<TestAddress> split = SplitTestUrl(MakeTestFileTags(server).tags[0]);
+        ASSERT_TRUE(parsed && split) << server;
+        EXPECT_EQ(split->host + " " + std::to_string(split->port) + " " + split->path,
+                  parsed->host + " " + std::to_string(parsed->port) + " /5MB.zip");
+    }
+    for (const char* url : {"host", "/5MB.zip", ":80/x", "h:/x", "[::1]x/y", "::1:80/x"})
+        EXPECT_FALSE(SplitTestUrl(url)) << url;
+    for (const char* bad : {"host:", "[::1", "::1:80", ":80"}) {
+        const TestFileTags tags = MakeTestFileTags(bad);
+        EXPECT_EQ(tags.tags[0], "speedtest.tele2.net/5MB.zip") << bad;
+        EXPECT_NE(tags.problem.find("BRISKO_TEST_SERVER=\"" + std::string(bad) + "\" is not usable: "), std::string::npos)
+            << tags.problem;
+        EXPECT_NE(tags.problem.find("[IPv6 address]:port"), std::string::npos) << tags.problem;
     }
 }
 

@@ -187,6 +187,55 @@ TEST(CliDataTestTest, ServersThatGoAwayOrQuietEndTheTest) {
     }
 }
 
+// --unit mbit: the progress line and the results in Mbit/s (1 KB = 1024 bytes, 1 Mbit =
+// 10^6 bits), three figures or so in the user's decimals, without the window's own rough
+// estimate; sizes stay in KB. The JSON carries both units whatever the unit.
+TEST(CliDataTestTest, SpeedsInTheUnitAsked) {
+    const struct {
+        cli::SpeedUnit unit;
+        const char* point;
+        std::string progress, results, spread;  // the last tick's line, the speeds' results, two runs' spread
+    } rows[] = {
+        {cli::SpeedUnit::Kb, ",",
+         "Total - 1 seconds  Downloaded - 1269 KB  Completed - 30,9%  Speed - 1367 KB/s  Max - 1367 KB/s  "
+         "Min - 1171 KB/s  Avg - 1269 KB/s  Est - 10,5 MB/s",
+         "Avgerage Speed: 4096 KB/s\nMax speed reached: 4096 KB/s\nMin speed reached: 1171 KB/s\n",
+         "Median: 1220,5 KB/s\nSpread: 99 KB/s (from 1171 to 1270 KB/s)\n"},
+        {cli::SpeedUnit::Mbit, ",",
+         "Total - 1 seconds  Downloaded - 1269 KB  Completed - 30,9%  Speed - 11,2 Mbit/s  Max - 11,2 Mbit/s  "
+         "Min - 9,59 Mbit/s  Avg - 10,4 Mbit/s",
+         "Avgerage Speed: 33,6 Mbit/s\nMax speed reached: 33,6 Mbit/s\nMin speed reached: 9,59 Mbit/s\n",
+         "Median: 10 Mbit/s\nSpread: 0,811 Mbit/s (from 9,59 to 10,4 Mbit/s)\n"},
+        {cli::SpeedUnit::Mbit, ".", "", "Min speed reached: 9.59 Mbit/s\n", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.results);
+        Rig t;
+        t.locale.decimalSeparator = row.point;
+        t.test.SetUnit(row.unit);
+        t.Begin();
+        t.Interval(600000);  // 1171 KB/s
+        t.Interval(700000);  // 1367 KB/s
+        const std::string ticks = t.progressOut.str();
+        if (!row.progress.empty()) {
+            EXPECT_EQ(ticks.substr(ticks.rfind('\n', ticks.size() - 2) + 1), row.progress + "\n");
+        }
+        t.socket.ArriveCounted(4194304 - 1300000);  // at 1 s: 4096 KB/s on average
+        t.Interval(0);
+        ASSERT_TRUE(t.test.Succeeded());
+        const std::string results = cli::ResultsText(t.test);
+        EXPECT_NE(results.find("\nData Size for this test: 4096 KB\n"), std::string::npos) << results;
+        EXPECT_NE(results.find(row.results), std::string::npos) << results;
+        if (!row.spread.empty()) {
+            EXPECT_EQ(cli::SpeedSpreadText({1171, 1270}, row.point, row.unit), row.spread);
+        }
+        const std::string json = cli::ResultsJson(t.test);
+        for (const char* pair : {"\"average_kb_s\":4096,\"average_mbit_s\":33.554432,", "\"min_mbit_s\":9.592832,",
+                                 "\"speeds_kb_s\":[1171,1367],\"speeds_mbit_s\":[9.592832,11.198464]}"})
+            EXPECT_NE(json.find(pair), std::string::npos) << pair << " in " << json;
+    }
+}
+
 // The window's own timer ends a silent download too: nobody may be there to press Stop.
 TEST(DataSpeedTest, TheWindowsTicksEndASilentDownload) {
     struct View final : DataTestView {

@@ -5,6 +5,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/sockios.h>
+#include <netdb.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -47,7 +49,7 @@ constexpr const char* kUsage = R"(Usage: brisko-testserver [options]
 Serves Brisko's download test files and a page for its web tests over HTTP,
 so that the Data Speed Tests window and the web test windows can measure a LAN
 or be tested on this machine. Point Brisko at it with
-  BRISKO_TEST_SERVER=ADDRESS:PORT
+  BRISKO_TEST_SERVER=ADDRESS:PORT   (an IPv6 address bracketed: [::1]:8080)
 The files (any content, the sizes of the public ones):
   /5MB.zip   5242880 bytes   (Quick)
   /10MB.zip  10485760 bytes  (Medium)
@@ -69,8 +71,11 @@ HTTP/1.1 connections stay open for further requests unless the request says
 With a failure mode, every connection serves one request, as HTTP/1.0 does.
 
 Options:
-  --listen ADDRESS     IPv4 address to listen on (default 127.0.0.1;
-                       0.0.0.0 listens on every interface, for LAN use)
+  --listen ADDRESS     IPv4 or IPv6 address to listen on, the latter bracketed
+                       or not ([::1] or ::1); by default 127.0.0.1 and ::1.
+                       For LAN use, :: listens on every interface over IPv6
+                       and IPv4 (IPv4 alone where the system has no IPv6),
+                       0.0.0.0 on every interface over IPv4 only
   --port N             TCP port (default 8080; 0 picks a free one)
   --max-connections N  connections open at once (default 512); beyond them
                        the one longest without its request is closed, or the
@@ -105,12 +110,14 @@ Failure modes (for testing clients):
   --not-http           answer with a line that is not HTTP, then close
 
 Sizes and rates take the suffixes k, M and G (1024, 1048576, 1073741824).
-The first line printed is "listening on ADDRESS:PORT"; then one line per
-request and one when it ends. Stop the server with Ctrl+C.
+The first line printed is "listening on ADDRESS:PORT"; a second address, IPv4
+on an IPv6 socket or the lack of IPv6 follow on lines of their own; then one
+line per request and one when it ends. Stop the server with Ctrl+C.
 )";
 
 struct Options {
-    std::string listen = "127.0.0.1";
+    std::string listen;  // empty: the loopback addresses, 127.0.0.1 and ::1
+    std::string origin;  // "address:port" of the first socket, for a Location
     int port = 8080;
     int maxConnections = 512;
     int idleTimeoutS = 10;
@@ -255,6 +262,25 @@ std::optional<std::uint64_t> ParseSize(const std::string& text) {
     return value * unit;
 }
 
+// A numeric IPv4 or IPv6 address (brackets and a "%zone" allowed) with port, or nothing.
+std::optional<sockaddr_storage> NumericAddress(std::string text, std::uint16_t port) {
+    if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (text.empty() || getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0) return std::nullopt;
+    sockaddr_storage address{};
+    std::memcpy(&address, found->ai_addr, std::min<std::size_t>(found->ai_addrlen, sizeof address));
+    freeaddrinfo(found);
+    if (address.ss_family == AF_INET)
+        reinterpret_cast<sockaddr_in*>(&address)->sin_port = htons(port);
+    else
+        reinterpret_cast<sockaddr_in6*>(&address)->sin6_port = htons(port);
+    return address;
+}
+
 Options ParseOptions(int argc, char** argv) {
     Options o;
     auto value = [&](int& i, const std::string& name) -> std::string {
@@ -274,9 +300,9 @@ Options ParseOptions(int argc, char** argv) {
             std::exit(0);
         } else if (arg == "--listen") {
             o.listen = value(i, arg);
-            in_addr probe{};
-            if (inet_pton(AF_INET, o.listen.c_str(), &probe) != 1)
-                UsageError("--listen takes an IPv4 address such as 127.0.0.1, not \"" + o.listen + "\"");
+            if (!NumericAddress(o.listen, 0))
+                UsageError("--listen takes an IPv4 or IPv6 address such as 127.0.0.1, ::1 or [::1], not \"" +
+                           o.listen + "\"");
         } else if (arg == "--port") {
             const auto port = ParseSize(value(i, arg));
             if (!port || *port > 65535) UsageError("--port takes a number from 0 to 65535");
@@ -747,7 +773,7 @@ private:
         const std::string body = std::to_string(code) + " " + reason + "\r\n";
         std::string header = "HTTP/1.1 " + std::to_string(code) + " " + reason + Eol();
         header += "Server: brisko-testserver" + Eol();
-        if (code == 302) header += "Location: http://" + m_o.listen + "/moved" + Eol();
+        if (code == 302) header += "Location: http://" + m_o.origin + "/moved" + Eol();
         if (!allow.empty()) header += "Allow: " + allow + Eol();
         header += "Content-Type: text/plain" + Eol();
         header += "Content-Length: " + std::to_string(body.size()) + Eol();
@@ -1083,8 +1109,8 @@ void* RunJob(void* arg) {
 // answer; the whole request must come within the idle timeout.
 class Acceptor {
 public:
-    Acceptor(int listener, const Options& options)
-        : m_listener(listener),
+    Acceptor(std::vector<int> listeners, const Options& options)
+        : m_listeners(std::move(listeners)),
           m_o(options),
           m_most(std::min(options.maxConnections, DescriptorBudget())),
           m_threadBudget(ThreadBudget()) {
@@ -1164,7 +1190,8 @@ private:
         }
         const bool accepting = now >= m_resumeAt;
         std::vector<pollfd> fds{{g_kept.WakeFd(), POLLIN, 0}};
-        if (accepting) fds.push_back({m_listener, POLLIN, 0});
+        if (accepting)
+            for (int listener : m_listeners) fds.push_back({listener, POLLIN, 0});
         for (const Pending& p : m_pending) fds.push_back({p.socket.Fd(), POLLIN, 0});
         Clock::time_point wake = m_pending.empty() ? Clock::time_point::max() : m_pending.front().due;
         if (!accepting) wake = std::min(wake, m_resumeAt);
@@ -1174,10 +1201,12 @@ private:
                 : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
         if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return;
         // Requests first, so that a flood of new connections cannot push out one just complete.
-        auto fd = fds.begin() + (accepting ? 2 : 1);
+        const std::size_t listening = accepting ? m_listeners.size() : 0;
+        auto fd = fds.begin() + 1 + static_cast<std::ptrdiff_t>(listening);
         for (auto p = m_pending.begin(); p != m_pending.end(); ++fd)
             p = fd->revents != 0 && Read(*p) ? m_pending.erase(p) : std::next(p);
-        if (accepting && fds[1].revents != 0) AcceptSome();
+        for (std::size_t i = 0; i < listening; ++i)
+            if (fds[1 + i].revents != 0) AcceptSome(m_listeners[i]);
         if (fds[0].revents != 0) TakeKept();
     }
 
@@ -1241,9 +1270,9 @@ private:
         p.socket.Release();
     }
 
-    void AcceptSome() {
+    void AcceptSome(int listener) {
         for (int i = 0; i < 64; ++i) {
-            Socket socket(accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC));
+            Socket socket(accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
             if (socket.Fd() < 0) {
                 if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
                 if (errno == EAGAIN || errno == EWOULDBLOCK) return;
@@ -1296,7 +1325,7 @@ private:
         Say("request " + std::to_string(id) + ": answered 503, " + why);
     }
 
-    int m_listener;
+    std::vector<int> m_listeners;
     const Options& m_o;
     std::list<Pending> m_pending;  // in the order accepted
     unsigned m_nextId = 1;
@@ -1308,8 +1337,125 @@ private:
 
 }  // namespace
 
+// "127.0.0.1:8080" or "[::1]:8080".
+std::string Shown(const sockaddr_storage& address) {
+    char text[INET6_ADDRSTRLEN + IF_NAMESIZE + 2] = "";
+    if (address.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(address);
+        inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
+        return std::string(text) + ":" + std::to_string(ntohs(in.sin_port));
+    }
+    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address);
+    inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
+    std::string host = text;
+    if (char name[IF_NAMESIZE]; in6.sin6_scope_id != 0 && if_indextoname(in6.sin6_scope_id, name))
+        host += std::string("%") + name;
+    return "[" + host + "]:" + std::to_string(ntohs(in6.sin6_port));
+}
+
+// A listening, non-blocking socket on address; with dualStack an IPv6 one that takes
+// IPv4 connections too, where the system lets it (*both tells). -1 with errno set.
+int Listen(sockaddr_storage& address, bool dualStack, bool* both = nullptr) {
+    const int listener = socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener < 0) return -1;
+    const int yes = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (address.ss_family == AF_INET6) {
+        // Said either way: the system's default (bindv6only) is no one's to rely on.
+        const int only = dualStack ? 0 : 1;
+        const bool set = setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &only, sizeof only) == 0;
+        if (both) *both = dualStack && set;
+    }
+    const socklen_t size = address.ss_family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+    socklen_t length = sizeof address;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(listener, SOMAXCONN) != 0 ||
+        fcntl(listener, F_SETFL, O_NONBLOCK) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        const int error = errno;
+        close(listener);
+        errno = error;
+        return -1;
+    }
+    return listener;
+}
+
+// Errors that mean this machine has no IPv6 (or none on that interface), not a fault.
+bool NoIpv6(int error) { return error == EAFNOSUPPORT || error == EADDRNOTAVAIL || error == EPROTONOSUPPORT; }
+
+[[noreturn]] void CannotListen(const sockaddr_storage& address, int error) {
+    std::fprintf(stderr, "brisko-testserver: cannot listen on %s: %s\n", Shown(address).c_str(), std::strerror(error));
+    std::exit(1);
+}
+
+struct Listening {
+    std::vector<int> sockets;
+    std::vector<std::string> lines;  // what to say about them, the first "listening on ..."
+};
+
+// The sockets --listen asks for: by default one on each loopback address, both on one
+// port; for ::, one that takes IPv6 and IPv4, or IPv4 alone on a machine without IPv6.
+Listening OpenListeners(Options& options) {
+    const auto port = static_cast<std::uint16_t>(options.port);
+    Listening result;
+    const auto first = [&](sockaddr_storage& address, bool dualStack, bool* both) {
+        const int fd = Listen(address, dualStack, both);
+        if (fd < 0) return false;
+        result.sockets.push_back(fd);
+        result.lines.push_back("listening on " + Shown(address));
+        options.origin = Shown(address);
+        return true;
+    };
+    if (!options.listen.empty()) {
+        sockaddr_storage address = *NumericAddress(options.listen, port);
+        const bool any = address.ss_family == AF_INET6 &&
+                         IN6_IS_ADDR_UNSPECIFIED(&reinterpret_cast<sockaddr_in6&>(address).sin6_addr);
+        bool both = false;
+        if (first(address, any, &both)) {
+            if (any && both)
+                result.lines.push_back("IPv4 connections too: " + Shown(address) + " takes them");
+            else if (any) {  // a system that keeps IPv6 sockets to IPv6: IPv4 on a socket of its own
+                sockaddr_storage v4 = *NumericAddress("0.0.0.0", ntohs(reinterpret_cast<sockaddr_in6&>(address).sin6_port));
+                const int fd = Listen(v4, false);
+                if (fd < 0) CannotListen(v4, errno);
+                result.sockets.push_back(fd);
+                result.lines.push_back("also listening on " + Shown(v4));
+            }
+            return result;
+        }
+        const int error = errno;
+        if (!any || !NoIpv6(error)) CannotListen(address, error);
+        sockaddr_storage v4 = *NumericAddress("0.0.0.0", port);
+        if (!first(v4, false, nullptr)) CannotListen(v4, errno);
+        result.lines.push_back("IPv6 is not available here (" + std::string(std::strerror(error)) +
+                               "): listening on IPv4 only");
+        return result;
+    }
+    // 127.0.0.1 first, then ::1 on the port it got; a free port may be taken on ::1 by
+    // someone else, so a few are tried.
+    for (int attempt = 0;; ++attempt) {
+        sockaddr_storage v4 = *NumericAddress("127.0.0.1", port);
+        if (!first(v4, false, nullptr)) CannotListen(v4, errno);
+        sockaddr_storage v6 = *NumericAddress("::1", ntohs(reinterpret_cast<sockaddr_in&>(v4).sin_port));
+        const int fd = Listen(v6, false);
+        if (fd >= 0) {
+            result.sockets.push_back(fd);
+            result.lines.push_back("also listening on " + Shown(v6));
+            return result;
+        }
+        const int error = errno;
+        if (error == EADDRINUSE && port == 0 && attempt < 10) {
+            close(result.sockets.back());
+            result = {};
+            continue;
+        }
+        result.lines.push_back(std::string(NoIpv6(error) ? "IPv6 is not available here" : "not on [::1]") + " (" +
+                               std::strerror(error) + "): listening on IPv4 only");
+        return result;
+    }
+}
+
 int main(int argc, char** argv) {
-    const Options options = ParseOptions(argc, argv);
+    Options options = ParseOptions(argc, argv);
     signal(SIGPIPE, SIG_IGN);
     // Every connection costs a descriptor: take as many as the system allows.
     rlimit files{};
@@ -1318,28 +1464,10 @@ int main(int argc, char** argv) {
         setrlimit(RLIMIT_NOFILE, &files);
     }
 
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    if (listener < 0) {
-        std::perror("brisko-testserver: socket");
-        return 1;
-    }
-    const int yes = 1;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(options.port));
-    inet_pton(AF_INET, options.listen.c_str(), &address.sin_addr);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, SOMAXCONN) != 0 || fcntl(listener, F_SETFL, O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "brisko-testserver: cannot listen on %s:%d: %s\n", options.listen.c_str(), options.port,
-                     std::strerror(errno));
-        return 1;
-    }
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const Listening listening = OpenListeners(options);
     std::thread([] { g_log.WriteForever(); }).detach();
-    Log("listening on " + options.listen + ":" + std::to_string(ntohs(address.sin_port)));
+    for (const std::string& line : listening.lines) Log(line);
 
     BodyPattern();
-    Acceptor(listener, options).Run();
+    Acceptor(listening.sockets, options).Run();
 }
