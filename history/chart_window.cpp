@@ -2,6 +2,7 @@
 #include "history/chart_window.h"
 
 #include <QAbstractAxis>
+#include <QApplication>
 #include <QAbstractSeries>
 #include <QChart>
 #include <QCursor>
@@ -14,7 +15,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shell/desktop_font.h"
+
 namespace brisko {
+
+namespace {
+// At the design's 9 pt desktop font.
+constexpr double kChartTitlePoints = 11;
+constexpr double kChartLabelPoints = 8.25;
+}  // namespace
 
 QColor SeriesColour(int index) {
     // Blue, orange, sky blue, grey, pink, brown, teal: apart for most eyes, colour-blind ones too.
@@ -33,7 +42,7 @@ void SetPlainLabels(QValueAxis* axis) {
 
 void NameInLegend(QChart* chart, QAbstractSeries* series, const QString& fullName, int widthPx) {
     series->setProperty("fullName", fullName);
-    const QString shown = QFontMetrics(chart->legend()->font()).elidedText(fullName, Qt::ElideMiddle, widthPx);
+    const QString shown = QFontMetrics(chart->legend()->font()).elidedText(fullName, Qt::ElideMiddle, Scaled(widthPx));
     series->setName(shown);
     if (shown == fullName) return;
     for (QLegendMarker* marker : chart->legend()->markers(series))
@@ -59,6 +68,18 @@ void FollowPalette(QChart* chart, const QPalette& palette) {
         axis->setLinePenColor(text);
         axis->setGridLineColor(grid);
         axis->setMinorGridLineColor(grid);
+    }
+}
+
+void FollowDesktopFont(QChart* chart) {
+    const QString family = QApplication::font().family();
+    QFont title = DesktopFont(family, kChartTitlePoints, true);
+    chart->setTitleFont(title);
+    const QFont labels = DesktopFont(family, kChartLabelPoints);
+    chart->legend()->setFont(labels);
+    for (QAbstractAxis* axis : chart->axes()) {
+        axis->setLabelsFont(labels);
+        axis->setTitleFont(DesktopFont(family, kChartLabelPoints, true));
     }
 }
 

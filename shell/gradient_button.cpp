@@ -6,6 +6,8 @@
 #include <QStyleOptionButton>
 #include <algorithm>
 
+#include "shell/accessible_text.h"
+
 namespace brisko {
 
 GradientButton::GradientButton(const QString& objectName, const QString& caption, QWidget* parent)
@@ -23,7 +25,7 @@ void GradientButton::SetRedText(bool red) {
 
 QSize GradientButton::minimumSizeHint() const {
     int widest = 0;
-    for (const QString& word : text().split(' ', Qt::SkipEmptyParts))
+    for (const QString& word : ShownCaption(text()).split(' ', Qt::SkipEmptyParts))
         widest = std::max(widest, fontMetrics().horizontalAdvance(word));
     // The margins the caption is drawn within, and a little air.
     return {widest + 16, QPushButton::minimumSizeHint().height()};
