@@ -29,7 +29,8 @@ QPixmap DrawLogo(QSize size, const QColor& background, qreal devicePixelRatio) {
         const QFontMetrics metrics(font);
         // Where a centred line puts the letters' ink.
         const QRect ink = metrics.boundingRect("Brisko").translated(
-            (size.width() - metrics.horizontalAdvance("Brisko")) / 2, (size.height() - metrics.height()) / 2 + metrics.ascent());
+            (size.width() - metrics.horizontalAdvance("Brisko")) / 2,
+            (size.height() - metrics.height()) / 2 + metrics.ascent());
         if (inside.contains(ink)) break;
     }
     p.setFont(font);

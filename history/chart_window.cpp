@@ -21,7 +21,7 @@ namespace brisko {
 
 namespace {
 // At the design's 9 pt desktop font.
-constexpr double kChartTitlePoints = 11;
+constexpr double kChartTitlePoints = 9.75;
 constexpr double kChartLabelPoints = 8.25;
 }  // namespace
 
@@ -73,8 +73,7 @@ void FollowPalette(QChart* chart, const QPalette& palette) {
 
 void FollowDesktopFont(QChart* chart) {
     const QString family = QApplication::font().family();
-    QFont title = DesktopFont(family, kChartTitlePoints, true);
-    chart->setTitleFont(title);
+    chart->setTitleFont(DesktopFont(family, kChartTitlePoints));
     const QFont labels = DesktopFont(family, kChartLabelPoints);
     chart->legend()->setFont(labels);
     for (QAbstractAxis* axis : chart->axes()) {

@@ -33,8 +33,8 @@ double LayoutScale() {
     const QFont designFont = DesktopFont("MS Sans Serif", 8.25 / scale), font = DesktopFont("MS Sans Serif", 8.25);
     // Lines as a label stacks them: in whole pixels.
     const QFontMetrics design(designFont), now(font);
-    return std::max({scale, QFontMetricsF(font).horizontalAdvance(sample) / QFontMetricsF(designFont).horizontalAdvance(sample),
-                     static_cast<double>(now.lineSpacing()) / design.lineSpacing()});
+    const double wider = QFontMetricsF(font).horizontalAdvance(sample) / QFontMetricsF(designFont).horizontalAdvance(sample);
+    return std::max({scale, wider, static_cast<double>(now.lineSpacing()) / design.lineSpacing()});
 }
 
 int Scaled(int designPixels) { return static_cast<int>(std::lround(designPixels * LayoutScale())); }
