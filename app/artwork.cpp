@@ -4,6 +4,7 @@
 #include "shell/artwork_label.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -21,7 +22,17 @@ QPixmap DrawLogo(QSize size, const QColor& background, qreal devicePixelRatio) {
     font.setFamilies({"Z003", "URW Chancery L", "P052", "DejaVu Serif"});
     font.setItalic(true);
     font.setBold(true);
-    font.setPixelSize(size.height() - 4);
+    // As large as the picture holds, its shadow included: faces and their hinting differ.
+    const QRect inside(1, 1, size.width() - 3, size.height() - 3);
+    for (int pixels = size.height() - 4; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        // Where a centred line puts the letters' ink.
+        const QRect ink = metrics.boundingRect("Brisko").translated(
+            (size.width() - metrics.horizontalAdvance("Brisko")) / 2,
+            (size.height() - metrics.height()) / 2 + metrics.ascent());
+        if (inside.contains(ink)) break;
+    }
     p.setFont(font);
     const QRect box(0, 0, size.width(), size.height());
     // A soft dark-red shadow under bright red letters.

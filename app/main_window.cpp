@@ -11,7 +11,9 @@
 
 #include "app/artwork.h"
 #include "shell/artwork_label.h"
+#include "shell/desktop_font.h"
 #include "shell/gradient_button.h"
+#include "shell/accessible_text.h"
 #include "shell/open_external_page.h"
 #include "shell/product_palette.h"
 #include "shell/uncaught_error.h"
@@ -36,7 +38,7 @@ QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect g
     label->setObjectName(name);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(geometry);
+    label->setGeometry(Scaled(geometry));
     // Black unless red: a red frame caption must not colour the labels inside.
     SetTextColour(label, red ? QColor(200, 0, 0) : QColor(Qt::black));
     return label;
@@ -46,7 +48,7 @@ QGroupBox* AddFrame(QWidget* parent, const char* name, const QString& caption, Q
                     bool redCaption = false) {
     auto* frame = new QGroupBox(caption, parent);
     frame->setObjectName(name);
-    frame->setGeometry(geometry);
+    frame->setGeometry(Scaled(geometry));
     if (redCaption) SetRedText(frame);
     return frame;
 }
@@ -55,7 +57,7 @@ GradientButton* AddButton(QWidget* parent, const char* name, const QString& capt
                           const QString& tip, QRect geometry, bool red = false) {
     auto* button = new GradientButton(name, caption, parent);
     button->setToolTip(tip);
-    button->setGeometry(geometry);
+    button->setGeometry(Scaled(geometry));
     button->SetRedText(red);
     return button;
 }
@@ -95,27 +97,31 @@ main::main(const ShellServices& services, Handlers handlers)
 void main::BuildControls() {
     auto* client = new QWidget(this);
     client->setObjectName("client");
-    client->setFixedSize(426, 499);
+    client->setFixedSize(Scaled(QSize(426, 499)));
     UseProductPalette(client, kWindowColour);
     QPalette pal = client->palette();
     // Greyed texts must stay readable on the blue.
     pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(112, 112, 150));
     pal.setColor(QPalette::Disabled, QPalette::Text, QColor(112, 112, 150));
     client->setPalette(pal);
-    // MS Sans Serif 8 pt is about 11 px high; substitutes are matched at that size.
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    client->setFont(font);
+    // MS Sans Serif 8 pt (11 px at 96 dpi) on a 9 pt desktop.
+    client->setFont(DesktopFont("MS Sans Serif", 8.25));
     setCentralWidget(client);
 
+    const QRect logoPlace = Scaled(QRect(6, 6, 121, 33)), speedometerPlace = Scaled(QRect(6, 44, 121, 112));
     auto* picture1 = new ArtworkLabel(
-        {121, 33}, [](QSize size, qreal ratio) { return DrawLogo(size, kWindowColour, ratio); }, client);
+        logoPlace.size(), [](QSize size, qreal ratio) { return DrawLogo(size, kWindowColour, ratio); }, client);
     picture1->setObjectName("Picture1");
-    picture1->setGeometry(6, 6, 121, 33);
+    picture1->setGeometry(logoPlace);
+    picture1->setAccessibleName("Brisko");
+    picture1->setAccessibleDescription("The Brisko logo");
     auto* image1 = new ArtworkLabel(
-        {121, 112}, [](QSize size, qreal ratio) { return DrawSpeedometer(size, kWindowColour, ratio); }, client);
+        speedometerPlace.size(), [](QSize size, qreal ratio) { return DrawSpeedometer(size, kWindowColour, ratio); },
+        client);
     image1->setObjectName("Image1");
-    image1->setGeometry(6, 44, 121, 112);
+    image1->setGeometry(speedometerPlace);
+    image1->setAccessibleName("Speedometer");
+    image1->setAccessibleDescription("A speedometer with its needle near the top of the scale");
 
     QGroupBox* frame3 = AddFrame(client, "Frame3", "Get Ready to Boost Your Speed ! ", {137, 2, 281, 160});
     AddLabel(frame3, "Label17", "Before you can apply the boost....", {10, 20, 261, 16}, true);
@@ -127,28 +133,28 @@ void main::BuildControls() {
         "This button tests your real Web browsing speed experience when using %1 . The test times "
         "how long it takes to open a Web page from the Internet. After applying the Brisko boost "
         "you can run the test again and compare the time difference.";
-    GradientButton* command1 = AddButton(frame3, "Command1", "Internet Explorer Users",
+    GradientButton* command1 = AddButton(frame3, "Command1", "&Internet Explorer Users",
                                          testTip.arg("Internet Explorer"), {10, 102, 125, 44}, true);
     SetDefaultButton(command1);
-    GradientButton* btnfire = AddButton(frame3, "btnfire", "Firefox Users", testTip.arg("Mozilla Firefox"),
+    GradientButton* btnfire = AddButton(frame3, "btnfire", "&Firefox Users", testTip.arg("Mozilla Firefox"),
                                         {146, 102, 125, 44}, true);
 
     QGroupBox* frame4 = AddFrame(client, "Frame4", "Optimize and Boost Your Internet Speed", {9, 168, 409, 145});
     AddLabel(frame4, "Label12", "Go back to the original Windows and Browser settings.", {10, 20, 185, 30});
     GradientButton* btnRestore =
-        AddButton(frame4, "btnRestore", "Original Windows Settings",
+        AddButton(frame4, "btnRestore", "&Original Windows Settings",
                   "Undo the Brisko boost changes and go back to the original Windows settings.",
                   {10, 54, 185, 34});
     AddLabel(frame4, "Label3", "Boost Windows and your Browser for faster Internet performance.",
              {214, 20, 185, 30});
     GradientButton* btnBoost =
-        AddButton(frame4, "btnBoost", "Apply Brisko Boost",
+        AddButton(frame4, "btnBoost", "Apply Brisko &Boost",
                   "Optimize and boost Windows to get faster performance from your Internet connection.",
                   {214, 54, 185, 34});
     QGroupBox* frame1 = AddFrame(frame4, "Frame1", "No Broadband?", {10, 94, 389, 44});
-    auto* check1 = new QCheckBox("I only have a standard Dial-Up modem", frame1);
+    auto* check1 = new QCheckBox("I only have a standard Dial-&Up modem", frame1);
     check1->setObjectName("Check1");
-    check1->setGeometry(10, 18, 360, 20);
+    check1->setGeometry(Scaled(QRect(10, 18, 360, 20)));
 
     QGroupBox* frame9 = AddFrame(client, "Frame9", "Pro Boost", {9, 320, 409, 153}, true);
     AddLabel(frame9, "Label20",
@@ -160,7 +166,7 @@ void main::BuildControls() {
              "faster Broadband connections.",
              {10, 52, 389, 44});
     GradientButton* btnProBoost =
-        AddButton(frame9, "btnProBoost", "Pro Boost",
+        AddButton(frame9, "btnProBoost", "&Pro Boost",
                   "The Pro Boost button can deliver even better performance from Broadband connections, "
                   "but it is really intended for users and Gamers who have 1Mb or faster Broadband "
                   "connections.",
@@ -195,36 +201,40 @@ void main::BuildControls() {
     connect(command1, &QPushButton::clicked, this, launch(m_handlers.command1));
     connect(btnfire, &QPushButton::clicked, this, launch(m_handlers.btnfire));
 
-    FixToClient(426);
+    FixToClient(Scaled(426));
 }
 
 void main::BuildMenus() {
     QMenuBar* bar = menuBar();
-    QMenu* mnuMain = bar->addMenu("Main");
+    QMenu* mnuMain = bar->addMenu("&Main");
     mnuMain->setObjectName("mnuMain");
-    QMenu* mnuMore = bar->addMenu("Data Speed Tests");
+    QMenu* mnuMore = bar->addMenu("&Data Speed Tests");
     mnuMore->setObjectName("mnuMore");
-    QMenu* mnuHelp = bar->addMenu("Help");
+    QMenu* mnuHelp = bar->addMenu("&Help");
     mnuHelp->setObjectName("mnuHelp");
-    QMenu* mnuAbout = bar->addMenu("About");
+    QMenu* mnuAbout = bar->addMenu("&About");
     mnuAbout->setObjectName("mnuAbout");
 
-    connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this, [this] {
+    QAction* exit = AddItem(mnuMain, "mnuExit", "E&xit");
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, this, [this] {
         RunExitSequence(*m_services.windows);
         EndProgram(0);
     });
-    connect(AddItem(mnuMore, "mnuData", "Data Speed Tests"), &QAction::triggered, this, [this] { Open("data"); });
+    connect(AddItem(mnuMore, "mnuData", "&Data Speed Tests"), &QAction::triggered, this, [this] { Open("data"); });
     // Added at the end of the menu, where it moves none of the others.
-    connect(AddItem(mnuMore, "mnuHistory", "Results History"), &QAction::triggered, this, [this] { Open("history"); });
-    connect(AddItem(mnuMore, "mnuQuality", "Network Quality"), &QAction::triggered, this, [this] { Open("quality"); });
-    connect(AddItem(mnuHelp, "mnuQuick", "Quick Help"), &QAction::triggered, this, [this] { Open("Help"); });
-    connect(AddItem(mnuHelp, "mnuLive", "Live Online Chat Help"), &QAction::triggered, this,
+    connect(AddItem(mnuMore, "mnuHistory", "Results &History"), &QAction::triggered, this, [this] { Open("history"); });
+    connect(AddItem(mnuMore, "mnuQuality", "&Network Quality"), &QAction::triggered, this, [this] { Open("quality"); });
+    QAction* quick = AddItem(mnuHelp, "mnuQuick", "&Quick Help");
+    quick->setShortcut(QKeySequence::HelpContents);
+    connect(quick, &QAction::triggered, this, [this] { Open("Help"); });
+    connect(AddItem(mnuHelp, "mnuLive", "&Live Online Chat Help"), &QAction::triggered, this,
             [this] { OpenPage(kProductSiteAddress); });
     AddSeparator(mnuHelp, "mnuBlank");
-    connect(AddItem(mnuHelp, "mnuTip", "Top Tip"), &QAction::triggered, this, [this] { Open("toptip"); });
-    connect(AddItem(mnuAbout, "mnuFull", "About Brisko"), &QAction::triggered, this, [this] { Open("Formserial"); });
+    connect(AddItem(mnuHelp, "mnuTip", "&Top Tip"), &QAction::triggered, this, [this] { Open("toptip"); });
+    connect(AddItem(mnuAbout, "mnuFull", "&About Brisko"), &QAction::triggered, this, [this] { Open("Formserial"); });
     AddSeparator(mnuAbout, "mnuSpace");
-    connect(AddItem(mnuAbout, "mnuNorvane", "More about Norvane..."), &QAction::triggered, this,
+    connect(AddItem(mnuAbout, "mnuNorvane", "&More about Norvane..."), &QAction::triggered, this,
             [this] { OpenPage(kMakerSiteAddress); });
 }
 
@@ -242,7 +252,9 @@ void main::EnableBoostControls() {
 int main::Check1Value() const { return m_check1->isChecked() ? 1 : 0; }
 
 void main::SetCaption(BoostButton button, const QString& caption) {
-    m_boostButtons[static_cast<int>(button)]->setText(caption);
+    // The boost commands change these captions; each keeps its key where it can.
+    static const QChar letters[] = {'B', 'P', 'O'};  // by BoostButton
+    m_boostButtons[static_cast<int>(button)]->setText(WithMnemonic(caption, letters[static_cast<int>(button)]));
 }
 
 void main::SetDefaultPointer() { unsetCursor(); }

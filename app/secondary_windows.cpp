@@ -9,6 +9,7 @@
 
 #include "app/artwork.h"
 #include "shell/artwork_label.h"
+#include "shell/desktop_font.h"
 #include "shell/open_external_page.h"
 #include "shell/uncaught_error.h"
 #include "shell/window_instances.h"
@@ -24,7 +25,7 @@ QLabel* Text(const QString& text, QWidget* parent, bool bold = false, double poi
     if (bold || points > 0) {
         QFont f = label->font();
         f.setBold(bold);
-        if (points > 0) f.setPointSizeF(points);
+        if (points > 0) f.setPointSizeF(DesktopPoints(points));
         label->setFont(f);
     }
     return label;
@@ -77,7 +78,7 @@ Help::Help(const ShellServices& services) : FormWindow("Help") {
     QPushButton* close = Button("btnClose", "&Close", client);
     layout->addWidget(close, 0, Qt::AlignHCenter);
 
-    FixToClient(420);
+    FixToClient(Scaled(420));
 
     connect(live, &QPushButton::clicked, this, [services] {
         RunOrReport(*services.messages,
@@ -103,7 +104,7 @@ toptip::toptip() : FormWindow("toptip") {
     layout->addWidget(box);
     QPushButton* close = Button("btnClose", "&Close", client);
     layout->addWidget(close, 0, Qt::AlignHCenter);
-    FixToClient(400);
+    FixToClient(Scaled(400));
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -114,10 +115,15 @@ Formserial::Formserial(const ShellServices& services) : FormWindow("Formserial")
 
     const QColor background = palette().color(QPalette::Window);
     auto* logo = new ArtworkLabel(
-        {160, 44}, [background](QSize size, qreal ratio) { return DrawLogo(size, background, ratio); }, client);
-    auto* art = new ArtworkLabel(
-        {140, 130}, [background](QSize size, qreal ratio) { return DrawSpeedometer(size, background, ratio); },
+        Scaled(QSize(160, 44)), [background](QSize size, qreal ratio) { return DrawLogo(size, background, ratio); },
         client);
+    logo->setAccessibleName("Brisko");
+    logo->setAccessibleDescription("The Brisko logo");
+    auto* art = new ArtworkLabel(
+        Scaled(QSize(140, 130)),
+        [background](QSize size, qreal ratio) { return DrawSpeedometer(size, background, ratio); }, client);
+    art->setAccessibleName("Speedometer");
+    art->setAccessibleDescription("A speedometer with its needle near the top of the scale");
     art->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     layout->addWidget(logo, 0, 0);
     layout->addWidget(art, 1, 0);
@@ -170,12 +176,12 @@ Formserial::Formserial(const ShellServices& services) : FormWindow("Formserial")
     layout->addWidget(contact, 2, 0, 1, 2);
 
     auto* buttons = new QVBoxLayout;
-    QPushButton* tip = Button("btnTopTip", "Top Tip", client);
+    QPushButton* tip = Button("btnTopTip", "&Top Tip", client);
     QPushButton* close = Button("btnClose", "&Close", client);
     buttons->addWidget(tip);
     buttons->addWidget(close);
     layout->addLayout(buttons, 3, 1, Qt::AlignRight);
-    FixToClient(600);
+    FixToClient(Scaled(600));
 
     WindowInstances* windows = services.windows;
     connect(tip, &QPushButton::clicked, this, [windows] { windows->Show("toptip"); });

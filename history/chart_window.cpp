@@ -2,6 +2,7 @@
 #include "history/chart_window.h"
 
 #include <QAbstractAxis>
+#include <QApplication>
 #include <QAbstractSeries>
 #include <QAreaSeries>
 #include <QChart>
@@ -16,9 +17,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shell/desktop_font.h"
 #include "shell/product_palette.h"
 
 namespace brisko {
+
+namespace {
+// At the design's 9 pt desktop font.
+constexpr double kChartTitlePoints = 9.75;
+constexpr double kChartLabelPoints = 8.25;
+}  // namespace
 
 QColor SeriesColour(int index) {
     // Blue, orange, sky blue, grey, pink, brown, teal: apart for most eyes, colour-blind ones too.
@@ -37,7 +45,7 @@ void SetPlainLabels(QValueAxis* axis) {
 
 void NameInLegend(QChart* chart, QAbstractSeries* series, const QString& fullName, int widthPx) {
     series->setProperty("fullName", fullName);
-    const QString shown = QFontMetrics(chart->legend()->font()).elidedText(fullName, Qt::ElideMiddle, widthPx);
+    const QString shown = QFontMetrics(chart->legend()->font()).elidedText(fullName, Qt::ElideMiddle, Scaled(widthPx));
     series->setName(shown);
     if (shown == fullName) return;
     for (QLegendMarker* marker : chart->legend()->markers(series))
@@ -83,6 +91,17 @@ void FollowPalette(QChart* chart, const QPalette& palette) {
             xy->setColor(colour);
             if (auto* scatter = qobject_cast<QScatterSeries*>(series)) scatter->setBorderColor(colour);
         }
+    }
+}
+
+void FollowDesktopFont(QChart* chart) {
+    const QString family = QApplication::font().family();
+    chart->setTitleFont(DesktopFont(family, kChartTitlePoints));
+    const QFont labels = DesktopFont(family, kChartLabelPoints);
+    chart->legend()->setFont(labels);
+    for (QAbstractAxis* axis : chart->axes()) {
+        axis->setLabelsFont(labels);
+        axis->setTitleFont(DesktopFont(family, kChartLabelPoints, true));
     }
 }
 

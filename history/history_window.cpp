@@ -26,6 +26,7 @@
 #include "history/chart_window.h"
 #include "history/history_export.h"
 #include "history/history_summary.h"
+#include "shell/desktop_font.h"
 #include "shell/product_palette.h"
 
 namespace brisko {
@@ -36,11 +37,15 @@ constexpr int kMostAddresses = 6;  // more lines than this are no longer readabl
 
 QDateTime When(const HistoryRecord& record) { return QDateTime::fromSecsSinceEpoch(record.time); }
 
-QChartView* MakeChartView(const char* name, QWidget* parent) {
+QChartView* MakeChartView(const char* name, const QString& title, const QString& description, QWidget* parent) {
     auto* view = new QChartView(new QChart(), parent);
     view->setObjectName(name);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(560, 230);
+    view->setMinimumSize(Scaled(QSize(560, 230)));
+    view->setAccessibleName(title);
+    view->setAccessibleDescription(description);
+    view->viewport()->setAccessibleName(title);  // it takes the focus for the view
+    FollowDesktopFont(view->chart());
     return view;
 }
 
@@ -217,10 +222,17 @@ void history::BuildControls() {
     QFont bold = m_summary->font();
     bold.setBold(true);
     m_summary->setFont(bold);
+    m_summary->setAccessibleDescription("Summary");
     chartLayout->addWidget(m_summary);
-    m_speedChart = MakeChartView("chartDownload", charts);
-    m_loadChart = MakeChartView("chartPageLoad", charts);
-    m_qualityChart = MakeChartView("chartQuality", charts);
+    m_speedChart = MakeChartView("chartDownload", "Download speed",
+                                 "The average speed of each data test over time, the boosts and restores marked",
+                                 charts);
+    m_loadChart = MakeChartView("chartPageLoad", "Page load time",
+                                "The seconds each web test took over time, a line for each address", charts);
+    m_qualityChart = MakeChartView("chartQuality", "Network quality",
+                                   "Download and upload rates and the latency under load of each network "
+                                   "quality run over time",
+                                   charts);
     chartLayout->addWidget(m_speedChart, 1);
     chartLayout->addWidget(m_qualityChart, 1);
     chartLayout->addWidget(m_loadChart, 1);
@@ -235,9 +247,9 @@ void history::BuildControls() {
     layout->addWidget(m_problem);
 
     auto* buttons = new QHBoxLayout();
-    m_export = new QPushButton("Export to CSV...", client);
+    m_export = new QPushButton("&Export to CSV...", client);
     m_export->setObjectName("btnExport");
-    auto* close = new QPushButton("Close", client);
+    auto* close = new QPushButton("&Close", client);
     close->setObjectName("btnClose");
     buttons->addStretch();
     buttons->addWidget(m_export);
@@ -246,7 +258,7 @@ void history::BuildControls() {
     connect(m_export, &QPushButton::clicked, this, [this] { ExportCsv(); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     // Three charts need the height; a smaller screen gets a window that fits it.
-    resize(780, 920);
+    resize(Scaled(QSize(780, 920)));
 }
 
 void history::showEvent(QShowEvent* event) {
@@ -361,6 +373,7 @@ void history::Draw() {
     for (const BoostFigure& f : figures)
         if (const auto at = drawn(f); f.kind == FigureKind::PageLoad && at < static_cast<long>(pages.size()))
             DrawVerdict(m_loadChart->chart(), f, loads[static_cast<std::size_t>(at)]->color(), pad);
+    for (QChartView* view : {m_speedChart, m_qualityChart, m_loadChart}) FollowDesktopFont(view->chart());
     for (QChartView* view : {m_speedChart, m_qualityChart, m_loadChart}) FollowPalette(view->chart(), palette());
 }
 

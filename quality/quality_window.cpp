@@ -16,6 +16,8 @@
 #include <cmath>
 
 #include "history/chart_window.h"
+#include "shell/accessible_text.h"
+#include "shell/desktop_font.h"
 #include "shell/product_palette.h"
 #include "speedtest/download_client.h"
 #include "speedtest/download_files.h"
@@ -25,8 +27,8 @@ namespace brisko {
 
 namespace {
 
-constexpr const char* kStart = "Start";
-constexpr const char* kStop = "Stop";
+constexpr const char* kStart = "&Start";
+constexpr const char* kStop = "&Stop";
 constexpr const char* kPending = "\xE2\x80\x93";  // an en dash: not measured yet
 constexpr const char* kNotMeasured = "not measured";
 
@@ -132,6 +134,7 @@ void quality::BuildControls() {
     top->addWidget(new QLabel("Server:", client));
     auto* server = new QLabel(client);
     server->setObjectName("lblServer");
+    server->setAccessibleDescription("Server");
     server->setTextInteractionFlags(Qt::TextSelectableByMouse);
     top->addWidget(server, 1);
     m_start = new QPushButton(kStart, client);
@@ -148,6 +151,7 @@ void quality::BuildControls() {
     QFont bold = m_phase->font();
     bold.setBold(true);
     m_phase->setFont(bold);
+    m_phase->setAccessibleDescription("Phase");
     layout->addWidget(m_phase);
 
     m_figures = new QGroupBox("Figures", client);
@@ -162,7 +166,8 @@ void quality::BuildControls() {
         auto* value = new QLabel(kPending, m_figures);
         value->setObjectName(kRows[i].name);
         value->setFont(bold);
-        value->setMinimumWidth(90);
+        value->setMinimumWidth(Scaled(90));
+        MarkFigure(value, caption);
         grid->addWidget(value, row, column + 1);
     }
     grid->setColumnStretch(1, 1);
@@ -179,6 +184,7 @@ void quality::BuildControls() {
     auto* chart = new QChart();
     chart->setTitle("Latency during the test");
     chart->legend()->setAlignment(Qt::AlignBottom);
+    FollowDesktopFont(chart);
     m_idle = AddProbes(chart, "seriesIdle", "Idle probes", 0);
     m_loaded = AddProbes(chart, "seriesLoaded", "Probes under load", 1);
     m_onLoad = AddProbes(chart, "seriesOnLoad", "Probes on the loaded connections", 4);
@@ -195,18 +201,23 @@ void quality::BuildControls() {
     m_chart = new QChartView(chart, client);
     m_chart->setObjectName("chartLatency");
     m_chart->setRenderHint(QPainter::Antialiasing);
-    m_chart->setMinimumSize(480, 260);
+    m_chart->setMinimumSize(Scaled(QSize(480, 260)));
+    m_chart->setAccessibleName("Latency during the test");
+    m_chart->viewport()->setAccessibleName("Latency during the test");  // it takes the focus for the view
+    m_chart->setAccessibleDescription(
+        "Each latency probe of the run, idle, under load and on the loaded connections: ms against seconds since "
+        "the start");
     layout->addWidget(m_chart, 1);
     ShowChart({});
 
     auto* buttons = new QHBoxLayout();
-    auto* close = new QPushButton("Close", client);
+    auto* close = new QPushButton("&Close", client);
     close->setObjectName("btnClose");
     buttons->addStretch();
     buttons->addWidget(close);
     layout->addLayout(buttons);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
-    resize(600, 620);
+    resize(Scaled(QSize(600, 620)));
 }
 
 void quality::StartOrStop() {
@@ -232,7 +243,7 @@ void quality::Show(const QualityResult& r, bool finished) {
                                    " " + row.unit)
                      : incomplete ? kNotMeasured
                                   : kPending;
-        findChild<QLabel*>(row.name)->setText(text);
+        ShowFigure(findChild<QLabel*>(row.name), text);
     }
     if (!finished) {
         m_phase->setText(QString("Running: %1").arg(PhaseName(r.phase)));
@@ -265,6 +276,7 @@ void quality::ShowChart(const QualityResult& r) {
     m_msAxis->applyNiceNumbers();
     SetPlainLabels(m_timeAxis);
     SetPlainLabels(m_msAxis);
+    FollowDesktopFont(m_chart->chart());
     FollowPalette(m_chart->chart(), palette());
 }
 

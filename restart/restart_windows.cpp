@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
+#include "shell/desktop_font.h"
 #include "shell/gradient_button.h"
 #include "shell/uncaught_error.h"
 #include "shell/window_instances.h"
@@ -18,6 +19,7 @@ namespace brisko {
 namespace {
 
 constexpr const char* kFace = "MS Sans Serif";
+// On a 9 pt desktop; shell/desktop_font.h scales them to the desktop's.
 constexpr double kTextPoints = 8.25;
 constexpr double kHeadingPoints = 13.5;
 constexpr double kEmphasisPoints = 9.75;
@@ -26,12 +28,7 @@ constexpr int kClientWidth = 470;
 constexpr const char* kLaterTip = "Restart your machine later in your own time.";
 constexpr const char* kNowTip = "Restart your machine immediately.";
 
-QFont Face(double points, bool bold = false) {
-    QFont font(kFace);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
+QFont Face(double points, bool bold = false) { return DesktopFont(kFace, points, bold); }
 
 QWidget* Client(FormWindow* window) {
     window->setWindowTitle("Restart");
@@ -57,7 +54,7 @@ GradientButton* AddButton(QHBoxLayout* row, QWidget* parent, const char* name, c
     button->setToolTip(tip);
     // Set explicitly, so the group box's bold title font does not carry over.
     button->setFont(Face(kTextPoints, bold));
-    button->setMinimumHeight(40);
+    button->setMinimumHeight(Scaled(40));
     row->addWidget(button);
     return button;
 }
@@ -112,11 +109,11 @@ restart::restart(const RestartServices& services) : FormWindow("restart"), m_ser
             "NOTE - You will have to restart your machine to invoke all the other speed improvement changes.");
     QHBoxLayout* row = nullptr;
     QGroupBox* box = AddGroup(layout, client, Face(kEmphasisPoints, true), &row);
-    GradientButton* show = AddButton(row, box, "btnshow", "Show My Speed Improvements Now!",
+    GradientButton* show = AddButton(row, box, "btnshow", "&Show My Speed Improvements Now!",
                                      "See your Web speed improvements. No restart is required for this test.", true);
-    GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC Later", kLaterTip);
-    GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
-    FixToClient(kClientWidth);
+    GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC &Later", kLaterTip);
+    GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right &Now", kNowTip);
+    FixToClient(Scaled(kClientWidth));
 
     connect(show, &QPushButton::clicked, this, [this] { ShowImprovements(); });
     connect(later, &QPushButton::clicked, this, [this] { m_services.windows->Unload("restart"); });
@@ -146,9 +143,9 @@ Restart3::Restart3(const RestartServices& services) : FormWindow("Restart3"), m_
             "NOTE - You will have to restart your machine to invoke the all the changes.");
     QHBoxLayout* row = nullptr;
     QGroupBox* box = AddGroup(layout, client, Face(kTextPoints), &row);
-    GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right Now", kNowTip);
-    GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC Later", kLaterTip);
-    FixToClient(kClientWidth);
+    GradientButton* now = AddButton(row, box, "btnRestartNow", "Restart PC Right &Now", kNowTip);
+    GradientButton* later = AddButton(row, box, "btnRestartLater", "Restart PC &Later", kLaterTip);
+    FixToClient(Scaled(kClientWidth));
 
     connect(now, &QPushButton::clicked, this, [this, now] { RestartNow(m_services, now); });
     connect(later, &QPushButton::clicked, this, [this] { m_services.windows->Unload("Restart3"); });

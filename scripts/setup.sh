@@ -12,6 +12,7 @@ packages=(
   libqt6webenginecore6-bin libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins libqt6printsupport6 libqt6dbus6
   dbus xvfb xauth fonts-dejavu-core curl iproute2
+  at-spi2-core python3-pyatspi
   desktop-file-utils appstream librsvg2-bin lintian
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64 nsis

@@ -6,6 +6,7 @@
 #include <QStyleOptionButton>
 #include <algorithm>
 
+#include "shell/accessible_text.h"
 #include "shell/product_palette.h"
 
 namespace brisko {
@@ -27,7 +28,7 @@ void GradientButton::SetRedText(bool red) {
 
 QSize GradientButton::minimumSizeHint() const {
     int widest = 0;
-    for (const QString& word : text().split(' ', Qt::SkipEmptyParts))
+    for (const QString& word : ShownCaption(text()).split(' ', Qt::SkipEmptyParts))
         widest = std::max(widest, fontMetrics().horizontalAdvance(word));
     // The margins the caption is drawn within, and a little air.
     return {widest + 16, QPushButton::minimumSizeHint().height()};

@@ -18,7 +18,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "shell/accessible_text.h"
 #include "shell/artwork_label.h"
+#include "shell/desktop_font.h"
 #include "shell/gradient_button.h"
 #include "shell/open_external_page.h"
 #include "shell/product_palette.h"
@@ -30,14 +32,17 @@ namespace brisko {
 
 namespace {
 
-// The layout is kept in twips, as designed; 15 twips make a pixel at 96 dpi.
+// The layout is kept in twips, as designed; 15 twips make a pixel at 96 dpi on a 9 pt
+// desktop (shell/desktop_font.h grows the places with a larger desktop font).
 constexpr int Px(int twips) { return twips / 15; }
-QRect Twips(int x, int y, int w, int h) { return {Px(x), Px(y), Px(w), Px(h)}; }
+QRect Twips(int x, int y, int w, int h) { return Scaled(QRect(Px(x), Px(y), Px(w), Px(h))); }
 
 constexpr int kClientWidthTwips = 6390;
 constexpr int kDesignHeightTwips = 4725;
 // Caption, borders and menu bar: the outer heights the test run sets include them.
 constexpr int kNonClientTwips = 775;
+// The panels' inner width, in design pixels.
+constexpr int kPanelWidth = Px(6135);
 
 const QColor kPanelColour(192, 192, 255);
 const QColor kFrameColour(224, 224, 255);
@@ -49,19 +54,21 @@ struct OptionText {
     const char* tip;
 };
 constexpr OptionText kOptions[] = {
-    {"Option2", "Quick (4Mb)",
+    {"Option2", "&Quick (4Mb)",
      "A good sized amount of data to enable accurate speed test results. This size of download is equivalent "
      "to a high quality MP3 song."},
-    {"Option3", "Medium (12Mb)",
+    {"Option3", "Me&dium (12Mb)",
      "A good sized data download to even more accurate speed test results than the quick test option."},
-    {"Option1", "Long (35Mb)",
+    {"Option1", "&Long (35Mb)",
      "The largest data download test to enable even more accurate speed test results then the other two "
      "options."},
 };
 
+// geometry in design pixels.
 QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry, bool bold = false) {
     auto* label = new QLabel(text, parent);
     if (!name.isEmpty()) label->setObjectName(name);
+    geometry = Scaled(geometry);
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     if (bold) {
@@ -87,7 +94,7 @@ QFrame* AddRule(QWidget* parent, QRect geometry) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(geometry);
+    line->setGeometry(Scaled(geometry));
     return line;
 }
 
@@ -138,6 +145,9 @@ QPixmap DrawDownloadPicture(QSize size, qreal devicePixelRatio) {
     return pix;
 }
 
+// The test button's key is S, as "Test Data Speed" and as "Stop".
+QString StartButtonCaption(const QString& caption) { return WithMnemonic(caption, 'S'); }
+
 // The test button carries a small picture above its caption.
 class PictureButton final : public GradientButton {
 public:
@@ -148,14 +158,15 @@ protected:
         GradientButton::paintEvent(event);
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        const qreal cx = width() / 2.0;
+        p.translate(width() / 2.0, 0);
+        p.scale(LayoutScale(), LayoutScale());  // as the caption grows with the font
         QPainterPath bolt;
-        bolt.moveTo(cx + 2, 4);
-        bolt.lineTo(cx - 5, 13);
-        bolt.lineTo(cx, 13);
-        bolt.lineTo(cx - 3, 21);
-        bolt.lineTo(cx + 6, 10);
-        bolt.lineTo(cx + 1, 10);
+        bolt.moveTo(2, 4);
+        bolt.lineTo(-5, 13);
+        bolt.lineTo(0, 13);
+        bolt.lineTo(-3, 21);
+        bolt.lineTo(6, 10);
+        bolt.lineTo(1, 10);
         bolt.closeSubpath();
         p.setBrush(isEnabled() ? QColor(230, 170, 0) : QColor(190, 190, 190));
         p.setPen(QPen(QColor(120, 80, 0), 1));
@@ -182,17 +193,17 @@ data::~data() = default;
 void data::BuildControls() {
     m_client = new QWidget(this);
     m_client->setObjectName("client");
-    m_client->setFixedSize(Px(kClientWidthTwips), Px(kDesignHeightTwips));
+    m_client->setFixedSize(Scaled(QSize(Px(kClientWidthTwips), Px(kDesignHeightTwips))));
     UseProductPalette(m_client, kPanelColour);
-    QFont font("MS Sans Serif");
-    font.setPointSizeF(8.25);
-    m_client->setFont(font);
+    m_client->setFont(DesktopFont("MS Sans Serif", 8.25));
     setCentralWidget(m_client);
 
     const QRect image1Place = Twips(120, 360, 1785, 1650);
     auto* image1 = new ArtworkLabel(image1Place.size(), DrawDownloadPicture, m_client);
     image1->setObjectName("Image1");
     image1->setGeometry(image1Place);
+    image1->setAccessibleName("Data download");
+    image1->setAccessibleDescription("A data carrier going down into a disc");
 
     auto* frame1 = new QGroupBox("Test Data Speeds", m_client);
     frame1->setObjectName("Frame1");
@@ -208,7 +219,7 @@ void data::BuildControls() {
         auto* button = new QRadioButton(option.caption, frame1);
         button->setObjectName(option.name);
         button->setToolTip(option.tip);
-        button->setGeometry(10, y, 128, 22);
+        button->setGeometry(Scaled(QRect(10, y, 128, 22)));
         for (std::size_t i = 0; i < kTestFiles.size(); ++i)
             if (QString(kTestFiles[i].option) == option.name)
                 button->setProperty("Tag", QString::fromStdString(files.tags[i]));
@@ -219,12 +230,12 @@ void data::BuildControls() {
         QTimer::singleShot(0, this, [this, problem = files.problem] { m_services.messages->Show(problem); });
     }
 
-    auto* start = new PictureButton("btnStartTest", kStartCaption, frame1);
+    auto* start = new PictureButton("btnStartTest", StartButtonCaption(kStartCaption), frame1);
     start->setToolTip(
         "This tests the speed that your computer can download any type of data: eg. MP3 files, movies, images, "
         "emails and attachments etc. so that you can compare the results before and after applying the Brisko "
         "boost.");
-    start->setGeometry(150, 52, 120, 70);
+    start->setGeometry(Scaled(QRect(150, 52, 120, 70)));
     connect(start, &QPushButton::clicked, this, [this] { m_test->OnStartButton(); });
 
     // Progress panel.
@@ -255,16 +266,18 @@ void data::BuildControls() {
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
     m_bar->setTextVisible(false);
-    m_bar->setGeometry(8, 110, picMain->width() - 16, 22);
+    m_bar->setGeometry(Scaled(QRect(8, 110, kPanelWidth - 16, 22)));
+    m_bar->setAccessibleName("Progress");
+    m_bar->setAccessibleDescription("How much of the test data has been downloaded");
 
     // Results panel, over the progress panel once a test has finished.
     QFrame* results = AddPanel(m_client, "picTestResults", Twips(120, 2400, 6135, 3495));
     m_results = results;
-    QLabel* heading = AddLabel(results, "", kResultsHeading, {8, 6, results->width() - 16, 20}, true);
+    QLabel* heading = AddLabel(results, "", kResultsHeading, {8, 6, kPanelWidth - 16, 20}, true);
     heading->setAlignment(Qt::AlignCenter);
     AddLabel(results, "", kAverageSpeedCaption, {10, 34, 116, 18});
     // The figures alone on their row reach to the panel's edge.
-    const int toEdge = results->width() - 6 - 128;
+    const int toEdge = kPanelWidth - 6 - 128;
     AddLabel(results, "lblAverageSpeed", "1090 KB/s", {128, 34, toEdge, 18}, true);
     AddLabel(results, "", kMaximumSpeedCaption, {10, 58, 116, 18});
     AddLabel(results, "lblMaximumSpeed", "1176 KB/s", {128, 58, 74, 18});
@@ -274,10 +287,19 @@ void data::BuildControls() {
     AddLabel(results, "lblMinimumSpeed", "681 KB/s", {128, 80, toEdge, 18});
     AddLabel(results, "", kTotalTimeCaption, {10, 106, 300, 18});
     AddLabel(results, "lblTotalTime", "31.7 Seconds", {312, 106, 92, 18});
-    AddLabel(results, "", kCommentsCaption, {10, 176, 100, 18});
+    QLabel* commentsCaption = AddLabel(results, "", QString("&") + kCommentsCaption, {10, 176, 100, 18});
     auto* comments = new QLineEdit(" - - Type your notes for each test in this box - -", results);
     comments->setObjectName("txtComments");
-    comments->setGeometry(10, 196, results->width() - 20, 24);
+    comments->setGeometry(Scaled(QRect(10, 196, kPanelWidth - 20, 24)));
+    commentsCaption->setBuddy(comments);
+    comments->setAccessibleName("Comments");
+    comments->setAccessibleDescription("Your notes for this test, saved and printed with its results");
+    for (const auto& [name, caption] : {std::pair{"lblAverageSpeed", "Average speed"},
+                                        {"lblMaximumSpeed", "Maximum speed reached"},
+                                        {"lblMinimumSpeed", "Minimum speed reached"},
+                                        {"lblFileSize", "Data size for this test"},
+                                        {"lblTotalTime", "Total time taken"}})
+        MarkFigure(results->findChild<QLabel*>(name), caption);
     results->hide();
 
     m_timer = new QTimer(this);
@@ -288,18 +310,21 @@ void data::BuildControls() {
 }
 
 void data::BuildMenus() {
-    QMenu* mainMenu = menuBar()->addMenu("Main");
+    QMenu* mainMenu = menuBar()->addMenu("&Main");
     mainMenu->setObjectName("mnuMain");
-    m_save = AddItem(mainMenu, "mnuSave", "Save As");
+    m_save = AddItem(mainMenu, "mnuSave", "Save &As");
+    m_save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     m_save->setEnabled(false);
     connect(m_save, &QAction::triggered, this, [this] { SaveAs(); });
-    connect(AddItem(mainMenu, "mnuPrint", "Print"), &QAction::triggered, this, [this] { Print(); });
+    QAction* print = AddItem(mainMenu, "mnuPrint", "&Print");
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(print, &QAction::triggered, this, [this] { Print(); });
     mainMenu->addSeparator()->setObjectName("mnuSpacer1");
-    connect(AddItem(mainMenu, "mnuExit", "Close"), &QAction::triggered, this, &QWidget::close);
+    connect(AddItem(mainMenu, "mnuExit", "&Close"), &QAction::triggered, this, &QWidget::close);
 
-    QMenu* more = menuBar()->addMenu("More Speed Tests");
+    QMenu* more = menuBar()->addMenu("M&ore Speed Tests");
     more->setObjectName("mnuMore");
-    connect(AddItem(more, "mnuThird", "Third Party Online Speed Tests"), &QAction::triggered, this, [this] {
+    connect(AddItem(more, "mnuThird", "&Third Party Online Speed Tests"), &QAction::triggered, this, [this] {
         // A page that cannot be opened is reported; the program goes on.
         RunOrReport(*m_services.messages,
                     [this] { OpenExternalPage(*m_services.externalBrowser, kThirdPartySpeedTestAddress); });
@@ -341,9 +366,9 @@ void data::SetText(DataControl control, const std::string& text) {
     const QString name = ControlName(control);
     const QString value = QString::fromStdString(text);
     if (auto* label = m_client->findChild<QLabel*>(name))
-        label->setText(value);
+        ShowFigure(label, value);
     else if (auto* button = m_client->findChild<QAbstractButton*>(name))
-        button->setText(value);
+        button->setText(control == DataControl::btnStartTest ? StartButtonCaption(value) : value);
     if (control == DataControl::lblMaximumSpeed || control == DataControl::lblFileSize) FitSizeRow();
 }
 
@@ -354,17 +379,17 @@ void data::FitSizeRow() {
     auto* speed = m_results->findChild<QLabel*>("lblMaximumSpeed");
     auto* size = m_results->findChild<QLabel*>("lblFileSize");
     const auto needs = [](const QLabel* label) { return label->fontMetrics().horizontalAdvance(label->text()) + 2; };
-    constexpr int kGap = 4;
-    const int right = m_results->width() - 6;
-    const int sizeWidth = std::max(62, needs(size));
+    const int gap = Scaled(4);
+    const int right = m_results->width() - Scaled(6);
+    const int sizeWidth = std::max(Scaled(62), needs(size));
     const int captionWidth = needs(m_sizeCaption);
-    int captionX = std::max(204, speed->x() + needs(speed) + kGap);
-    int sizeX = std::max(342, captionX + captionWidth);
+    int captionX = std::max(Scaled(204), speed->x() + needs(speed) + gap);
+    int sizeX = std::max(Scaled(342), captionX + captionWidth);
     if (sizeX + sizeWidth > right) {
         sizeX = std::max(captionX + captionWidth, right - sizeWidth);
         captionX = std::min(captionX, sizeX - captionWidth);
     }
-    speed->setGeometry(speed->x(), speed->y(), captionX - kGap - speed->x(), speed->height());
+    speed->setGeometry(speed->x(), speed->y(), captionX - gap - speed->x(), speed->height());
     m_sizeCaption->setGeometry(captionX, m_sizeCaption->y(), sizeX - captionX, m_sizeCaption->height());
     size->setGeometry(sizeX, size->y(), std::max(0, right - sizeX), size->height());
 }
@@ -388,7 +413,7 @@ void data::SetResultsVisible(bool visible) {
 }
 
 void data::SetWindowHeight(int twips) {
-    m_client->setFixedHeight(Px(twips - kNonClientTwips));
+    m_client->setFixedHeight(Scaled(Px(twips - kNonClientTwips)));
     adjustSize();
 }
 

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "shell/desktop_font.h"
 #include "shell/gradient_button.h"
 #include "shell/product_palette.h"
 #include "shell/window_instances.h"
@@ -69,9 +70,7 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
                                   const QString& externalTip) {
     auto* client = new QWidget(this);
     client->setObjectName("client");
-    QFont font("MS Sans Serif");
-    font.setPointSizeF(8.25);
-    client->setFont(font);
+    client->setFont(DesktopFont("MS Sans Serif", 8.25));
     setCentralWidget(client);
     auto* layout = new QVBoxLayout(client);
 
@@ -79,7 +78,7 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     auto* label4 = new QLabel("Web Speed Test", client);
     label4->setObjectName("Label4");
     QFont bannerFont = label4->font();
-    bannerFont.setPointSize(16);
+    bannerFont.setPointSizeF(DesktopPoints(16));
     bannerFont.setBold(true);
     label4->setFont(bannerFont);
     SetAccentText(label4, QColor(200, 0, 0));
@@ -94,24 +93,27 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     auto* frame1 = new QGroupBox("Show Current Web Browsing Speed", client);
     frame1->setObjectName("Frame1");
     auto* grid = new QGridLayout(frame1);
-    auto* label5 = new QLabel("Address", frame1);
+    auto* label5 = new QLabel("A&ddress", frame1);
     label5->setObjectName("Label5");
     const TestPageAddress page = DefaultTestPage(std::getenv(kTestServerVariable));
     m_txtURL = new QLineEdit(QString::fromStdString(page.address), frame1);
     m_addressProblem = page.problem;
     m_txtURL->setObjectName("txtURL");
     m_txtURL->setToolTip(kAddressTip);
-    m_btnTest = new GradientButton("btnOpenURLInWebbrowserControl", "Web Speed Test", frame1);
+    label5->setBuddy(m_txtURL);
+    m_txtURL->setAccessibleName("Address");
+    m_txtURL->setAccessibleDescription("The web page the test opens");
+    m_btnTest = new GradientButton("btnOpenURLInWebbrowserControl", "&Web Speed Test", frame1);
     m_btnTest->setToolTip(kTestTip);
     m_btnTest->SetRedText(true);
     SetDefaultButton(m_btnTest);  // Return in the address box runs the test
-    m_btnTest->setMinimumHeight(34);
-    m_btnRefresh = new GradientButton("btnrefresh", "Refresh From Web Site", frame1);
+    m_btnTest->setMinimumHeight(Scaled(34));
+    m_btnRefresh = new GradientButton("btnrefresh", "&Refresh From Web Site", frame1);
     m_btnRefresh->setToolTip(kRefreshTip);
-    m_btnRefresh->setMinimumHeight(34);
-    m_btnExternal = new GradientButton("btnExternal", "Open in External Window", frame1);
+    m_btnRefresh->setMinimumHeight(Scaled(34));
+    m_btnExternal = new GradientButton("btnExternal", "Open in &External Window", frame1);
     m_btnExternal->setToolTip(externalTip);
-    m_btnExternal->setMinimumHeight(34);
+    m_btnExternal->setMinimumHeight(Scaled(34));
     grid->addWidget(m_btnTest, 0, 0);
     grid->addWidget(m_btnRefresh, 0, 1);
     grid->addWidget(m_btnExternal, 0, 2);
@@ -127,6 +129,8 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     m_progressBar1->setTextVisible(false);
     m_progressBar1->setRange(0, 100);
     m_progressBar1->setValue(0);
+    m_progressBar1->setAccessibleName("Page loading");
+    m_progressBar1->setAccessibleDescription("How far the test page has loaded");
     statusLayout->addWidget(m_progressBar1);
     m_picani = new QLabel("Web Browser Ready", frame5);
     m_picani->setObjectName("picani");
@@ -136,6 +140,7 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     policy.setRetainSizeWhenHidden(true);
     m_picani->setSizePolicy(policy);
     m_picani->hide();
+    m_picani->setAccessibleDescription("Status");
     statusLayout->addWidget(m_picani);
     layout->addWidget(frame5);
 
@@ -146,6 +151,8 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
         view = placeholder;
     }
     view->setObjectName(engineName);
+    view->setAccessibleName("Web page");
+    view->setAccessibleDescription(engineLabel);
     layout->addWidget(view, 1);
     // The view an earlier opening left comes hidden: unshown, no page appears, and the
     // engine, taking the page for one in the background, fetches half as many parts at once.
@@ -160,9 +167,9 @@ void WebTestWindow::BuildControls(QWidget* engineView, const char* engineName, c
     m_timer3->setObjectName("Timer3");
     m_timer3->setInterval(300);
 
-    QMenu* mnuMain = menuBar()->addMenu("Main");
+    QMenu* mnuMain = menuBar()->addMenu("&Main");
     mnuMain->setObjectName("mnuMain");
-    connect(AddItem(mnuMain, "mnuExit", "Exit"), &QAction::triggered, this,
+    connect(AddItem(mnuMain, "mnuExit", "E&xit"), &QAction::triggered, this,
             [this] { m_services.windows->Unload(objectName().toStdString()); });
 
     // Opened at the size brisko-cli gives its views; the user may make it smaller.
@@ -228,9 +235,9 @@ frmbrowser::frmbrowser(const WebTestWindowServices& services)
                   kExternalTipIe);
     m_test = std::make_unique<IeWebTest>(*m_engine, services.externalBrowser, Services(), View());
 
-    QMenu* firefox = menuBar()->addMenu("FireFox Users");
+    QMenu* firefox = menuBar()->addMenu("&FireFox Users");
     firefox->setObjectName("firefox");
-    connect(AddItem(firefox, "firefoxspeed", "FireFox Speed Test"), &QAction::triggered, this, [this] {
+    connect(AddItem(firefox, "firefoxspeed", "&FireFox Speed Test"), &QAction::triggered, this, [this] {
         m_services.windows->Show("firebrowser");
         m_services.windows->Unload("frmbrowser");
     });
@@ -261,9 +268,9 @@ firebrowser::firebrowser(const WebTestWindowServices& services)
                   kExternalTipFirefox);
     m_test = std::make_unique<MozillaWebTest>(*m_engine, *services.syncHttp, Services(), View());
 
-    QMenu* ieUsers = menuBar()->addMenu("Internet Explorer Users");
+    QMenu* ieUsers = menuBar()->addMenu("&Internet Explorer Users");
     ieUsers->setObjectName("IEusers");
-    connect(AddItem(ieUsers, "IEspeedtest", "Internet Explorer Speed Test"), &QAction::triggered, this, [this] {
+    connect(AddItem(ieUsers, "IEspeedtest", "&Internet Explorer Speed Test"), &QAction::triggered, this, [this] {
         m_services.windows->Show("frmbrowser");
         m_services.windows->Unload("firebrowser");
     });

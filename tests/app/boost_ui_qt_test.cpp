@@ -4,6 +4,7 @@
 #include <QCheckBox>
 
 #include "boost/boost_mode.h"
+#include "shell/accessible_text.h"
 #include "tests/app/app_fixture.h"
 #include "tests/boost/profile_fixture.h"
 
@@ -43,7 +44,7 @@ TEST_F(BoostUiQtTest, ButtonClicksRunTheCommandsOnce) {
 
     std::vector<QString> busyCaptions;
     rig.pump.onPump = [&] {
-        busyCaptions.push_back(Button("btnBoost")->text());
+        busyCaptions.push_back(ShownCaption(Button("btnBoost")->text()));
         Button("btnProBoost")->click();
         Button("btnRestore")->click();
         Button("btnBoost")->click();
@@ -71,7 +72,7 @@ TEST_F(BoostUiQtTest, OnlyAWholeCommandOpensThePrompt) {
     EXPECT_NE(messages.shown[0].text.find("\n    regedit /s no-tcp.reg\n"), std::string::npos) << messages.shown[0].text;
     EXPECT_EQ(messages.shown[0].title, "Brisko");
     EXPECT_FALSE(windows.IsLoaded("Restart3"));
-    EXPECT_EQ(Button("btnRestore")->text(), "Original Settings");
+    EXPECT_EQ(ShownCaption(Button("btnRestore")->text()), "Original Settings");
 
     rig.processes.failOn = nullptr;
     fs::remove_all(rig.f.controlRoot);

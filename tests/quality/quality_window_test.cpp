@@ -11,6 +11,7 @@
 #include <QScatterSeries>
 
 #include "quality/quality_window.h"
+#include "shell/accessible_text.h"
 #include "tests/support/fake_network.h"
 #include "tests/support/fakes.h"
 
@@ -39,7 +40,7 @@ protected:
         return -1;
     }
     bool RunUntilEnd(QWidget* window) {
-        return loop.RunFor(40, [&] { return Button(window)->text() == "Start"; });
+        return loop.RunFor(40, [&] { return ShownCaption(Button(window)->text()) == "Start"; });
     }
 
     FakeClock clock;
@@ -54,7 +55,7 @@ TEST_F(QualityWindowTest, FiguresFillInAsTheRunGoesAndTheProbesAreChartedByKind)
     auto window = Open();
     EXPECT_EQ(Text(window.get(), "lblServer"), "127.0.0.1:8080 (4 streams, 2 s a phase)");
     Button(window.get())->click();
-    EXPECT_EQ(Button(window.get())->text(), "Stop");
+    EXPECT_EQ(ShownCaption(Button(window.get())->text()), "Stop");
     EXPECT_EQ(Text(window.get(), "lblPhase"), "Running: idle latency");
 
     // Once the idle probes are done, their figures show while the rest is still to come.
