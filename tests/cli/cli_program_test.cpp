@@ -69,14 +69,14 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
         v6.emplace(QStringList{"--rate", "4M"}, QStringLiteral("::1"));
     else
         std::cout << kNoIpv6 << '\n';
-    const QString kb = "(\\d+) KB/s", mbit = "(\\d+(?:\\.\\d+)?) Mbit/s";
+    const QString kbShown = "(\\d+) KB/s", mbitShown = "(\\d+(?:\\.\\d+)?) Mbit/s";
     const struct {
         TestServerProcess* server;  // null: left out
         QStringList args;
         QString speed, estimate;
     } rows[] = {
-        {&server, {"data-test", "--report", report}, kb, "  Est - [\\d.]+ MB/s"},
-        {v6 ? &*v6 : nullptr, {"data-test", "--unit", "mbit"}, mbit, ""},
+        {&server, {"data-test", "--report", report}, kbShown, "  Est - [\\d.]+ MB/s"},
+        {v6 ? &*v6 : nullptr, {"data-test", "--unit", "mbit"}, mbitShown, ""},
     };
     for (const auto& row : rows) {
         if (!row.server) continue;
@@ -110,7 +110,7 @@ TEST(CliProgramTest, TicksResultsJsonReportsAndHistory) {
         EXPECT_EQ(figure(4), std::max(figure(3), *std::max_element(speeds.begin(), speeds.end())));
         EXPECT_EQ(figure(5), std::min(figure(3), *std::min_element(speeds.begin(), speeds.end())));
         // At 4 MB/s a connection: 4096 KB/s, 33.6 Mbit/s, give or take a loaded machine.
-        const double expected = row.speed == kb ? 4096 : 33.55;
+        const double expected = row.speed == kbShown ? 4096 : 33.55;
         EXPECT_TRUE(figure(3) > expected / 3 && figure(3) < expected * 1.2) << figure(3);
         if (row.args.contains("--report")) {
             EXPECT_EQ(lines.last(), kSavedText);
