@@ -128,10 +128,10 @@ CLI::Option* Flag(CLI::App* app, const char* name, bool& flag, const char* help)
     return app->add_flag(name, flag, help)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
 }
 
-void Unit(CLI::App* app, Request& r, const char* unitByDefault) {
+void Unit(CLI::App* app, Request& r, const char* byDefault) {
     app->add_option("--unit")->type_name("UNIT")->check(CLI::IsMember({"kb", "mbit"}))
         ->description(std::string("show speeds in KB/s (kb, 1 KB = 1024 bytes) or Mbit/s\n(mbit, 10^6 bits); ") +
-                      unitByDefault + " by default")
+                      byDefault)
         ->each([&r](const std::string& unit) { r.unit = unit == "kb" ? SpeedUnit::Kb : SpeedUnit::Mbit; });
 }
 
@@ -163,7 +163,7 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
         });
     Flag(app, "--json", r.json, "print the final figures as a JSON object, one line per test,\n"
                                 "speeds in KB/s and Mbit/s; the progress then goes to\nstandard error");
-    Unit(app, r, "kb");
+    Unit(app, r, "kb by default");
     Runs(app, r.runs, kMaxDataRuns,
          "runs N tests back to back, each recorded, and prints their\nmedian and spread; 1 by default");
 
@@ -179,7 +179,7 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
         ->type_name("N")->transform(Decimal)->check(CLI::Range(1, kMaxQualityStreams));
     Flag(app, "--json", r.json, "print the figures as one JSON object, speeds in Mbit/s and\n"
                                 "KB/s; the progress then goes to standard error");
-    Unit(app, r, "mbit");
+    Unit(app, r, "mbit by default");
 
     app = Add(program, r, Command::WebTest, "time the loading of a web page",
               "Loads the page in a browser engine, without showing it, and times the load as\n"
@@ -243,7 +243,7 @@ CLI::App* Define(CLI::App& program, Request& r, std::string& helpFor) {
                                                     "one JSON object");
     Flag(app, "--csv", r.csv, "print the records as CSV, with a header line")->excludes(json);
     // --json and --csv carry every speed in both units whatever --unit says.
-    Unit(app, r, "each test's own (data tests kb, quality runs\nmbit); the JSON and the CSV carry both");
+    Unit(app, r, "without it each test's own (data tests kb,\nquality runs mbit); the JSON and the CSV carry both");
     app->add_option("--since")->type_name("DATE")
         ->description("only the records from DATE on: YYYY-MM-DD or\nYYYY-MM-DDTHH:MM[:SS], in local time")
         ->check([](const std::string& date) {

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <linux/sockios.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
@@ -161,7 +162,11 @@ void TcpSocketQt::TryNextAddress() {
             in6->sin6_port = htons(m_port);
             const Q_IPV6ADDR bytes = address.toIPv6Address();
             std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
-            in6->sin6_scope_id = address.scopeId().toUInt();
+            // A link-local address's zone: an interface's number, or its name ("fe80::1%eth0").
+            bool numeric = false;
+            in6->sin6_scope_id = address.scopeId().toUInt(&numeric);
+            if (!numeric && !address.scopeId().isEmpty())
+                in6->sin6_scope_id = ::if_nametoindex(address.scopeId().toLocal8Bit().constData());
             length = sizeof *in6;
         }
         m_fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);

@@ -5,7 +5,9 @@
 # (BRISKO_TEST_SERVER, set by run_with_testservers.sh, which sends at 4 MB/s). Both
 # must print the same result lines and append the same report, figures apart from
 # the speeds and seconds, which may differ by half again at most (loaded machines
-# differ; a wrong unit or scale does not hide in that).
+# differ; a wrong unit or scale does not hide in that). brisko-cli.exe then fetches the
+# file from the same server over IPv6 ([::1]:port) and in Mbit/s, where loopback has
+# IPv6.
 set -u
 linux_cli=$(realpath "$1")
 wine_run=$(realpath "$2")
@@ -50,9 +52,25 @@ for caption in 'Data Size' 'Total time' 'Avgerage Speed' 'Max speed' 'Min speed'
   fi
 done
 
+# Over IPv6: Winsock's getaddrinfo and connect under Wine, the Host line bracketed.
+if [ -n "${BRISKO_TEST_SERVER_V6:-}" ]; then
+  BRISKO_TEST_SERVER=$BRISKO_TEST_SERVER_V6 "$wine_run" "$cli" data-test --unit mbit 2>&1 | tr -d '\r' >v6.out
+  [ "${PIPESTATUS[0]}" = 0 ] || fail "Windows over IPv6: $(cat v6.out)"
+  grep -qxF "Test file: $BRISKO_TEST_SERVER_V6/5MB.zip" v6.out || fail "over IPv6 the test file is not named: $(head -1 v6.out)"
+  l=$(figure linux.out 'Avgerage Speed')
+  w=$(figure v6.out 'Avgerage Speed')
+  grep -q '^Avgerage Speed: [0-9.,]* Mbit/s$' v6.out || fail "over IPv6 the average is not in Mbit/s: $(grep Avg v6.out)"
+  # KB/s to Mbit/s: times 8192 / 10^6, within the same factor of 1.5.
+  awk -v l="$l" -v w="$w" 'BEGIN { m = l * 8192 / 1e6; exit !(w * 1.5 >= m && w <= 1.5 * m) }' ||
+    fail "over IPv6: $w Mbit/s, Linux $l KB/s"
+  v6_line="; over IPv6 $w Mbit/s"
+else
+  v6_line="; over IPv6 skipped: no IPv6 on the loopback interface"
+fi
+
 if ((failures > 0)); then
-  echo "--- Linux"; cat linux.out; echo "--- Windows"; cat windows.out
+  echo "--- Linux"; cat linux.out; echo "--- Windows"; cat windows.out; [ -f v6.out ] && { echo "--- IPv6"; cat v6.out; }
   exit 1
 fi
-echo "data-test under Wine: the same results and report as on Linux"
+echo "data-test under Wine: the same results and report as on Linux$v6_line"
 cat windows.out

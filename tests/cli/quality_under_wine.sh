@@ -4,7 +4,8 @@
 # against the Linux brisko-testserver (BRISKO_TEST_SERVER, set by
 # run_with_testservers.sh, which sends each connection's body at 4 MB/s): a whole run
 # with every figure, the single-stream download at that rate, several streams faster;
-# and against the server that answers 404, a failure that names the phase.
+# and against the server that answers 404, a failure that names the phase. Over IPv6
+# ([::1]:port) where loopback has it, a short run in KB/s.
 set -u
 wine_run=$(realpath "$1")
 cli=$(realpath "$2")
@@ -39,8 +40,22 @@ status=$?
 grep -q "idle latency: the server answered 404 Not Found" refused.err ||
   fail "against the 404 server: $(tr -d '\r' <refused.err)"
 
+if [ -n "${BRISKO_TEST_SERVER_V6:-}" ]; then
+  BRISKO_TEST_SERVER=$BRISKO_TEST_SERVER_V6 "$wine_run" "$cli" quality --duration 1 --streams 2 --unit kb \
+    >v6.out 2>v6.err
+  status=$?
+  tr -d '\r' <v6.out >v6.txt
+  [ "$status" = 0 ] || fail "over IPv6 the status is $status: $(tr -d '\r' <v6.err | tail -3)"
+  grep -q "^Network quality against $(printf '%s' "$BRISKO_TEST_SERVER_V6" | sed 's/[][]/\\&/g'), " v6.txt ||
+    fail "over IPv6 the server is not named: $(head -1 v6.txt)"
+  grep -q '^Download: [0-9]* KB/s (one stream: [0-9]* KB/s)$' v6.txt || fail "over IPv6: $(grep Download v6.txt)"
+  v6_note="; over IPv6 in KB/s: $(grep '^Download' v6.txt)"
+else
+  v6_note="; over IPv6 skipped: no IPv6 on the loopback interface"
+fi
+
 if ((failures > 0)); then
   echo "--- the run"; tr -d '\r' <err.txt | tail -20; cat out.json | head -c 2000; echo
   exit 1
 fi
-echo "quality under Wine: download $many (one stream $single), upload $(figure upload_mbit_s) (one stream $(figure upload_single_mbit_s)) Mbit/s, latency idle $(figure idle_latency_ms) ms, loaded $(figure loaded_latency_ms) ms, $(figure responsiveness_rpm) RPM"
+echo "quality under Wine: download $many (one stream $single), upload $(figure upload_mbit_s) (one stream $(figure upload_single_mbit_s)) Mbit/s, latency idle $(figure idle_latency_ms) ms, loaded $(figure loaded_latency_ms) ms, $(figure responsiveness_rpm) RPM$v6_note"

@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # run_with_testservers.sh SERVER COMMAND...: starts the Linux brisko-testserver twice
 # on free loopback ports (the test files at 4 MB/s, and one that answers 404), puts
-# their addresses in BRISKO_TEST_SERVER and BRISKO_TEST_SERVER_404, runs COMMAND (a
+# their addresses in BRISKO_TEST_SERVER and BRISKO_TEST_SERVER_404 (and the first's on
+# ::1 in BRISKO_TEST_SERVER_V6, empty where loopback has no IPv6), runs COMMAND (a
 # Windows test under Wine, say) and stops both servers.
 set -u
 server=$1
@@ -33,7 +34,14 @@ start() {
 
 start files --rate 4M
 BRISKO_TEST_SERVER=$address
+# The same server on ::1, once it says so (the line follows the first).
+for _ in $(seq 20); do
+  v6=$(sed -n 's/^also listening on \(\[::1\]:[0-9]*\)$/\1/p' "$out")
+  [ -n "$v6" ] || grep -q '^IPv6 is not available\|^not on \[::1\]' "$out" && break
+  sleep 0.05
+done
+BRISKO_TEST_SERVER_V6=$v6
 start missing --status 404
 BRISKO_TEST_SERVER_404=$address
-export BRISKO_TEST_SERVER BRISKO_TEST_SERVER_404
+export BRISKO_TEST_SERVER BRISKO_TEST_SERVER_404 BRISKO_TEST_SERVER_V6
 "$@"
