@@ -10,9 +10,11 @@ the keyboard can reach has a name, that pictures and progress bars have one, tha
 menu entry and button with a caption has a mnemonic, and that no two in a menu or
 window share one. Prints what it saw. Exits 77 (skipped) without an AT-SPI bus.
 """
+import ctypes
 import importlib.util
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -208,7 +210,13 @@ env.pop("XDG_CONFIG_HOME", None)
 os.makedirs(env["HOME"])
 os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
 
-server = subprocess.Popen([BIN + "/brisko-testserver", "--port", "0", "--quiet"], stdout=subprocess.PIPE, text=True)
+def end_with_us():
+    """A child that ends when this script does, killed by a time limit too (Linux)."""
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
+server = subprocess.Popen([BIN + "/brisko-testserver", "--port", "0", "--quiet"], stdout=subprocess.PIPE, text=True,
+                          preexec_fn=end_with_us)
 brisko = None
 try:
     line = server.stdout.readline()
@@ -221,7 +229,7 @@ try:
         subprocess.run([BIN + "/brisko-cli"] + command, env=env, cwd=BIN, check=True, stdout=subprocess.DEVNULL,
                        timeout=TIMEOUT)
 
-    brisko = subprocess.Popen(["./brisko"], cwd=BIN, env=env)
+    brisko = subprocess.Popen(["./brisko"], cwd=BIN, env=env, preexec_fn=end_with_us)
     app = wait_for("Brisko on the AT-SPI bus", application)
     main = wait_for("main window", lambda: top_level("Brisko"))
     check_window("Brisko", main)
