@@ -10,9 +10,11 @@ the keyboard can reach has a name, that pictures and progress bars have one, tha
 menu entry and button with a caption has a mnemonic, and that no two in a menu or
 window share one. Prints what it saw. Exits 77 (skipped) without an AT-SPI bus.
 """
+import ctypes
 import importlib.util
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -62,8 +64,14 @@ def children(obj):
         return []
 
 
-def states(obj):
-    return obj.getState()
+def descendants(obj):
+    for child in children(obj):
+        yield child
+        yield from descendants(child)
+
+
+def find(root, role, name):
+    return next((d for d in descendants(root) if d.getRole() == role and d.name == name), None)
 
 
 def key_binding(obj):
@@ -80,68 +88,40 @@ def key_binding(obj):
 
 def press(obj):
     action = obj.queryAction()
-    for i in range(action.nActions):
-        if action.getName(i) == "Press":
-            action.doAction(i)
-            return
-    raise SystemExit("FAILED: %s %r cannot be pressed" % (obj.getRoleName(), obj.name))
+    names = [action.getName(i) for i in range(action.nActions)]
+    if "Press" not in names:
+        raise SystemExit("FAILED: %s %r cannot be pressed" % (obj.getRoleName(), obj.name))
+    action.doAction(names.index("Press"))
 
 
 def mnemonic(binding):
     """The letter of an Alt+letter binding ("Alt+X", "<Alt>x"), or None."""
-    for part in re.split(r"[;:]", binding or ""):
-        m = re.fullmatch(r"\s*(?:Alt\+|<Alt>)(\w)\s*", part, re.IGNORECASE)
-        if m:
-            return m.group(1).upper()
-    return None
+    m = re.search(r"(?:^|;)\s*(?:Alt\+|<Alt>)(\w)\s*(?:;|$)", binding or "", re.IGNORECASE)
+    return m.group(1).upper() if m else None
 
 
 def application():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for app in children(desktop):
-        if app.get_process_id() == brisko.pid and app.childCount:
-            return app
-    return None
+    return next((a for a in children(pyatspi.Registry.getDesktop(0))
+                 if a.get_process_id() == brisko.pid and a.childCount), None)
 
 
 def top_level(title, roles=(pyatspi.ROLE_FRAME,)):
-    for window in children(app):
-        if window.name == title and window.getRole() in roles and states(window).contains(pyatspi.STATE_SHOWING):
-            return window
-    return None
+    return next((w for w in children(app) if w.name == title and w.getRole() in roles
+                 and w.getState().contains(pyatspi.STATE_SHOWING)), None)
 
 
 def message_box():
     return top_level("Brisko", (pyatspi.ROLE_DIALOG, pyatspi.ROLE_ALERT))
 
 
-def find(root, role, name):
-    """The first of root's descendants with that role and name."""
-    for child in children(root):
-        if child.getRole() == role and child.name == name:
-            return child
-        found = find(child, role, name)
-        if found:
-            return found
-    return None
-
-
 def dismiss(what):
     """Presses OK in the message box that comes up; returns its text."""
     box = wait_for("message box (%s)" % what, message_box)
-    texts = []
-    collect_texts(box, texts)
+    text = " | ".join(d.name for d in descendants(box) if d.getRole() == pyatspi.ROLE_LABEL and d.name)
     press(wait_for("OK in the message box", lambda: find(box, pyatspi.ROLE_PUSH_BUTTON, "OK")))
     wait_for("message box to close", lambda: message_box() is None)
-    print("  message box: " + " | ".join(texts))
-    return " ".join(texts)
-
-
-def collect_texts(obj, texts):
-    if obj.getRole() == pyatspi.ROLE_LABEL and obj.name:
-        texts.append(obj.name)
-    for child in children(obj):
-        collect_texts(child, texts)
+    print("  message box: " + text)
+    return text
 
 
 BUTTONS = (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_RADIO_BUTTON)
@@ -152,42 +132,30 @@ WEB = (pyatspi.ROLE_DOCUMENT_WEB, pyatspi.ROLE_DOCUMENT_FRAME)
 
 def check_window(title, window):
     print("%s:" % title)
-    keys = {}  # mnemonic letter -> captions, for the window's buttons and menu titles
+    keys = {}  # mnemonic letter -> captions, for the window's controls and menu titles
 
     def visit(obj, depth, in_menu):
-        role, name, st = obj.getRole(), obj.name, states(obj)
+        role, name = obj.getRole(), obj.name
         binding = key_binding(obj) if role in BUTTONS + (pyatspi.ROLE_MENU_ITEM,) else None
-        focusable = st.contains(pyatspi.STATE_FOCUSABLE)
-        shown = "%s%s %r" % ("  " * depth, obj.getRoleName(), name)
-        if binding:
-            shown += " [%s]" % binding
-        if focusable:
-            shown += " (focusable)"
-        print(shown)
-        if focusable and not name.strip():
-            fail("%s: a focusable %s without a name" % (title, obj.getRoleName()))
-        if role in (pyatspi.ROLE_IMAGE, pyatspi.ROLE_PROGRESS_BAR) and not name.strip():
-            fail("%s: a %s without a name" % (title, obj.getRoleName()))
-        if role == pyatspi.ROLE_MENU_ITEM and name:
-            letter = mnemonic(binding)
-            if not letter and SHORTCUT.fullmatch(binding or ""):
-                pass  # an entry's shortcut is all AT-SPI tells of it; the widget tests check its mnemonic
-            elif not letter:
-                fail("%s: menu entry %r without a mnemonic (%r)" % (title, name, binding))
-            else:
-                in_menu.setdefault(letter, []).append(name)
-        elif role in BUTTONS and name and binding is not None:  # a disabled control has no binding to read
+        focusable = obj.getState().contains(pyatspi.STATE_FOCUSABLE)
+        print("%s%s %r%s%s" % ("  " * depth, obj.getRoleName(), name, " [%s]" % binding if binding else "",
+                                " (focusable)" if focusable else ""))
+        if (focusable or role in (pyatspi.ROLE_IMAGE, pyatspi.ROLE_PROGRESS_BAR)) and not name.strip():
+            fail("%s: a %s%s without a name" % (title, "focusable " if focusable else "", obj.getRoleName()))
+        # A disabled button has no binding to read; of an entry with a shortcut AT-SPI
+        # tells only that (the widget tests check its mnemonic).
+        if name and binding is not None and not SHORTCUT.fullmatch(binding):
             letter = mnemonic(binding)
             if not letter:
                 fail("%s: %s %r without a mnemonic (%r)" % (title, obj.getRoleName(), name, binding))
             else:
-                keys.setdefault(letter, []).append(name)
+                (in_menu if role == pyatspi.ROLE_MENU_ITEM else keys).setdefault(letter, []).append(name)
         if role in WEB or depth > 40:
             return
         for child in children(obj):
             if role == pyatspi.ROLE_MENU_BAR:
                 visit(child, depth + 1, keys)  # menu titles share the window's Alt keys
-            elif child.getRole() == pyatspi.ROLE_POPUP_MENU or child.getRole() == pyatspi.ROLE_MENU:
+            elif child.getRole() in (pyatspi.ROLE_POPUP_MENU, pyatspi.ROLE_MENU):
                 items = {}
                 visit(child, depth + 1, items)
                 report_clashes(title, "menu %r" % name, items)
@@ -218,7 +186,7 @@ def open_from_menu(window, menu, entry, title):
 
 
 def enabled(obj):
-    return states(obj).contains(pyatspi.STATE_ENABLED) and obj
+    return obj and obj.getState().contains(pyatspi.STATE_ENABLED) and obj
 
 
 def run_a_boost(button, title):
@@ -242,7 +210,13 @@ env.pop("XDG_CONFIG_HOME", None)
 os.makedirs(env["HOME"])
 os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
 
-server = subprocess.Popen([BIN + "/brisko-testserver", "--port", "0", "--quiet"], stdout=subprocess.PIPE, text=True)
+def end_with_us():
+    """A child that ends when this script does, killed by a time limit too (Linux)."""
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
+server = subprocess.Popen([BIN + "/brisko-testserver", "--port", "0", "--quiet"], stdout=subprocess.PIPE, text=True,
+                          preexec_fn=end_with_us)
 brisko = None
 try:
     line = server.stdout.readline()
@@ -255,7 +229,7 @@ try:
         subprocess.run([BIN + "/brisko-cli"] + command, env=env, cwd=BIN, check=True, stdout=subprocess.DEVNULL,
                        timeout=TIMEOUT)
 
-    brisko = subprocess.Popen(["./brisko"], cwd=BIN, env=env)
+    brisko = subprocess.Popen(["./brisko"], cwd=BIN, env=env, preexec_fn=end_with_us)
     app = wait_for("Brisko on the AT-SPI bus", application)
     main = wait_for("main window", lambda: top_level("Brisko"))
     check_window("Brisko", main)
